@@ -1,0 +1,213 @@
+// The scan follows TinyXML's own tokenising step by step: which "<" opens an
+// element, a comment, CDATA, a declaration or an unknown tag, where a quoted
+// value ends, and how many bytes one character takes once the parser reads
+// UTF-8. Where the parser would stop with an error the scan stops too; where
+// it cannot tell, it keeps counting, so it may count more levels, never fewer.
+#include "build/nesting_depth.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nv {
+
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+// isspace() in the C locale, as the parser tests white space.
+bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsAsciiAlpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+// The parser takes every byte from 127 up for a letter.
+bool IsNameStart(unsigned char c) { return c >= 127 || IsAsciiAlpha(c) || c == '_'; }
+bool IsNameChar(unsigned char c) {
+  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
+}
+
+// How many bytes the parser's UTF-8 reader steps over for a lead byte.
+size_t Utf8Length(unsigned char c) {
+  if (c >= 0xC2 && c <= 0xDF) return 2;
+  if (c >= 0xE0 && c <= 0xEF) return 3;
+  if (c >= 0xF0 && c <= 0xF4) return 4;
+  return 1;
+}
+
+// One reading of the text, under one assumption about the encoding that the
+// document's first declaration selects.
+class Scanner {
+ public:
+  Scanner(const std::string& text, bool utf8AfterDeclaration)
+      : m_s(text.data()),
+        m_n(std::min(text.size(), std::strlen(text.c_str()))),  // the parser stops at a NUL
+        m_utf8AfterDeclaration(utf8AfterDeclaration) {}
+
+  size_t Find(size_t limit);
+
+ private:
+  unsigned char At(size_t i) const { return i < m_n ? static_cast<unsigned char>(m_s[i]) : 0; }
+  bool StartsWith(size_t i, const char* literal, bool ignoreCase = false) const;
+  size_t CharLength(size_t i) const { return m_utf8 ? Utf8Length(At(i)) : 1; }
+  size_t SkipSpace(size_t i) const;
+  size_t SkipName(size_t i) const;
+  size_t SkipPast(size_t i, const char* terminator) const;
+  size_t SkipUntil(size_t i, char end) const;
+  size_t SkipQuoted(size_t i, char quote) const;
+  size_t SkipAttribute(size_t i) const;
+  size_t SkipDeclaration(size_t i) const;
+  size_t SkipEndTag(size_t i) const;
+  size_t SkipStartTag(size_t i, bool* empty) const;
+
+  const char* m_s;
+  size_t m_n;
+  bool m_utf8AfterDeclaration;
+  bool m_utf8 = false;
+};
+
+bool Scanner::StartsWith(size_t i, const char* literal, bool ignoreCase) const {
+  for (; *literal; ++literal, ++i) {
+    unsigned char c = At(i), l = static_cast<unsigned char>(*literal);
+    if (ignoreCase && IsAsciiAlpha(c)) c |= 0x20;
+    if (c != l) return false;  // past the end At() gives 0, which no literal holds
+  }
+  return true;
+}
+
+size_t Scanner::SkipSpace(size_t i) const {
+  for (;;) {
+    // In UTF-8 the parser also skips byte-order marks and U+FFFE, U+FFFF.
+    if (m_utf8 && (StartsWith(i, "\xEF\xBB\xBF") || StartsWith(i, "\xEF\xBF\xBE") ||
+                   StartsWith(i, "\xEF\xBF\xBF"))) {
+      i += 3;
+    } else if (i < m_n && IsSpace(At(i))) {
+      ++i;
+    } else {
+      return i;
+    }
+  }
+}
+
+// A name must start with a letter or "_"; npos where none does.
+size_t Scanner::SkipName(size_t i) const {
+  if (!IsNameStart(At(i))) return npos;
+  while (i < m_n && IsNameChar(At(i))) ++i;
+  return i;
+}
+
+// Past the terminator, or the end of the text where there is none.
+size_t Scanner::SkipPast(size_t i, const char* terminator) const {
+  const char* end = std::search(m_s + i, m_s + m_n, terminator, terminator + std::strlen(terminator));
+  return end == m_s + m_n ? m_n : static_cast<size_t>(end - m_s) + std::strlen(terminator);
+}
+
+// To `end` by characters, as text and quoted values are read: in UTF-8 a
+// lead byte carries the bytes after it along, whatever they are.
+size_t Scanner::SkipUntil(size_t i, char end) const {
+  while (i < m_n && At(i) != static_cast<unsigned char>(end)) i += CharLength(i);
+  return i < m_n ? i : npos;
+}
+
+size_t Scanner::SkipQuoted(size_t i, char quote) const {
+  i = SkipUntil(i + 1, quote);
+  return i == npos ? npos : i + 1;
+}
+
+// name = value, with the value quoted or not.
+size_t Scanner::SkipAttribute(size_t i) const {
+  i = SkipName(i);
+  if (i == npos) return npos;
+  i = SkipSpace(i);
+  if (At(i) != '=') return npos;
+  i = SkipSpace(i + 1);
+  if (i >= m_n) return npos;
+  if (At(i) == '"' || At(i) == '\'') return SkipQuoted(i, static_cast<char>(At(i)));
+  for (; i < m_n && !IsSpace(At(i)) && At(i) != '/' && At(i) != '>'; ++i)
+    if (At(i) == '"' || At(i) == '\'') return npos;
+  return i;
+}
+
+// "<?xml ... >": only version, encoding and standalone are read as
+// attributes; anything else is passed over up to white space or ">".
+size_t Scanner::SkipDeclaration(size_t i) const {
+  i += 5;
+  while (i < m_n) {
+    if (At(i) == '>') return i + 1;
+    i = SkipSpace(i);
+    if (i >= m_n) return npos;
+    if (StartsWith(i, "version", true) || StartsWith(i, "encoding", true) ||
+        StartsWith(i, "standalone", true)) {
+      i = SkipAttribute(i);
+      if (i == npos) return npos;
+    } else {
+      while (i < m_n && At(i) != '>' && !IsSpace(At(i))) ++i;
+    }
+  }
+  return npos;
+}
+
+size_t Scanner::SkipEndTag(size_t i) const {
+  i += 2;
+  while (i < m_n && IsNameChar(At(i))) ++i;
+  i = SkipSpace(i);
+  return At(i) == '>' ? i + 1 : npos;
+}
+
+size_t Scanner::SkipStartTag(size_t i, bool* empty) const {
+  *empty = false;
+  i = SkipName(SkipSpace(i + 1));
+  while (i != npos) {
+    i = SkipSpace(i);
+    if (i >= m_n) return npos;
+    if (At(i) == '/') {
+      *empty = true;
+      return At(i + 1) == '>' ? i + 2 : npos;
+    }
+    if (At(i) == '>') return i + 1;
+    i = SkipAttribute(i);
+  }
+  return npos;
+}
+
+size_t Scanner::Find(size_t limit) {
+  size_t depth = 0;
+  bool encodingChosen = StartsWith(0, "\xEF\xBB\xBF");
+  m_utf8 = encodingChosen;
+  size_t i = 0;
+  for (;;) {
+    i = SkipSpace(i);
+    if (i >= m_n) return npos;
+    if (At(i) != '<') {
+      if (depth == 0) return npos;  // text outside every element ends the document
+      i = SkipUntil(i, '<');
+    } else if (depth > 0 && StartsWith(i, "</")) {
+      --depth;
+      i = SkipEndTag(i);
+    } else if (StartsWith(i, "<?xml", true)) {
+      i = SkipDeclaration(i);
+      if (depth == 0 && !encodingChosen) {
+        encodingChosen = true;
+        m_utf8 = m_utf8AfterDeclaration;
+      }
+    } else if (StartsWith(i, "<!--")) {
+      i = SkipPast(i + 4, "-->");
+    } else if (StartsWith(i, "<![CDATA[")) {
+      i = SkipPast(i + 9, "]]>");
+    } else if (IsNameStart(At(i + 1))) {
+      if (++depth > limit) return i;
+      bool empty = false;
+      i = SkipStartTag(i, &empty);
+      if (empty) --depth;
+    } else {
+      i = SkipPast(i + 1, ">");  // "<!DOCTYPE", "<?pi", "< " and the like
+    }
+    if (i == npos) return npos;
+  }
+}
+
+}  // namespace
+
+size_t FindElementBeyondDepth(const std::string& text, size_t limit) {
+  // The first declaration at document level switches the parser to UTF-8 or
+  // to 8-bit reading, depending on its encoding value; read both ways.
+  return std::min(Scanner(text, false).Find(limit), Scanner(text, true).Find(limit));
+}
+
+}  // namespace nv

@@ -1,0 +1,126 @@
+#include "build/nesting_depth.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <functional>
+
+namespace nv {
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+// A document whose levels each open with `open` and close with `close`;
+// `before` stands at the start and `inner` inside the deepest level.
+struct Shape {
+  const char* name;
+  std::string before;
+  std::string open;
+  std::string close;
+  std::string inner;
+};
+
+std::string Nest(const Shape& s, size_t levels) {
+  std::string text = s.before;
+  for (size_t i = 0; i < levels; ++i) text += s.open;
+  text += s.inner;
+  for (size_t i = 0; i < levels; ++i) text += s.close;
+  return text;
+}
+
+// The deepest level TinyXML builds, walked without recursion.
+size_t ParsedDepth(const std::string& text) {
+  TiXmlDocument doc;
+  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+  size_t deepest = 0;
+  std::vector<std::pair<const TiXmlElement*, size_t>> stack;
+  for (auto* e = doc.FirstChildElement(); e; e = e->NextSiblingElement()) stack.push_back({e, 1});
+  while (!stack.empty()) {
+    auto [e, level] = stack.back();
+    stack.pop_back();
+    deepest = std::max(deepest, level);
+    for (auto* c = e->FirstChildElement(); c; c = c->NextSiblingElement())
+      stack.push_back({c, level + 1});
+  }
+  return deepest;
+}
+
+const Shape kShapes[] = {
+    {"plain elements", "", "<a>", "</a>", ""},
+    {"attributes", "", "<a x=\"1\" y='2' z=3>", "</a >", ""},
+    {"comment holding tags", "", "<a><!-- <b><c> -->", "</a>", ""},
+    {"cdata holding tags", "", "<a><![CDATA[<b><c>]]>", "</a>", ""},
+    {"declaration first", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n", "<a>", "</a>", ""},
+    {"8-bit declaration first", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "<a>", "</a>", ""},
+    {"doctype first", "<!DOCTYPE a>\n", "<a>", "</a>", ""},
+    {"processing instruction inside", "", "<a><?pi <b> ?>", "</a>", ""},
+    {"value holding a closing angle", "", "<a x=\"<b>\" y='>'>", "</a>", ""},
+    {"value holding an empty-tag end", "", "<a x=\"/>\">", "</a>", ""},
+    {"self-closing siblings", "", "<b/><c x='1' /><a>", "</a>", ""},
+    {"text between", "", "<a>text &amp; more\n", "</a>", ""},
+    {"unclosed elements", "", "<a>", "", ""},
+    {"byte-order mark first", "\xEF\xBB\xBF", "<a>", "</a>", ""},
+    {"declaration inside", "", "<a><?xml version='1.0'?>", "</a>", ""},
+};
+
+TEST(NestingDepthTest, LimitIsExactForEachConstruct) {
+  for (const Shape& s : kShapes) {
+    EXPECT_EQ(npos, FindElementBeyondDepth(Nest(s, 256), 256)) << s.name;
+    std::string deep = Nest(s, 257);
+    size_t at = FindElementBeyondDepth(deep, 256);
+    ASSERT_NE(npos, at) << s.name;
+    EXPECT_EQ(s.before.size() + 256 * s.open.size(), at) << s.name;
+  }
+}
+
+TEST(NestingDepthTest, SelfClosingElementOpensALevel) {
+  Shape s{"deepest is empty", "", "<a>", "</a>", "<b/>"};
+  EXPECT_EQ(npos, FindElementBeyondDepth(Nest(s, 255), 256));
+  EXPECT_EQ(256 * 3u, FindElementBeyondDepth(Nest(s, 256), 256));
+}
+
+TEST(NestingDepthTest, SiblingsDoNotAddUp) {
+  std::string text = "<r>";
+  for (int i = 0; i < 10000; ++i) text += "<a><b/></a>";
+  text += "</r>";
+  EXPECT_EQ(npos, FindElementBeyondDepth(text, 3));
+  EXPECT_EQ(6u, FindElementBeyondDepth(text, 2));
+}
+
+TEST(NestingDepthTest, ParserStopsWhereTheScanStops) {
+  // Text at document level ends the document; nothing after it is parsed.
+  EXPECT_EQ(npos, FindElementBeyondDepth("<a/>stray" + std::string(300, '<') + "<a>", 1));
+  // So does a NUL byte.
+  std::string withNul = "<a>" + std::string(1, '\0') + "<a><a>";
+  EXPECT_EQ(npos, FindElementBeyondDepth(withNul, 1));
+}
+
+TEST(NestingDepthTest, Utf8LeadByteCarriesTheQuoteAlong) {
+  // Read as UTF-8, 0xE3 takes the closing quote and a blank with it, so the
+  // value runs on to the next quote and the <x> elements are real. Read as
+  // 8-bit text, they stand inside the value of b.
+  std::string tail = "<r a=\"\xE3\" b=\"><x><x><x>\"/>";
+  EXPECT_EQ(4u, ParsedDepth("\xEF\xBB\xBF" + tail));
+  EXPECT_NE(npos, FindElementBeyondDepth("\xEF\xBB\xBF" + tail, 3));
+  EXPECT_EQ(1u, ParsedDepth(tail));
+  EXPECT_EQ(npos, FindElementBeyondDepth(tail, 1));
+}
+
+TEST(NestingDepthTest, NeverFewerLevelsThanTheParserBuilds) {
+  auto scanned = [](const std::string& text) {
+    size_t limit = 0;
+    while (FindElementBeyondDepth(text, limit) != npos) ++limit;
+    return limit;
+  };
+  std::vector<std::string> docs;
+  for (const Shape& s : kShapes) docs.push_back(Nest(s, 5));
+  docs.push_back("<?xml version=\"1.0\" encoding='UTF-8'?><r a=\"\xE3\" b=\"><x><x>\"/>");
+  docs.push_back("<?xml version=\"1.0\" encoding='latin1'?><r a=\"\xE3\" b=\"><x><x>\"/>");
+  docs.push_back("<r><x>&#x3c;<y>&lt;</y></x><!-- <z> --></r>");
+  docs.push_back("<?xml encoding=\"a>b\"?><r><s/></r>");
+  docs.push_back("<?xml other=\"a><r><s><t>\"?>");
+  for (const std::string& doc : docs) EXPECT_LE(ParsedDepth(doc), scanned(doc)) << doc;
+}
+
+}  // namespace
+}  // namespace nv

@@ -1,0 +1,38 @@
+// Reading a text file whole, with its line ends made LF.
+#include "build/read_text_file.h"
+
+namespace nv {
+
+std::string TextWithLfLines(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size() + 1);
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t lf = bytes.find('\n', start);
+    size_t end = lf == std::string::npos ? bytes.size() : lf;
+    size_t length = end - start;
+    if (lf != std::string::npos && length > 0 && bytes[end - 1] == '\r') --length;
+    text.append(bytes, start, length);
+    text += '\n';
+    start = end + 1;
+  }
+  return text;
+}
+
+void ReadTextFile(FileSystem& fs, const std::string& path, std::string* text) {
+  text->clear();
+  std::string err;
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, &err);
+  if (!file) return;
+  std::string bytes;
+  char chunk[1 << 16];
+  size_t got = 0;
+  do {
+    if (!file->Read(chunk, sizeof chunk, &got, &err)) return;
+    bytes.append(chunk, got);
+  } while (got == sizeof chunk);
+  file->Close(&err);  // a file only read loses nothing if closing fails
+  *text = TextWithLfLines(bytes);
+}
+
+}  // namespace nv

@@ -1,0 +1,81 @@
+// Sorting the words of an nvtheme command line.
+#include "cli/command_line.h"
+
+namespace nv {
+
+const char kUsage[] =
+    "Usage: nvtheme COMMAND [OPTION]... ARGUMENT...\n"
+    "Checks theme folders and packs them into .nvp packages.\n"
+    "\n"
+    "Commands:\n"
+    "  build FOLDER...    check each folder and pack it into FOLDER.nvp;\n"
+    "                     the operation log goes to standard output\n"
+    "\n"
+    "Options:\n"
+    "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "  --                 treat every later argument as an operand\n"
+    "\n"
+    "Exit status: 0 when every folder was built, 1 when one was not,\n"
+    "2 for a usage error.\n";
+
+namespace {
+
+struct CommandInfo {
+  const char* name;
+  size_t minOperands;
+};
+
+const CommandInfo kCommands[] = {
+    {"build", 1},
+};
+
+const CommandInfo* FindCommand(const std::string& name) {
+  for (const CommandInfo& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+bool IsOption(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
+                      std::string* error) {
+  *line = CommandLine();
+  bool optionsEnded = false;
+  std::vector<std::string> words;
+  for (const std::string& word : args) {
+    if (optionsEnded || !IsOption(word)) {
+      words.push_back(word);
+    } else if (word == "--") {
+      optionsEnded = true;
+    } else if (word == "--help") {
+      line->help = true;
+    } else if (word == "--version") {
+      line->version = true;
+    } else {
+      *error = "unknown option '" + word + "'";
+      return false;
+    }
+  }
+  if (line->help || line->version) return true;
+  if (words.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  line->command = words.front();
+  line->operands.assign(words.begin() + 1, words.end());
+  const CommandInfo* info = FindCommand(line->command);
+  if (!info) {
+    *error = "unknown command '" + line->command + "'";
+    return false;
+  }
+  if (line->operands.size() < info->minOperands) {
+    *error = "'" + line->command + "' needs a folder";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace nv

@@ -1,0 +1,24 @@
+// The words of an nvtheme command line, sorted into a subcommand, its
+// options and its operands.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nv {
+
+struct CommandLine {
+  std::string command;  // "build", ...; empty with --help or --version alone
+  std::vector<std::string> operands;
+  bool help = false;
+  bool version = false;
+};
+
+// Options may stand anywhere before "--", which makes every later word an
+// operand. On a usage error returns false with the reason in *error.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
+                      std::string* error);
+
+extern const char kUsage[];
+
+}  // namespace nv

@@ -1,0 +1,50 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace nv {
+namespace {
+
+struct UsageCase {
+  std::vector<std::string> args;
+  std::string error;
+};
+
+TEST(CommandLineTest, UsageErrors) {
+  const UsageCase cases[] = {
+      {{}, "no command given"},
+      {{"pack", "x"}, "unknown command 'pack'"},
+      {{"build"}, "'build' needs a folder"},
+      {{"build", "--", "--"}, ""},
+      {{"build", "-x", "f"}, "unknown option '-x'"},
+      {{"--verbose", "build", "f"}, "unknown option '--verbose'"},
+      {{"build", "--"}, "'build' needs a folder"},
+  };
+  for (const UsageCase& c : cases) {
+    CommandLine line;
+    std::string error;
+    EXPECT_EQ(c.error.empty(), ParseCommandLine(c.args, &line, &error)) << c.error;
+    EXPECT_EQ(c.error, error);
+  }
+}
+
+TEST(CommandLineTest, DoubleDashMakesLaterWordsOperands) {
+  CommandLine line;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"build", "a", "--", "--help", "-"}, &line, &error));
+  EXPECT_EQ("build", line.command);
+  EXPECT_EQ((std::vector<std::string>{"a", "--help", "-"}), line.operands);
+  EXPECT_FALSE(line.help);
+}
+
+TEST(CommandLineTest, HelpAndVersionNeedNoCommand) {
+  CommandLine line;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"--version"}, &line, &error));
+  EXPECT_TRUE(line.version);
+  ASSERT_TRUE(ParseCommandLine({"build", "--help"}, &line, &error));
+  EXPECT_TRUE(line.help);
+}
+
+}  // namespace
+}  // namespace nv

@@ -1,0 +1,77 @@
+// The file-system calls a build makes, behind one seam: the real disk on
+// each platform, or an in-memory disk whose calls tests can make fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace nv {
+
+// What joins a folder and a name: "\" on Windows, "/" elsewhere.
+extern const char kPathSeparator;
+
+// folder + separator + name, with exactly one separator added whether or not
+// the folder already ends in one.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// An open file. Every failure comes back as false with the platform's error
+// put into words in *err.
+class File {
+ public:
+  virtual ~File() = default;
+
+  // Reads up to `size` bytes; *got is less than size only at the end of the file.
+  virtual bool Read(void* buffer, size_t size, size_t* got, std::string* err) = 0;
+  // Writes all `size` bytes, or fails.
+  virtual bool Write(const void* data, size_t size, std::string* err) = 0;
+  virtual bool Size(uint64_t* size, std::string* err) = 0;
+  // Makes what was written durable before the file is trusted as complete.
+  virtual bool Sync(std::string* err) = 0;
+  // Closes the file; it is closed afterwards whatever the result. A file
+  // that is destroyed without Close is closed then, unchecked.
+  virtual bool Close(std::string* err) = 0;
+};
+
+// Where a file lives, to tell whether two spellings name the same file.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t file = 0;
+  bool operator==(const FileIdentity& o) const { return device == o.device && file == o.file; }
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Whether a file or folder of that name exists.
+  virtual bool PathExists(const std::string& path) = 0;
+  // Whether the path opens for reading as an existing file while others may
+  // read it too: folders, devices, pipes and files held open for writing do not.
+  virtual bool IsReadableFile(const std::string& path) = 0;
+  // Opens an existing file for reading. Other programs may go on reading it,
+  // and writing it as well when `shareWrite` is set.
+  virtual std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+                                               std::string* err) = 0;
+  // Creates the file, or empties an existing one, for writing without sharing.
+  virtual std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) = 0;
+  // Creates a new file for writing; fails when anything of that name exists.
+  virtual std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) = 0;
+  // The names directly in a folder. Windows gives them in its own order, the
+  // POSIX side sorted byte by byte so the same folder always lists the same.
+  // A listing that fails part-way returns false with the names read so far.
+  virtual bool ListFolder(const std::string& folder, std::vector<std::string>* names,
+                          std::string* err) = 0;
+  virtual bool CreateFolder(const std::string& path, std::string* err) = 0;
+  // Moves `from` over `to`, replacing it in one step.
+  virtual bool MoveOver(const std::string& from, const std::string& to, std::string* err) = 0;
+  virtual bool RemoveFile(const std::string& path, std::string* err) = 0;
+  virtual bool Identify(const std::string& path, FileIdentity* id) = 0;
+};
+
+// The disk of the platform the program runs on.
+FileSystem& RealFileSystem();
+
+}  // namespace nv

@@ -1,0 +1,184 @@
+// The file system on POSIX systems: file descriptors, with errno put into words.
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace nv {
+
+const char kPathSeparator = '/';
+
+namespace {
+
+bool Fail(std::string* err, const char* what) {
+  *err = std::string(what) + ": " + std::strerror(errno);
+  return false;
+}
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : m_fd(fd) {}
+  ~PosixFile() override {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+
+  bool Read(void* buffer, size_t size, size_t* got, std::string* err) override {
+    *got = 0;
+    while (*got < size) {
+      ssize_t n = ::read(m_fd, static_cast<char*>(buffer) + *got, size - *got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return Fail(err, "read");
+      if (n == 0) break;
+      *got += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  bool Write(const void* data, size_t size, std::string* err) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      ssize_t n = ::write(m_fd, p, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return Fail(err, "write");
+      p += n;
+      size -= static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  bool Size(uint64_t* size, std::string* err) override {
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0) return Fail(err, "fstat");
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool Sync(std::string* err) override {
+    return ::fsync(m_fd) == 0 || Fail(err, "fsync");
+  }
+
+  bool Close(std::string* err) override {
+    int fd = m_fd;
+    m_fd = -1;
+    return ::close(fd) == 0 || Fail(err, "close");
+  }
+
+ private:
+  int m_fd;
+};
+
+// Opens without blocking (a named pipe would otherwise wait for a writer)
+// and accepts regular files only.
+int OpenRegularFile(const std::string& path, std::string* err) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(err, "open");
+    return -1;
+  }
+  struct stat st;
+  const bool stated = ::fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    if (stated) errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    Fail(err, "open");
+    ::close(fd);
+    return -1;
+  }
+  // Reads of a regular file never block; the flag only mattered for the open.
+  ::fcntl(fd, F_SETFL, 0);
+  return fd;
+}
+
+std::unique_ptr<File> CreateWith(const std::string& path, int flags, std::string* err) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
+  if (fd < 0) {
+    Fail(err, "open");
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd);
+}
+
+class PosixFileSystem : public FileSystem {
+ public:
+  bool PathExists(const std::string& path) override {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+  }
+
+  bool IsReadableFile(const std::string& path) override {
+    std::string err;
+    int fd = OpenRegularFile(path, &err);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+
+  std::unique_ptr<File> OpenForReading(const std::string& path, bool, std::string* err) override {
+    // POSIX has no share modes: other programs may always read and write.
+    int fd = OpenRegularFile(path, err);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override {
+    return CreateWith(path, O_TRUNC, err);
+  }
+
+  std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {
+    return CreateWith(path, O_EXCL, err);
+  }
+
+  bool ListFolder(const std::string& folder, std::vector<std::string>* names,
+                  std::string* err) override {
+    names->clear();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return Fail(err, "opendir");
+    bool ok = true;
+    for (;;) {
+      errno = 0;
+      struct dirent* entry = ::readdir(dir);
+      if (!entry) {
+        if (errno != 0) ok = Fail(err, "readdir");
+        break;
+      }
+      names->push_back(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names->begin(), names->end());
+    return ok;
+  }
+
+  bool CreateFolder(const std::string& path, std::string* err) override {
+    return ::mkdir(path.c_str(), 0777) == 0 || Fail(err, "mkdir");
+  }
+
+  bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
+    return ::rename(from.c_str(), to.c_str()) == 0 || Fail(err, "rename");
+  }
+
+  bool RemoveFile(const std::string& path, std::string* err) override {
+    return ::unlink(path.c_str()) == 0 || Fail(err, "unlink");
+  }
+
+  bool Identify(const std::string& path, FileIdentity* id) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    id->device = static_cast<uint64_t>(st.st_dev);
+    id->file = static_cast<uint64_t>(st.st_ino);
+    return true;
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace nv

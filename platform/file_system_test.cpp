@@ -1,0 +1,113 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace nv {
+namespace {
+
+namespace fsys = std::filesystem;
+
+// A fresh folder on the real disk, removed with everything in it.
+class RealFileSystemTest : public testing::Test {
+ protected:
+  RealFileSystemTest() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    root = (fsys::temp_directory_path() / ("nv_fs_" + std::string(info->name()))).string();
+    fsys::remove_all(root);
+    fsys::create_directories(root);
+  }
+  ~RealFileSystemTest() override { fsys::remove_all(root); }
+
+  std::string Put(const std::string& name, const std::string& bytes) {
+    std::string path = JoinPath(root, name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  FileSystem& fs = RealFileSystem();
+  std::string root;
+};
+
+TEST(JoinPathTest, AddsExactlyOneSeparator) {
+  const std::string sep(1, kPathSeparator);
+  EXPECT_EQ("a" + sep + "b", JoinPath("a", "b"));
+  EXPECT_EQ("a" + sep + sep + "b", JoinPath("a" + sep, "b"));
+  EXPECT_EQ("a" + sep, JoinPath("a", ""));
+}
+
+TEST_F(RealFileSystemTest, ReadableFileTest) {
+  std::string file = Put("a.png", "png");
+  EXPECT_TRUE(fs.IsReadableFile(file));
+  EXPECT_FALSE(fs.IsReadableFile(root));                       // a folder
+  EXPECT_FALSE(fs.IsReadableFile(JoinPath(root, "none.png")));  // missing
+  EXPECT_FALSE(fs.IsReadableFile(JoinPath(root, "")));          // empty name
+  EXPECT_TRUE(fs.PathExists(root));
+  EXPECT_TRUE(fs.PathExists(file));
+  EXPECT_FALSE(fs.PathExists(JoinPath(root, "none.png")));
+}
+
+TEST_F(RealFileSystemTest, WritesAndReadsBack) {
+  std::string path = JoinPath(root, "out.bin");
+  std::string err;
+  auto out = fs.CreateForWriting(path, &err);
+  ASSERT_NE(nullptr, out) << err;
+  ASSERT_TRUE(out->Write("a\r\nb\0c", 6, &err)) << err;
+  ASSERT_TRUE(out->Sync(&err)) << err;
+  ASSERT_TRUE(out->Close(&err)) << err;
+
+  auto in = fs.OpenForReading(path, false, &err);
+  ASSERT_NE(nullptr, in) << err;
+  uint64_t size = 0;
+  ASSERT_TRUE(in->Size(&size, &err));
+  EXPECT_EQ(6u, size);
+  char buffer[16];
+  size_t got = 0;
+  ASSERT_TRUE(in->Read(buffer, sizeof buffer, &got, &err));
+  EXPECT_EQ(std::string("a\r\nb\0c", 6), std::string(buffer, got));
+}
+
+TEST_F(RealFileSystemTest, CreateNewRefusesAnExistingFile) {
+  std::string path = Put("x", "old");
+  std::string err;
+  EXPECT_EQ(nullptr, fs.CreateNew(path, &err));
+  EXPECT_FALSE(err.empty());
+}
+
+TEST_F(RealFileSystemTest, MoveOverReplacesTheTarget) {
+  std::string from = Put("new.tmp", "new");
+  std::string to = Put("pkg.nvp", "old");
+  std::string err;
+  ASSERT_TRUE(fs.MoveOver(from, to, &err)) << err;
+  EXPECT_FALSE(fs.PathExists(from));
+  std::ifstream in(to, std::ios::binary);
+  EXPECT_EQ("new", std::string(std::istreambuf_iterator<char>(in), {}));
+}
+
+TEST_F(RealFileSystemTest, ListsEveryEntry) {
+  Put("b.png", "");
+  Put("a.xml", "");
+  fsys::create_directory(JoinPath(root, "sub"));
+  std::vector<std::string> names;
+  std::string err;
+  ASSERT_TRUE(fs.ListFolder(root, &names, &err)) << err;
+  std::sort(names.begin(), names.end());  // Windows lists in its own order
+  EXPECT_EQ((std::vector<std::string>{".", "..", "a.xml", "b.png", "sub"}), names);
+  EXPECT_FALSE(fs.ListFolder(JoinPath(root, "none"), &names, &err));
+}
+
+TEST_F(RealFileSystemTest, IdentifiesOneFileUnderTwoSpellings) {
+  std::string file = Put("a", "");
+  FileIdentity a, b, c;
+  ASSERT_TRUE(fs.Identify(file, &a));
+  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath(root, "."), "a"), &b));
+  ASSERT_TRUE(fs.Identify(Put("b", ""), &c));
+  EXPECT_TRUE(a == b);
+  EXPECT_FALSE(a == c);
+}
+
+}  // namespace
+}  // namespace nv

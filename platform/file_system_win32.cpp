@@ -1,0 +1,178 @@
+// The file system on Windows: the narrow ("A") kernel calls, with
+// GetLastError put into words by FormatMessageA.
+#include "platform/file_system.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+
+namespace nv {
+
+const char kPathSeparator = '\\';
+
+namespace {
+
+bool Fail(std::string* err, const char* what) {
+  DWORD code = GetLastError();
+  char text[512] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.')) --n;
+  *err = std::string(what) + ": " + (n ? std::string(text, n) : "error " + std::to_string(code));
+  return false;
+}
+
+// ReadFile and WriteFile take 32-bit counts.
+constexpr DWORD kMaxChunk = 1u << 30;
+
+class Win32File : public File {
+ public:
+  explicit Win32File(HANDLE h) : m_handle(h) {}
+  ~Win32File() override {
+    if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
+  }
+
+  bool Read(void* buffer, size_t size, size_t* got, std::string* err) override {
+    *got = 0;
+    while (*got < size) {
+      DWORD want = static_cast<DWORD>(std::min<size_t>(size - *got, kMaxChunk));
+      DWORD n = 0;
+      if (!ReadFile(m_handle, static_cast<char*>(buffer) + *got, want, &n, nullptr))
+        return Fail(err, "ReadFile");
+      if (n == 0) break;
+      *got += n;
+    }
+    return true;
+  }
+
+  bool Write(const void* data, size_t size, std::string* err) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      DWORD want = static_cast<DWORD>(std::min<size_t>(size, kMaxChunk));
+      DWORD n = 0;
+      if (!WriteFile(m_handle, p, want, &n, nullptr)) return Fail(err, "WriteFile");
+      if (n == 0) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return Fail(err, "WriteFile");
+      }
+      p += n;
+      size -= n;
+    }
+    return true;
+  }
+
+  bool Size(uint64_t* size, std::string* err) override {
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(m_handle, &li)) return Fail(err, "GetFileSizeEx");
+    *size = static_cast<uint64_t>(li.QuadPart);
+    return true;
+  }
+
+  bool Sync(std::string* err) override {
+    return FlushFileBuffers(m_handle) || Fail(err, "FlushFileBuffers");
+  }
+
+  bool Close(std::string* err) override {
+    HANDLE h = m_handle;
+    m_handle = INVALID_HANDLE_VALUE;
+    return CloseHandle(h) || Fail(err, "CloseHandle");
+  }
+
+ private:
+  HANDLE m_handle;
+};
+
+std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                           std::string* err) {
+  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    Fail(err, "CreateFileA");
+    return nullptr;
+  }
+  return std::make_unique<Win32File>(h);
+}
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool PathExists(const std::string& path) override {
+    return PathFileExistsA(path.c_str()) != FALSE;
+  }
+
+  bool IsReadableFile(const std::string& path) override {
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a file
+    // that another program writes refuses FILE_SHARE_READ alone: both fail here.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  }
+
+  std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+                                       std::string* err) override {
+    DWORD share = FILE_SHARE_READ | (shareWrite ? FILE_SHARE_WRITE : 0);
+    return Open(path, GENERIC_READ, share, OPEN_EXISTING, err);
+  }
+
+  std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override {
+    return Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS, err);
+  }
+
+  std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {
+    return Open(path, GENERIC_WRITE, 0, CREATE_NEW, err);
+  }
+
+  bool ListFolder(const std::string& folder, std::vector<std::string>* names,
+                  std::string* err) override {
+    names->clear();
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(JoinPath(folder, "*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return Fail(err, "FindFirstFileA");
+    bool ok = true;
+    do {
+      names->push_back(data.cFileName);  // the long name, never the 8.3 alias
+    } while (FindNextFileA(find, &data));
+    if (GetLastError() != ERROR_NO_MORE_FILES) ok = Fail(err, "FindNextFileA");
+    FindClose(find);
+    return ok;
+  }
+
+  bool CreateFolder(const std::string& path, std::string* err) override {
+    return CreateDirectoryA(path.c_str(), nullptr) || Fail(err, "CreateDirectoryA");
+  }
+
+  bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
+    // Fails while another program holds `to` open, which keeps that file whole.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+        || Fail(err, "MoveFileExA");
+  }
+
+  bool RemoveFile(const std::string& path, std::string* err) override {
+    return DeleteFileA(path.c_str()) || Fail(err, "DeleteFileA");
+  }
+
+  bool Identify(const std::string& path, FileIdentity* id) override {
+    // Backup semantics let folders be opened too; no access is asked for.
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+    CloseHandle(h);
+    if (!ok) return false;
+    id->device = info.dwVolumeSerialNumber;
+    id->file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static Win32FileSystem fs;
+  return fs;
+}
+
+}  // namespace nv

@@ -1,0 +1,208 @@
+// The in-memory disk of the tests.
+#include "platform/memory_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nv {
+
+class MemoryFileSystem::MemoryFile : public File {
+ public:
+  MemoryFile(MemoryFileSystem* fs, std::string path, std::shared_ptr<std::string> data,
+             bool writing)
+      : m_fs(fs), m_path(std::move(path)), m_data(std::move(data)), m_writing(writing) {
+    ++m_fs->m_openFiles;
+    if (m_writing) m_fs->m_held.insert(m_path);
+  }
+  ~MemoryFile() override { Release(); }
+
+  bool Read(void* buffer, size_t size, size_t* got, std::string* err) override {
+    *got = 0;
+    if (!m_fs->Allowed(Op::Read, m_path, err)) return false;
+    size_t n = m_offset < m_data->size() ? std::min(size, m_data->size() - m_offset) : 0;
+    if (n) std::memcpy(buffer, m_data->data() + m_offset, n);
+    m_offset += n;
+    *got = n;
+    return true;
+  }
+
+  bool Write(const void* data, size_t size, std::string* err) override {
+    if (!m_fs->Allowed(Op::Write, m_path, err)) return false;
+    m_data->append(static_cast<const char*>(data), size);
+    return true;
+  }
+
+  bool Size(uint64_t* size, std::string* err) override {
+    if (!m_fs->Allowed(Op::Size, m_path, err)) return false;
+    *size = m_data->size();
+    return true;
+  }
+
+  bool Sync(std::string* err) override { return m_fs->Allowed(Op::Sync, m_path, err); }
+
+  bool Close(std::string* err) override {
+    bool ok = m_fs->Allowed(Op::Close, m_path, err);
+    Release();
+    return ok;
+  }
+
+ private:
+  void Release() {
+    if (!m_open) return;
+    m_open = false;
+    --m_fs->m_openFiles;
+    if (m_writing) m_fs->m_held.erase(m_path);
+  }
+
+  MemoryFileSystem* m_fs;
+  std::string m_path;
+  std::shared_ptr<std::string> m_data;
+  bool m_writing;
+  bool m_open = true;
+  size_t m_offset = 0;
+};
+
+std::string MemoryFileSystem::Normal(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c == kPathSeparator && !out.empty() && out.back() == kPathSeparator) continue;
+    out += c;
+  }
+  if (out.size() > 1 && out.back() == kPathSeparator) out.pop_back();
+  return out;
+}
+
+bool MemoryFileSystem::Allowed(Op op, const std::string& path, std::string* err) {
+  if (!before || before(op, path)) return true;
+  *err = "injected fault";
+  return false;
+}
+
+void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
+  m_files[Normal(path)] = std::make_shared<std::string>(std::move(contents));
+}
+
+void MemoryFileSystem::AddFolder(const std::string& path) { m_folders.insert(Normal(path)); }
+
+bool MemoryFileSystem::HasFile(const std::string& path) const {
+  return m_files.count(Normal(path)) != 0;
+}
+
+const std::string& MemoryFileSystem::Contents(const std::string& path) const {
+  static const std::string none;
+  auto it = m_files.find(Normal(path));
+  return it == m_files.end() ? none : *it->second;
+}
+
+bool MemoryFileSystem::PathExists(const std::string& path) {
+  std::string err;
+  if (!Allowed(Op::Exists, path, &err)) return false;
+  std::string p = Normal(path);
+  return m_files.count(p) || m_folders.count(p);
+}
+
+bool MemoryFileSystem::IsReadableFile(const std::string& path) {
+  std::string err;
+  auto file = OpenForReading(path, false, &err);
+  return file != nullptr;
+}
+
+std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, bool,
+                                                       std::string* err) {
+  if (!Allowed(Op::Open, path, err)) return nullptr;
+  std::string p = Normal(path);
+  auto it = m_files.find(p);
+  if (it == m_files.end() || m_held.count(p)) {
+    *err = it == m_files.end() ? "no such file" : "held by another program";
+    return nullptr;
+  }
+  return std::make_unique<MemoryFile>(this, p, it->second, false);
+}
+
+std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mustBeNew,
+                                               std::string* err) {
+  if (!Allowed(Op::Create, path, err)) return nullptr;
+  std::string p = Normal(path);
+  if (m_folders.count(p) || m_held.count(p) || (mustBeNew && m_files.count(p))) {
+    *err = "cannot create";
+    return nullptr;
+  }
+  auto data = std::make_shared<std::string>();
+  m_files[p] = data;
+  return std::make_unique<MemoryFile>(this, p, data, true);
+}
+
+std::unique_ptr<File> MemoryFileSystem::CreateForWriting(const std::string& path,
+                                                         std::string* err) {
+  return Create(path, false, err);
+}
+
+std::unique_ptr<File> MemoryFileSystem::CreateNew(const std::string& path, std::string* err) {
+  return Create(path, true, err);
+}
+
+bool MemoryFileSystem::ListFolder(const std::string& folder, std::vector<std::string>* names,
+                                  std::string* err) {
+  names->clear();
+  std::string prefix = Normal(folder);
+  if (!Allowed(Op::List, prefix, err)) return false;
+  if (!m_folders.count(prefix)) {
+    *err = "no such folder";
+    return false;
+  }
+  if (prefix.back() != kPathSeparator) prefix += kPathSeparator;
+  *names = {".", ".."};
+  auto direct = [&](const std::string& path) {
+    if (path.compare(0, prefix.size(), prefix) != 0) return;
+    std::string rest = path.substr(prefix.size());
+    if (!rest.empty() && rest.find(kPathSeparator) == std::string::npos) names->push_back(rest);
+  };
+  for (const auto& f : m_files) direct(f.first);
+  for (const auto& d : m_folders) direct(d);
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
+bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
+  if (!Allowed(Op::MakeFolder, path, err)) return false;
+  std::string p = Normal(path);
+  if (m_folders.count(p) || m_files.count(p)) {
+    *err = "exists";
+    return false;
+  }
+  m_folders.insert(p);
+  return true;
+}
+
+bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
+                                   std::string* err) {
+  if (!Allowed(Op::Replace, to, err)) return false;
+  std::string f = Normal(from), t = Normal(to);
+  auto it = m_files.find(f);
+  if (it == m_files.end() || m_held.count(t) || m_held.count(f) || m_folders.count(t)) {
+    *err = "cannot move";
+    return false;
+  }
+  m_files[t] = it->second;
+  m_files.erase(f);
+  return true;
+}
+
+bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
+  if (!Allowed(Op::Remove, path, err)) return false;
+  if (!m_files.erase(Normal(path))) {
+    *err = "no such file";
+    return false;
+  }
+  return true;
+}
+
+bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id) {
+  std::string p = Normal(path);
+  if (!m_files.count(p) && !m_folders.count(p)) return false;
+  id->device = 1;
+  id->file = std::hash<std::string>()(p);
+  return true;
+}
+
+}  // namespace nv

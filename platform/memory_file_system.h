@@ -1,0 +1,59 @@
+// An in-memory disk for tests: files and folders held in maps, and a hook
+// that is asked before every call, so a test can make any call fail or throw.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace nv {
+
+class MemoryFileSystem : public FileSystem {
+ public:
+  enum class Op { Exists, Open, Read, Write, Size, Sync, Close, Create, List, MakeFolder, Replace, Remove };
+
+  // Asked before each call with the operation and the path it concerns;
+  // answering false makes the call fail. It may also throw.
+  std::function<bool(Op, const std::string& path)> before;
+
+  void AddFile(const std::string& path, std::string contents);
+  void AddFolder(const std::string& path);
+  bool HasFile(const std::string& path) const;
+  const std::string& Contents(const std::string& path) const;
+  // Marks a file as held open by another program without read sharing.
+  void Hold(const std::string& path) { m_held.insert(Normal(path)); }
+  int OpenFiles() const { return m_openFiles; }
+
+  bool PathExists(const std::string& path) override;
+  bool IsReadableFile(const std::string& path) override;
+  std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+                                       std::string* err) override;
+  std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override;
+  std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override;
+  bool ListFolder(const std::string& folder, std::vector<std::string>* names,
+                  std::string* err) override;
+  bool CreateFolder(const std::string& path, std::string* err) override;
+  bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
+  bool RemoveFile(const std::string& path, std::string* err) override;
+  bool Identify(const std::string& path, FileIdentity* id) override;
+
+ private:
+  class MemoryFile;
+  friend class MemoryFile;
+
+  // Folds repeated separators and drops a trailing one, so "a//b/" is "a/b".
+  static std::string Normal(const std::string& path);
+  bool Allowed(Op op, const std::string& path, std::string* err);
+  std::unique_ptr<File> Create(const std::string& path, bool mustBeNew, std::string* err);
+
+  std::map<std::string, std::shared_ptr<std::string>> m_files;
+  std::set<std::string> m_folders;
+  std::set<std::string> m_held;
+  int m_openFiles = 0;
+};
+
+}  // namespace nv

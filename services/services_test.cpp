@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+
+#include "services/component.h"
+#include "services/task_memory.h"
+
+namespace nv {
+namespace {
+
+TEST(KestCreateInstanceTest, MakesKnownServicesWithOneReference) {
+  void* zlib = nullptr;
+  ASSERT_EQ(kKestOk, KestCreateInstance(u"KestRTU.dll", u"IZlib", &zlib));
+  ASSERT_NE(nullptr, zlib);
+  auto* z = static_cast<IZlib*>(zlib);
+  EXPECT_EQ(2u, z->AddRef());
+  EXPECT_EQ(1u, z->Release());
+  EXPECT_EQ(0u, z->Release());
+
+  ServiceRef<IStringUtil> util;
+  EXPECT_EQ(kKestOk, KestCreateInstance(u"kestrtu.DLL", u"IStringUtil", util.Put()));
+  EXPECT_TRUE(util);
+}
+
+TEST(KestCreateInstanceTest, UnknownNamesLeaveThePointerEmpty) {
+  struct Case {
+    const char16_t* module;
+    const char16_t* name;
+    int32_t result;
+  };
+  const Case cases[] = {
+      {u"KestBase.dll", u"IZlib", kKestNoModule},
+      {u"KestRTU", u"IZlib", kKestNoModule},
+      {u"KestRTU.dll", u"izlib", kKestNoInterface},
+      {u"KestRTU.dll", u"IUnknown", kKestNoInterface},
+      {u"KestRTU.dll", u"", kKestNoInterface},
+      {nullptr, u"IZlib", kKestInvalidArgument},
+  };
+  for (const Case& c : cases) {
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(c.result, KestCreateInstance(c.module, c.name, &object));
+    EXPECT_EQ(nullptr, object);
+  }
+}
+
+std::string Inflate(const uint8_t* data, uint32_t size, size_t originalSize) {
+  std::string out(originalSize, '\0');
+  uLongf length = static_cast<uLongf>(originalSize);
+  int z = uncompress(reinterpret_cast<Bytef*>(&out[0]), &length, data, size);
+  EXPECT_EQ(Z_OK, z);
+  out.resize(length);
+  return out;
+}
+
+TEST(ZlibServiceTest, CompressGivesAZlibStreamTheCallerOwns) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  for (const std::string& input : {std::string(), std::string("a"), std::string(100000, 'z')}) {
+    uint8_t* out = nullptr;
+    uint32_t outLength = 0;
+    ASSERT_EQ(kKestOk, zlib->Compress(reinterpret_cast<const uint8_t*>(input.data()),
+                                      static_cast<uint32_t>(input.size()), &out, &outLength));
+    TaskMemPtr<uint8_t> owned(out);
+    ASSERT_GE(outLength, 2u);
+    EXPECT_EQ(0x78, out[0]);  // zlib header: deflate, 32 KiB window
+    EXPECT_EQ(input, Inflate(out, outLength, input.size()));
+  }
+}
+
+TEST(ZlibServiceTest, RejectsMissingPlaces) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  uint32_t length = 7;
+  EXPECT_EQ(kKestInvalidArgument, zlib->Compress(nullptr, 1, nullptr, &length));
+  uint8_t* out = nullptr;
+  EXPECT_EQ(kKestInvalidArgument, zlib->Compress(nullptr, 5, &out, &length));
+  EXPECT_EQ(nullptr, out);
+  EXPECT_EQ(0u, length);
+}
+
+TEST(StringUtilServiceTest, TransformBufferTurnsLatin1IntoUtf8) {
+  ServiceRef<IStringUtil> util;
+  KestCreateInstance(u"KestRTU.dll", u"IStringUtil", util.Put());
+  const std::string input = "caf\xE9 \x80\xFF!";
+  uint8_t* out = nullptr;
+  uint32_t length = 0;
+  ASSERT_EQ(kKestOk, util->TransformBuffer(reinterpret_cast<const uint8_t*>(input.data()),
+                                           static_cast<uint32_t>(input.size()), &out, &length));
+  TaskMemPtr<uint8_t> owned(out);
+  EXPECT_EQ("caf\xC3\xA9 \xC2\x80\xC3\xBF!", std::string(reinterpret_cast<char*>(out), length));
+}
+
+TEST(ServiceRefTest, ReleasesItsReferenceOnce) {
+  void* raw = nullptr;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", &raw);
+  auto* zlib = static_cast<IZlib*>(raw);
+  zlib->AddRef();
+  {
+    ServiceRef<IZlib> ref;
+    *ref.Put() = zlib;
+  }
+  EXPECT_EQ(0u, zlib->Release());  // the holder gave up exactly its one reference
+}
+
+}  // namespace
+}  // namespace nv
