@@ -1,16 +1,18 @@
 # The libraries we build on, all from Debian's packages: TinyXML 2.6 with
 # std::string support, zlib and GoogleTest. Linux links the installed
-# libraries; Windows compiles TinyXML from Debian's source package (fetched by
-# scripts/setup, so Debian's fixes come along) and GoogleTest from the source
-# Debian ships, and links zlib statically so each .exe runs alone.
+# libraries. Windows, and the sanitizer build (whose instrumentation must see
+# inside the parser), compile TinyXML from Debian's source package, fetched by
+# scripts/setup so that Debian's fixes come along. Windows also compiles
+# GoogleTest from the source Debian ships, and links zlib statically so each
+# .exe runs alone.
 
 if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
 find_package(ZLIB REQUIRED)
 
-if(WIN32)
-  set(TINYXML_SOURCE_DIR "" CACHE PATH "Debian's tinyxml source, unpacked")
+set(TINYXML_SOURCE_DIR "" CACHE PATH "Debian's tinyxml source, unpacked; empty: the installed library")
+if(TINYXML_SOURCE_DIR)
   if(NOT EXISTS "${TINYXML_SOURCE_DIR}/tinyxml.h")
     message(FATAL_ERROR "No TinyXML source in '${TINYXML_SOURCE_DIR}': run scripts/setup")
   endif()
@@ -21,10 +23,6 @@ if(WIN32)
   target_include_directories(tinyxml SYSTEM PUBLIC ${TINYXML_SOURCE_DIR})
   target_compile_definitions(tinyxml PUBLIC TIXML_USE_STL)
   add_library(TinyXML::TinyXML ALIAS tinyxml)
-
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 else()
   find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)
   find_library(TINYXML_LIBRARY tinyxml REQUIRED)
@@ -33,5 +31,12 @@ else()
     IMPORTED_LOCATION ${TINYXML_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${TINYXML_INCLUDE_DIR}
     INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
+endif()
+
+if(WIN32)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
   find_package(GTest REQUIRED)
 endif()
