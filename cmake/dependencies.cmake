@@ -1,10 +1,10 @@
 # The libraries we build on, all from Debian's packages: TinyXML 2.6 with
-# std::string support, zlib and GoogleTest. Linux links the installed
-# libraries. Windows, and the sanitizer build (whose instrumentation must see
-# inside the parser), compile TinyXML from Debian's source package, fetched by
-# scripts/setup so that Debian's fixes come along. Windows also compiles
-# GoogleTest from the source Debian ships, and links zlib statically so each
-# .exe runs alone.
+# std::string support, libdeflate, zlib and GoogleTest. Linux links the
+# installed libraries. Windows, and for TinyXML the sanitizer build (whose
+# instrumentation must see inside the parser), compile Debian's source
+# packages, fetched by scripts/setup so that Debian's fixes come along.
+# Windows also compiles GoogleTest from the source Debian ships, and links
+# zlib statically so each .exe runs alone.
 
 if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
@@ -31,6 +31,29 @@ else()
     IMPORTED_LOCATION ${TINYXML_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${TINYXML_INCLUDE_DIR}
     INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
+endif()
+
+set(LIBDEFLATE_SOURCE_DIR "" CACHE PATH "Debian's libdeflate source, unpacked; empty: the installed library")
+if(LIBDEFLATE_SOURCE_DIR)
+  if(NOT EXISTS "${LIBDEFLATE_SOURCE_DIR}/libdeflate.h")
+    message(FATAL_ERROR "No libdeflate source in '${LIBDEFLATE_SOURCE_DIR}': run scripts/setup")
+  endif()
+  # Just the zlib-format compressor and what it calls.
+  add_library(deflate STATIC
+    ${LIBDEFLATE_SOURCE_DIR}/lib/deflate_compress.c
+    ${LIBDEFLATE_SOURCE_DIR}/lib/zlib_compress.c
+    ${LIBDEFLATE_SOURCE_DIR}/lib/adler32.c
+    ${LIBDEFLATE_SOURCE_DIR}/lib/utils.c
+    ${LIBDEFLATE_SOURCE_DIR}/lib/x86/cpu_features.c)
+  target_include_directories(deflate SYSTEM PUBLIC ${LIBDEFLATE_SOURCE_DIR})
+  add_library(Deflate::Deflate ALIAS deflate)
+else()
+  find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
+  find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)
+  add_library(Deflate::Deflate UNKNOWN IMPORTED)
+  set_target_properties(Deflate::Deflate PROPERTIES
+    IMPORTED_LOCATION ${LIBDEFLATE_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${LIBDEFLATE_INCLUDE_DIR})
 endif()
 
 if(WIN32)

@@ -68,6 +68,70 @@ TEST(ZlibServiceTest, CompressGivesAZlibStreamTheCallerOwns) {
   }
 }
 
+// A zlib stream whose deflate blocks are all stored (block type 0).
+bool AllStored(const uint8_t* data, uint32_t size) {
+  uint32_t at = 2;
+  for (;;) {
+    if (at + 5 > size || (data[at] & 0x06) != 0) return false;
+    bool last = data[at] & 1;
+    uint32_t length = data[at + 1] | data[at + 2] << 8;
+    at += 5 + length;
+    if (last) return at + 4 == size;
+  }
+}
+
+struct Compressed {
+  TaskMemPtr<uint8_t> data;
+  uint32_t size = 0;
+};
+
+Compressed CompressWith(IZlib* zlib, const std::string& input) {
+  uint8_t* out = nullptr;
+  Compressed c;
+  EXPECT_EQ(kKestOk, zlib->Compress(reinterpret_cast<const uint8_t*>(input.data()),
+                                    static_cast<uint32_t>(input.size()), &out, &c.size));
+  c.data.reset(out);
+  EXPECT_EQ(input, Inflate(out, c.size, input.size()));
+  return c;
+}
+
+std::string Noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1664525u + 1013904223u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return s;
+}
+
+TEST(ZlibServiceTest, StoresWhatDeflateWouldNotShrink) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  struct Case {
+    const char* name;
+    std::string input;
+    bool stored;
+  };
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(70000, 'a');
+  const Case cases[] = {
+      {"empty", "", true},
+      {"small noise", Noise(1000, 1), true},
+      {"large noise", Noise(300000, 2), true},
+      {"png, however compressible", png, true},
+      {"text", std::string(5000, 'x') + "layout", false},
+      {"large text with a noisy middle", std::string(200000, 'y') + Noise(100000, 3) + std::string(200000, 'y'), true},
+  };
+  for (const Case& c : cases) {
+    Compressed out = CompressWith(zlib.get(), c.input);
+    EXPECT_EQ(c.stored, AllStored(out.data.get(), out.size)) << c.name;
+    if (c.stored) {
+      // The header, a 5-byte head per 65535 bytes, the data, the checksum.
+      size_t blocks = c.input.empty() ? 1 : (c.input.size() + 65534) / 65535;
+      EXPECT_EQ(2 + 5 * blocks + c.input.size() + 4, out.size) << c.name;
+    }
+  }
+}
+
 TEST(ZlibServiceTest, RejectsMissingPlaces) {
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
