@@ -1,0 +1,72 @@
+// The one-line progress display.
+#include "cli/progress_line.h"
+
+#include <cstdio>
+
+namespace nv {
+
+namespace {
+
+constexpr double kRedrawInterval = 0.1;
+
+std::string Megabytes(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e6);
+  return text;
+}
+
+std::string Duration(double seconds) {
+  long s = static_cast<long>(seconds + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  return text;
+}
+
+}  // namespace
+
+ProgressLine::ProgressLine(std::ostream& out, std::function<double()> seconds)
+    : m_out(out), m_seconds(std::move(seconds)) {}
+
+std::string ProgressLine::Format(size_t filesDone, size_t files, uint64_t bytesDone,
+                                 uint64_t bytes, double elapsed) {
+  std::string text = std::to_string(filesDone) + "/" + std::to_string(files) + " files, " +
+                     Megabytes(bytesDone) + "/" + Megabytes(bytes) + " MB";
+  if (elapsed <= 0 || bytesDone == 0) return text;
+  double rate = static_cast<double>(bytesDone) / elapsed;
+  return text + ", " + Megabytes(static_cast<uint64_t>(rate)) + " MB/s, " +
+         Duration(static_cast<double>(bytes - bytesDone) / rate) + " left";
+}
+
+void ProgressLine::PackingStarted(size_t files, uint64_t bytes) {
+  m_files = files;
+  m_bytes = bytes;
+  m_filesDone = 0;
+  m_bytesDone = 0;
+  m_start = m_seconds();
+  m_lastDraw = -1;
+}
+
+void ProgressLine::FilePacked(uint64_t bytes) {
+  ++m_filesDone;
+  m_bytesDone += bytes;
+  double now = m_seconds();
+  if (m_lastDraw >= 0 && now - m_lastDraw < kRedrawInterval) return;
+  m_lastDraw = now;
+  Draw(Format(m_filesDone, m_files, m_bytesDone, m_bytes, now - m_start));
+}
+
+void ProgressLine::PackingEnded() {
+  if (m_shown == 0) return;
+  // Blanks over the line, not an escape sequence, so any console erases it.
+  m_out << '\r' << std::string(m_shown, ' ') << '\r' << std::flush;
+  m_shown = 0;
+}
+
+void ProgressLine::Draw(const std::string& text) {
+  std::string line = text;
+  if (line.size() < m_shown) line.append(m_shown - line.size(), ' ');
+  m_out << '\r' << line << std::flush;
+  m_shown = line.size();
+}
+
+}  // namespace nv
