@@ -6,6 +6,19 @@
 # Windows also compiles GoogleTest from the source Debian ships, and links
 # zlib statically so each .exe runs alone.
 
+# An installed library as an imported target: its header's folder, the
+# library, and the definitions its users need.
+function(nv_import_installed target header library)
+  string(MAKE_C_IDENTIFIER ${target} id)
+  find_path(${id}_INCLUDE_DIR ${header} REQUIRED)
+  find_library(${id}_LIBRARY ${library} REQUIRED)
+  add_library(${target} UNKNOWN IMPORTED GLOBAL)
+  set_target_properties(${target} PROPERTIES
+    IMPORTED_LOCATION ${${id}_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${${id}_INCLUDE_DIR}
+    INTERFACE_COMPILE_DEFINITIONS "${ARGN}")
+endfunction()
+
 if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
@@ -24,13 +37,7 @@ if(TINYXML_SOURCE_DIR)
   target_compile_definitions(tinyxml PUBLIC TIXML_USE_STL)
   add_library(TinyXML::TinyXML ALIAS tinyxml)
 else()
-  find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)
-  find_library(TINYXML_LIBRARY tinyxml REQUIRED)
-  add_library(TinyXML::TinyXML UNKNOWN IMPORTED)
-  set_target_properties(TinyXML::TinyXML PROPERTIES
-    IMPORTED_LOCATION ${TINYXML_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES ${TINYXML_INCLUDE_DIR}
-    INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
+  nv_import_installed(TinyXML::TinyXML tinyxml.h tinyxml TIXML_USE_STL)
 endif()
 
 set(LIBDEFLATE_SOURCE_DIR "" CACHE PATH "Debian's libdeflate source, unpacked; empty: the installed library")
@@ -48,12 +55,7 @@ if(LIBDEFLATE_SOURCE_DIR)
   target_include_directories(deflate SYSTEM PUBLIC ${LIBDEFLATE_SOURCE_DIR})
   add_library(Deflate::Deflate ALIAS deflate)
 else()
-  find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
-  find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)
-  add_library(Deflate::Deflate UNKNOWN IMPORTED)
-  set_target_properties(Deflate::Deflate PROPERTIES
-    IMPORTED_LOCATION ${LIBDEFLATE_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES ${LIBDEFLATE_INCLUDE_DIR})
+  nv_import_installed(Deflate::Deflate libdeflate.h deflate)
 endif()
 
 if(WIN32)
