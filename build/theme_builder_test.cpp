@@ -4,26 +4,11 @@
 
 #include <new>
 
+#include "build/recording_publisher.h"
 #include "platform/memory_file_system.h"
 
 namespace nv {
 namespace {
-
-// Remembers each publication: 'R' for a replacement without scrolling, 'P'
-// for PublishLog, with the log as it stood.
-class RecordingPublisher : public LogPublisher {
- public:
-  void ReplaceText(const std::string& log) override { events.push_back({'R', log}); }
-  void PublishLog(const std::string& log) override { events.push_back({'P', log}); }
-
-  std::string Kinds() const {
-    std::string kinds;
-    for (const auto& e : events) kinds += e.first;
-    return kinds;
-  }
-
-  std::vector<std::pair<char, std::string>> events;
-};
 
 class ThemeBuilderTest : public testing::Test {
  protected:
