@@ -44,7 +44,7 @@ TEST_F(NvthemeTest, MissingFolderIsReportedAndSkipped) {
   EXPECT_EQ(1, Run({"build", "nowhere", "ocean"}));
   EXPECT_EQ("nvtheme: nowhere: no such file or folder\n", err.str());
   EXPECT_EQ("\r\nProcessing ocean ...\r\nProcessing " + JoinPath("ocean", "main.xml") +
-                " ... succeeded.\r\n\r\n",
+                " ... succeeded.\r\n\r\nChecking themes ... 0 variations.\r\n",
             out.str());
 }
 
