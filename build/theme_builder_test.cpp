@@ -192,29 +192,6 @@ TEST_F(DiagnosticsTest, EachErrorLineIsReportedWhereItsElementStands) {
             diagnostics.reports);
 }
 
-TEST_F(DiagnosticsTest, FailedRootCheckIsReportedAtTheStart) {
-  fs.AddFile(Manifest(), "\n\n<NuvarinePackage/>");
-  checker.BuildFolder(folder);
-  const std::string other = JoinPath("themes", "empty");
-  fs.AddFolder(other);
-  checker.BuildFolder(other);
-  EXPECT_EQ((std::vector<std::string>{
-                Manifest() + ":1:1: no root element \"nuvarinepackage\".",
-                JoinPath(other, "main.xml") + ":1:1: no root element \"nuvarinepackage\".",
-            }),
-            diagnostics.reports);
-}
-
-TEST_F(DiagnosticsTest, DepthLimitIsReportedAtTheElementBeyondIt) {
-  std::string deep = "<nuvarinepackage>\n  ";
-  for (int level = 2; level <= 256; ++level) deep += "<a>";
-  fs.AddFile(Manifest(), deep + "<b><c>");
-  checker.BuildFolder(folder);
-  EXPECT_EQ((std::vector<std::string>{Manifest() + ":2:" + std::to_string(3 + 255 * 3) +
-                                      ": main.xml nests elements more than 256 levels deep."}),
-            diagnostics.reports);
-}
-
 TEST_F(DiagnosticsTest, CheckingWritesNothing) {
   AddThemeFiles();
   fs.AddFile(Manifest(), "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
