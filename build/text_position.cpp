@@ -13,9 +13,11 @@ namespace nv {
 
 namespace {
 
-constexpr size_t npos = std::string::npos;
-
 bool StartsWithBom(const std::string& text) { return text.compare(0, 3, "\xEF\xBB\xBF") == 0; }
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+// LF CR and CR LF are one break each.
+bool PairsWith(char first, char second) { return IsLineBreak(second) && second != first; }
 
 // The declaration from which the parser reads UTF-8: its first one at
 // document level, when the encoding it names is empty or begins "UTF-8" or
@@ -37,16 +39,22 @@ const TiXmlDeclaration* Utf8Declaration(const TiXmlDocument& document) {
 // The parser's row and column counting, one step at a time.
 class ParserCount {
  public:
-  ParserCount(const std::string& text, int tabSize, bool utf8)
-      : m_text(text), m_tabSize(tabSize), m_utf8(utf8) {}
+  ParserCount(const std::string& text, int tabSize, int row, size_t offset, bool utf8)
+      : m_text(text), m_tabSize(tabSize), m_utf8(utf8), m_offset(offset), m_row(row) {}
 
   size_t Offset() const { return m_offset; }
+  int Row() const { return m_row; }
+  bool Utf8() const { return m_utf8; }
   bool AtEnd() const { return At(m_offset) == 0; }  // the parser stops at a NUL
   bool Reached(int row, int column) const { return m_row == row && m_column == column; }
   bool Passed(int row, int column) const {
     return m_row > row || (m_row == row && m_column > column);
   }
-  void ReadUtf8() { m_utf8 = true; }
+  // The parser reads UTF-8 once past the declaration that selects it; the
+  // only bytes this may count otherwise lie inside the declaration itself.
+  void SwitchAt(const TiXmlDeclaration* declaration) {
+    if (declaration && Reached(declaration->Row() - 1, declaration->Column() - 1)) m_utf8 = true;
+  }
   void Step();
 
  private:
@@ -58,15 +66,15 @@ class ParserCount {
   const std::string& m_text;
   const int m_tabSize;
   bool m_utf8;
-  size_t m_offset = 0;
-  int m_row = 0;
+  size_t m_offset;
+  int m_row;
   int m_column = 0;
 };
 
 void ParserCount::Step() {
   const unsigned char c = At(m_offset);
-  if (c == '\r' || c == '\n') {
-    m_offset += At(m_offset + 1) == (c == '\r' ? '\n' : '\r') ? 2 : 1;
+  if (IsLineBreak(c)) {
+    m_offset += PairsWith(c, At(m_offset + 1)) ? 2 : 1;
     ++m_row;
     m_column = 0;
   } else if (c == '\t') {
@@ -94,45 +102,51 @@ void ParserCount::StepOverEf() {
   if (!zeroWidth) ++m_column;
 }
 
-// The offset of the element's "<", or npos when the count never reaches it.
-size_t OffsetOf(const std::string& text, const TiXmlDocument& document,
-                const TiXmlElement& element) {
-  if (document.TabSize() < 1) return npos;  // the parser did not count
-  const TiXmlDeclaration* declaration = Utf8Declaration(document);
-  ParserCount count(text, document.TabSize(), StartsWithBom(text));
-  while (!count.AtEnd()) {
-    // The parser reads UTF-8 once past the declaration; the only bytes this
-    // may count otherwise lie inside the declaration itself.
-    if (declaration && count.Reached(declaration->Row() - 1, declaration->Column() - 1))
-      count.ReadUtf8();
-    if (count.Reached(element.Row() - 1, element.Column() - 1) && text[count.Offset()] == '<')
-      return count.Offset();
-    if (count.Passed(element.Row() - 1, element.Column() - 1)) break;
-    count.Step();
-  }
-  return npos;
-}
-
 }  // namespace
 
-TextPosition PositionAt(const std::string& text, size_t offset) {
-  offset = std::min(offset, text.size());
-  TextPosition at;
-  size_t lineStart = StartsWithBom(text) ? std::min<size_t>(3, offset) : 0;
-  for (size_t i = 0; i < offset; ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    if (i + 1 < offset && text[i + 1] == (text[i] == '\r' ? '\n' : '\r')) ++i;
-    ++at.line;
-    lineStart = i + 1;
+TextLines::TextLines(const std::string& text) {
+  m_starts.push_back(StartsWithBom(text) ? 3 : 0);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsLineBreak(text[i])) continue;
+    if (i + 1 < text.size() && PairsWith(text[i], text[i + 1])) ++i;
+    m_starts.push_back(i + 1);
   }
-  at.column = offset - lineStart + 1;
-  return at;
 }
 
-TextPosition PositionOf(const std::string& text, const TiXmlDocument& document,
-                        const TiXmlElement& element) {
-  const size_t offset = OffsetOf(text, document, element);
-  if (offset != npos) return PositionAt(text, offset);
+TextPosition TextLines::At(size_t offset) const {
+  const auto next = std::upper_bound(m_starts.begin(), m_starts.end(), offset);
+  if (next == m_starts.begin()) return TextPosition();  // inside the byte-order mark
+  const size_t line = static_cast<size_t>(next - m_starts.begin());
+  return {line, offset - m_starts[line - 1] + 1};
+}
+
+ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)
+    : m_text(text),
+      m_tabSize(document.TabSize()),
+      m_utf8Declaration(Utf8Declaration(document)),
+      m_lines(text) {
+  if (m_tabSize < 1) return;  // the parser did not count
+  ParserCount count(text, m_tabSize, 0, 0, StartsWithBom(text));
+  m_rows.push_back({0, count.Utf8()});
+  while (!count.AtEnd()) {
+    count.SwitchAt(m_utf8Declaration);
+    const int row = count.Row();
+    count.Step();
+    if (count.Row() != row) m_rows.push_back({count.Offset(), count.Utf8()});
+  }
+}
+
+TextPosition ElementPositions::Of(const TiXmlElement& element) const {
+  const int row = element.Row() - 1, column = element.Column() - 1;
+  if (row >= 0 && static_cast<size_t>(row) < m_rows.size()) {
+    ParserCount count(m_text, m_tabSize, row, m_rows[row].offset, m_rows[row].utf8);
+    for (; !count.AtEnd() && !count.Passed(row, column); count.Step()) {
+      count.SwitchAt(m_utf8Declaration);
+      if (count.Reached(row, column) && m_text[count.Offset()] == '<')
+        return m_lines.At(count.Offset());
+    }
+  }
+  // Not where the parser said; its own count is the best there is.
   return {static_cast<size_t>(std::max(1, element.Row())),
           static_cast<size_t>(std::max(1, element.Column()))};
 }

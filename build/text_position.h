@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
+class TiXmlDeclaration;
 class TiXmlDocument;
 class TiXmlElement;
 
@@ -17,13 +19,42 @@ struct TextPosition {
   bool operator==(const TextPosition& o) const { return line == o.line && column == o.column; }
 };
 
-// The position of the byte at `offset`. Lines break where TinyXML breaks
-// them, at LF, CR, CR LF and LF CR, so that lines agree with its rows; a
-// byte-order mark at the start takes no column, as editors don't show it.
-TextPosition PositionAt(const std::string& text, size_t offset);
+// The lines of a text. They break where TinyXML breaks them, at LF, CR,
+// CR LF and LF CR, so that they agree with its rows; a byte-order mark at
+// the start takes no column, as editors don't show it.
+class TextLines {
+ public:
+  explicit TextLines(const std::string& text);
 
-// The position of the "<" of an element parsed from `text` into `document`.
-TextPosition PositionOf(const std::string& text, const TiXmlDocument& document,
-                        const TiXmlElement& element);
+  // The position of the byte at `offset`.
+  TextPosition At(size_t offset) const;
+
+ private:
+  std::vector<size_t> m_starts;
+};
+
+// Where the elements of a manifest stand in the text it was parsed from.
+// Each look-up takes time in proportion to the length of the element's line.
+class ElementPositions {
+ public:
+  // Both must outlive this.
+  ElementPositions(const std::string& text, const TiXmlDocument& document);
+
+  // The position of the element's "<".
+  TextPosition Of(const TiXmlElement& element) const;
+
+ private:
+  // Where the parser's count stands at the start of one of its rows.
+  struct RowStart {
+    size_t offset;
+    bool utf8;
+  };
+
+  const std::string& m_text;
+  const int m_tabSize;
+  const TiXmlDeclaration* m_utf8Declaration;
+  TextLines m_lines;
+  std::vector<RowStart> m_rows;
+};
 
 }  // namespace nv

@@ -34,7 +34,7 @@ TEST(TextPositionTest, BytesAndLinesFromOne) {
       {"later mark is three bytes", "\xEF\xBB\xBF\n\xEF\xBB\xBF<r/>", {2, 4}},
   };
   for (const OffsetCase& c : cases)
-    EXPECT_EQ(c.at, PositionAt(c.text, c.text.find('<'))) << c.name;
+    EXPECT_EQ(c.at, TextLines(c.text).At(c.text.find('<'))) << c.name;
 }
 
 // Every element of the text, parsed as a manifest, with its position.
@@ -43,13 +43,14 @@ std::vector<std::pair<std::string, TextPosition>> Positions(const std::string& t
   TiXmlDocument document;
   document.SetTabSize(tabSize);
   ParseManifest(text, &document);
+  const ElementPositions positions(text, document);
   std::vector<std::pair<std::string, TextPosition>> found;
   std::vector<const TiXmlElement*> stack;
   for (auto* e = document.FirstChildElement(); e; e = e->NextSiblingElement()) stack.push_back(e);
   while (!stack.empty()) {
     const TiXmlElement* e = stack.back();
     stack.pop_back();
-    found.push_back({e->Value(), PositionOf(text, document, *e)});
+    found.push_back({e->Value(), positions.Of(*e)});
     for (auto* c = e->FirstChildElement(); c; c = c->NextSiblingElement()) stack.push_back(c);
   }
   return found;
@@ -70,7 +71,7 @@ TEST(TextPositionTest, ElementsStandWhereTheParserSawThem) {
   ParseManifest(text, &document);
   const TiXmlElement* r = document.FirstChildElement();
   EXPECT_EQ((TextPosition{static_cast<size_t>(r->Row()), static_cast<size_t>(r->Column())}),
-            PositionOf(text, document, *r));
+            ElementPositions(text, document).Of(*r));
 }
 
 TEST(TextPositionTest, Utf8CharactersCountTheirBytes) {

@@ -65,7 +65,7 @@ bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,
   if (tooDeep != std::string::npos) {
     const size_t lineStart = m_log.Text().size();
     m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth << " levels deep.\r\n";
-    ReportLogLine(path, PositionAt(*text, tooDeep), lineStart);
+    ReportLogLine(path, TextLines(*text).At(tooDeep), lineStart);
   } else if (!loaded) {
     Report(path, TextPosition(), "no root element \"nuvarinepackage\".");
   }
@@ -80,11 +80,14 @@ void ThemeBuilder::ValidateManifest(const std::string& folder, const std::string
                                     std::vector<const TiXmlElement*>* themes,
                                     std::vector<bool>* verdicts) {
   const std::string path = JoinPath(folder, "main.xml");
+  std::unique_ptr<ElementPositions> positions;
   ThemeFindings findings;
-  if (m_options.diagnostics)
+  if (m_options.diagnostics) {
+    positions = std::make_unique<ElementPositions>(text, manifest);
     findings = [&](const TiXmlElement& concerned, const std::string& line) {
-      Report(path, PositionOf(text, manifest, concerned), MessageOfErrorLine(line));
+      Report(path, positions->Of(concerned), MessageOfErrorLine(line));
     };
+  }
   ValidateThemes(Context(), folder, manifest, themes, verdicts, findings);
 }
 
