@@ -60,8 +60,7 @@ TEST(TextPositionTest, ElementsStandWhereTheParserSawThem) {
   const std::string text =
       "<?xml version=\"1.0\"?>\r\n<!-- <x> -->\t<r a=\"1\">\n\t\t<b/>\r\r<c>text\n</c><d\n/></r>";
   using P = std::pair<std::string, TextPosition>;
-  const std::vector<P> expected = {
-      {"r", {2, 14}}, {"d", {6, 5}}, {"c", {5, 1}}, {"b", {3, 3}}};
+  const std::vector<P> expected = {{"r", {2, 14}}, {"d", {6, 5}}, {"c", {5, 1}}, {"b", {3, 3}}};
   for (int tabSize : {1, 4, 8}) EXPECT_EQ(expected, Positions(text, tabSize)) << tabSize;
 
   // Where the parser counts bytes, its own stamps are the same, with a tab

@@ -18,7 +18,11 @@ const char kFatalErrorText[] =
 
 ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
                            IStringUtil* stringUtil, BuildOptions options)
-    : m_fs(fs), m_publisher(publisher), m_zlib(zlib), m_stringUtil(stringUtil), m_options(options) {}
+    : m_fs(fs),
+      m_publisher(publisher),
+      m_zlib(zlib),
+      m_stringUtil(stringUtil),
+      m_options(options) {}
 
 RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   RunFlags flags;

@@ -23,7 +23,8 @@ class RecordingDiagnostics : public ManifestDiagnostics {
 const std::string kSoundTheme =
     "<theme name=\"Day\" screenshot=\"shot.png\">\n"
     "  <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
-    "  <virtualshelf background=\"sand.png\" uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
+    "  <virtualshelf background=\"sand.png\"\n"
+    "                uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
     "</theme>\n";
 
 class ThemeBuilderTest : public testing::Test {
@@ -35,7 +36,8 @@ class ThemeBuilderTest : public testing::Test {
 
   std::string Manifest() const { return JoinPath(folder, "main.xml"); }
   void AddThemeFiles() {
-    for (const char* name : {"shot.png", "grid.xml", "sand.png"}) fs.AddFile(JoinPath(folder, name), "x");
+    for (const char* name : {"shot.png", "grid.xml", "sand.png"})
+      fs.AddFile(JoinPath(folder, name), "x");
   }
   std::string Head(const std::string& f) const {
     return "\r\nProcessing " + f + " ...\r\nProcessing " + JoinPath(f, "main.xml") + " ... ";
@@ -150,8 +152,9 @@ TEST_F(ThemeBuilderTest, ValidationFollowsALoadedManifest) {
 
 TEST_F(ThemeBuilderTest, InvalidThemeEndsTheRunWithItsLines) {
   AddThemeFiles();
-  fs.AddFile(Manifest(), "<nuvarinepackage>" + kSoundTheme + "<theme name=\"N\" screenshot=\"shot.png\"/>"
-                         "</nuvarinepackage>");
+  fs.AddFile(Manifest(), "<nuvarinepackage>" + kSoundTheme +
+                             "<theme name=\"N\" screenshot=\"shot.png\"/>"
+                             "</nuvarinepackage>");
   RunFlags flags = builder.BuildFolder(folder);
   EXPECT_TRUE(flags.manifestLoaded);
   EXPECT_FALSE(flags.themesValid);

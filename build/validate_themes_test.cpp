@@ -116,9 +116,9 @@ class ValidateThemesTest : public testing::Test {
 };
 
 TEST_F(ValidateThemesTest, TwoThemesOneWithAMissingDetailFile) {
-  Outcome out = Validate(Theme(kTemplates + kShelf) +
-                         Theme("<templates><detail mode=\"grid\" file=\"bad.xml\"/></templates>" +
-                               kShelf));
+  Outcome out =
+      Validate(Theme(kTemplates + kShelf) +
+               Theme("<templates><detail mode=\"grid\" file=\"bad.xml\"/></templates>" + kShelf));
   EXPECT_EQ(
       "Checking themes ... 2 variations.\r\n"
       "Validating #1... \r\n"
@@ -139,7 +139,8 @@ TEST_F(ValidateThemesTest, OnlyThemesDirectlyUnderTheRootAreCollected) {
   Outcome out = Validate("<Theme " + kSoundAttributes + "/><group>" + Theme(kTemplates + kShelf) +
                          "</group>" + Theme(kTemplates + kShelf + "<theme/>") + "<!-- theme -->");
   EXPECT_EQ(1u, out.themes);
-  EXPECT_EQ("Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n", out.log);
+  EXPECT_EQ("Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
+            out.log);
 }
 
 TEST_F(ValidateThemesTest, NoThemesWritesACountOfNothing) {
@@ -161,8 +162,8 @@ TEST_F(ValidateThemesTest, EntryChecksCutTheThemeShort) {
   Expect({
       {"no name", Theme(faultyContent, "screenshot=\"shot.png\""),
        NotFound("name or screenshot", "theme"), false},
-      {"no screenshot", Theme(faultyContent, "name=\"Day\""), NotFound("name or screenshot", "theme"),
-       false},
+      {"no screenshot", Theme(faultyContent, "name=\"Day\""),
+       NotFound("name or screenshot", "theme"), false},
       {"neither", Theme(faultyContent, ""), NotFound("name or screenshot", "theme"), false},
       {"one-byte name", Theme(faultyContent, "name=\"D\" screenshot=\"shot.png\""),
        Invalid("name, screenshot"), false},
@@ -171,12 +172,12 @@ TEST_F(ValidateThemesTest, EntryChecksCutTheThemeShort) {
       {"one-byte screenshot", Theme(faultyContent, "name=\"Day\" screenshot=\"s\""),
        Invalid("name, screenshot"), false},
       {"screenshot missing, faulty children unreported",
-       Theme(faultyContent, "name=\"Day\" screenshot=\"none.png\""), Missing("none.png", "screenshot"),
-       false},
+       Theme(faultyContent, "name=\"Day\" screenshot=\"none.png\""),
+       Missing("none.png", "screenshot"), false},
       {"screenshot names a folder", Theme(kTemplates + kShelf, "name=\"Day\" screenshot=\"img\""),
        Missing("img", "screenshot"), false},
-      {"screenshot in a subfolder", Theme(kTemplates + kShelf, "name=\"Da\" screenshot=\"" + subpath + "\""),
-       kValid, true},
+      {"screenshot in a subfolder",
+       Theme(kTemplates + kShelf, "name=\"Da\" screenshot=\"" + subpath + "\""), kValid, true},
   });
 }
 
@@ -195,9 +196,10 @@ TEST_F(ValidateThemesTest, ContentNeedsTemplatesAndAShelf) {
       {"no templates", Theme(kShelf), kInvalid, false},
       {"no shelf", Theme(kTemplates), kInvalid, false},
       {"detail directly under theme", Theme(kDetail + kShelf), kInvalid, false},
-      {"both one level too deep", Theme("<group>" + kTemplates + kShelf + "</group>"), kInvalid, false},
-      {"letter case of templates", Theme("<Templates>" + kDetail + "</Templates>" + kShelf), kInvalid,
+      {"both one level too deep", Theme("<group>" + kTemplates + kShelf + "</group>"), kInvalid,
        false},
+      {"letter case of templates", Theme("<Templates>" + kDetail + "</Templates>" + kShelf),
+       kInvalid, false},
   });
 }
 
@@ -209,17 +211,20 @@ TEST_F(ValidateThemesTest, OneSoundDetailIsEnough) {
       {"sound detail in a second templates",
        Theme("<templates><detail mode=\"m\" file=\"bad.xml\"/></templates>" + kTemplates + kShelf),
        Missing("bad.xml", "file") + kValid, true},
-      {"mode value not examined", Theme("<templates><detail mode=\"\" file=\"grid.xml\"/></templates>" + kShelf),
-       kValid, true},
+      {"mode value not examined",
+       Theme("<templates><detail mode=\"\" file=\"grid.xml\"/></templates>" + kShelf), kValid,
+       true},
       {"strangers in templates passed over",
        Theme("<templates><layout/>" + kDetail + "<!-- x --></templates>" + kShelf), kValid, true},
       {"without file", Theme("<templates><detail mode=\"grid\"/></templates>" + kShelf),
        NotFound("file", "detail") + kInvalid, false},
       {"without mode, file not examined", Theme("<templates><detail/></templates>" + kShelf),
        NotFound("mode", "detail") + kInvalid, false},
-      {"file missing", Theme("<templates><detail mode=\"grid\" file=\"bad.xml\"/></templates>" + kShelf),
+      {"file missing",
+       Theme("<templates><detail mode=\"grid\" file=\"bad.xml\"/></templates>" + kShelf),
        Missing("bad.xml", "file") + kInvalid, false},
-      {"empty file name", Theme("<templates><detail mode=\"grid\" file=\"\"/></templates>" + kShelf),
+      {"empty file name",
+       Theme("<templates><detail mode=\"grid\" file=\"\"/></templates>" + kShelf),
        Missing("", "file") + kInvalid, false},
   });
 }
@@ -233,7 +238,8 @@ TEST_F(ValidateThemesTest, ShelvesNeedABackgroundAttributeEach) {
        Missing("deep.png", "background") + kValid, true},
       {"background missing", ThemeWithShelf(Shelf("background=\"deep.png\" " + kSizes)),
        Missing("deep.png", "background") + kInvalid, false},
-      {"no catalog needed", ThemeWithShelf(Shelf("background=\"sand.png\" " + kSizes)), kValid, true},
+      {"no catalog needed", ThemeWithShelf(Shelf("background=\"sand.png\" " + kSizes)), kValid,
+       true},
       {"every check of a faulty shelf",
        ThemeWithShelf(Shelf("uheight=\"a\" uhspace=\"1\"", "<catalog " + kPlace + " name=\"n\"/>")),
        NotFound("background", "virtualshelf") + Invalid("uwidth") + Invalid("uheight") +
@@ -248,36 +254,40 @@ TEST_F(ValidateThemesTest, SizesAreIntegersAsPercentDReadsThem) {
     bool valid;
   };
   const Width widths[] = {
-      {"uwidth=\"12px\"", true}, {"uwidth=\"-3\"", true}, {"uwidth=\" +7\"", true},
-      {"uwidth=\"0\"", true},    {"uwidth=\"px\"", false}, {"uwidth=\"\"", false},
+      {"uwidth=\"12px\"", true}, {"uwidth=\"-3\"", true},
+      {"uwidth=\" +7\"", true},  {"uwidth=\"0\"", true},
+      {"uwidth=\"px\"", false},  {"uwidth=\"\"", false},
       {"uwidth=\"- 3\"", false}, {"", false},
   };
   std::vector<RuleCase> cases;
   for (const Width& w : widths) {
     const std::string shelf =
-        Shelf(std::string("background=\"sand.png\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\" ") + w.attribute);
+        Shelf(std::string("background=\"sand.png\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\" ") +
+              w.attribute);
     cases.push_back({w.attribute, ThemeWithShelf(shelf),
                      w.valid ? kValid : Invalid("uwidth") + kInvalid, w.valid});
   }
-  cases.push_back({"all four missing", ThemeWithShelf(Shelf("background=\"sand.png\"")),
-                   Invalid("uwidth") + Invalid("uheight") + Invalid("uhspace") + Invalid("uvspace") +
-                       kInvalid,
-                   false});
+  cases.push_back(
+      {"all four missing", ThemeWithShelf(Shelf("background=\"sand.png\"")),
+       Invalid("uwidth") + Invalid("uheight") + Invalid("uhspace") + Invalid("uvspace") + kInvalid,
+       false});
   Expect(cases);
 }
 
 TEST_F(ValidateThemesTest, EveryCatalogFaultFailsTheTheme) {
   Expect({
       {"sound", ThemeWithCatalog(kCatalog), kValid, true},
-      {"name value not examined", ThemeWithCatalog("<catalog name=\"\" image=\"novels.png\" " + kPlace + "/>"),
-       kValid, true},
+      {"name value not examined",
+       ThemeWithCatalog("<catalog name=\"\" image=\"novels.png\" " + kPlace + "/>"), kValid, true},
       {"image missing", ThemeWithCatalog("<catalog name=\"N\" image=\"none.png\" " + kPlace + "/>"),
        Missing("none.png", "image") + kInvalid, false},
       {"no image", ThemeWithCatalog("<catalog name=\"N\" " + kPlace + "/>"),
        NotFound("image", "catalog") + kInvalid, false},
       {"no name", ThemeWithCatalog("<catalog image=\"novels.png\" " + kPlace + "/>"),
        NotFound("name", "catalog") + kInvalid, false},
-      {"bad place", ThemeWithCatalog("<catalog name=\"N\" image=\"novels.png\" olx=\"x\" oly=\"1\" olwidth=\"\"/>"),
+      {"bad place",
+       ThemeWithCatalog(
+           "<catalog name=\"N\" image=\"novels.png\" olx=\"x\" oly=\"1\" olwidth=\"\"/>"),
        Invalid("olx") + Invalid("olwidth") + Invalid("olheight") + kInvalid, false},
       {"everything wrong, in order", ThemeWithCatalog("<catalog/>"),
        Invalid("olx") + Invalid("oly") + Invalid("olwidth") + Invalid("olheight") +

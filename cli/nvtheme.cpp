@@ -60,8 +60,8 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   StreamPublisher logPublisher(out);
   SilentPublisher silent;
   GnuDiagnostics diagnostics(out);
-  ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr, nullptr,
-                       BuildOptions{/*checkOnly=*/true, gnu ? &diagnostics : nullptr});
+  ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
+                       nullptr, BuildOptions{/*checkOnly=*/true, gnu ? &diagnostics : nullptr});
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 

@@ -14,7 +14,8 @@ namespace {
 const std::string kSoundTheme =
     "<theme name=\"Day\" screenshot=\"shot.png\">\n"
     "  <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
-    "  <virtualshelf background=\"sand.png\" uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
+    "  <virtualshelf background=\"sand.png\"\n"
+    "                uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
     "</theme>\n";
 
 std::string Head(const std::string& folder) {
@@ -28,7 +29,8 @@ class NvthemeTest : public testing::Test {
   void AddFolder(const std::string& folder, const std::string& manifest) {
     fs.AddFolder(folder);
     fs.AddFile(JoinPath(folder, "main.xml"), manifest);
-    for (const char* name : {"shot.png", "grid.xml", "sand.png"}) fs.AddFile(JoinPath(folder, name), "x");
+    for (const char* name : {"shot.png", "grid.xml", "sand.png"})
+      fs.AddFile(JoinPath(folder, name), "x");
   }
 
   int Run(const std::vector<std::string>& args) {
@@ -107,7 +109,8 @@ TEST_F(NvthemeTest, CheckExitStatus) {
 TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
   AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   EXPECT_EQ(0, Run({"check", "sound"}));
-  EXPECT_EQ(Head("sound") + "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
+  EXPECT_EQ(Head("sound") +
+                "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
             out.str());
   EXPECT_EQ("", err.str());
   EXPECT_FALSE(fs.PathExists("sound.nvp"));
@@ -118,7 +121,8 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
             "<nuvarinepackage>\n"
             "<theme name=\"Day\" screenshot=\"shot.png\">\n"
             "\t<templates><detail mode=\"grid\" file=\"none.xml\"/></templates>\n"
-            "\t<virtualshelf background=\"sand.png\" uwidth=\"12px\" uheight=\"-3\" uhspace=\"px\" uvspace=\"\">\n"
+            "\t<virtualshelf background=\"sand.png\" uwidth=\"12px\" uheight=\"-3\" uhspace=\"px\" "
+            "uvspace=\"\">\n"
             "\t\t<catalog name=\"N\" olx=\"1\" oly=\"2\" olwidth=\"3\" olheight=\"4\"/>\n"
             "\t</virtualshelf>\n"
             "</theme>\n"
@@ -131,15 +135,17 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
 
   EXPECT_EQ(1, Run({"check", "--format=gnu", "faulty", "sound", "rootless", "deep"}));
   const std::string faulty = JoinPath("faulty", "main.xml");
-  EXPECT_EQ(
-      faulty + ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be read.\n" +
-      faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" +
-      faulty + ":4:2: error: Attributes 'uvspace' invalid.\n" +
-      faulty + ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" +
-      faulty + ":2:1: error: Theme is invalid.\n" +
-      JoinPath("rootless", "main.xml") + ":1:1: error: no root element \"nuvarinepackage\".\n" +
-      JoinPath("deep", "main.xml") + ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
-      out.str());
+  EXPECT_EQ(faulty +
+                ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
+                "read.\n" +
+                faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" + faulty +
+                ":4:2: error: Attributes 'uvspace' invalid.\n" + faulty +
+                ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" + faulty +
+                ":2:1: error: Theme is invalid.\n" + JoinPath("rootless", "main.xml") +
+                ":1:1: error: no root element \"nuvarinepackage\".\n" +
+                JoinPath("deep", "main.xml") +
+                ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
+            out.str());
   EXPECT_EQ("", err.str());
 }
 
@@ -189,7 +195,8 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
   ASSERT_TRUE(fs.RemoveFile(JoinPath("ocean", "shelf-sand.png"), &removeError));
 
   auto missing = [](const std::string& file, const std::string& attribute) {
-    return "The file: '" + file + "' in attribute '" + attribute + "' doesn't exist or can't be read.";
+    return "The file: '" + file + "' in attribute '" + attribute +
+           "' doesn't exist or can't be read.";
   };
   // Each theme's findings, with the line and column of the element concerned.
   struct Finding {

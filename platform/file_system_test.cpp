@@ -15,7 +15,9 @@ namespace fsys = std::filesystem;
 
 class RealFileSystemTest : public testing::Test {
  protected:
-  std::string Put(const std::string& name, const std::string& bytes) { return temp.Put(name, bytes); }
+  std::string Put(const std::string& name, const std::string& bytes) {
+    return temp.Put(name, bytes);
+  }
 
   TempFolder temp;
   const std::string& root = temp.Path();

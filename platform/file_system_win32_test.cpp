@@ -32,7 +32,8 @@ TEST_F(Win32ReadableFileTest, FileHeldByAnotherHandleDependsOnItsSharing) {
       {"reading, sharing reads", GENERIC_READ, FILE_SHARE_READ, true},
       {"reading, sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
       {"reading, sharing nothing", GENERIC_READ, 0, false},
-      {"writing, sharing reads and writes", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+      {"writing, sharing reads and writes", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+       false},
       {"writing, sharing nothing", GENERIC_WRITE, 0, false},
   };
   const std::string file = temp.Put("shot.png", "png");

@@ -16,7 +16,8 @@ class TempFolder {
  public:
   TempFolder() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    m_path = (std::filesystem::temp_directory_path() / ("nv_fs_" + std::string(info->name()))).string();
+    m_path =
+        (std::filesystem::temp_directory_path() / ("nv_fs_" + std::string(info->name()))).string();
     std::filesystem::remove_all(m_path);
     std::filesystem::create_directories(m_path);
   }
