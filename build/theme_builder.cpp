@@ -9,6 +9,7 @@
 #include "build/manifest.h"
 #include "build/nesting_depth.h"
 #include "build/read_text_file.h"
+#include "build/validate_themes.h"
 
 namespace nv {
 
@@ -16,8 +17,12 @@ const char kFatalErrorText[] =
     "Unhandled exception: Fatal error, please check the syntax of main.xml and all other files.";
 
 ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
-                           IStringUtil* stringUtil)
-    : m_fs(fs), m_publisher(publisher), m_zlib(zlib), m_stringUtil(stringUtil) {}
+                           IStringUtil* stringUtil, BuildOptions options)
+    : m_fs(fs),
+      m_publisher(publisher),
+      m_zlib(zlib),
+      m_stringUtil(stringUtil),
+      m_options(options) {}
 
 RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   RunFlags flags;
@@ -42,29 +47,62 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
 }
 
 void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags) {
+  std::string text;
   TiXmlDocument manifest;
-  flags->manifestLoaded = LoadManifest(JoinPath(folder, "main.xml"), &manifest);
+  flags->manifestLoaded = LoadManifest(JoinPath(folder, "main.xml"), &text, &manifest);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
+  if (flags->manifestLoaded) ValidateManifest(folder, text, manifest, &themes, &verdicts);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
+  if (m_options.checkOnly || !flags->manifestLoaded || !flags->themesValid) return;
+  // The package writer runs here, on the manifest's folder.
   (void)files;
 }
 
-bool ThemeBuilder::LoadManifest(const std::string& path, TiXmlDocument* manifest) {
-  std::string text;
-  ReadTextFile(m_fs, path, &text);
-  const bool tooDeep = FindElementBeyondDepth(text, kMaxNestingDepth) != std::string::npos;
-  bool loaded = false;
-  if (!tooDeep) {
-    ParseManifest(text, manifest);
-    loaded = HasManifestRoot(*manifest);
-  }
+bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,
+                                TiXmlDocument* manifest) {
+  ReadTextFile(m_fs, path, text);
+  const size_t tooDeep = FindElementBeyondDepth(*text, kMaxNestingDepth);
+  if (tooDeep == std::string::npos) ParseManifest(*text, manifest);
+  const bool loaded = tooDeep == std::string::npos && HasManifestRoot(*manifest);
   m_log << (loaded ? "succeeded.\r\n" : "failed\r\n");
-  if (tooDeep)
+  if (tooDeep != std::string::npos) {
+    const size_t lineStart = m_log.Text().size();
     m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth << " levels deep.\r\n";
+    ReportLogLine(path, TextLines(*text).At(tooDeep), lineStart);
+  } else if (!loaded) {
+    Report(path, TextPosition(), "no root element \"nuvarinepackage\".");
+  }
   PublishLog();
   m_log << "\r\n";
   return loaded;
+}
+
+// The validation's findings are reported where their elements stand.
+void ThemeBuilder::ValidateManifest(const std::string& folder, const std::string& text,
+                                    const TiXmlDocument& manifest,
+                                    std::vector<const TiXmlElement*>* themes,
+                                    std::vector<bool>* verdicts) {
+  const std::string path = JoinPath(folder, "main.xml");
+  std::unique_ptr<ElementPositions> positions;
+  ThemeFindings findings;
+  if (m_options.diagnostics) {
+    positions = std::make_unique<ElementPositions>(text, manifest);
+    findings = [&](const TiXmlElement& concerned, const std::string& line) {
+      Report(path, positions->Of(concerned), MessageOfErrorLine(line));
+    };
+  }
+  ValidateThemes(Context(), folder, manifest, themes, verdicts, findings);
+}
+
+void ThemeBuilder::Report(const std::string& manifest, TextPosition at,
+                          const std::string& message) {
+  if (m_options.diagnostics) m_options.diagnostics->Report(manifest, at, message);
+}
+
+// Reports the error line written to the log from lineStart on.
+void ThemeBuilder::ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart) {
+  Report(manifest, at, MessageOfErrorLine(m_log.Text().substr(lineStart)));
 }
 
 }  // namespace nv

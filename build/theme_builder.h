@@ -4,12 +4,16 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "build/manifest_diagnostics.h"
 #include "build/operation_log.h"
+#include "build/run_context.h"
 #include "platform/file_system.h"
 #include "services/component.h"
 
 class TiXmlDocument;
+class TiXmlElement;
 
 namespace nv {
 
@@ -22,6 +26,15 @@ struct RunFlags {
 
   // Whether the run wrote its closing success lines.
   bool Succeeded() const { return manifestLoaded && themesValid && filesFound && packageOk; }
+  // Whether the manifest loaded and every theme in it is valid.
+  bool Valid() const { return manifestLoaded && themesValid; }
+};
+
+struct BuildOptions {
+  // Ends each run after the validation: nothing is packed or written.
+  bool checkOnly = false;
+  // Told of each fault a run finds in a manifest, with where it stands; may be null.
+  ManifestDiagnostics* diagnostics = nullptr;
 };
 
 // The files the package writer has open, kept where the run's catch-all can
@@ -36,7 +49,8 @@ extern const char kFatalErrorText[];
 class ThemeBuilder {
  public:
   // The services may be null; a run then packs nothing.
-  ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib, IStringUtil* stringUtil);
+  ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib, IStringUtil* stringUtil,
+               BuildOptions options = {});
 
   // Builds one folder, named exactly as the user typed it. Never throws.
   RunFlags BuildFolder(std::string folder);
@@ -45,13 +59,20 @@ class ThemeBuilder {
 
  private:
   void RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags);
-  bool LoadManifest(const std::string& path, TiXmlDocument* manifest);
+  bool LoadManifest(const std::string& path, std::string* text, TiXmlDocument* manifest);
+  void ValidateManifest(const std::string& folder, const std::string& text,
+                        const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
+                        std::vector<bool>* verdicts);
+  void Report(const std::string& manifest, TextPosition at, const std::string& message);
+  void ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
+  RunContext Context() { return RunContext{m_fs, m_log, m_publisher}; }
 
   FileSystem& m_fs;
   LogPublisher& m_publisher;
   IZlib* m_zlib;
   IStringUtil* m_stringUtil;
+  BuildOptions m_options;
   OperationLog m_log;
 };
 

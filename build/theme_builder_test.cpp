@@ -4,26 +4,28 @@
 
 #include <new>
 
+#include "build/recording_publisher.h"
 #include "platform/memory_file_system.h"
 
 namespace nv {
 namespace {
 
-// Remembers each publication: 'R' for a replacement without scrolling, 'P'
-// for PublishLog, with the log as it stood.
-class RecordingPublisher : public LogPublisher {
+// Each report as a line: manifest, line, column and message.
+class RecordingDiagnostics : public ManifestDiagnostics {
  public:
-  void ReplaceText(const std::string& log) override { events.push_back({'R', log}); }
-  void PublishLog(const std::string& log) override { events.push_back({'P', log}); }
-
-  std::string Kinds() const {
-    std::string kinds;
-    for (const auto& e : events) kinds += e.first;
-    return kinds;
+  void Report(const std::string& manifest, TextPosition at, const std::string& message) override {
+    reports.push_back(manifest + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
+                      ": " + message);
   }
-
-  std::vector<std::pair<char, std::string>> events;
+  std::vector<std::string> reports;
 };
+
+const std::string kSoundTheme =
+    "<theme name=\"Day\" screenshot=\"shot.png\">\n"
+    "  <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
+    "  <virtualshelf background=\"sand.png\"\n"
+    "                uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
+    "</theme>\n";
 
 class ThemeBuilderTest : public testing::Test {
  protected:
@@ -33,11 +35,16 @@ class ThemeBuilderTest : public testing::Test {
   }
 
   std::string Manifest() const { return JoinPath(folder, "main.xml"); }
+  void AddThemeFiles() {
+    for (const char* name : {"shot.png", "grid.xml", "sand.png"})
+      fs.AddFile(JoinPath(folder, name), "x");
+  }
   std::string Head(const std::string& f) const {
     return "\r\nProcessing " + f + " ...\r\nProcessing " + JoinPath(f, "main.xml") + " ... ";
   }
 
   const std::string folder = JoinPath("themes", "ocean");
+  const std::string kNoThemes = "Checking themes ... 0 variations.\r\n";
   MemoryFileSystem fs;
   RecordingPublisher publisher;
   ThemeBuilder builder;
@@ -48,11 +55,11 @@ TEST_F(ThemeBuilderTest, LoadedManifestWritesHeadLines) {
   RunFlags flags = builder.BuildFolder(folder);
   EXPECT_TRUE(flags.manifestLoaded);
   const std::string head = Head(folder);
-  ASSERT_EQ("RPPP", publisher.Kinds());
+  ASSERT_EQ("RPPPPPP", publisher.Kinds());
   EXPECT_EQ("\r\nProcessing " + folder + " ...\r\n", publisher.events[0].second);
   EXPECT_EQ(head, publisher.events[1].second);
   EXPECT_EQ(head + "succeeded.\r\n", publisher.events[2].second);
-  EXPECT_EQ(head + "succeeded.\r\n\r\n", builder.Log());
+  EXPECT_EQ(head + "succeeded.\r\n\r\n" + kNoThemes, builder.Log());
 }
 
 TEST_F(ThemeBuilderTest, FailedRootCheckEndsTheRun) {
@@ -81,7 +88,7 @@ TEST_F(ThemeBuilderTest, RunsAppendToOneLog) {
   fs.AddFile(Manifest(), "<nuvarinepackage/>");
   builder.BuildFolder(folder);
   builder.BuildFolder(folder);
-  const std::string run = Head(folder) + "succeeded.\r\n\r\n";
+  const std::string run = Head(folder) + "succeeded.\r\n\r\n" + kNoThemes;
   EXPECT_EQ(run + run, builder.Log());
 }
 
@@ -100,7 +107,7 @@ TEST_F(ThemeBuilderTest, CatchAllEndsRunWithoutLineEnd) {
 
   fs.before = nullptr;
   builder.BuildFolder(folder);
-  EXPECT_EQ(failed + Head(folder) + "succeeded.\r\n\r\n", builder.Log());
+  EXPECT_EQ(failed + Head(folder) + "succeeded.\r\n\r\n" + kNoThemes, builder.Log());
 }
 
 TEST_F(ThemeBuilderTest, TooDeepManifestIsNotParsed) {
@@ -115,7 +122,7 @@ TEST_F(ThemeBuilderTest, TooDeepManifestIsNotParsed) {
   builder.BuildFolder(other);
   const std::string failed = Head(folder) + "failed\r\n" +
                              "Error: main.xml nests elements more than 256 levels deep.\r\n";
-  EXPECT_EQ(failed + "\r\n" + Head(other) + "succeeded.\r\n\r\n", builder.Log());
+  EXPECT_EQ(failed + "\r\n" + Head(other) + "succeeded.\r\n\r\n" + kNoThemes, builder.Log());
   // The depth line is shown with "failed", not a publication later.
   EXPECT_EQ(failed, publisher.events[2].second);
 }
@@ -130,6 +137,82 @@ TEST_F(ThemeBuilderTest, DepthLimitBoundary) {
   EXPECT_TRUE(builder.BuildFolder(folder).manifestLoaded);
   fs.AddFile(Manifest(), nested(257));
   EXPECT_FALSE(builder.BuildFolder(folder).manifestLoaded);
+}
+
+TEST_F(ThemeBuilderTest, ValidationFollowsALoadedManifest) {
+  AddThemeFiles();
+  fs.AddFile(Manifest(), "<nuvarinepackage>\n" + kSoundTheme + "</nuvarinepackage>\n");
+  RunFlags flags = builder.BuildFolder(folder);
+  EXPECT_TRUE(flags.Valid());
+  EXPECT_EQ(Head(folder) + "succeeded.\r\n\r\nChecking themes ... 1 variations.\r\n" +
+                "Validating #1... \r\nTheme is valid.\r\n",
+            builder.Log());
+  EXPECT_EQ(builder.Log(), publisher.events.back().second);
+}
+
+TEST_F(ThemeBuilderTest, InvalidThemeEndsTheRunWithItsLines) {
+  AddThemeFiles();
+  fs.AddFile(Manifest(), "<nuvarinepackage>" + kSoundTheme +
+                             "<theme name=\"N\" screenshot=\"shot.png\"/>"
+                             "</nuvarinepackage>");
+  RunFlags flags = builder.BuildFolder(folder);
+  EXPECT_TRUE(flags.manifestLoaded);
+  EXPECT_FALSE(flags.themesValid);
+  EXPECT_FALSE(flags.filesFound);
+  EXPECT_FALSE(flags.packageOk);
+  const std::string tail = "Validating #2... \r\nError: Attributes 'name, screenshot' invalid.\r\n";
+  ASSERT_GE(builder.Log().size(), tail.size());
+  EXPECT_EQ(tail, builder.Log().substr(builder.Log().size() - tail.size()));
+}
+
+class DiagnosticsTest : public ThemeBuilderTest {
+ protected:
+  DiagnosticsTest() : checker(fs, publisher, nullptr, nullptr, BuildOptions{true, &diagnostics}) {}
+
+  RecordingDiagnostics diagnostics;
+  ThemeBuilder checker;
+};
+
+TEST_F(DiagnosticsTest, EachErrorLineIsReportedWhereItsElementStands) {
+  AddThemeFiles();
+  fs.AddFile(Manifest(),
+             "<?xml version=\"1.0\"?>\r\n"
+             "<nuvarinepackage>\r\n"
+             "  <theme name=\"Day\" screenshot=\"shot.png\">\r\n"
+             "    <templates><detail file=\"grid.xml\"/></templates>\r\n"
+             "    <virtualshelf uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\r\n"
+             "  </theme>\r\n"
+             "\t<theme name=\"N\" screenshot=\"shot.png\"/>\r\n"
+             "</nuvarinepackage>\r\n");
+  EXPECT_FALSE(checker.BuildFolder(folder).Valid());
+  const std::string m = Manifest();
+  EXPECT_EQ((std::vector<std::string>{
+                m + ":4:16: Attributes 'mode' not found in 'detail' node.",
+                m + ":5:5: Attributes 'background' not found in 'virtualshelf' node.",
+                m + ":3:3: Theme is invalid.",
+                m + ":7:2: Attributes 'name, screenshot' invalid.",
+            }),
+            diagnostics.reports);
+}
+
+TEST_F(DiagnosticsTest, CheckingWritesNothing) {
+  AddThemeFiles();
+  fs.AddFile(Manifest(), "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  std::vector<MemoryFileSystem::Op> writes;
+  fs.before = [&](MemoryFileSystem::Op op, const std::string&) {
+    using Op = MemoryFileSystem::Op;
+    if (op == Op::Create || op == Op::Write || op == Op::MakeFolder || op == Op::Replace ||
+        op == Op::Remove)
+      writes.push_back(op);
+    return true;
+  };
+  RunFlags flags = checker.BuildFolder(folder);
+  EXPECT_TRUE(flags.Valid());
+  EXPECT_FALSE(flags.filesFound);
+  EXPECT_TRUE(writes.empty());
+  EXPECT_TRUE(diagnostics.reports.empty());
+  const std::string end = "Theme is valid.\r\n";
+  EXPECT_EQ(end, checker.Log().substr(checker.Log().size() - end.size()));
 }
 
 }  // namespace

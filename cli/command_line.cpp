@@ -10,13 +10,19 @@ const char kUsage[] =
     "Commands:\n"
     "  build FOLDER...    check each folder and pack it into FOLDER.nvp;\n"
     "                     the operation log goes to standard output\n"
+    "  check FOLDER...    check each folder's manifest and stop: nothing is\n"
+    "                     packed or written; the log goes to standard output\n"
     "\n"
     "Options:\n"
+    "  --format=gnu       with check: instead of the log, one line per error,\n"
+    "                     MANIFEST:LINE:COLUMN: error: MESSAGE, as compilers\n"
+    "                     write them for editors to jump to\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "  --                 treat every later argument as an operand\n"
     "\n"
-    "Exit status: 0 when every folder was built, 1 when one was not,\n"
+    "Exit status: 0 when every folder was built (with check: when every\n"
+    "manifest loaded and all its themes are valid), 1 when one was not,\n"
     "2 for a usage error.\n";
 
 namespace {
@@ -24,10 +30,12 @@ namespace {
 struct CommandInfo {
   const char* name;
   size_t minOperands;
+  bool takesFormat;
 };
 
 const CommandInfo kCommands[] = {
-    {"build", 1},
+    {"build", 1, false},
+    {"check", 1, true},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -37,6 +45,32 @@ const CommandInfo* FindCommand(const std::string& name) {
 }
 
 bool IsOption(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+
+bool ParseFormat(const std::string& word, OutputFormat* format, std::string* error) {
+  const std::string value = word.substr(std::string("--format=").size());
+  if (value == "gnu") {
+    *format = OutputFormat::Gnu;
+    return true;
+  }
+  *error = "unknown format '" + value + "' (the one format is gnu)";
+  return false;
+}
+
+// One word that begins with "-"; false with the reason on a usage error.
+bool ParseOption(const std::string& word, CommandLine* line, std::string* error) {
+  if (word == "--help") {
+    line->help = true;
+  } else if (word == "--version") {
+    line->version = true;
+  } else if (word.rfind("--format=", 0) == 0) {
+    return ParseFormat(word, &line->format, error);
+  } else {
+    *error = word == "--format" ? "'--format' needs a value, as in --format=gnu"
+                                : "unknown option '" + word + "'";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -50,12 +84,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
       words.push_back(word);
     } else if (word == "--") {
       optionsEnded = true;
-    } else if (word == "--help") {
-      line->help = true;
-    } else if (word == "--version") {
-      line->version = true;
-    } else {
-      *error = "unknown option '" + word + "'";
+    } else if (!ParseOption(word, line, error)) {
       return false;
     }
   }
@@ -69,6 +98,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
   const CommandInfo* info = FindCommand(line->command);
   if (!info) {
     *error = "unknown command '" + line->command + "'";
+    return false;
+  }
+  if (line->format != OutputFormat::Log && !info->takesFormat) {
+    *error = "'--format' goes with 'check' only";
     return false;
   }
   if (line->operands.size() < info->minOperands) {

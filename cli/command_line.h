@@ -7,9 +7,14 @@
 
 namespace nv {
 
+// How `check` reports: the operation log, or one line per error as
+// compilers write them (--format=gnu).
+enum class OutputFormat { Log, Gnu };
+
 struct CommandLine {
-  std::string command;  // "build", ...; empty with --help or --version alone
+  std::string command;  // "build", "check"; empty with --help or --version alone
   std::vector<std::string> operands;
+  OutputFormat format = OutputFormat::Log;
   bool help = false;
   bool version = false;
 };

@@ -19,6 +19,11 @@ TEST(CommandLineTest, UsageErrors) {
       {{"build", "-x", "f"}, "unknown option '-x'"},
       {{"--verbose", "build", "f"}, "unknown option '--verbose'"},
       {{"build", "--"}, "'build' needs a folder"},
+      {{"check"}, "'check' needs a folder"},
+      {{"check", "--format=xml", "f"}, "unknown format 'xml' (the one format is gnu)"},
+      {{"check", "--format=", "f"}, "unknown format '' (the one format is gnu)"},
+      {{"check", "--format", "gnu", "f"}, "'--format' needs a value, as in --format=gnu"},
+      {{"build", "--format=gnu", "f"}, "'--format' goes with 'check' only"},
   };
   for (const UsageCase& c : cases) {
     CommandLine line;
@@ -35,6 +40,17 @@ TEST(CommandLineTest, DoubleDashMakesLaterWordsOperands) {
   EXPECT_EQ("build", line.command);
   EXPECT_EQ((std::vector<std::string>{"a", "--help", "-"}), line.operands);
   EXPECT_FALSE(line.help);
+}
+
+TEST(CommandLineTest, FormatMayStandAnywhereBeforeDoubleDash) {
+  CommandLine line;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"check", "a", "--format=gnu", "b"}, &line, &error));
+  EXPECT_EQ(OutputFormat::Gnu, line.format);
+  EXPECT_EQ((std::vector<std::string>{"a", "b"}), line.operands);
+  ASSERT_TRUE(ParseCommandLine({"check", "--", "--format=gnu"}, &line, &error));
+  EXPECT_EQ(OutputFormat::Log, line.format);
+  EXPECT_EQ((std::vector<std::string>{"--format=gnu"}), line.operands);
 }
 
 TEST(CommandLineTest, HelpAndVersionNeedNoCommand) {

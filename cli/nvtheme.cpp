@@ -3,6 +3,7 @@
 
 #include "build/theme_builder.h"
 #include "cli/command_line.h"
+#include "cli/gnu_diagnostics.h"
 #include "cli/stream_publisher.h"
 #include "services/component.h"
 
@@ -23,22 +24,45 @@ struct Services {
   ServiceRef<IZlib> zlib;
 };
 
-// Each operand is built as the dialog builds a field: when something of that
-// name exists, the run gets the name unchanged.
+// Shows nothing: the log of a check whose errors go out as diagnostics.
+class SilentPublisher : public LogPublisher {
+ public:
+  void ReplaceText(const std::string&) override {}
+  void PublishLog(const std::string&) override {}
+};
+
+// Each operand is run as the dialog runs a field: when something of that
+// name exists, the run gets the name unchanged. Whether all passed.
+bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, std::ostream& err) {
+  bool allPassed = true;
+  for (const std::string& folder : line.operands) {
+    if (!fs.PathExists(folder)) {
+      err << "nvtheme: " << folder << ": no such file or folder\n" << std::flush;
+      allPassed = false;
+      continue;
+    }
+    const RunFlags flags = builder.BuildFolder(folder);
+    allPassed &= line.command == "check" ? flags.Valid() : flags.Succeeded();
+  }
+  return allPassed;
+}
+
 int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
   Services services;
   StreamPublisher publisher(out);
   ThemeBuilder builder(fs, publisher, services.zlib.get(), services.stringUtil.get());
-  bool allBuilt = true;
-  for (const std::string& folder : line.operands) {
-    if (!fs.PathExists(folder)) {
-      err << "nvtheme: " << folder << ": no such file or folder\n" << std::flush;
-      allBuilt = false;
-      continue;
-    }
-    allBuilt &= builder.BuildFolder(folder).Succeeded();
-  }
-  return allBuilt ? kSuccess : kFailure;
+  return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
+}
+
+// A check needs no services: it never packs.
+int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
+  const bool gnu = line.format == OutputFormat::Gnu;
+  StreamPublisher logPublisher(out);
+  SilentPublisher silent;
+  GnuDiagnostics diagnostics(out);
+  ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
+                       nullptr, BuildOptions{/*checkOnly=*/true, gnu ? &diagnostics : nullptr});
+  return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 
 }  // namespace
@@ -59,7 +83,7 @@ int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
     out << "nvtheme 1.0.0.1\n";
     return kSuccess;
   }
-  return Build(line, fs, out, err);
+  return line.command == "check" ? Check(line, fs, out, err) : Build(line, fs, out, err);
 }
 
 }  // namespace nv

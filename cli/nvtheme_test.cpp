@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "platform/memory_file_system.h"
@@ -9,8 +11,28 @@
 namespace nv {
 namespace {
 
+const std::string kSoundTheme =
+    "<theme name=\"Day\" screenshot=\"shot.png\">\n"
+    "  <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
+    "  <virtualshelf background=\"sand.png\"\n"
+    "                uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
+    "</theme>\n";
+
+std::string Head(const std::string& folder) {
+  return "\r\nProcessing " + folder + " ...\r\nProcessing " + JoinPath(folder, "main.xml") +
+         " ... succeeded.\r\n\r\n";
+}
+
 class NvthemeTest : public testing::Test {
  protected:
+  // A theme folder with this manifest and the files a sound theme names.
+  void AddFolder(const std::string& folder, const std::string& manifest) {
+    fs.AddFolder(folder);
+    fs.AddFile(JoinPath(folder, "main.xml"), manifest);
+    for (const char* name : {"shot.png", "grid.xml", "sand.png"})
+      fs.AddFile(JoinPath(folder, name), "x");
+  }
+
   int Run(const std::vector<std::string>& args) {
     out.str("");
     err.str("");
@@ -44,7 +66,7 @@ TEST_F(NvthemeTest, MissingFolderIsReportedAndSkipped) {
   EXPECT_EQ(1, Run({"build", "nowhere", "ocean"}));
   EXPECT_EQ("nvtheme: nowhere: no such file or folder\n", err.str());
   EXPECT_EQ("\r\nProcessing ocean ...\r\nProcessing " + JoinPath("ocean", "main.xml") +
-                " ... succeeded.\r\n\r\n",
+                " ... succeeded.\r\n\r\nChecking themes ... 0 variations.\r\n",
             out.str());
 }
 
@@ -52,6 +74,160 @@ TEST_F(NvthemeTest, FailedRunExitsOne) {
   fs.AddFolder("ocean");
   EXPECT_EQ(1, Run({"build", "ocean"}));
   EXPECT_NE(std::string::npos, out.str().find("... failed\r\n"));
+}
+
+TEST_F(NvthemeTest, CheckExitStatus) {
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  AddFolder("themeless", "<nuvarinepackage/>");
+  AddFolder("faulty", "<nuvarinepackage>" + kSoundTheme + "<theme/></nuvarinepackage>");
+  AddFolder("rootless", "<themes/>");
+  struct StatusCase {
+    std::vector<std::string> args;
+    int status;
+  };
+  const StatusCase cases[] = {
+      {{"check", "sound"}, 0},
+      {{"check", "sound", "themeless"}, 0},
+      {{"check", "faulty"}, 1},
+      {{"check", "rootless"}, 1},
+      {{"check", "sound", "faulty", "sound"}, 1},
+      {{"check", "nowhere", "sound"}, 1},
+      {{"check"}, 2},
+      {{"check", "--format=html", "sound"}, 2},
+  };
+  for (const StatusCase& c : cases) {
+    std::vector<std::string> gnu = c.args;
+    gnu.insert(gnu.begin() + 1, "--format=gnu");
+    EXPECT_EQ(c.status, Run(c.args)) << c.args.back();
+    EXPECT_EQ(c.status, Run(gnu)) << c.args.back();
+    if (c.status == 0) {
+      EXPECT_EQ("", out.str()) << "gnu lines for sound folders";
+    }
+  }
+}
+
+TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  EXPECT_EQ(0, Run({"check", "sound"}));
+  EXPECT_EQ(Head("sound") +
+                "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
+            out.str());
+  EXPECT_EQ("", err.str());
+  EXPECT_FALSE(fs.PathExists("sound.nvp"));
+}
+
+TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
+  AddFolder("faulty",
+            "<nuvarinepackage>\n"
+            "<theme name=\"Day\" screenshot=\"shot.png\">\n"
+            "\t<templates><detail mode=\"grid\" file=\"none.xml\"/></templates>\n"
+            "\t<virtualshelf background=\"sand.png\" uwidth=\"12px\" uheight=\"-3\" uhspace=\"px\" "
+            "uvspace=\"\">\n"
+            "\t\t<catalog name=\"N\" olx=\"1\" oly=\"2\" olwidth=\"3\" olheight=\"4\"/>\n"
+            "\t</virtualshelf>\n"
+            "</theme>\n"
+            "</nuvarinepackage>\n");
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  AddFolder("rootless", "<?xml version=\"1.0\"?>\n<themes/>\n");
+  std::string deep = "<nuvarinepackage>\n";
+  for (int level = 2; level <= 257; ++level) deep += "<a>";
+  AddFolder("deep", deep);
+
+  EXPECT_EQ(1, Run({"check", "--format=gnu", "faulty", "sound", "rootless", "deep"}));
+  const std::string faulty = JoinPath("faulty", "main.xml");
+  EXPECT_EQ(faulty +
+                ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
+                "read.\n" +
+                faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" + faulty +
+                ":4:2: error: Attributes 'uvspace' invalid.\n" + faulty +
+                ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" + faulty +
+                ":2:1: error: Theme is invalid.\n" + JoinPath("rootless", "main.xml") +
+                ":1:1: error: no root element \"nuvarinepackage\".\n" +
+                JoinPath("deep", "main.xml") +
+                ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
+            out.str());
+  EXPECT_EQ("", err.str());
+}
+
+// The example theme set on the disk, as scripts/run builds it.
+const std::string kOcean = JoinPath(NV_EXAMPLES_DIR, "ocean");
+
+TEST(NvthemeExampleTest, ExampleThemesAreValid) {
+  std::ostringstream out, err;
+  EXPECT_EQ(0, RunNvtheme({"check", kOcean}, RealFileSystem(), out, err));
+  EXPECT_EQ(Head(kOcean) +
+                "Checking themes ... 2 variations.\r\n"
+                "Validating #1... \r\nTheme is valid.\r\n"
+                "Validating #2... \r\nTheme is valid.\r\n",
+            out.str());
+  EXPECT_EQ("", err.str());
+}
+
+// The example copied into memory, to be broken there.
+void CopyExample(MemoryFileSystem* fs, const std::string& folder) {
+  fs->AddFolder(folder);
+  for (const auto& entry : std::filesystem::directory_iterator(kOcean)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    fs->AddFile(JoinPath(folder, entry.path().filename().string()),
+                std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+}
+
+void Replace(std::string* text, const std::string& from, const std::string& to) {
+  const size_t at = text->find(from);
+  ASSERT_NE(std::string::npos, at) << from;
+  text->replace(at, from.size(), to);
+}
+
+TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
+  CopyExample(&fs, "ocean");
+  const std::string manifest = JoinPath("ocean", "main.xml");
+  std::string text = fs.Contents(manifest);
+  Replace(&text, "file=\"layout-list.xml\"", "file=\"layout-lists.xml\"");
+  Replace(&text, "name=\"Novels\" ", "");
+  Replace(&text, "olx=\"10\" oly=\"40\"", "olx=\"px\" oly=\"40\"");
+  Replace(&text, "\"shelf-deep.png\" uwidth=\"120\"", "\"shelf-deep.png\" uwidth=\"\"");
+  Replace(&text, "cat-music.png", "cat-musics.png");
+  Replace(&text, "</nuvarinepackage>",
+          "  <theme name=\"Ocean Dusk\" screenshot=\"shot-dusk.png\"/>\n</nuvarinepackage>");
+  fs.AddFile(manifest, text);
+  std::string removeError;
+  ASSERT_TRUE(fs.RemoveFile(JoinPath("ocean", "shelf-sand.png"), &removeError));
+
+  auto missing = [](const std::string& file, const std::string& attribute) {
+    return "The file: '" + file + "' in attribute '" + attribute +
+           "' doesn't exist or can't be read.";
+  };
+  // Each theme's findings, with the line and column of the element concerned.
+  struct Finding {
+    const char* at;
+    std::string message;
+  };
+  const std::vector<std::vector<Finding>> themes = {
+      {{"7:7", missing("layout-lists.xml", "file")},
+       {"9:5", missing("shelf-sand.png", "background")},
+       {"10:7", "Attributes 'name' not found in 'catalog' node."},
+       {"11:7", "Attributes 'olx' invalid."},
+       {"4:3", "Theme is invalid."}},
+      {{"18:5", "Attributes 'uwidth' invalid."},
+       {"19:7", missing("cat-musics.png", "image")},
+       {"14:3", "Theme is invalid."}},
+      {{"22:3", missing("shot-dusk.png", "screenshot")}},
+  };
+  std::string log = Head("ocean") + "Checking themes ... 3 variations.\r\n";
+  std::string gnu;
+  for (size_t n = 0; n < themes.size(); ++n) {
+    log += "Validating #" + std::to_string(n + 1) + "... \r\n";
+    for (const Finding& f : themes[n]) {
+      log += "Error: " + f.message + "\r\n";
+      gnu += manifest + ":" + f.at + ": error: " + f.message + "\n";
+    }
+  }
+
+  EXPECT_EQ(1, Run({"check", "ocean"}));
+  EXPECT_EQ(log, out.str());
+  EXPECT_EQ(1, Run({"check", "--format=gnu", "ocean"}));
+  EXPECT_EQ(gnu, out.str());
 }
 
 }  // namespace

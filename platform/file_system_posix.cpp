@@ -73,10 +73,19 @@ class PosixFile : public File {
   int m_fd;
 };
 
-// Opens without blocking (a named pipe would otherwise wait for a writer)
-// and accepts regular files only.
+// Accepts regular files only. Anything else is turned away before it is
+// opened, since opening a device can have effects of its own; the open does
+// not block (a named pipe would wait for a writer) nor take a terminal for
+// the process, should the path have been replaced in between, and the check
+// after it has the last word.
 int OpenRegularFile(const std::string& path, std::string* err) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat before;
+  if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+    errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
+    Fail(err, "open");
+    return -1;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     Fail(err, "open");
     return -1;

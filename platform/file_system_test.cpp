@@ -6,30 +6,22 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/temp_folder.h"
+
 namespace nv {
 namespace {
 
 namespace fsys = std::filesystem;
 
-// A fresh folder on the real disk, removed with everything in it.
 class RealFileSystemTest : public testing::Test {
  protected:
-  RealFileSystemTest() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    root = (fsys::temp_directory_path() / ("nv_fs_" + std::string(info->name()))).string();
-    fsys::remove_all(root);
-    fsys::create_directories(root);
-  }
-  ~RealFileSystemTest() override { fsys::remove_all(root); }
-
   std::string Put(const std::string& name, const std::string& bytes) {
-    std::string path = JoinPath(root, name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return temp.Put(name, bytes);
   }
 
+  TempFolder temp;
+  const std::string& root = temp.Path();
   FileSystem& fs = RealFileSystem();
-  std::string root;
 };
 
 TEST(JoinPathTest, AddsExactlyOneSeparator) {

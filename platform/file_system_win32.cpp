@@ -106,8 +106,11 @@ class Win32FileSystem : public FileSystem {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
+    // Reserved names such as "nul", "aux" or "nul.png" open a device in any
+    // folder; only a file on disk counts.
+    const bool onDisk = GetFileType(h) == FILE_TYPE_DISK;
     CloseHandle(h);
-    return true;
+    return onDisk;
   }
 
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "platform/file_system.h"
+#include "platform/temp_folder.h"
+
+namespace nv {
+namespace {
+
+class Win32ReadableFileTest : public testing::Test {
+ protected:
+  // Opens the file as another program would, with the given access and sharing.
+  HANDLE Hold(const std::string& path, DWORD access, DWORD share) {
+    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, h);
+    return h;
+  }
+
+  TempFolder temp;
+  FileSystem& fs = RealFileSystem();
+};
+
+TEST_F(Win32ReadableFileTest, FileHeldByAnotherHandleDependsOnItsSharing) {
+  struct Holder {
+    const char* name;
+    DWORD access;
+    DWORD share;
+    bool readable;
+  };
+  const Holder holders[] = {
+      {"reading, sharing reads", GENERIC_READ, FILE_SHARE_READ, true},
+      {"reading, sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+      {"reading, sharing nothing", GENERIC_READ, 0, false},
+      {"writing, sharing reads and writes", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+       false},
+      {"writing, sharing nothing", GENERIC_WRITE, 0, false},
+  };
+  const std::string file = temp.Put("shot.png", "png");
+  for (const Holder& h : holders) {
+    HANDLE held = Hold(file, h.access, h.share);
+    EXPECT_EQ(h.readable, fs.IsReadableFile(file)) << h.name;
+    CloseHandle(held);
+    EXPECT_TRUE(fs.IsReadableFile(file)) << h.name;
+  }
+}
+
+TEST_F(Win32ReadableFileTest, ReservedDeviceNamesCountAsMissing) {
+  for (const char* name : {"nul", "NUL.png", "aux", "con", "com1"})
+    EXPECT_FALSE(fs.IsReadableFile(JoinPath(temp.Path(), name))) << name;
+}
+
+}  // namespace
+}  // namespace nv
