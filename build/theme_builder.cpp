@@ -8,6 +8,7 @@
 
 #include "build/manifest.h"
 #include "build/nesting_depth.h"
+#include "build/package_writer.h"
 #include "build/read_text_file.h"
 
 namespace nv {
@@ -34,6 +35,8 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
     // the writer's files are closed, the source before the package.
     files.source.reset();
     files.package.reset();
+    std::string err;
+    if (!files.packageTemporary.empty()) m_fs.RemoveFile(files.packageTemporary, &err);
     flags.packageOk = false;
     m_log << kFatalErrorText;
   }
@@ -47,7 +50,14 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
-  (void)files;
+  TiXmlDocument index;
+  if (flags->manifestLoaded && flags->themesValid)
+    WritePackage(RunContext{m_fs, m_log, m_publisher}, folder, m_zlib, &index, files, flags);
+  if (flags->Succeeded()) {
+    m_log << "\r\nProcess completed successfully\r\n"
+          << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
+    PublishLog();
+  }
 }
 
 bool ThemeBuilder::LoadManifest(const std::string& path, TiXmlDocument* manifest) {

@@ -44,8 +44,15 @@ TEST_F(NvthemeTest, MissingFolderIsReportedAndSkipped) {
   EXPECT_EQ(1, Run({"build", "nowhere", "ocean"}));
   EXPECT_EQ("nvtheme: nowhere: no such file or folder\n", err.str());
   EXPECT_EQ("\r\nProcessing ocean ...\r\nProcessing " + JoinPath("ocean", "main.xml") +
-                " ... succeeded.\r\n\r\n",
+                " ... succeeded.\r\n\r\n"
+                "\r\nPacking files ...\r\n1, main.xml\r\n"
+                "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?><files>"
+                "<file filename=\"main.xml\" id=\"1\" /></files>\r\n\r\n"
+                "ocean.nvp successfully created.\r\n"
+                "\r\nProcess completed successfully\r\n"
+                "\r\nPlease record down this operation log for future reference (Optional).\r\n",
             out.str());
+  EXPECT_TRUE(fs.HasFile("ocean.nvp"));
 }
 
 TEST_F(NvthemeTest, FailedRunExitsOne) {
