@@ -8,7 +8,7 @@
 namespace nv {
 
 struct CommandLine {
-  std::string command;  // "build", ...; empty with --help or --version alone
+  std::string command;  // "build", "list", "extract", "verify"; empty with --help or --version alone
   std::vector<std::string> operands;
   bool help = false;
   bool version = false;

@@ -19,6 +19,13 @@ TEST(CommandLineTest, UsageErrors) {
       {{"build", "-x", "f"}, "unknown option '-x'"},
       {{"--verbose", "build", "f"}, "unknown option '--verbose'"},
       {{"build", "--"}, "'build' needs a folder"},
+      {{"list"}, "'list' needs a package"},
+      {{"list", "a.nvp", "b.nvp"}, "'list' takes only a package"},
+      {{"verify"}, "'verify' needs a package"},
+      {{"verify", "a.nvp", "b.nvp"}, "'verify' takes only a package"},
+      {{"extract", "a.nvp"}, "'extract' needs a package and a folder"},
+      {{"extract", "a.nvp", "out", "more"}, "'extract' takes only a package and a folder"},
+      {{"extract", "a.nvp", "--", "-out"}, ""},
   };
   for (const UsageCase& c : cases) {
     CommandLine line;
