@@ -32,7 +32,8 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   } catch (...) {
     // Whatever went wrong, this folder's run ends here and the next one
     // starts clean: the stages' documents are gone with the unwinding, and
-    // the writer's files are closed, the source before the package.
+    // the writer's files are closed, the source before the package. A
+    // package cut short is removed, leaving the last good one.
     files.source.reset();
     files.package.reset();
     std::string err;
