@@ -443,13 +443,19 @@ TEST_F(PackageWriterTest, NoCompressionServiceMakesNoPackage) {
 
 TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
   Add("a.png", "a");
-  fs.AddFile(package, "last good");
-  fs.Hold(package);  // another program has it open
-  RunFlags flags = Write();
-  EXPECT_FALSE(flags.packageOk);
-  const std::string tail = "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n";
-  EXPECT_EQ(tail, Ending(log.Text(), tail.size()));
-  EXPECT_EQ("last good", fs.Contents(package));
+  for (bool held : {false, true}) {  // held last: it stays held
+    fs.AddFile(package, "last good");
+    if (held) {
+      fs.Hold(package);  // another program has it open
+    } else {
+      FailWhen([](Op op, const std::string&) { return op == Op::Replace; });
+    }
+    const size_t start = log.Text().size();
+    EXPECT_FALSE(Write().packageOk);
+    const std::string tail = "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n";
+    EXPECT_EQ(tail, Ending(log.Text().substr(start), tail.size()));
+    EXPECT_EQ("last good", fs.Contents(package));
+  }
 }
 
 TEST_F(PackageWriterTest, StaleTemporaryFileIsReplaced) {
