@@ -8,6 +8,7 @@
 
 #include "build/manifest.h"
 #include "build/nesting_depth.h"
+#include "build/package_writer.h"
 #include "build/read_text_file.h"
 #include "build/validate_themes.h"
 
@@ -36,9 +37,12 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   } catch (...) {
     // Whatever went wrong, this folder's run ends here and the next one
     // starts clean: the stages' documents are gone with the unwinding, and
-    // the writer's files are closed, the source before the package.
+    // the writer's files are closed, the source before the package. A
+    // package cut short is removed, leaving the last good one.
     files.source.reset();
     files.package.reset();
+    std::string err;
+    if (!files.packageTemporary.empty()) m_fs.RemoveFile(files.packageTemporary, &err);
     flags.packageOk = false;
     m_log << kFatalErrorText;
   }
@@ -55,8 +59,13 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
   if (flags->manifestLoaded) ValidateManifest(folder, text, manifest, &themes, &verdicts);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
   if (m_options.checkOnly || !flags->manifestLoaded || !flags->themesValid) return;
-  // The package writer runs here, on the manifest's folder.
-  (void)files;
+  TiXmlDocument index;
+  WritePackage(Context(), folder, m_zlib, &index, files, flags);
+  if (flags->Succeeded()) {
+    m_log << "\r\nProcess completed successfully\r\n"
+          << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
+    PublishLog();
+  }
 }
 
 bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,

@@ -38,10 +38,12 @@ struct BuildOptions {
 };
 
 // The files the package writer has open, kept where the run's catch-all can
-// close them.
+// close them, and the package's temporary file while it exists, which the
+// catch-all removes.
 struct OpenFiles {
   std::unique_ptr<File> source;
   std::unique_ptr<File> package;
+  std::string packageTemporary;
 };
 
 extern const char kFatalErrorText[];

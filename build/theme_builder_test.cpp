@@ -42,6 +42,11 @@ class ThemeBuilderTest : public testing::Test {
   std::string Head(const std::string& f) const {
     return "\r\nProcessing " + f + " ...\r\nProcessing " + JoinPath(f, "main.xml") + " ... ";
   }
+  // What the writer adds for a folder holding main.xml alone, when there is
+  // no compression service.
+  static std::string PackingWithoutService() {
+    return "\r\nPacking files ...\r\n1, main.xml\r\nError: Compression service unavailable.\r\n";
+  }
 
   const std::string folder = JoinPath("themes", "ocean");
   const std::string kNoThemes = "Checking themes ... 0 variations.\r\n";
@@ -55,11 +60,12 @@ TEST_F(ThemeBuilderTest, LoadedManifestWritesHeadLines) {
   RunFlags flags = builder.BuildFolder(folder);
   EXPECT_TRUE(flags.manifestLoaded);
   const std::string head = Head(folder);
-  ASSERT_EQ("RPPPPPP", publisher.Kinds());
+  ASSERT_EQ("RPPPPPPP", publisher.Kinds());
   EXPECT_EQ("\r\nProcessing " + folder + " ...\r\n", publisher.events[0].second);
   EXPECT_EQ(head, publisher.events[1].second);
   EXPECT_EQ(head + "succeeded.\r\n", publisher.events[2].second);
-  EXPECT_EQ(head + "succeeded.\r\n\r\n" + kNoThemes, builder.Log());
+  EXPECT_EQ(head + "succeeded.\r\n\r\n" + kNoThemes + PackingWithoutService(), builder.Log());
+  EXPECT_FALSE(flags.Succeeded());
 }
 
 TEST_F(ThemeBuilderTest, FailedRootCheckEndsTheRun) {
@@ -88,7 +94,8 @@ TEST_F(ThemeBuilderTest, RunsAppendToOneLog) {
   fs.AddFile(Manifest(), "<nuvarinepackage/>");
   builder.BuildFolder(folder);
   builder.BuildFolder(folder);
-  const std::string run = Head(folder) + "succeeded.\r\n\r\n" + kNoThemes;
+  const std::string run =
+      Head(folder) + "succeeded.\r\n\r\n" + kNoThemes + PackingWithoutService();
   EXPECT_EQ(run + run, builder.Log());
 }
 
@@ -107,7 +114,8 @@ TEST_F(ThemeBuilderTest, CatchAllEndsRunWithoutLineEnd) {
 
   fs.before = nullptr;
   builder.BuildFolder(folder);
-  EXPECT_EQ(failed + Head(folder) + "succeeded.\r\n\r\n" + kNoThemes, builder.Log());
+  EXPECT_EQ(failed + Head(folder) + "succeeded.\r\n\r\n" + kNoThemes + PackingWithoutService(),
+            builder.Log());
 }
 
 TEST_F(ThemeBuilderTest, TooDeepManifestIsNotParsed) {
@@ -122,7 +130,9 @@ TEST_F(ThemeBuilderTest, TooDeepManifestIsNotParsed) {
   builder.BuildFolder(other);
   const std::string failed = Head(folder) + "failed\r\n" +
                              "Error: main.xml nests elements more than 256 levels deep.\r\n";
-  EXPECT_EQ(failed + "\r\n" + Head(other) + "succeeded.\r\n\r\n" + kNoThemes, builder.Log());
+  EXPECT_EQ(failed + "\r\n" + Head(other) + "succeeded.\r\n\r\n" + kNoThemes +
+                PackingWithoutService(),
+            builder.Log());
   // The depth line is shown with "failed", not a publication later.
   EXPECT_EQ(failed, publisher.events[2].second);
 }
@@ -144,9 +154,10 @@ TEST_F(ThemeBuilderTest, ValidationFollowsALoadedManifest) {
   fs.AddFile(Manifest(), "<nuvarinepackage>\n" + kSoundTheme + "</nuvarinepackage>\n");
   RunFlags flags = builder.BuildFolder(folder);
   EXPECT_TRUE(flags.Valid());
-  EXPECT_EQ(Head(folder) + "succeeded.\r\n\r\nChecking themes ... 1 variations.\r\n" +
-                "Validating #1... \r\nTheme is valid.\r\n",
-            builder.Log());
+  const std::string validated = Head(folder) +
+                                "succeeded.\r\n\r\nChecking themes ... 1 variations.\r\n" +
+                                "Validating #1... \r\nTheme is valid.\r\n\r\nPacking files ...\r\n";
+  EXPECT_EQ(validated, builder.Log().substr(0, validated.size()));
   EXPECT_EQ(builder.Log(), publisher.events.back().second);
 }
 
@@ -213,6 +224,54 @@ TEST_F(DiagnosticsTest, CheckingWritesNothing) {
   EXPECT_TRUE(diagnostics.reports.empty());
   const std::string end = "Theme is valid.\r\n";
   EXPECT_EQ(end, checker.Log().substr(checker.Log().size() - end.size()));
+}
+
+class PackingRunTest : public ThemeBuilderTest {
+ protected:
+  PackingRunTest() : packing(fs, publisher, Created(&zlib), nullptr) {
+    fs.AddFile(Manifest(), "<nuvarinepackage/>");
+    fs.AddFile(package, "last good");
+  }
+
+  static IZlib* Created(ServiceRef<IZlib>* zlib) {
+    KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib->Put());
+    return zlib->get();
+  }
+
+  const std::string package = folder + ".nvp";
+  ServiceRef<IZlib> zlib;
+  ThemeBuilder packing;
+};
+
+TEST_F(PackingRunTest, WrittenPackageEndsWithTheClosingLines) {
+  RunFlags flags = packing.BuildFolder(folder);
+  EXPECT_TRUE(flags.Succeeded());
+  const std::string closing = package + " successfully created.\r\n" +
+                              "\r\nProcess completed successfully\r\n"
+                              "\r\nPlease record down this operation log for future reference "
+                              "(Optional).\r\n";
+  const std::string& log = packing.Log();
+  ASSERT_LE(closing.size(), log.size());
+  EXPECT_EQ(closing, log.substr(log.size() - closing.size()));
+  // The closing lines are published, and published once more as the run ends.
+  EXPECT_EQ("RPPPPPPPP", publisher.Kinds());
+  EXPECT_EQ(log, publisher.events[7].second);
+  EXPECT_NE("last good", fs.Contents(package));
+}
+
+TEST_F(PackingRunTest, CatchAllClosesAndRemovesTheTemporaryPackage) {
+  int writes = 0;
+  fs.before = [&](MemoryFileSystem::Op op, const std::string&) -> bool {
+    if (op == MemoryFileSystem::Op::Write && ++writes == 2) throw std::bad_alloc();
+    return true;
+  };
+  RunFlags flags = packing.BuildFolder(folder);
+  EXPECT_FALSE(flags.packageOk);
+  const std::string& log = packing.Log();
+  EXPECT_EQ(kFatalErrorText, log.substr(log.size() - std::string(kFatalErrorText).size()));
+  EXPECT_EQ(0, fs.OpenFiles());
+  EXPECT_FALSE(fs.HasFile(package + ".tmp"));
+  EXPECT_EQ("last good", fs.Contents(package));
 }
 
 }  // namespace

@@ -1,41 +1,54 @@
 // Sorting the words of an nvtheme command line.
 #include "cli/command_line.h"
 
+#include <cstdint>
+
 namespace nv {
 
 const char kUsage[] =
     "Usage: nvtheme COMMAND [OPTION]... ARGUMENT...\n"
-    "Checks theme folders and packs them into .nvp packages.\n"
+    "Checks theme folders and packs them into .nvp packages, and looks inside\n"
+    "packages.\n"
     "\n"
     "Commands:\n"
-    "  build FOLDER...    check each folder and pack it into FOLDER.nvp;\n"
-    "                     the operation log goes to standard output\n"
-    "  check FOLDER...    check each folder's manifest and stop: nothing is\n"
-    "                     packed or written; the log goes to standard output\n"
+    "  build FOLDER...      check each folder and pack it into FOLDER.nvp;\n"
+    "                       the operation log goes to standard output\n"
+    "  check FOLDER...      check each folder's manifest and stop: nothing is\n"
+    "                       packed or written; the log goes to standard output\n"
+    "  list PACKAGE         show each packed file: id, size, stored size and\n"
+    "                       name, separated by tabs\n"
+    "  extract PACKAGE DIR  unpack every file into DIR, created if missing;\n"
+    "                       no file already there is overwritten\n"
+    "  verify PACKAGE       check all of the package, every file unpacked\n"
     "\n"
     "Options:\n"
-    "  --format=gnu       with check: instead of the log, one line per error,\n"
-    "                     MANIFEST:LINE:COLUMN: error: MESSAGE, as compilers\n"
-    "                     write them for editors to jump to\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "  --                 treat every later argument as an operand\n"
+    "  --format=gnu         with check: instead of the log, one line per error,\n"
+    "                       MANIFEST:LINE:COLUMN: error: MESSAGE, as compilers\n"
+    "                       write them for editors to jump to\n"
+    "  --help               show this help and exit\n"
+    "  --version            show the version and exit\n"
+    "  --                   treat every later argument as an operand\n"
     "\n"
-    "Exit status: 0 when every folder was built (with check: when every\n"
-    "manifest loaded and all its themes are valid), 1 when one was not,\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 on success (with check: every manifest loaded and all its\n"
+    "themes are valid), 1 when a folder was not built or checked clean or a\n"
+    "package is faulty, 2 for a usage error.\n";
 
 namespace {
 
 struct CommandInfo {
   const char* name;
   size_t minOperands;
+  size_t maxOperands;
+  const char* operands;  // what they are, in words
   bool takesFormat;
 };
 
 const CommandInfo kCommands[] = {
-    {"build", 1, false},
-    {"check", 1, true},
+    {"build", 1, SIZE_MAX, "a folder", false},
+    {"check", 1, SIZE_MAX, "a folder", true},
+    {"list", 1, 1, "a package", false},
+    {"extract", 2, 2, "a package and a folder", false},
+    {"verify", 1, 1, "a package", false},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -105,7 +118,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
     return false;
   }
   if (line->operands.size() < info->minOperands) {
-    *error = "'" + line->command + "' needs a folder";
+    *error = "'" + line->command + "' needs " + info->operands;
+    return false;
+  }
+  if (line->operands.size() > info->maxOperands) {
+    *error = "'" + line->command + "' takes only " + info->operands;
     return false;
   }
   return true;

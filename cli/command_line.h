@@ -12,7 +12,8 @@ namespace nv {
 enum class OutputFormat { Log, Gnu };
 
 struct CommandLine {
-  std::string command;  // "build", "check"; empty with --help or --version alone
+  std::string command;  // "build", "check", "list", "extract", "verify"; empty with --help
+                        // or --version alone
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
   bool help = false;

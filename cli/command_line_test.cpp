@@ -24,6 +24,13 @@ TEST(CommandLineTest, UsageErrors) {
       {{"check", "--format=", "f"}, "unknown format '' (the one format is gnu)"},
       {{"check", "--format", "gnu", "f"}, "'--format' needs a value, as in --format=gnu"},
       {{"build", "--format=gnu", "f"}, "'--format' goes with 'check' only"},
+      {{"list"}, "'list' needs a package"},
+      {{"list", "a.nvp", "b.nvp"}, "'list' takes only a package"},
+      {{"verify"}, "'verify' needs a package"},
+      {{"verify", "a.nvp", "b.nvp"}, "'verify' takes only a package"},
+      {{"extract", "a.nvp"}, "'extract' needs a package and a folder"},
+      {{"extract", "a.nvp", "out", "more"}, "'extract' takes only a package and a folder"},
+      {{"extract", "a.nvp", "--", "-out"}, ""},
   };
   for (const UsageCase& c : cases) {
     CommandLine line;

@@ -1,9 +1,11 @@
-// The nvtheme command: subcommands dispatched to the build core.
+// The nvtheme command: subcommands dispatched to the build core and the
+// package reader.
 #include "cli/nvtheme.h"
 
 #include "build/theme_builder.h"
 #include "cli/command_line.h"
 #include "cli/gnu_diagnostics.h"
+#include "cli/package_commands.h"
 #include "cli/stream_publisher.h"
 #include "services/component.h"
 
@@ -65,6 +67,14 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 
+int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string>& operands = line.operands;
+  bool ok = line.command == "list"      ? ListPackage(fs, operands[0], out, err)
+            : line.command == "extract" ? ExtractPackage(fs, operands[0], operands[1], err)
+                                        : VerifyPackage(fs, operands[0], out, err);
+  return ok ? kSuccess : kFailure;
+}
+
 }  // namespace
 
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
@@ -83,7 +93,9 @@ int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
     out << "nvtheme 1.0.0.1\n";
     return kSuccess;
   }
-  return line.command == "check" ? Check(line, fs, out, err) : Build(line, fs, out, err);
+  if (line.command == "build") return Build(line, fs, out, err);
+  if (line.command == "check") return Check(line, fs, out, err);
+  return ReadPackage(line, fs, out, err);
 }
 
 }  // namespace nv

@@ -1,12 +1,17 @@
 #include "cli/nvtheme.h"
 
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
+#include "build/package_format.h"
 #include "platform/memory_file_system.h"
+#include "services/component.h"
+#include "services/task_memory.h"
 
 namespace nv {
 namespace {
@@ -22,6 +27,7 @@ std::string Head(const std::string& folder) {
   return "\r\nProcessing " + folder + " ...\r\nProcessing " + JoinPath(folder, "main.xml") +
          " ... succeeded.\r\n\r\n";
 }
+namespace fsys = std::filesystem;
 
 class NvthemeTest : public testing::Test {
  protected:
@@ -66,8 +72,15 @@ TEST_F(NvthemeTest, MissingFolderIsReportedAndSkipped) {
   EXPECT_EQ(1, Run({"build", "nowhere", "ocean"}));
   EXPECT_EQ("nvtheme: nowhere: no such file or folder\n", err.str());
   EXPECT_EQ("\r\nProcessing ocean ...\r\nProcessing " + JoinPath("ocean", "main.xml") +
-                " ... succeeded.\r\n\r\nChecking themes ... 0 variations.\r\n",
+                " ... succeeded.\r\n\r\nChecking themes ... 0 variations.\r\n"
+                "\r\nPacking files ...\r\n1, main.xml\r\n"
+                "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?><files>"
+                "<file filename=\"main.xml\" id=\"1\" /></files>\r\n\r\n"
+                "ocean.nvp successfully created.\r\n"
+                "\r\nProcess completed successfully\r\n"
+                "\r\nPlease record down this operation log for future reference (Optional).\r\n",
             out.str());
+  EXPECT_TRUE(fs.HasFile("ocean.nvp"));
 }
 
 TEST_F(NvthemeTest, FailedRunExitsOne) {
@@ -228,6 +241,195 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
   EXPECT_EQ(log, out.str());
   EXPECT_EQ(1, Run({"check", "--format=gnu", "ocean"}));
   EXPECT_EQ(gnu, out.str());
+}
+
+// A folder built into its package in memory, for the reading commands.
+class PackageCommandTest : public NvthemeTest {
+ protected:
+  PackageCommandTest() {
+    fs.AddFolder("ocean");
+    fs.AddFile(JoinPath("ocean", "main.xml"), "<nuvarinepackage/>");
+    fs.AddFile(JoinPath("ocean", "x&#x41;.png"), std::string(1000, 'x'));
+    fs.AddFile(JoinPath("ocean", "empty.png"), "");
+    EXPECT_EQ(0, Run({"build", "ocean"}));
+  }
+};
+
+TEST_F(PackageCommandTest, ListShowsEachFileOnALine) {
+  EXPECT_EQ(0, Run({"list", "ocean.nvp"}));
+  EXPECT_EQ("1\t0\t11\tempty.png\n2\t18\t29\tmain.xml\n3\t1000\t17\tx&#x41;.png\n", out.str());
+  EXPECT_EQ("", err.str());
+}
+
+TEST_F(PackageCommandTest, VerifySaysOkOrNamesTheFault) {
+  EXPECT_EQ(0, Run({"verify", "ocean.nvp"}));
+  EXPECT_EQ("ocean.nvp: OK, 3 files\n", out.str());
+  EXPECT_EQ("", err.str());
+
+  std::string broken = fs.Contents("ocean.nvp");
+  broken[broken.size() - 1] ^= 1;  // the last file's checksum
+  fs.AddFile("broken.nvp", broken);
+  EXPECT_EQ(1, Run({"verify", "broken.nvp"}));
+  EXPECT_EQ("", out.str());
+  EXPECT_EQ("nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect "
+            "data check)\n",
+            err.str());
+  EXPECT_EQ(1, Run({"list", "none.nvp"}));
+  EXPECT_EQ("nvtheme: none.nvp: cannot read it: no such file\n", err.str());
+}
+
+TEST_F(PackageCommandTest, ExtractWritesEachFileIntoTheFolder) {
+  EXPECT_EQ(0, Run({"extract", "ocean.nvp", "out"}));
+  EXPECT_EQ("", out.str() + err.str());
+  EXPECT_EQ("<nuvarinepackage/>", fs.Contents(JoinPath("out", "main.xml")));
+  EXPECT_EQ(std::string(1000, 'x'), fs.Contents(JoinPath("out", "x&#x41;.png")));
+  EXPECT_TRUE(fs.HasFile(JoinPath("out", "empty.png")));
+  EXPECT_EQ(0, fs.OpenFiles());
+}
+
+TEST_F(PackageCommandTest, ExtractOverwritesNothing) {
+  fs.AddFolder("out");
+  fs.AddFile(JoinPath("out", "main.xml"), "mine");
+  EXPECT_EQ(1, Run({"extract", "ocean.nvp", "out"}));
+  EXPECT_EQ("nvtheme: ocean.nvp: cannot create " + JoinPath("out", "main.xml") +
+                ": cannot create\n",
+            err.str());
+  EXPECT_EQ("mine", fs.Contents(JoinPath("out", "main.xml")));
+  EXPECT_TRUE(fs.HasFile(JoinPath("out", "empty.png")));  // extracted before it
+}
+
+TEST_F(PackageCommandTest, ExtractRemovesAFileItCouldNotFinish) {
+  std::string broken = fs.Contents("ocean.nvp");
+  broken[broken.size() - 1] ^= 1;
+  fs.AddFile("broken.nvp", broken);
+  EXPECT_EQ(1, Run({"extract", "broken.nvp", "out"}));
+  EXPECT_FALSE(fs.HasFile(JoinPath("out", "x&#x41;.png")));
+
+  fs.before = [](MemoryFileSystem::Op op, const std::string& path) {
+    return !(op == MemoryFileSystem::Op::Write && path == JoinPath("again", "main.xml"));
+  };
+  EXPECT_EQ(1, Run({"extract", "ocean.nvp", "again"}));
+  EXPECT_EQ("nvtheme: ocean.nvp: file 2 \"main.xml\": cannot write " + JoinPath("again", "main.xml") +
+                ": injected fault\n",
+            err.str());
+  EXPECT_FALSE(fs.HasFile(JoinPath("again", "main.xml")));
+  EXPECT_EQ(0, fs.OpenFiles());
+}
+
+// A package of the given files, names taken as they are, put together from
+// the format's own parts.
+std::string PackageOf(const std::vector<std::pair<std::string, std::string>>& files) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  TiXmlDocument index;
+  index.InsertEndChild(IndexDeclaration());
+  TiXmlElement root(kIndexRootName);
+  for (size_t i = 0; i < files.size(); ++i)
+    root.InsertEndChild(IndexFileElement(files[i].first, static_cast<int32_t>(i + 1)));
+  index.InsertEndChild(root);
+  PackageHeaderBytes header = ComposeHeader();
+  std::string bytes(header.begin(), header.end());
+  std::vector<std::string> contents = {PrintIndex(index)};
+  for (const auto& file : files) contents.push_back(file.second);
+  for (size_t id = 0; id < contents.size(); ++id) {
+    uint8_t* block = nullptr;
+    uint32_t size = 0;
+    const std::string& content = contents[id];
+    zlib->Compress(reinterpret_cast<const uint8_t*>(content.data()),
+                   static_cast<uint32_t>(content.size()), &block, &size);
+    TaskMemPtr<uint8_t> owned(block);
+    EntryRecordBytes record =
+        ComposeRecord({static_cast<int32_t>(id), size, static_cast<uint32_t>(content.size())});
+    bytes.append(record.begin(), record.end());
+    bytes.append(reinterpret_cast<const char*>(block), size);
+  }
+  return bytes;
+}
+
+TEST_F(PackageCommandTest, HostilePackageWritesNothing) {
+  const std::string up = std::string("..") + kPathSeparator + "evil.png";
+  const std::vector<std::vector<std::pair<std::string, std::string>>> packages = {
+      {{"a.png", "a"}, {up, "evil"}},
+      {{"a.png", "a"}, {"a.png", "b"}},
+      {{"a.png", "a"}, {"..", "b"}},
+  };
+  for (const auto& files : packages) {
+    fs.AddFile("hostile.nvp", PackageOf(files));
+    EXPECT_EQ(1, Run({"extract", "hostile.nvp", "out"})) << files[1].first;
+    EXPECT_EQ(1, Run({"verify", "hostile.nvp"}));
+    EXPECT_EQ(1, Run({"list", "hostile.nvp"}));
+    EXPECT_EQ(0u, err.str().find("nvtheme: hostile.nvp: file 2 "));
+    EXPECT_FALSE(fs.PathExists("out"));
+    EXPECT_FALSE(fs.PathExists("evil.png"));
+  }
+  fs.AddFile("sound.nvp", PackageOf({{"a.png", "a"}, {"b.png", ""}}));
+  EXPECT_EQ(0, Run({"verify", "sound.nvp"}));
+}
+
+TEST_F(PackageCommandTest, ExtractNeedsAFolderItCanMake) {
+  fs.before = [](MemoryFileSystem::Op op, const std::string&) {
+    return op != MemoryFileSystem::Op::MakeFolder;
+  };
+  EXPECT_EQ(1, Run({"extract", "ocean.nvp", "out"}));
+  EXPECT_EQ("nvtheme: ocean.nvp: cannot create the folder out: injected fault\n", err.str());
+}
+
+// The example theme on the real disk: built, verified, unpacked and compared
+// with its folder. Listing orders differ between systems; nothing here
+// depends on one.
+class RoundTripTest : public testing::Test {
+ protected:
+  RoundTripTest() {
+    fsys::remove_all(work);
+    fsys::create_directories(work);
+    fsys::copy(fsys::path(NV_EXAMPLES_DIR) / "ocean", work / "ocean");
+  }
+  ~RoundTripTest() override { fsys::remove_all(work); }
+
+  int Run(const std::vector<std::string>& args) {
+    out.str("");
+    err.str("");
+    return RunNvtheme(args, RealFileSystem(), out, err);
+  }
+
+  // Each file of a folder by name, with its bytes.
+  static std::map<std::string, std::string> Files(const fsys::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fsys::directory_iterator(folder)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return files;
+  }
+
+  const fsys::path work = fsys::temp_directory_path() / "nv_round_trip";
+  const std::string folder = (work / "ocean").string();
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(RoundTripTest, OceanComesBackByteForByte) {
+  ASSERT_EQ(0, Run({"build", folder})) << out.str() << err.str();
+  EXPECT_NE(std::string::npos, out.str().find(folder + ".nvp successfully created.\r\n"));
+  EXPECT_EQ(0, Run({"verify", folder + ".nvp"})) << err.str();
+  EXPECT_EQ(folder + ".nvp: OK, 10 files\n", out.str());
+  ASSERT_EQ(0, Run({"extract", folder + ".nvp", (work / "out").string()})) << err.str();
+  EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
+  EXPECT_EQ(1, Run({"extract", folder + ".nvp", (work / "out").string()}));
+  EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
+}
+
+TEST_F(RoundTripTest, PackageInsideTheFolderIsLeftOut) {
+  const std::string dotted = JoinPath(folder, ".");
+  for (int build = 0; build < 2; ++build) {
+    ASSERT_EQ(0, Run({"build", dotted})) << out.str();
+    EXPECT_NE(std::string::npos, out.str().find("\r\n10, "));
+    EXPECT_EQ(std::string::npos, out.str().find("\r\n11, "));
+  }
+  EXPECT_TRUE(fsys::exists(work / "ocean" / "..nvp"));
+  EXPECT_FALSE(fsys::exists(work / "ocean" / "..nvp.tmp"));
+  ASSERT_EQ(0, Run({"build", folder + kPathSeparator}));
+  EXPECT_NE(std::string::npos, out.str().find(folder + ".nvp successfully created.\r\n"));
 }
 
 }  // namespace

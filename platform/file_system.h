@@ -17,6 +17,23 @@ extern const char kPathSeparator;
 // the folder already ends in one.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The path without the separators it ends in ("\" and "/" on Windows, "/"
+// elsewhere), so that "themes/ocean/" names the folder "themes/ocean". A root
+// ("/", "D:\", "\\server\share\") is kept as it stands: stripped, it would
+// name something else.
+std::string StripTrailingSeparators(const std::string& path);
+
+// Which names a file may have directly inside a folder.
+enum class NameRules {
+  kPosix,    // anything but "", "." and "..", without "/" or NUL
+  kWindows,  // also no control byte or any of \ : * ? " < > |, no device name
+             // (CON, NUL, COM1, ...), no trailing dot or space; letter case is
+             // not told apart
+};
+
+// The rules of the platform the program runs on.
+extern const NameRules kPlatformNameRules;
+
 // An open file. Every failure comes back as false with the platform's error
 // put into words in *err.
 class File {
@@ -28,6 +45,8 @@ class File {
   // Writes all `size` bytes, or fails.
   virtual bool Write(const void* data, size_t size, std::string* err) = 0;
   virtual bool Size(uint64_t* size, std::string* err) = 0;
+  // Moves to `offset` bytes from the start, where the next Read begins.
+  virtual bool Seek(uint64_t offset, std::string* err) = 0;
   // Makes what was written durable before the file is trusted as complete.
   virtual bool Sync(std::string* err) = 0;
   // Closes the file; it is closed afterwards whatever the result. A file
@@ -40,6 +59,13 @@ struct FileIdentity {
   uint64_t device = 0;
   uint64_t file = 0;
   bool operator==(const FileIdentity& o) const { return device == o.device && file == o.file; }
+};
+
+// How a folder listing ended.
+enum class ListResult {
+  kComplete,       // every entry was read
+  kNotStarted,     // the folder could not be opened for listing: no names
+  kFailedPartWay,  // reading the entries failed: the names read so far
 };
 
 class FileSystem {
@@ -61,9 +87,8 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) = 0;
   // The names directly in a folder. Windows gives them in its own order, the
   // POSIX side sorted byte by byte so the same folder always lists the same.
-  // A listing that fails part-way returns false with the names read so far.
-  virtual bool ListFolder(const std::string& folder, std::vector<std::string>* names,
-                          std::string* err) = 0;
+  virtual ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
+                                std::string* err) = 0;
   virtual bool CreateFolder(const std::string& path, std::string* err) = 0;
   // Moves `from` over `to`, replacing it in one step.
   virtual bool MoveOver(const std::string& from, const std::string& to, std::string* err) = 0;

@@ -8,11 +8,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace nv {
 
 const char kPathSeparator = '/';
+const NameRules kPlatformNameRules = NameRules::kPosix;
+
+std::string StripTrailingSeparators(const std::string& path) {
+  size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return path;  // "/" or "//": the root
+  return path.substr(0, end + 1);
+}
 
 namespace {
 
@@ -57,6 +65,14 @@ class PosixFile : public File {
     if (::fstat(m_fd, &st) != 0) return Fail(err, "fstat");
     *size = static_cast<uint64_t>(st.st_size);
     return true;
+  }
+
+  bool Seek(uint64_t offset, std::string* err) override {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) {
+      errno = EINVAL;
+      return Fail(err, "lseek");
+    }
+    return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0 || Fail(err, "lseek");
   }
 
   bool Sync(std::string* err) override {
@@ -142,24 +158,31 @@ class PosixFileSystem : public FileSystem {
     return CreateWith(path, O_EXCL, err);
   }
 
-  bool ListFolder(const std::string& folder, std::vector<std::string>* names,
-                  std::string* err) override {
+  ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
+                        std::string* err) override {
     names->clear();
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return Fail(err, "opendir");
-    bool ok = true;
+    if (!dir) {
+      Fail(err, "opendir");
+      return ListResult::kNotStarted;
+    }
+    ListResult result = ListResult::kComplete;
     for (;;) {
       errno = 0;
       struct dirent* entry = ::readdir(dir);
       if (!entry) {
-        if (errno != 0) ok = Fail(err, "readdir");
+        // readdir tells the end from an error only by errno.
+        if (errno != 0) {
+          Fail(err, "readdir");
+          result = ListResult::kFailedPartWay;
+        }
         break;
       }
       names->push_back(entry->d_name);
     }
     ::closedir(dir);
     std::sort(names->begin(), names->end());
-    return ok;
+    return result;
   }
 
   bool CreateFolder(const std::string& path, std::string* err) override {

@@ -31,6 +31,35 @@ TEST(JoinPathTest, AddsExactlyOneSeparator) {
   EXPECT_EQ("a" + sep, JoinPath("a", ""));
 }
 
+struct StripCase {
+  std::string path;
+  std::string posix;    // as POSIX strips it
+  std::string windows;  // as Windows strips it
+};
+
+TEST(StripTrailingSeparatorsTest, StripsAllButARoot) {
+  const StripCase cases[] = {
+      {"themes/ocean", "themes/ocean", "themes/ocean"},
+      {"themes/ocean/", "themes/ocean", "themes/ocean"},
+      {"themes/ocean///", "themes/ocean", "themes/ocean"},
+      {"ocean/.", "ocean/.", "ocean/."},
+      {"/", "/", "/"},
+      {"//", "//", "//"},
+      {"D:\\themes\\ocean\\", "D:\\themes\\ocean\\", "D:\\themes\\ocean"},
+      {"D:\\themes\\ocean\\/", "D:\\themes\\ocean\\", "D:\\themes\\ocean"},
+      {"D:\\", "D:\\", "D:\\"},
+      {"D:/", "D:", "D:/"},
+      {"\\", "\\", "\\"},
+      {"\\\\server\\share\\", "\\\\server\\share\\", "\\\\server\\share\\"},
+      {"\\\\server\\share\\ocean\\", "\\\\server\\share\\ocean\\", "\\\\server\\share\\ocean"},
+      {"\\\\?\\D:\\", "\\\\?\\D:\\", "\\\\?\\D:\\"},
+      {"", "", ""},
+  };
+  const bool windows = kPlatformNameRules == NameRules::kWindows;
+  for (const StripCase& c : cases)
+    EXPECT_EQ(windows ? c.windows : c.posix, StripTrailingSeparators(c.path)) << c.path;
+}
+
 TEST_F(RealFileSystemTest, ReadableFileTest) {
   std::string file = Put("a.png", "png");
   EXPECT_TRUE(fs.IsReadableFile(file));
@@ -60,6 +89,13 @@ TEST_F(RealFileSystemTest, WritesAndReadsBack) {
   size_t got = 0;
   ASSERT_TRUE(in->Read(buffer, sizeof buffer, &got, &err));
   EXPECT_EQ(std::string("a\r\nb\0c", 6), std::string(buffer, got));
+
+  ASSERT_TRUE(in->Seek(3, &err)) << err;
+  ASSERT_TRUE(in->Read(buffer, sizeof buffer, &got, &err));
+  EXPECT_EQ(std::string("b\0c", 3), std::string(buffer, got));
+  ASSERT_TRUE(in->Seek(100, &err)) << err;  // past the end: reads find nothing
+  ASSERT_TRUE(in->Read(buffer, sizeof buffer, &got, &err));
+  EXPECT_EQ(0u, got);
 }
 
 TEST_F(RealFileSystemTest, CreateNewRefusesAnExistingFile) {
@@ -85,10 +121,11 @@ TEST_F(RealFileSystemTest, ListsEveryEntry) {
   fsys::create_directory(JoinPath(root, "sub"));
   std::vector<std::string> names;
   std::string err;
-  ASSERT_TRUE(fs.ListFolder(root, &names, &err)) << err;
+  ASSERT_EQ(ListResult::kComplete, fs.ListFolder(root, &names, &err)) << err;
   std::sort(names.begin(), names.end());  // Windows lists in its own order
   EXPECT_EQ((std::vector<std::string>{".", "..", "a.xml", "b.png", "sub"}), names);
-  EXPECT_FALSE(fs.ListFolder(JoinPath(root, "none"), &names, &err));
+  EXPECT_EQ(ListResult::kNotStarted, fs.ListFolder(JoinPath(root, "none"), &names, &err));
+  EXPECT_TRUE(names.empty());
 }
 
 TEST_F(RealFileSystemTest, IdentifiesOneFileUnderTwoSpellings) {

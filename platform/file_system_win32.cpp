@@ -10,6 +10,30 @@
 namespace nv {
 
 const char kPathSeparator = '\\';
+const NameRules kPlatformNameRules = NameRules::kWindows;
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// What stripping would leave of a root: nothing (from "\"), a drive ("D:",
+// "\\?\D:") or a share ("\\server\share": at most one separator after the
+// leading two).
+bool IsStrippedRoot(const std::string& path) {
+  if (path.empty() || path.back() == ':') return true;
+  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+  return std::count_if(path.begin() + 2, path.end(), IsSeparator) <= 1;
+}
+
+}  // namespace
+
+std::string StripTrailingSeparators(const std::string& path) {
+  size_t end = path.size();
+  while (end > 0 && IsSeparator(path[end - 1])) --end;
+  if (end == path.size()) return path;
+  std::string stripped = path.substr(0, end);
+  return IsStrippedRoot(stripped) ? path : stripped;
+}
 
 namespace {
 
@@ -67,6 +91,16 @@ class Win32File : public File {
     if (!GetFileSizeEx(m_handle, &li)) return Fail(err, "GetFileSizeEx");
     *size = static_cast<uint64_t>(li.QuadPart);
     return true;
+  }
+
+  bool Seek(uint64_t offset, std::string* err) override {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) {
+      SetLastError(ERROR_NEGATIVE_SEEK);
+      return Fail(err, "SetFilePointerEx");
+    }
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN) || Fail(err, "SetFilePointerEx");
   }
 
   bool Sync(std::string* err) override {
@@ -127,19 +161,26 @@ class Win32FileSystem : public FileSystem {
     return Open(path, GENERIC_WRITE, 0, CREATE_NEW, err);
   }
 
-  bool ListFolder(const std::string& folder, std::vector<std::string>* names,
-                  std::string* err) override {
+  ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
+                        std::string* err) override {
     names->clear();
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(JoinPath(folder, "*.*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return Fail(err, "FindFirstFileA");
-    bool ok = true;
+    if (find == INVALID_HANDLE_VALUE) {
+      Fail(err, "FindFirstFileA");
+      return ListResult::kNotStarted;
+    }
+    ListResult result = ListResult::kComplete;
     do {
       names->push_back(data.cFileName);  // the long name, never the 8.3 alias
     } while (FindNextFileA(find, &data));
-    if (GetLastError() != ERROR_NO_MORE_FILES) ok = Fail(err, "FindNextFileA");
+    // FindNextFileA fails at the end too; only this code says it was the end.
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+      Fail(err, "FindNextFileA");
+      result = ListResult::kFailedPartWay;
+    }
     FindClose(find);
-    return ok;
+    return result;
   }
 
   bool CreateFolder(const std::string& path, std::string* err) override {

@@ -2,6 +2,7 @@
 #include "platform/memory_file_system.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace nv {
@@ -34,7 +35,14 @@ class MemoryFileSystem::MemoryFile : public File {
 
   bool Size(uint64_t* size, std::string* err) override {
     if (!m_fs->Allowed(Op::Size, m_path, err)) return false;
-    *size = m_data->size();
+    auto apparent = m_fs->m_sizes.find(m_path);
+    *size = apparent != m_fs->m_sizes.end() ? apparent->second : m_data->size();
+    return true;
+  }
+
+  bool Seek(uint64_t offset, std::string* err) override {
+    if (!m_fs->Allowed(Op::Seek, m_path, err)) return false;
+    m_offset = static_cast<size_t>(std::min<uint64_t>(offset, SIZE_MAX));
     return true;
   }
 
@@ -63,13 +71,20 @@ class MemoryFileSystem::MemoryFile : public File {
 };
 
 std::string MemoryFileSystem::Normal(const std::string& path) {
-  std::string out;
-  for (char c : path) {
-    if (c == kPathSeparator && !out.empty() && out.back() == kPathSeparator) continue;
-    out += c;
+  if (path.empty()) return path;
+  const bool absolute = path[0] == kPathSeparator;
+  std::string out = absolute ? std::string(1, kPathSeparator) : std::string();
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = std::min(path.find(kPathSeparator, start), path.size());
+    std::string step = path.substr(start, end - start);
+    if (!step.empty() && step != ".") {
+      if (!out.empty() && out.back() != kPathSeparator) out += kPathSeparator;
+      out += step;
+    }
+    start = end + 1;
   }
-  if (out.size() > 1 && out.back() == kPathSeparator) out.pop_back();
-  return out;
+  return out.empty() ? "." : out;
 }
 
 bool MemoryFileSystem::Allowed(Op op, const std::string& path, std::string* err) {
@@ -141,26 +156,30 @@ std::unique_ptr<File> MemoryFileSystem::CreateNew(const std::string& path, std::
   return Create(path, true, err);
 }
 
-bool MemoryFileSystem::ListFolder(const std::string& folder, std::vector<std::string>* names,
-                                  std::string* err) {
+ListResult MemoryFileSystem::ListFolder(const std::string& folder,
+                                        std::vector<std::string>* names, std::string* err) {
   names->clear();
   std::string prefix = Normal(folder);
-  if (!Allowed(Op::List, prefix, err)) return false;
+  if (!Allowed(Op::List, prefix, err)) return ListResult::kNotStarted;
   if (!m_folders.count(prefix)) {
     *err = "no such folder";
-    return false;
+    return ListResult::kNotStarted;
   }
   if (prefix.back() != kPathSeparator) prefix += kPathSeparator;
-  *names = {".", ".."};
+  std::vector<std::string> all = {".", ".."};
   auto direct = [&](const std::string& path) {
     if (path.compare(0, prefix.size(), prefix) != 0) return;
     std::string rest = path.substr(prefix.size());
-    if (!rest.empty() && rest.find(kPathSeparator) == std::string::npos) names->push_back(rest);
+    if (!rest.empty() && rest.find(kPathSeparator) == std::string::npos) all.push_back(rest);
   };
   for (const auto& f : m_files) direct(f.first);
   for (const auto& d : m_folders) direct(d);
-  std::sort(names->begin(), names->end());
-  return true;
+  std::sort(all.begin(), all.end());
+  for (const std::string& name : all) {
+    if (!Allowed(Op::ListEntry, prefix + name, err)) return ListResult::kFailedPartWay;
+    names->push_back(name);
+  }
+  return ListResult::kComplete;
 }
 
 bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 #include <string>
 
 #include "platform/file_system.h"
@@ -14,10 +15,15 @@ namespace nv {
 
 class MemoryFileSystem : public FileSystem {
  public:
-  enum class Op { Exists, Open, Read, Write, Size, Sync, Close, Create, List, MakeFolder, Replace, Remove };
+  enum class Op {
+    Exists, Open, Read, Write, Size, Seek, Sync, Close, Create, List, ListEntry, MakeFolder,
+    Replace, Remove
+  };
 
   // Asked before each call with the operation and the path it concerns;
-  // answering false makes the call fail. It may also throw.
+  // answering false makes the call fail. It may also throw. A listing asks
+  // once for the folder (List) and then once per entry, with the entry's path
+  // (ListEntry): failing there ends the listing part-way.
   std::function<bool(Op, const std::string& path)> before;
 
   void AddFile(const std::string& path, std::string contents);
@@ -27,6 +33,9 @@ class MemoryFileSystem : public FileSystem {
   // Marks a file as held open by another program without read sharing.
   void Hold(const std::string& path) { m_held.insert(Normal(path)); }
   int OpenFiles() const { return m_openFiles; }
+  // Makes the file report a size other than its contents' length, as a file
+  // too large to hold here, or one cut short while it is read, would.
+  void SetApparentSize(const std::string& path, uint64_t size) { m_sizes[Normal(path)] = size; }
 
   bool PathExists(const std::string& path) override;
   bool IsReadableFile(const std::string& path) override;
@@ -34,8 +43,8 @@ class MemoryFileSystem : public FileSystem {
                                        std::string* err) override;
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override;
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override;
-  bool ListFolder(const std::string& folder, std::vector<std::string>* names,
-                  std::string* err) override;
+  ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
+                        std::string* err) override;
   bool CreateFolder(const std::string& path, std::string* err) override;
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
@@ -45,7 +54,8 @@ class MemoryFileSystem : public FileSystem {
   class MemoryFile;
   friend class MemoryFile;
 
-  // Folds repeated separators and drops a trailing one, so "a//b/" is "a/b".
+  // Folds repeated separators and drops "." steps and a trailing separator,
+  // so "a//./b/" is "a/b".
   static std::string Normal(const std::string& path);
   bool Allowed(Op op, const std::string& path, std::string* err);
   std::unique_ptr<File> Create(const std::string& path, bool mustBeNew, std::string* err);
@@ -53,6 +63,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::shared_ptr<std::string>> m_files;
   std::set<std::string> m_folders;
   std::set<std::string> m_held;
+  std::map<std::string, uint64_t> m_sizes;
   int m_openFiles = 0;
 };
 

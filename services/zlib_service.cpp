@@ -4,6 +4,7 @@
 // inflate than a deflated one.
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -76,13 +77,16 @@ class ZlibService : public RefCounted<IZlib> {
     if (!output || !outputLength || (!input && inputLength)) return kKestInvalidArgument;
     const uint64_t stored = StoredSize(inputLength);
     if (stored > UINT32_MAX) return kKestTooLarge;
-    TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(stored)));
+    // libdeflate wants some slack beyond what it writes: room for its bound.
+    const size_t room = std::max<size_t>(stored, libdeflate_zlib_compress_bound(nullptr, inputLength));
+    TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(room)));
     if (!buffer) return kKestOutOfMemory;
     static const uint8_t kEmpty = 0;
     const uint8_t* in = input ? input : &kEmpty;
     size_t size = 0;
-    if (WorthDeflating(in, inputLength)) size = m_deflate.Compress(in, inputLength, buffer.get(), stored - 1);
-    if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), stored);
+    if (WorthDeflating(in, inputLength)) size = m_deflate.Compress(in, inputLength, buffer.get(), room);
+    if (size >= stored) size = 0;  // deflating did not shrink it
+    if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), room);
     if (size == 0) return kKestOutOfMemory;  // the only way a stored stream fails
     *output = buffer.release();
     *outputLength = static_cast<uint32_t>(size);

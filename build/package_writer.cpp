@@ -1,0 +1,289 @@
+// The package writer.
+#include "build/package_writer.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "build/package_format.h"
+#include "services/task_memory.h"
+
+namespace nv {
+
+namespace {
+
+// Source files are read in pieces of this size: no single call asks the disk
+// for more, whatever the platform's limit on one read.
+constexpr size_t kReadPiece = size_t{1} << 20;
+
+const char kInternalXmlError[] = "Error: Internal XML construction failed.\r\n";
+
+// Why a file got no entry.
+enum class FileFault { kNone, kUnreadable, kTooLarge, kNotCompressed };
+
+const char* FaultText(FileFault fault) {
+  switch (fault) {
+    case FileFault::kUnreadable: return "Error: Source files reading failed: ";
+    case FileFault::kTooLarge: return "Error: File too large to pack: ";
+    default: return "Error: Compression failed: ";
+  }
+}
+
+// One entry, record and compressed block, made before anything of it is
+// written: producing entries and writing them in index order stay apart.
+struct Entry {
+  FileFault fault = FileFault::kNone;
+  EntryRecord record;
+  TaskMemPtr<uint8_t> block;
+};
+
+// One call of Compress over the whole content, as the format asks.
+bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
+  uint8_t* output = nullptr;
+  uint32_t length = 0;
+  int32_t result = zlib.Compress(content, entry->record.originalSize, &output, &length);
+  entry->block.reset(output);
+  entry->record.storedSize = length;
+  return result == kKestOk && (output || length == 0);
+}
+
+// Reads the whole file, in pieces, through the run's source-file slot.
+FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<File>* slot,
+                     std::unique_ptr<uint8_t[]>* content, uint32_t* size) {
+  std::string err;
+  *slot = fs.OpenForReading(path, /*shareWrite=*/false, &err);
+  uint64_t fileSize = 0;
+  if (!*slot || !(*slot)->Size(&fileSize, &err)) return FileFault::kUnreadable;
+  // Checked before narrowing: a record holds 32-bit sizes.
+  if (fileSize > UINT32_MAX) return FileFault::kTooLarge;
+  *size = static_cast<uint32_t>(fileSize);
+  content->reset(new uint8_t[*size]);
+  for (uint32_t done = 0; done < *size;) {
+    size_t want = std::min<size_t>(kReadPiece, *size - done);
+    size_t got = 0;
+    if (!(*slot)->Read(content->get() + done, want, &got, &err) || got != want)
+      return FileFault::kUnreadable;
+    done += static_cast<uint32_t>(got);
+  }
+  (*slot)->Close(&err);  // only read: closing can lose nothing
+  return FileFault::kNone;
+}
+
+Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
+                       std::unique_ptr<File>* slot) {
+  Entry entry;
+  entry.record.entryId = id;
+  std::unique_ptr<uint8_t[]> content;
+  entry.fault = ReadSource(fs, path, slot, &content, &entry.record.originalSize);
+  slot->reset();
+  if (entry.fault == FileFault::kNone && !CompressContent(zlib, content.get(), &entry))
+    entry.fault = FileFault::kNotCompressed;
+  return entry;
+}
+
+class PackageWriter {
+ public:
+  PackageWriter(const RunContext& run, const std::string& folder, IZlib* zlib, OpenFiles* files,
+                RunFlags* flags)
+      : m_run(run),
+        m_folder(folder),
+        m_zlib(zlib),
+        m_files(files),
+        m_flags(flags),
+        m_package(PackagePath(folder)),
+        m_temporary(m_package + ".tmp") {}
+
+  void Write(TiXmlDocument* index) {
+    m_run.log << "\r\nPacking files ...\r\n";
+    index->InsertEndChild(IndexDeclaration());
+    TiXmlElement files(kIndexRootName);
+    ListFiles(&files);
+    index->InsertEndChild(files);
+    m_run.PublishLog();
+    if (!m_flags->filesFound) return;
+    if (!m_zlib) {
+      m_run.log << "Error: Compression service unavailable.\r\n";
+      return;
+    }
+    if (!CreateTemporary()) return;
+    if (WriteHeader() && WriteIndexEntry(*index)) {
+      m_flags->packageOk = true;
+      WriteFileEntries(*index);
+    }
+    ClosePackage();
+    // The closing pass is not performed: it would read everything after the
+    // header back into memory at once, hand it to IStringUtil::TransformBuffer,
+    // ignore the result and rewrite the header as it was read, which can
+    // change no byte of the package.
+    Finish();
+  }
+
+ private:
+  // Gives each entry that passes the file test an id and a listing line.
+  void ListFiles(TiXmlElement* files) {
+    std::vector<std::string> names;
+    std::string err;
+    const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
+    RememberOwnFiles();
+    int32_t nextId = 1;
+    for (const std::string& name : names) {
+      const std::string path = JoinPath(m_folder, name);
+      // ".", "..", folders and files that others hold for writing fail the
+      // test of files in the folder.
+      if (!m_run.fs.IsReadableFile(path) || IsOwnFile(path)) continue;
+      files->InsertEndChild(IndexFileElement(name, nextId));
+      m_run.log << nextId << ", " << name << "\r\n";
+      ++nextId;
+    }
+    // A partial listing would make a package that lacks files without a word.
+    if (listed == ListResult::kFailedPartWay)
+      m_run.log << "Error: Unable to list folder: " << m_folder << ".\r\n";
+    m_flags->filesFound = listed == ListResult::kComplete && nextId > 1;
+  }
+
+  // The package and its temporary file may lie inside the folder (a root, or
+  // a spelling like "ocean/."): they are known by identity, not by name.
+  void RememberOwnFiles() {
+    for (const std::string& own : {m_package, m_temporary}) {
+      FileIdentity id;
+      if (m_run.fs.Identify(own, &id)) m_own.push_back(id);
+    }
+  }
+
+  bool IsOwnFile(const std::string& path) {
+    FileIdentity id;
+    return !m_own.empty() && m_run.fs.Identify(path, &id) &&
+           std::find(m_own.begin(), m_own.end(), id) != m_own.end();
+  }
+
+  bool CreateTemporary() {
+    std::string err;
+    m_files->package = m_run.fs.CreateForWriting(m_temporary, &err);
+    if (!m_files->package) {
+      m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+      return false;
+    }
+    m_files->packageTemporary = m_temporary;
+    return true;
+  }
+
+  bool WriteBytes(const uint8_t* data, size_t size) {
+    std::string err;
+    if (size == 0 || m_files->package->Write(data, size, &err)) return true;
+    FailWriting();
+    return false;
+  }
+
+  // Once a write has failed, nothing more is written to the package.
+  void FailWriting() {
+    m_run.log << "Error: Unable to write file: " << m_package << ".\r\n";
+    m_flags->packageOk = false;
+    m_stopped = true;
+  }
+
+  void Fail(const std::string& line) {
+    m_run.log << line;
+    m_flags->packageOk = false;
+  }
+
+  bool WriteHeader() {
+    const PackageHeaderBytes header = ComposeHeader();
+    return WriteBytes(header.data(), header.size());
+  }
+
+  bool WriteEntry(const Entry& entry) {
+    const EntryRecordBytes record = ComposeRecord(entry.record);
+    return WriteBytes(record.data(), record.size()) &&
+           WriteBytes(entry.block.get(), entry.record.storedSize);
+  }
+
+  bool WriteIndexEntry(const TiXmlDocument& index) {
+    const std::string text = PrintIndex(index);
+    m_run.log << text << "\r\n\r\n";
+    Entry entry;
+    entry.record.entryId = kIndexEntryId;
+    entry.record.originalSize = static_cast<uint32_t>(text.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    if (text.size() > UINT32_MAX || !CompressContent(*m_zlib, bytes, &entry)) {
+      m_run.log << "Error: Compression failed: " << m_package << ".\r\n";
+      m_stopped = true;
+      return false;
+    }
+    return WriteEntry(entry);
+  }
+
+  void WriteFileEntries(const TiXmlDocument& index) {
+    const TiXmlElement* files = index.FirstChildElement();
+    if (index.NoChildren() || !files || files->NoChildren()) {
+      Fail(kInternalXmlError);
+      return;
+    }
+    for (const TiXmlElement* file = files->FirstChildElement(); file && !m_stopped;
+         file = file->NextSiblingElement())
+      PackFile(*file);
+  }
+
+  void PackFile(const TiXmlElement& element) {
+    int id = 0;
+    const char* name = element.Attribute(kIndexNameAttribute);
+    if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) {
+      Fail(kInternalXmlError);
+      return;
+    }
+    const std::string source = JoinPath(m_folder, name);
+    Entry entry = ProduceFileEntry(m_run.fs, *m_zlib, source, id, &m_files->source);
+    if (entry.fault == FileFault::kNone) {
+      WriteEntry(entry);
+    } else {
+      Fail(FaultText(entry.fault) + source + ".\r\n");
+    }
+  }
+
+  // Only a package about to replace the last good one need reach the disk
+  // whole; any other is closed unchecked and removed.
+  void ClosePackage() {
+    std::unique_ptr<File> package = std::move(m_files->package);
+    std::string err;
+    if (m_flags->packageOk && !(package->Sync(&err) && package->Close(&err))) FailWriting();
+  }
+
+  void Finish() {
+    std::string err;
+    if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
+      m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+      m_flags->packageOk = false;
+    }
+    if (m_flags->packageOk) {
+      m_run.log << m_package << " successfully created.\r\n";
+    } else {
+      m_run.fs.RemoveFile(m_temporary, &err);  // the last good package stays
+    }
+    m_files->packageTemporary.clear();
+  }
+
+  const RunContext& m_run;
+  const std::string m_folder;
+  IZlib* const m_zlib;
+  OpenFiles* const m_files;
+  RunFlags* const m_flags;
+  const std::string m_package;
+  const std::string m_temporary;
+  std::vector<FileIdentity> m_own;
+  bool m_stopped = false;
+};
+
+}  // namespace
+
+std::string PackagePath(const std::string& folder) {
+  return StripTrailingSeparators(folder) + ".nvp";
+}
+
+void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,
+                  TiXmlDocument* index, OpenFiles* files, RunFlags* flags) {
+  PackageWriter(run, folder, zlib, files, flags).Write(index);
+}
+
+}  // namespace nv

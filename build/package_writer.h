@@ -1,0 +1,30 @@
+// The package writer: every file directly in a source folder packed into the
+// folder's ".nvp" package, each step reported in the operation log.
+#pragma once
+
+#include <string>
+
+#include "build/run_context.h"
+#include "build/theme_builder.h"
+#include "services/component.h"
+
+class TiXmlDocument;
+
+namespace nv {
+
+// Where a folder's package goes: the folder path without its trailing
+// separators, followed by ".nvp", so that "ocean/" is packed into "ocean.nvp"
+// beside the folder. A root keeps its package inside it.
+std::string PackagePath(const std::string& folder);
+
+// Lists the folder into `index` (the run's empty package index document) and,
+// when it holds files and a compression service is there, writes the
+// package. The package is written under a temporary name, which stays in
+// files->packageTemporary while that file exists, and moved over the last
+// good package only once whole; a build that fails leaves that one as it
+// was. Sets flags->filesFound and flags->packageOk; the open files are kept
+// in `files`, where the run's catch-all can close them.
+void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,
+                  TiXmlDocument* index, OpenFiles* files, RunFlags* flags);
+
+}  // namespace nv

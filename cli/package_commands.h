@@ -1,0 +1,29 @@
+// The nvtheme commands that look inside packages: list, extract and verify.
+// Each reports its faults on `err`, one line each, naming the package, and
+// returns whether it succeeded.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace nv {
+
+// One line per packed file on `out`, in index order: id, original size,
+// stored size and name, separated by tabs, the name escaped.
+bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out,
+                 std::ostream& err);
+
+// Unpacks every file into `folder`, which is created when missing. Writes
+// nothing outside it, and only files it creates: a file already there is
+// left alone and fails the command.
+bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
+                    std::ostream& err);
+
+// Checks the whole package, every block inflated, and says "PACKAGE: OK, N
+// files" on `out`.
+bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,
+                   std::ostream& err);
+
+}  // namespace nv
