@@ -8,89 +8,46 @@
 #include <memory>
 #include <vector>
 
+#include <thread>
+
+#include "build/entry_producer.h"
+#include "build/package_entry.h"
 #include "build/package_format.h"
-#include "services/task_memory.h"
 
 namespace nv {
 
 namespace {
 
-// Source files are read in pieces of this size: no single call asks the disk
-// for more, whatever the platform's limit on one read.
-constexpr size_t kReadPiece = size_t{1} << 20;
-
 const char kInternalXmlError[] = "Error: Internal XML construction failed.\r\n";
 
-// Why a file got no entry.
-enum class FileFault { kNone, kUnreadable, kTooLarge, kNotCompressed };
-
-const char* FaultText(FileFault fault) {
-  switch (fault) {
-    case FileFault::kUnreadable: return "Error: Source files reading failed: ";
-    case FileFault::kTooLarge: return "Error: File too large to pack: ";
-    default: return "Error: Compression failed: ";
+// Ends the progress display however packing ends.
+class ProgressScope {
+ public:
+  ProgressScope(BuildProgress* progress, const std::vector<FileJob>& jobs) : m_progress(progress) {
+    if (!m_progress) return;
+    uint64_t bytes = 0;
+    for (const FileJob& job : jobs) bytes += job.size;
+    m_progress->PackingStarted(jobs.size(), bytes);
   }
-}
+  ~ProgressScope() {
+    if (m_progress) m_progress->PackingEnded();
+  }
+  void Packed(uint64_t bytes) {
+    if (m_progress) m_progress->FilePacked(bytes);
+  }
 
-// One entry, record and compressed block, made before anything of it is
-// written: producing entries and writing them in index order stay apart.
-struct Entry {
-  FileFault fault = FileFault::kNone;
-  EntryRecord record;
-  TaskMemPtr<uint8_t> block;
+ private:
+  BuildProgress* m_progress;
 };
-
-// One call of Compress over the whole content, as the format asks.
-bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
-  uint8_t* output = nullptr;
-  uint32_t length = 0;
-  int32_t result = zlib.Compress(content, entry->record.originalSize, &output, &length);
-  entry->block.reset(output);
-  entry->record.storedSize = length;
-  return result == kKestOk && (output || length == 0);
-}
-
-// Reads the whole file, in pieces, through the run's source-file slot.
-FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<File>* slot,
-                     std::unique_ptr<uint8_t[]>* content, uint32_t* size) {
-  std::string err;
-  *slot = fs.OpenForReading(path, /*shareWrite=*/false, &err);
-  uint64_t fileSize = 0;
-  if (!*slot || !(*slot)->Size(&fileSize, &err)) return FileFault::kUnreadable;
-  // Checked before narrowing: a record holds 32-bit sizes.
-  if (fileSize > UINT32_MAX) return FileFault::kTooLarge;
-  *size = static_cast<uint32_t>(fileSize);
-  content->reset(new uint8_t[*size]);
-  for (uint32_t done = 0; done < *size;) {
-    size_t want = std::min<size_t>(kReadPiece, *size - done);
-    size_t got = 0;
-    if (!(*slot)->Read(content->get() + done, want, &got, &err) || got != want)
-      return FileFault::kUnreadable;
-    done += static_cast<uint32_t>(got);
-  }
-  (*slot)->Close(&err);  // only read: closing can lose nothing
-  return FileFault::kNone;
-}
-
-Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
-                       std::unique_ptr<File>* slot) {
-  Entry entry;
-  entry.record.entryId = id;
-  std::unique_ptr<uint8_t[]> content;
-  entry.fault = ReadSource(fs, path, slot, &content, &entry.record.originalSize);
-  slot->reset();
-  if (entry.fault == FileFault::kNone && !CompressContent(zlib, content.get(), &entry))
-    entry.fault = FileFault::kNotCompressed;
-  return entry;
-}
 
 class PackageWriter {
  public:
-  PackageWriter(const RunContext& run, const std::string& folder, IZlib* zlib, OpenFiles* files,
-                RunFlags* flags)
+  PackageWriter(const RunContext& run, const std::string& folder, IZlib* zlib, PackOptions options,
+                OpenFiles* files, RunFlags* flags)
       : m_run(run),
         m_folder(folder),
         m_zlib(zlib),
+        m_options(options),
         m_files(files),
         m_flags(flags),
         m_package(PackagePath(folder)),
@@ -221,24 +178,46 @@ class PackageWriter {
       Fail(kInternalXmlError);
       return;
     }
-    for (const TiXmlElement* file = files->FirstChildElement(); file && !m_stopped;
+    // Each element becomes a job, or an internal fault reported where it
+    // stands in the index.
+    std::vector<bool> isJob;
+    std::vector<FileJob> jobs;
+    for (const TiXmlElement* file = files->FirstChildElement(); file;
          file = file->NextSiblingElement())
-      PackFile(*file);
+      isJob.push_back(AddJob(*file, &jobs));
+    ProgressScope progress(m_options.progress, jobs);
+    EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers());
+    for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
+      if (!isJob[i]) {
+        Fail(kInternalXmlError);
+        continue;
+      }
+      WriteFileEntry(jobs[k].source, producer.Take(k), &progress);
+      ++k;
+    }
   }
 
-  void PackFile(const TiXmlElement& element) {
+  // A job for an element with a numeric id and a name.
+  bool AddJob(const TiXmlElement& element, std::vector<FileJob>* jobs) {
     int id = 0;
     const char* name = element.Attribute(kIndexNameAttribute);
-    if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) {
-      Fail(kInternalXmlError);
-      return;
-    }
+    if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
     const std::string source = JoinPath(m_folder, name);
-    Entry entry = ProduceFileEntry(m_run.fs, *m_zlib, source, id, &m_files->source);
-    if (entry.fault == FileFault::kNone) {
-      WriteEntry(entry);
-    } else {
+    uint64_t size = 0;
+    m_run.fs.FileSize(source, &size);
+    jobs->push_back(FileJob{id, source, size});
+    return true;
+  }
+
+  unsigned Workers() const {
+    return m_options.jobs ? m_options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  }
+
+  void WriteFileEntry(const std::string& source, const Entry& entry, ProgressScope* progress) {
+    if (entry.fault != FileFault::kNone) {
       Fail(FaultText(entry.fault) + source + ".\r\n");
+    } else if (WriteEntry(entry)) {
+      progress->Packed(entry.record.originalSize);
     }
   }
 
@@ -267,6 +246,7 @@ class PackageWriter {
   const RunContext& m_run;
   const std::string m_folder;
   IZlib* const m_zlib;
+  const PackOptions m_options;
   OpenFiles* const m_files;
   RunFlags* const m_flags;
   const std::string m_package;
@@ -282,8 +262,8 @@ std::string PackagePath(const std::string& folder) {
 }
 
 void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,
-                  TiXmlDocument* index, OpenFiles* files, RunFlags* flags) {
-  PackageWriter(run, folder, zlib, files, flags).Write(index);
+                  PackOptions options, TiXmlDocument* index, OpenFiles* files, RunFlags* flags) {
+  PackageWriter(run, folder, zlib, options, files, flags).Write(index);
 }
 
 }  // namespace nv

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "build/build_progress.h"
 #include "build/run_context.h"
 #include "build/theme_builder.h"
 #include "services/component.h"
@@ -17,6 +18,13 @@ namespace nv {
 // beside the folder. A root keeps its package inside it.
 std::string PackagePath(const std::string& folder);
 
+struct PackOptions {
+  // Threads that read and compress files; 0: one per core. The package and
+  // the log are the same on any number.
+  unsigned jobs = 0;
+  BuildProgress* progress = nullptr;  // told how far packing has come; may be null
+};
+
 // Lists the folder into `index` (the run's empty package index document) and,
 // when it holds files and a compression service is there, writes the
 // package. The package is written under a temporary name, which stays in
@@ -25,6 +33,6 @@ std::string PackagePath(const std::string& folder);
 // was. Sets flags->filesFound and flags->packageOk; the open files are kept
 // in `files`, where the run's catch-all can close them.
 void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,
-                  TiXmlDocument* index, OpenFiles* files, RunFlags* flags);
+                  PackOptions options, TiXmlDocument* index, OpenFiles* files, RunFlags* flags);
 
 }  // namespace nv

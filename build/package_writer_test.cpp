@@ -98,7 +98,7 @@ class PackageWriterTest : public testing::Test {
     RunFlags flags;
     TiXmlDocument index;
     if (!seed.empty()) index.Parse(seed.c_str());
-    WritePackage(RunContext{fs, log, publisher}, f, z, &index, &files, &flags);
+    WritePackage(RunContext{fs, log, publisher}, f, z, options, &index, &files, &flags);
     EXPECT_EQ(0, fs.OpenFiles());
     EXPECT_TRUE(files.packageTemporary.empty());
     EXPECT_FALSE(fs.HasFile(temporary)) << "temporary file left behind";
@@ -124,6 +124,7 @@ class PackageWriterTest : public testing::Test {
   const std::string package = folder + ".nvp";
   const std::string temporary = package + ".tmp";
   std::string seed;  // what the index document holds before the writer runs
+  PackOptions options{1, nullptr};  // one worker: faults meet the files in one order
   MemoryFileSystem fs;
   OperationLog log;
   CountingPublisher publisher;
@@ -506,6 +507,50 @@ TEST_F(PackageWriterTest, PackageInsideTheFolderIsNeverPacked) {
   EXPECT_TRUE(Write(root, zlib.get()).packageOk);
   EXPECT_EQ(Packing("1, main.xml\r\n"), log.Text().substr(0, Packing("1, main.xml\r\n").size()));
   EXPECT_NE(std::string::npos, log.Text().find(root + ".nvp successfully created.\r\n"));
+}
+
+// Bytes that deflate shrinks by a varying amount, and some that it cannot.
+std::string Content(int seed, size_t size) {
+  std::string s(size, '\0');
+  uint32_t x = static_cast<uint32_t>(seed) * 2654435761u + 1;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1664525u + 1013904223u;
+    s[i] = static_cast<char>(seed % 3 == 0 ? x >> 24 : 'a' + (x >> 28) % (seed % 5 + 1));
+  }
+  return s;
+}
+
+TEST_F(PackageWriterTest, SamePackageAndLogOnAnyNumberOfThreads) {
+  auto size = [](int i) { return 1000 + 997 * (i % 13); };
+  for (int i = 0; i < 40; ++i) Add("f" + std::to_string(100 + i), Content(i, size(i)));
+  // Faults first: their lines stand where their files stand, on any number.
+  fs.SetApparentSize(Source("f107"), 1 << 20);            // cut short while read
+  fs.SetApparentSize(Source("f121"), uint64_t{1} << 32);  // too large to pack
+  std::string firstLog;
+  for (unsigned jobs : {1u, 2u, 3u, 8u}) {
+    log = OperationLog();
+    options.jobs = jobs;
+    EXPECT_FALSE(Write().packageOk);
+    if (jobs == 1u) firstLog = log.Text();
+    EXPECT_EQ(firstLog, log.Text()) << jobs << " threads";
+  }
+  EXPECT_NE(std::string::npos,
+            firstLog.find("Error: Source files reading failed: " + Source("f107") + ".\r\n"));
+  EXPECT_NE(std::string::npos,
+            firstLog.find("Error: File too large to pack: " + Source("f121") + ".\r\n"));
+
+  fs.SetApparentSize(Source("f107"), size(7));
+  fs.SetApparentSize(Source("f121"), size(21));
+  std::string firstPackage;
+  for (unsigned jobs : {1u, 2u, 8u}) {
+    options.jobs = jobs;
+    EXPECT_TRUE(Write().packageOk);
+    if (jobs == 1u) firstPackage = fs.Contents(package);
+    EXPECT_EQ(firstPackage, fs.Contents(package)) << jobs << " threads";
+  }
+  Unpacked p = Unpack(firstPackage);
+  ASSERT_EQ(41u, p.records.size());
+  EXPECT_EQ(Content(39, size(39)), p.contents[40]);
 }
 
 }  // namespace

@@ -36,10 +36,9 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
     RunStages(folder, &files, &flags);
   } catch (...) {
     // Whatever went wrong, this folder's run ends here and the next one
-    // starts clean: the stages' documents are gone with the unwinding, and
-    // the writer's files are closed, the source before the package. A
-    // package cut short is removed, leaving the last good one.
-    files.source.reset();
+    // starts clean: the stages' documents and source files are gone with the
+    // unwinding, and the package is closed. A package cut short is removed,
+    // leaving the last good one.
     files.package.reset();
     std::string err;
     if (!files.packageTemporary.empty()) m_fs.RemoveFile(files.packageTemporary, &err);
@@ -60,7 +59,8 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
   if (m_options.checkOnly || !flags->manifestLoaded || !flags->themesValid) return;
   TiXmlDocument index;
-  WritePackage(Context(), folder, m_zlib, &index, files, flags);
+  WritePackage(Context(), folder, m_zlib, PackOptions{m_options.jobs, m_options.progress}, &index,
+               files, flags);
   if (flags->Succeeded()) {
     m_log << "\r\nProcess completed successfully\r\n"
           << "\r\nPlease record down this operation log for future reference (Optional).\r\n";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "build/build_progress.h"
 #include "build/manifest_diagnostics.h"
 #include "build/operation_log.h"
 #include "build/run_context.h"
@@ -35,13 +36,16 @@ struct BuildOptions {
   bool checkOnly = false;
   // Told of each fault a run finds in a manifest, with where it stands; may be null.
   ManifestDiagnostics* diagnostics = nullptr;
+  // Threads that read and compress files; 0: one per core.
+  unsigned jobs = 0;
+  // Told how far packing has come; may be null.
+  BuildProgress* progress = nullptr;
 };
 
-// The files the package writer has open, kept where the run's catch-all can
-// close them, and the package's temporary file while it exists, which the
-// catch-all removes.
+// The package file the writer has open, kept where the run's catch-all can
+// close it, and its temporary name while it exists, which the catch-all
+// removes. (Source files are opened and closed by whoever reads them.)
 struct OpenFiles {
-  std::unique_ptr<File> source;
   std::unique_ptr<File> package;
   std::string packageTemporary;
 };

@@ -274,5 +274,23 @@ TEST_F(PackingRunTest, CatchAllClosesAndRemovesTheTemporaryPackage) {
   EXPECT_EQ("last good", fs.Contents(package));
 }
 
+TEST_F(PackingRunTest, WhatAWorkerThrowsReachesTheCatchAll) {
+  for (int i = 0; i < 8; ++i) fs.AddFile(JoinPath(folder, "f" + std::to_string(i)), "data");
+  const std::string thrower = JoinPath(folder, "f5");
+  fs.before = [&](MemoryFileSystem::Op op, const std::string& path) -> bool {
+    if (op == MemoryFileSystem::Op::Read && path == thrower) throw std::bad_alloc();
+    return true;
+  };
+  RunFlags flags = packing.BuildFolder(folder);
+  EXPECT_FALSE(flags.packageOk);
+  const std::string& log = packing.Log();
+  // The files before it were packed and listed as on one thread; nothing follows.
+  EXPECT_EQ(kFatalErrorText, log.substr(log.size() - std::string(kFatalErrorText).size()));
+  EXPECT_EQ(std::string::npos, log.find("successfully created"));
+  EXPECT_EQ(0, fs.OpenFiles());
+  EXPECT_FALSE(fs.HasFile(package + ".tmp"));
+  EXPECT_EQ("last good", fs.Contents(package));
+}
+
 }  // namespace
 }  // namespace nv

@@ -22,6 +22,9 @@ const char kUsage[] =
     "  verify PACKAGE       check all of the package, every file unpacked\n"
     "\n"
     "Options:\n"
+    "  -j, --jobs N         with build: read and compress files on N threads\n"
+    "                       (one per core when not given); the package and\n"
+    "                       the log are the same on any number\n"
     "  --format=gnu         with check: instead of the log, one line per error,\n"
     "                       MANIFEST:LINE:COLUMN: error: MESSAGE, as compilers\n"
     "                       write them for editors to jump to\n"
@@ -69,8 +72,49 @@ bool ParseFormat(const std::string& word, OutputFormat* format, std::string* err
   return false;
 }
 
-// One word that begins with "-"; false with the reason on a usage error.
-bool ParseOption(const std::string& word, CommandLine* line, std::string* error) {
+// A number of threads, 1 to 1024.
+bool ParseJobs(const std::string& value, unsigned* jobs, std::string* error) {
+  const bool digits = !value.empty() && value.size() <= 4 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  const unsigned long n = digits ? std::stoul(value) : 0;
+  if (n < 1 || n > 1024) {
+    *error = "'" + value + "' is no number of jobs (1 to 1024)";
+    return false;
+  }
+  *jobs = static_cast<unsigned>(n);
+  return true;
+}
+
+// The value of an option given as "-j N", "-jN", "--jobs N" or "--jobs=N".
+bool OptionValue(const std::vector<std::string>& args, size_t* i, const std::string& name,
+                 std::string* value, std::string* error) {
+  const std::string& word = args[*i];
+  if (word.size() > name.size()) {
+    *value = word.substr(name.size() + (word[name.size()] == '=' ? 1 : 0));
+    return true;
+  }
+  if (*i + 1 == args.size()) {
+    *error = "'" + name + "' needs a number";
+    return false;
+  }
+  *value = args[++*i];
+  return true;
+}
+
+bool IsJobsOption(const std::string& word) {
+  return word.rfind("-j", 0) == 0 || word == "--jobs" || word.rfind("--jobs=", 0) == 0;
+}
+
+// The option at args[*i], and its value if it takes one; false with the
+// reason on a usage error.
+bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* line,
+                 std::string* error) {
+  const std::string& word = args[*i];
+  if (IsJobsOption(word)) {
+    std::string value;
+    const std::string name = word.rfind("--", 0) == 0 ? "--jobs" : "-j";
+    return OptionValue(args, i, name, &value, error) && ParseJobs(value, &line->jobs, error);
+  }
   if (word == "--help") {
     line->help = true;
   } else if (word == "--version") {
@@ -92,12 +136,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
   *line = CommandLine();
   bool optionsEnded = false;
   std::vector<std::string> words;
-  for (const std::string& word : args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
     if (optionsEnded || !IsOption(word)) {
       words.push_back(word);
     } else if (word == "--") {
       optionsEnded = true;
-    } else if (!ParseOption(word, line, error)) {
+    } else if (!ParseOption(args, &i, line, error)) {
       return false;
     }
   }
@@ -115,6 +160,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
   }
   if (line->format != OutputFormat::Log && !info->takesFormat) {
     *error = "'--format' goes with 'check' only";
+    return false;
+  }
+  if (line->jobs != 0 && line->command != "build") {
+    *error = "'--jobs' goes with 'build' only";
     return false;
   }
   if (line->operands.size() < info->minOperands) {

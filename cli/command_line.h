@@ -16,6 +16,7 @@ struct CommandLine {
                         // or --version alone
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
+  unsigned jobs = 0;  // threads for build; 0: one per core
   bool help = false;
   bool version = false;
 };

@@ -24,6 +24,11 @@ TEST(CommandLineTest, UsageErrors) {
       {{"check", "--format=", "f"}, "unknown format '' (the one format is gnu)"},
       {{"check", "--format", "gnu", "f"}, "'--format' needs a value, as in --format=gnu"},
       {{"build", "--format=gnu", "f"}, "'--format' goes with 'check' only"},
+      {{"build", "-j"}, "'-j' needs a number"},
+      {{"build", "-j", "0", "f"}, "'0' is no number of jobs (1 to 1024)"},
+      {{"build", "--jobs=x", "f"}, "'x' is no number of jobs (1 to 1024)"},
+      {{"build", "-j2000", "f"}, "'2000' is no number of jobs (1 to 1024)"},
+      {{"check", "-j", "2", "f"}, "'--jobs' goes with 'build' only"},
       {{"list"}, "'list' needs a package"},
       {{"list", "a.nvp", "b.nvp"}, "'list' takes only a package"},
       {{"verify"}, "'verify' needs a package"},
@@ -37,6 +42,20 @@ TEST(CommandLineTest, UsageErrors) {
     std::string error;
     EXPECT_EQ(c.error.empty(), ParseCommandLine(c.args, &line, &error)) << c.error;
     EXPECT_EQ(c.error, error);
+  }
+}
+
+TEST(CommandLineTest, JobsInEverySpelling) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"build", "-j", "3", "f"},
+                                             {"build", "-j3", "f"},
+                                             {"build", "f", "--jobs", "3"},
+                                             {"build", "--jobs=3", "f"}}) {
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(args, &line, &error)) << error;
+    EXPECT_EQ(3u, line.jobs);
+    EXPECT_EQ(std::vector<std::string>{"f"}, line.operands);
   }
 }
 

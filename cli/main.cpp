@@ -1,11 +1,26 @@
 // The nvtheme program.
+#include <chrono>
 #include <iostream>
+#include <memory>
 
 #include "cli/nvtheme.h"
+#include "cli/progress_line.h"
 #include "platform/console.h"
+
+namespace {
+
+double Seconds() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   nv::SetBinaryStandardStreams();
   std::vector<std::string> args(argv + 1, argv + argc);
-  return nv::RunNvtheme(args, nv::RealFileSystem(), std::cout, std::cerr);
+  // Progress only for a person watching: never into a file or a pipe.
+  std::unique_ptr<nv::ProgressLine> progress;
+  if (nv::IsTerminal(stderr)) progress = std::make_unique<nv::ProgressLine>(std::cerr, Seconds);
+  return nv::RunNvtheme(args, nv::RealFileSystem(), std::cout, std::cerr, progress.get());
 }

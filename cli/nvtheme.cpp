@@ -49,10 +49,14 @@ bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, 
   return allPassed;
 }
 
-int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
+int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
+          BuildProgress* progress) {
   Services services;
   StreamPublisher publisher(out);
-  ThemeBuilder builder(fs, publisher, services.zlib.get(), services.stringUtil.get());
+  BuildOptions options;
+  options.jobs = line.jobs;
+  options.progress = progress;
+  ThemeBuilder builder(fs, publisher, services.zlib.get(), services.stringUtil.get(), options);
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 
@@ -78,7 +82,7 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
 }  // namespace
 
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
-               std::ostream& err) {
+               std::ostream& err, BuildProgress* progress) {
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {
@@ -93,7 +97,7 @@ int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
     out << "nvtheme 1.0.0.1\n";
     return kSuccess;
   }
-  if (line.command == "build") return Build(line, fs, out, err);
+  if (line.command == "build") return Build(line, fs, out, err, progress);
   if (line.command == "check") return Check(line, fs, out, err);
   return ReadPackage(line, fs, out, err);
 }

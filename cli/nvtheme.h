@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "build/build_progress.h"
 #include "platform/file_system.h"
 
 namespace nv {
 
 // Runs the command whose words follow the program name and returns its exit
 // status: 0 success, 1 failure, 2 usage error.
+// `progress`, when not null, is shown how far a build's packing has come.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
-               std::ostream& err);
+               std::ostream& err, BuildProgress* progress = nullptr);
 
 }  // namespace nv

@@ -432,5 +432,29 @@ TEST_F(RoundTripTest, PackageInsideTheFolderIsLeftOut) {
   EXPECT_NE(std::string::npos, out.str().find(folder + ".nvp successfully created.\r\n"));
 }
 
+class RecordingProgress : public BuildProgress {
+ public:
+  void PackingStarted(size_t files, uint64_t bytes) override {
+    events.push_back("start " + std::to_string(files) + " " + std::to_string(bytes));
+  }
+  void FilePacked(uint64_t bytes) override { events.push_back("file " + std::to_string(bytes)); }
+  void PackingEnded() override { events.push_back("end"); }
+  std::vector<std::string> events;
+};
+
+TEST_F(NvthemeTest, BuildShowsProgressBesideAnUnchangedLog) {
+  fs.AddFolder("ocean");
+  fs.AddFile(JoinPath("ocean", "main.xml"), "<nuvarinepackage/>");
+  fs.AddFile(JoinPath("ocean", "a.png"), std::string(300, 'a'));
+  EXPECT_EQ(0, Run({"build", "-j", "2", "ocean"}));
+  const std::string withoutProgress = out.str();
+  RecordingProgress progress;
+  out.str("");
+  EXPECT_EQ(0, RunNvtheme({"build", "ocean"}, fs, out, err, &progress));
+  EXPECT_EQ(withoutProgress, out.str());
+  EXPECT_EQ((std::vector<std::string>{"start 2 318", "file 300", "file 18", "end"}),
+            progress.events);
+}
+
 }  // namespace
 }  // namespace nv

@@ -94,6 +94,8 @@ class FileSystem {
   virtual bool MoveOver(const std::string& from, const std::string& to, std::string* err) = 0;
   virtual bool RemoveFile(const std::string& path, std::string* err) = 0;
   virtual bool Identify(const std::string& path, FileIdentity* id) = 0;
+  // The size of the file at path, without opening it.
+  virtual bool FileSize(const std::string& path, uint64_t* size) = 0;
 };
 
 // The disk of the platform the program runs on.

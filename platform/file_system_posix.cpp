@@ -204,6 +204,13 @@ class PosixFileSystem : public FileSystem {
     id->file = static_cast<uint64_t>(st.st_ino);
     return true;
   }
+
+  bool FileSize(const std::string& path, uint64_t* size) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
 };
 
 }  // namespace

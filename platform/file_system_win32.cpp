@@ -210,6 +210,13 @@ class Win32FileSystem : public FileSystem {
     id->file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
   }
+
+  bool FileSize(const std::string& path, uint64_t* size) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+  }
 };
 
 }  // namespace

@@ -15,9 +15,13 @@ class MemoryFileSystem::MemoryFile : public File {
     ++m_fs->m_openFiles;
     if (m_writing) m_fs->m_held.insert(m_path);
   }
-  ~MemoryFile() override { Release(); }
+  ~MemoryFile() override {
+    Lock lock(m_fs->m_mutex);
+    Release();
+  }
 
   bool Read(void* buffer, size_t size, size_t* got, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
     *got = 0;
     if (!m_fs->Allowed(Op::Read, m_path, err)) return false;
     size_t n = m_offset < m_data->size() ? std::min(size, m_data->size() - m_offset) : 0;
@@ -28,12 +32,14 @@ class MemoryFileSystem::MemoryFile : public File {
   }
 
   bool Write(const void* data, size_t size, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
     if (!m_fs->Allowed(Op::Write, m_path, err)) return false;
     m_data->append(static_cast<const char*>(data), size);
     return true;
   }
 
   bool Size(uint64_t* size, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
     if (!m_fs->Allowed(Op::Size, m_path, err)) return false;
     auto apparent = m_fs->m_sizes.find(m_path);
     *size = apparent != m_fs->m_sizes.end() ? apparent->second : m_data->size();
@@ -41,14 +47,19 @@ class MemoryFileSystem::MemoryFile : public File {
   }
 
   bool Seek(uint64_t offset, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
     if (!m_fs->Allowed(Op::Seek, m_path, err)) return false;
     m_offset = static_cast<size_t>(std::min<uint64_t>(offset, SIZE_MAX));
     return true;
   }
 
-  bool Sync(std::string* err) override { return m_fs->Allowed(Op::Sync, m_path, err); }
+  bool Sync(std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    return m_fs->Allowed(Op::Sync, m_path, err);
+  }
 
   bool Close(std::string* err) override {
+    Lock lock(m_fs->m_mutex);
     bool ok = m_fs->Allowed(Op::Close, m_path, err);
     Release();
     return ok;
@@ -94,22 +105,29 @@ bool MemoryFileSystem::Allowed(Op op, const std::string& path, std::string* err)
 }
 
 void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
+  Lock lock(m_mutex);
   m_files[Normal(path)] = std::make_shared<std::string>(std::move(contents));
 }
 
-void MemoryFileSystem::AddFolder(const std::string& path) { m_folders.insert(Normal(path)); }
+void MemoryFileSystem::AddFolder(const std::string& path) {
+  Lock lock(m_mutex);
+  m_folders.insert(Normal(path));
+}
 
 bool MemoryFileSystem::HasFile(const std::string& path) const {
+  Lock lock(m_mutex);
   return m_files.count(Normal(path)) != 0;
 }
 
 const std::string& MemoryFileSystem::Contents(const std::string& path) const {
+  Lock lock(m_mutex);
   static const std::string none;
   auto it = m_files.find(Normal(path));
   return it == m_files.end() ? none : *it->second;
 }
 
 bool MemoryFileSystem::PathExists(const std::string& path) {
+  Lock lock(m_mutex);
   std::string err;
   if (!Allowed(Op::Exists, path, &err)) return false;
   std::string p = Normal(path);
@@ -117,6 +135,7 @@ bool MemoryFileSystem::PathExists(const std::string& path) {
 }
 
 bool MemoryFileSystem::IsReadableFile(const std::string& path) {
+  Lock lock(m_mutex);
   std::string err;
   auto file = OpenForReading(path, false, &err);
   return file != nullptr;
@@ -124,6 +143,7 @@ bool MemoryFileSystem::IsReadableFile(const std::string& path) {
 
 std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, bool,
                                                        std::string* err) {
+  Lock lock(m_mutex);
   if (!Allowed(Op::Open, path, err)) return nullptr;
   std::string p = Normal(path);
   auto it = m_files.find(p);
@@ -149,15 +169,18 @@ std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mus
 
 std::unique_ptr<File> MemoryFileSystem::CreateForWriting(const std::string& path,
                                                          std::string* err) {
+  Lock lock(m_mutex);
   return Create(path, false, err);
 }
 
 std::unique_ptr<File> MemoryFileSystem::CreateNew(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
   return Create(path, true, err);
 }
 
 ListResult MemoryFileSystem::ListFolder(const std::string& folder,
                                         std::vector<std::string>* names, std::string* err) {
+  Lock lock(m_mutex);
   names->clear();
   std::string prefix = Normal(folder);
   if (!Allowed(Op::List, prefix, err)) return ListResult::kNotStarted;
@@ -183,6 +206,7 @@ ListResult MemoryFileSystem::ListFolder(const std::string& folder,
 }
 
 bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
   if (!Allowed(Op::MakeFolder, path, err)) return false;
   std::string p = Normal(path);
   if (m_folders.count(p) || m_files.count(p)) {
@@ -195,6 +219,7 @@ bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
 
 bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
                                    std::string* err) {
+  Lock lock(m_mutex);
   if (!Allowed(Op::Replace, to, err)) return false;
   std::string f = Normal(from), t = Normal(to);
   auto it = m_files.find(f);
@@ -208,6 +233,7 @@ bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
   if (!Allowed(Op::Remove, path, err)) return false;
   if (!m_files.erase(Normal(path))) {
     *err = "no such file";
@@ -216,7 +242,18 @@ bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
   return true;
 }
 
+bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size) {
+  Lock lock(m_mutex);
+  std::string p = Normal(path);
+  auto file = m_files.find(p);
+  if (file == m_files.end()) return false;
+  auto apparent = m_sizes.find(p);
+  *size = apparent != m_sizes.end() ? apparent->second : file->second->size();
+  return true;
+}
+
 bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id) {
+  Lock lock(m_mutex);
   std::string p = Normal(path);
   if (!m_files.count(p) && !m_folders.count(p)) return false;
   id->device = 1;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <vector>
 #include <string>
@@ -31,11 +32,20 @@ class MemoryFileSystem : public FileSystem {
   bool HasFile(const std::string& path) const;
   const std::string& Contents(const std::string& path) const;
   // Marks a file as held open by another program without read sharing.
-  void Hold(const std::string& path) { m_held.insert(Normal(path)); }
-  int OpenFiles() const { return m_openFiles; }
+  void Hold(const std::string& path) {
+    Lock lock(m_mutex);
+    m_held.insert(Normal(path));
+  }
+  int OpenFiles() const {
+    Lock lock(m_mutex);
+    return m_openFiles;
+  }
   // Makes the file report a size other than its contents' length, as a file
   // too large to hold here, or one cut short while it is read, would.
-  void SetApparentSize(const std::string& path, uint64_t size) { m_sizes[Normal(path)] = size; }
+  void SetApparentSize(const std::string& path, uint64_t size) {
+    Lock lock(m_mutex);
+    m_sizes[Normal(path)] = size;
+  }
 
   bool PathExists(const std::string& path) override;
   bool IsReadableFile(const std::string& path) override;
@@ -49,6 +59,7 @@ class MemoryFileSystem : public FileSystem {
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
   bool Identify(const std::string& path, FileIdentity* id) override;
+  bool FileSize(const std::string& path, uint64_t* size) override;
 
  private:
   class MemoryFile;
@@ -65,6 +76,9 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> m_held;
   std::map<std::string, uint64_t> m_sizes;
   int m_openFiles = 0;
+  // Packing reads files on several threads; each call holds this, hook included.
+  mutable std::recursive_mutex m_mutex;
+  using Lock = std::lock_guard<std::recursive_mutex>;
 };
 
 }  // namespace nv

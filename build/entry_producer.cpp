@@ -1,0 +1,110 @@
+// Making entries on worker threads.
+//
+// Largest files first keeps a big file from starting last while the other
+// cores idle. Entries must still be written in index order, so those made
+// ahead of the one the writer waits for are held in memory; a budget bounds
+// them, and the entry the writer needs next may always start, so the
+// workers never wait on each other for good.
+#include "build/entry_producer.h"
+
+#include <algorithm>
+
+namespace nv {
+
+EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs,
+                             unsigned workers)
+    : m_fs(fs),
+      m_zlib(zlib),
+      m_jobs(std::move(jobs)),
+      m_state(m_jobs.size(), State::kWaiting),
+      m_entries(m_jobs.size()) {
+  for (size_t k = 0; k < m_jobs.size(); ++k) m_largestFirst.push_back(k);
+  std::stable_sort(m_largestFirst.begin(), m_largestFirst.end(),
+                   [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
+  const size_t count = std::min<size_t>(std::max(workers, 1u), m_jobs.size());
+  m_budget = kAheadBudget + (count > 0 ? (count - 1) * Cost(m_largestFirst.front()) : 0);
+  for (size_t i = 0; i < count; ++i) m_workers.emplace_back([this] { Work(); });
+}
+
+EntryProducer::~EntryProducer() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = true;
+  }
+  m_changed.notify_all();
+  for (std::thread& worker : m_workers) worker.join();
+}
+
+// A file and its block, at worst a little larger than the file.
+uint64_t EntryProducer::Cost(size_t k) const { return 2 * m_jobs[k].size + (64 << 10); }
+
+Entry EntryProducer::Take(size_t k) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_next = k;
+  m_changed.notify_all();  // a worker may now start it
+  m_changed.wait(lock, [&] { return m_state[k] == State::kMade; });
+  Entry entry = std::move(m_entries[k]);
+  m_state[k] = State::kTaken;
+  m_held -= entry.record.storedSize;
+  m_next = k + 1;
+  lock.unlock();
+  m_changed.notify_all();
+  if (entry.thrown) std::rethrow_exception(entry.thrown);
+  return entry;
+}
+
+void EntryProducer::Work() {
+  size_t k = 0;
+  while (NextJob(&k)) {
+    Entry entry;
+    try {
+      entry = ProduceFileEntry(m_fs, m_zlib, m_jobs[k].source, m_jobs[k].id);
+    } catch (...) {
+      entry = Entry();
+      entry.thrown = std::current_exception();
+    }
+    Finish(k, std::move(entry));
+  }
+}
+
+bool EntryProducer::NextJob(size_t* k) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  for (;;) {
+    while (m_cursor < m_largestFirst.size() && m_state[m_largestFirst[m_cursor]] != State::kWaiting)
+      ++m_cursor;
+    if (m_stop || m_cursor == m_largestFirst.size()) return false;
+    if (Pick(k)) {
+      m_state[*k] = State::kStarted;
+      m_held += Cost(*k);
+      return true;
+    }
+    m_changed.wait(lock);
+  }
+}
+
+// The largest job waiting, when the budget allows; else the one needed next.
+bool EntryProducer::Pick(size_t* k) {
+  const size_t largest = m_largestFirst[m_cursor];
+  if (m_held + Cost(largest) <= m_budget) {
+    *k = largest;
+    return true;
+  }
+  if (m_next < m_jobs.size() && m_state[m_next] == State::kWaiting) {
+    *k = m_next;
+    return true;
+  }
+  return false;
+}
+
+void EntryProducer::Finish(size_t k, Entry entry) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held -= Cost(k);
+    m_held += entry.record.storedSize;  // the block, until it is taken
+    m_entries[k] = std::move(entry);
+    m_state[k] = State::kMade;
+  }
+  m_changed.notify_all();
+}
+
+}  // namespace nv

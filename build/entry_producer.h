@@ -1,0 +1,64 @@
+// Makes a package's file entries on worker threads, largest files first, and
+// hands them over in index order, so that the package is the same on any
+// number of threads while every core is kept busy.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "build/package_entry.h"
+
+namespace nv {
+
+struct FileJob {
+  int32_t id;
+  std::string source;
+  uint64_t size;  // as the file stood when listed: a guide for the order only
+};
+
+class EntryProducer {
+ public:
+  EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs, unsigned workers);
+  // Stops the workers and waits for them; entries not taken are dropped.
+  ~EntryProducer();
+  EntryProducer(const EntryProducer&) = delete;
+  EntryProducer& operator=(const EntryProducer&) = delete;
+
+  // The entry of jobs[k], once made, taken in order: k = 0, 1, 2, ... What
+  // making it threw is thrown here, on the taker's thread.
+  Entry Take(size_t k);
+
+  // What is held at most at once, beyond the workers' own file and block:
+  // entries made ahead of the one the taker waits for.
+  static constexpr uint64_t kAheadBudget = uint64_t{32} << 20;
+
+ private:
+  enum class State : uint8_t { kWaiting, kStarted, kMade, kTaken };
+
+  void Work();
+  bool NextJob(size_t* k);
+  bool Pick(size_t* k);
+  void Finish(size_t k, Entry entry);
+  uint64_t Cost(size_t k) const;
+
+  FileSystem& m_fs;
+  IZlib& m_zlib;
+  const std::vector<FileJob> m_jobs;
+  std::vector<size_t> m_largestFirst;
+  size_t m_cursor = 0;        // into m_largestFirst: every job before it has started
+  std::vector<State> m_state;
+  std::vector<Entry> m_entries;
+  size_t m_next = 0;          // the job whose entry the taker needs next
+  uint64_t m_held = 0;        // bytes held for jobs started and entries not yet taken
+  uint64_t m_budget = 0;
+  bool m_stop = false;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::thread> m_workers;
+};
+
+}  // namespace nv
