@@ -9,6 +9,21 @@ namespace {
 // for it.
 constexpr UINT kCaretBlink = 0x0118;
 
+// Whether a message shows the user doing something, so that the queue
+// running empty after it deserves an idle pass. Mouse moves, paints and the
+// caret's blink come in streams and do not.
+bool IsIdleMessage(const MSG& msg) {
+  switch (msg.message) {
+    case WM_MOUSEMOVE:
+    case WM_NCMOUSEMOVE:
+    case WM_PAINT:
+    case kCaretBlink:
+      return false;
+    default:
+      return true;
+  }
+}
+
 }  // namespace
 
 int CMessageLoop::Run() {
@@ -27,18 +42,6 @@ int CMessageLoop::Run() {
       DispatchMessageA(&msg);
     }
     if (IsIdleMessage(msg)) idle = true;
-  }
-}
-
-bool CMessageLoop::IsIdleMessage(const MSG& msg) {
-  switch (msg.message) {
-    case WM_MOUSEMOVE:
-    case WM_NCMOUSEMOVE:
-    case WM_PAINT:
-    case kCaretBlink:
-      return false;
-    default:
-      return true;
   }
 }
 

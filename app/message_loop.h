@@ -39,11 +39,6 @@ class CMessageLoop {
   // Runs until the quit message arrives and returns its code.
   int Run();
 
-  // Whether a message shows the user doing something, so that the queue
-  // running empty after it deserves an idle pass. Mouse moves, paints and
-  // the caret's blink come in streams and do not.
-  static bool IsIdleMessage(const MSG& msg);
-
  private:
   template <typename T>
   static bool Remove(std::vector<T*>& list, T* item) {
