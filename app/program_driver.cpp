@@ -66,8 +66,12 @@ ProgramDriver::ProgramDriver(const std::string& programPath) {
                       nullptr, folder.c_str(), &startup, &m_process))
     return;
   WaitForInputIdle(m_process.hProcess, kStartTimeoutMs);
-  WaitUntil([&] { return (m_window = FindDialog(m_process.dwProcessId)) != nullptr; },
-            kStartTimeoutMs);
+  WaitUntil(
+      [&] {
+        m_window = FindDialog(m_process.dwProcessId);
+        return m_window || WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
+      },
+      kStartTimeoutMs);
 }
 
 ProgramDriver::~ProgramDriver() {

@@ -13,7 +13,8 @@ namespace nv {
 class ProgramDriver {
  public:
   // Starts the program file with its own folder as current folder and waits
-  // until its dialog shows; Window() is null when it never did.
+  // until its dialog shows; Window() is null when it never did, or the
+  // program ended first.
   explicit ProgramDriver(const std::string& programPath);
   ~ProgramDriver();  // ends the program if it still runs
   ProgramDriver(const ProgramDriver&) = delete;
