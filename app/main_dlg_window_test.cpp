@@ -31,6 +31,9 @@ std::string ThisProgramFolder() {
   return folder.substr(0, folder.rfind('\\'));
 }
 
+// The nvtheme command of the same build.
+std::string Nvtheme() { return '"' + ThisProgramFolder() + "\\..\\cli\\nvtheme.exe\""; }
+
 // What one build of a folder without a usable manifest writes.
 std::string FailedRun(const std::string& folder) {
   return "\r\nProcessing " + folder + " ...\r\nProcessing " + folder + "\\main.xml ... failed\r\n\r\n";
@@ -270,7 +273,7 @@ TEST_F(MainDialogTest, PublishedLogScrollsTheBoxDown) {
 }
 
 // The example theme, copied beside the program so that its package lands
-// there.
+// there. The dialog's log and the nvtheme command's are the same bytes.
 TEST_F(MainDialogTest, TheExampleThemeBuilds) {
   const std::string ocean = Path("ocean");
   fs::copy("examples\\ocean", ocean);
@@ -278,10 +281,13 @@ TEST_F(MainDialogTest, TheExampleThemeBuilds) {
   program->Type(IDC_SRCDIR1, ocean);
   program->Click(IDOK);
   const std::string log = program->Text(IDC_MESSAGES);
+  Close(*program);
+
   const std::string head =
       "\r\nProcessing " + ocean + " ...\r\nProcessing " + ocean + "\\main.xml ... succeeded.\r\n";
   EXPECT_EQ(head, log.substr(0, head.size()));
-  Close(*program);
+  const ConsoleRun nvtheme = RunConsoleProgram(Nvtheme() + " build \"" + ocean + "\"");
+  EXPECT_EQ(log, nvtheme.output);
 }
 
 }  // namespace

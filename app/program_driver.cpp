@@ -134,4 +134,35 @@ int ProgramDriver::WaitForExit() {
   return static_cast<int>(code);
 }
 
+ConsoleRun RunConsoleProgram(const std::string& commandLine) {
+  ConsoleRun run;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process = {};
+  std::string line = commandLine;
+  const bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(writeEnd);  // the pipe ends when the program's copy closes
+  char buffer[4096];
+  DWORD got = 0;
+  while (started && ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    run.output.append(buffer, got);
+  CloseHandle(readEnd);
+  if (!started) return run;
+  DWORD code = 0;
+  if (WaitForSingleObject(process.hProcess, kTimeoutMs) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.hProcess, &code))
+    run.exitCode = static_cast<int>(code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
 }  // namespace nv

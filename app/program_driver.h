@@ -50,4 +50,14 @@ class ProgramDriver {
   HWND m_window = nullptr;
 };
 
+// What a console program wrote to its standard output, and its exit code
+// (-1 when it couldn't be started or didn't end in time).
+struct ConsoleRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs a console program to its end, its standard output read as bytes.
+ConsoleRun RunConsoleProgram(const std::string& commandLine);
+
 }  // namespace nv
