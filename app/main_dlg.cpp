@@ -46,6 +46,8 @@ CMainDlg::CMainDlg() {
                                              m_stringUtil.get());
 }
 
+// The services are given up in the order they were obtained, before the
+// builder that points at them goes.
 CMainDlg::~CMainDlg() {
   m_stringUtil.Reset();
   m_zlib.Reset();
