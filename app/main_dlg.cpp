@@ -1,0 +1,163 @@
+// The main dialog.
+#include "app/main_dlg.h"
+
+#include <shlwapi.h>
+
+#include "platform/file_system.h"
+
+namespace nv {
+
+namespace {
+
+constexpr char kSection[] = "NuvarineThemeBuilder";
+constexpr int kFieldCount = 5;
+// A settings value holds at most this many characters; a longer field is
+// saved cut.
+constexpr int kMaxValueChars = MAX_PATH - 1;
+
+std::string Key(int field) { return "SrcDir" + std::to_string(field); }
+int FieldId(int field) { return IDC_SRCDIR1 + field - 1; }
+
+// The profile functions drop blanks around a value, and a pair of quotes
+// around it; quoting a value that starts or ends with either keeps it whole.
+std::string ProfileValue(const std::string& text) {
+  if (text.empty()) return text;
+  const auto bare = [](char c) { return c != ' ' && c != '\t' && c != '"' && c != '\''; };
+  return bare(text.front()) && bare(text.back()) ? text : '"' + text + '"';
+}
+
+// The program file's folder, without its trailing backslash.
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path);
+  const size_t slash = folder.rfind('\\');
+  return slash == std::string::npos ? folder : folder.substr(0, slash);
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg() {
+  KestCreateInstance(u"KestRTU.dll", u"IStringUtil", m_stringUtil.Put());
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", m_zlib.Put());
+  m_exeFolder = ProgramFolder();
+  m_iniPath = m_exeFolder + "\\NuvarineThemeBuilder.ini";
+  m_builder = std::make_unique<ThemeBuilder>(RealFileSystem(), *this, m_zlib.get(),
+                                             m_stringUtil.get());
+}
+
+// The services are given up in the order they were obtained, before the
+// builder that points at them goes.
+CMainDlg::~CMainDlg() {
+  m_stringUtil.Reset();
+  m_zlib.Reset();
+}
+
+bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM,
+                                    LRESULT* result) {
+  switch (message) {
+    case WM_INITDIALOG:
+      *result = OnInitDialog();
+      return true;
+    case WM_DESTROY:
+      *result = OnDestroy();
+      return true;
+    case WM_COMMAND:
+      // The notification code is not looked at: a button's click and a
+      // key's command arrive alike.
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          *result = OnBuild();
+          return true;
+        case IDCANCEL:
+          *result = OnClose();
+          return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+bool CMainDlg::PreTranslateMessage(MSG* msg) { return IsDialogMessageA(m_hWnd, msg); }
+
+void CMainDlg::ReplaceText(const std::string& log) { SetWindowTextA(m_messages, log.c_str()); }
+
+void CMainDlg::PublishLog(const std::string& log) {
+  ReplaceText(log);
+  PostMessageA(m_messages, EM_SCROLL, SB_PAGEDOWN, 0);
+}
+
+LRESULT CMainDlg::OnInitDialog() {
+  CenterWindow();
+  SetIcons();
+  if (CMessageLoop* loop = g_appModule.GetMessageLoop()) {
+    loop->AddMessageFilter(this);
+    loop->AddIdleHandler(this);
+  }
+  UIAddChildWindowContainer(m_hWnd);
+  m_messages = GetDlgItem(IDC_MESSAGES);
+  SetWindowTextA(m_messages, m_builder->Log().c_str());
+  LoadFields();
+  return TRUE;  // the focus goes to the first control, "Build"
+}
+
+LRESULT CMainDlg::OnDestroy() {
+  SaveFields();
+  if (CMessageLoop* loop = g_appModule.GetMessageLoop()) {
+    loop->RemoveMessageFilter(this);
+    loop->RemoveIdleHandler(this);
+  }
+  return 0;
+}
+
+// Each field that names something existing is built, in field order, with
+// its whole text as typed; a failed build doesn't stop the next.
+LRESULT CMainDlg::OnBuild() {
+  for (int field = 1; field <= kFieldCount; ++field) {
+    const std::string folder = WindowText(GetDlgItem(FieldId(field)));
+    if (PathFileExistsA(folder.c_str())) m_builder->BuildFolder(folder);
+  }
+  return 0;
+}
+
+LRESULT CMainDlg::OnClose() {
+  DestroyWindow();  // saves the fields on its way
+  PostQuitMessage(IDCANCEL);
+  return 0;
+}
+
+void CMainDlg::SetIcons() {
+  const auto load = [](int width, int height) {
+    return static_cast<HICON>(LoadImageA(g_appModule.GetResourceInstance(),
+                                         MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, width,
+                                         height, LR_SHARED));
+  };
+  SetIcon(load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)), true);
+  SetIcon(load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)), false);
+}
+
+// The buffer has room for a value's quotes: the profile functions cut a
+// value to the buffer before they take its closing quote off.
+void CMainDlg::LoadFields() {
+  char value[kMaxValueChars + 3] = {};
+  for (int field = 1; field <= kFieldCount; ++field) {
+    GetPrivateProfileStringA(kSection, Key(field).c_str(), "", value, sizeof value,
+                             m_iniPath.c_str());
+    value[kMaxValueChars] = '\0';
+    SetWindowTextA(GetDlgItem(FieldId(field)), value);
+  }
+}
+
+// Every key is written, an empty field as an empty value, so the file
+// always holds all five.
+void CMainDlg::SaveFields() {
+  for (int field = 1; field <= kFieldCount; ++field) {
+    char value[kMaxValueChars + 1] = {};
+    GetWindowTextA(GetDlgItem(FieldId(field)), value, sizeof value);
+    WritePrivateProfileStringA(kSection, Key(field).c_str(), ProfileValue(value).c_str(),
+                               m_iniPath.c_str());
+  }
+}
+
+}  // namespace nv

@@ -1,0 +1,305 @@
+// NuvarineThemeBuilder.exe met as a user meets it: a copy of the program in
+// a fresh folder, started, typed into, its buttons and keys pressed, closed,
+// and its exit code and settings file read afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/program_driver.h"
+#include "resources/resource.h"
+
+namespace nv {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kTitle[] = "Nuvarine Theme Builder";
+constexpr char kSection[] = "NuvarineThemeBuilder";
+constexpr int kFields[] = {IDC_SRCDIR1, IDC_SRCDIR2, IDC_SRCDIR3, IDC_SRCDIR4, IDC_SRCDIR5};
+constexpr int kBrowseButtons[] = {IDC_BROWSE1, IDC_BROWSE2, IDC_BROWSE3, IDC_BROWSE4,
+                                  IDC_BROWSE5};
+
+std::string ThisProgramFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path);
+  return folder.substr(0, folder.rfind('\\'));
+}
+
+// The nvtheme command of the same build.
+std::string Nvtheme() { return '"' + ThisProgramFolder() + "\\..\\cli\\nvtheme.exe\""; }
+
+// What one build of a folder without a usable manifest writes.
+std::string FailedRun(const std::string& folder) {
+  return "\r\nProcessing " + folder + " ...\r\nProcessing " + folder + "\\main.xml ... failed\r\n\r\n";
+}
+
+class MainDialogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    static int count = 0;
+    m_folder = std::string(temp) + "nvdlg-" + std::to_string(GetCurrentProcessId()) + "-" +
+               std::to_string(++count);
+    fs::remove_all(m_folder);
+    ASSERT_TRUE(fs::create_directory(m_folder));
+    ASSERT_TRUE(CopyFileA((ThisProgramFolder() + "\\NuvarineThemeBuilder.exe").c_str(),
+                          Program().c_str(), TRUE));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(m_folder, ignored);
+  }
+
+  std::string Program() const { return m_folder + "\\NuvarineThemeBuilder.exe"; }
+  std::string Ini() const { return m_folder + "\\NuvarineThemeBuilder.ini"; }
+  std::string Path(const std::string& name) const { return m_folder + "\\" + name; }
+
+  // A folder with nothing in it, so its build fails the manifest check.
+  std::string EmptyFolder(const std::string& name) const {
+    fs::create_directory(Path(name));
+    return Path(name);
+  }
+
+  // Starts the copy and checks that its dialog shows.
+  std::unique_ptr<ProgramDriver> Start() const {
+    auto program = std::make_unique<ProgramDriver>(Program());
+    EXPECT_NE(nullptr, program->Window()) << "no dialog: is there a display?";
+    return program;
+  }
+
+  // Closes by "Close" and checks the exit code.
+  static void Close(ProgramDriver& program) {
+    program.Click(IDCANCEL);
+    EXPECT_EQ(2, program.WaitForExit());
+  }
+
+  std::string Setting(const std::string& key) const {
+    char value[1024] = {};
+    GetPrivateProfileStringA(kSection, key.c_str(), "<absent>", value, sizeof value, Ini().c_str());
+    return value;
+  }
+
+  // The section's lines, key=value, as the profile functions list them.
+  std::vector<std::string> SectionLines() const {
+    std::vector<char> buffer(32768);
+    GetPrivateProfileSectionA(kSection, buffer.data(), static_cast<DWORD>(buffer.size()),
+                              Ini().c_str());
+    std::vector<std::string> lines;
+    for (const char* p = buffer.data(); *p; p += lines.back().size() + 1) lines.emplace_back(p);
+    return lines;
+  }
+
+  std::string m_folder;
+};
+
+TEST_F(MainDialogTest, FirstStartShowsAnEmptyCentredDialogAndSavesEveryKey) {
+  ASSERT_FALSE(fs::exists(Ini()));
+  auto program = Start();
+  ASSERT_TRUE(program->Window());
+
+  char title[64] = {};
+  GetWindowTextA(program->Window(), title, sizeof title);
+  EXPECT_STREQ(kTitle, title);
+  for (int id : kFields) EXPECT_EQ("", program->Text(id)) << id;
+  EXPECT_EQ("", program->Text(IDC_MESSAGES));
+
+  RECT window, area;
+  GetWindowRect(program->Window(), &window);
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_NEAR((area.left + area.right) / 2, (window.left + window.right) / 2, 1);
+  EXPECT_NEAR((area.top + area.bottom) / 2, (window.top + window.bottom) / 2, 1);
+
+  Close(*program);
+  const std::vector<std::string> expected = {"SrcDir1=", "SrcDir2=", "SrcDir3=", "SrcDir4=",
+                                             "SrcDir5="};
+  EXPECT_EQ(expected, SectionLines());
+}
+
+TEST_F(MainDialogTest, FieldsComeBackOnTheNextStart) {
+  WritePrivateProfileStringA("Elsewhere", "Kept", "yes", Ini().c_str());
+  const std::vector<std::string> typed = {"C:\\themes\\ocean", "", "relative\\folder\\",
+                                          " blanks around ", "\"quoted\""};
+  {
+    auto program = Start();
+    for (size_t i = 0; i < typed.size(); ++i) program->Type(kFields[i], typed[i]);
+    Close(*program);
+  }
+  EXPECT_EQ("C:\\themes\\ocean", Setting("SrcDir1"));
+  EXPECT_EQ("", Setting("SrcDir2"));
+
+  auto program = Start();
+  for (size_t i = 0; i < typed.size(); ++i) EXPECT_EQ(typed[i], program->Text(kFields[i]));
+  Close(*program);
+  char kept[8] = {};
+  GetPrivateProfileStringA("Elsewhere", "Kept", "", kept, sizeof kept, Ini().c_str());
+  EXPECT_STREQ("yes", kept);
+}
+
+// "Close", Escape and the close box all end the program with exit code 2,
+// and all save the fields on the way.
+TEST_F(MainDialogTest, EveryWayOfClosingSavesTheFieldsAndEndsWithTwo) {
+  struct Way {
+    const char* name;
+    void (*close)(ProgramDriver&);
+  };
+  const Way ways[] = {
+      {"Close", [](ProgramDriver& p) { p.Click(IDCANCEL); }},
+      {"Escape", [](ProgramDriver& p) { p.PressKey(VK_ESCAPE); }},
+      {"close box", [](ProgramDriver& p) { p.PressCloseBox(); }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    auto program = Start();
+    program->Type(IDC_SRCDIR3, std::string("closed by ") + way.name);
+    way.close(*program);
+    EXPECT_EQ(2, program->WaitForExit());
+    EXPECT_EQ(std::string("closed by ") + way.name, Setting("SrcDir3"));
+  }
+}
+
+// The path functions refuse names over 259 characters, so a 300-character
+// field whose first 259 characters name a folder shows which text a build
+// takes: the whole text names nothing, the cut one names the folder.
+TEST_F(MainDialogTest, LongPathIsSavedCutButBuiltWhole) {
+  const std::string cut = m_folder + "\\" + std::string(258 - m_folder.size(), 'd');
+  ASSERT_EQ(259u, cut.size());
+  ASSERT_TRUE(fs::create_directory(fs::u8path(cut)));
+  const std::string whole = cut + "\\" + std::string(40, 'x');
+  ASSERT_EQ(300u, whole.size());
+  {
+    auto program = Start();
+    program->Type(IDC_SRCDIR1, whole);
+    EXPECT_EQ(whole, program->Text(IDC_SRCDIR1));
+    program->Click(IDOK);
+    EXPECT_EQ("", program->Text(IDC_MESSAGES));
+    Close(*program);
+  }
+  EXPECT_EQ(cut, Setting("SrcDir1"));
+
+  auto program = Start();
+  EXPECT_EQ(cut, program->Text(IDC_SRCDIR1));
+  program->Click(IDOK);
+  EXPECT_EQ(FailedRun(cut), program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+TEST_F(MainDialogTest, BrowseButtonsDoNothing) {
+  auto program = Start();
+  program->Type(IDC_SRCDIR1, EmptyFolder("a"));
+  program->Type(IDC_MESSAGES, "left alone");
+  for (int id : kBrowseButtons) program->Click(id);
+  EXPECT_EQ(Path("a"), program->Text(IDC_SRCDIR1));
+  EXPECT_EQ("left alone", program->Text(IDC_MESSAGES));
+  EXPECT_EQ(program->Window(), GetAncestor(GetForegroundWindow(), GA_ROOTOWNER))
+      << "another window came up";
+  Close(*program);
+}
+
+// The focus starts on "Build", the default button, so Enter builds.
+TEST_F(MainDialogTest, EnterRightAfterStartBuilds) {
+  const std::string folder = EmptyFolder("a");
+  auto program = Start();
+  program->Type(IDC_SRCDIR1, folder);
+  program->PressKey(VK_RETURN);
+  EXPECT_TRUE(program->WaitForText(IDC_MESSAGES, [&](const std::string& text) {
+    return text == FailedRun(folder);
+  })) << program->Text(IDC_MESSAGES);
+  Close(*program);
+}
+
+TEST_F(MainDialogTest, FieldsNamingNothingLeaveTheBoxUntouched) {
+  auto program = Start();
+  program->Type(IDC_SRCDIR2, Path("missing"));
+  program->Type(IDC_SRCDIR4, "no such folder");
+  program->Type(IDC_MESSAGES, "typed by hand");
+  program->Click(IDOK);
+  EXPECT_EQ("typed by hand", program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+// Each field that names something is built in field order; the others are
+// passed over without a word.
+TEST_F(MainDialogTest, BuildTakesTheFieldsInOrder) {
+  const std::string a = EmptyFolder("a");
+  const std::string b = EmptyFolder("b");
+  auto program = Start();
+  program->Type(IDC_SRCDIR1, b);
+  program->Type(IDC_SRCDIR2, Path("missing"));
+  program->Type(IDC_SRCDIR3, a);
+  program->Type(IDC_SRCDIR5, b);
+  program->Click(IDOK);
+  EXPECT_EQ(FailedRun(b) + FailedRun(a) + FailedRun(b), program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+TEST_F(MainDialogTest, SecondBuildAppendsToTheLog) {
+  const std::string a = EmptyFolder("a");
+  auto program = Start();
+  program->Type(IDC_SRCDIR1, a);
+  program->Click(IDOK);
+  EXPECT_EQ(FailedRun(a), program->Text(IDC_MESSAGES));
+  program->Click(IDOK);
+  EXPECT_EQ(FailedRun(a) + FailedRun(a), program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+TEST_F(MainDialogTest, TextTypedIntoTheBoxIsReplacedAtTheNextPublication) {
+  const std::string a = EmptyFolder("a");
+  auto program = Start();
+  program->Type(IDC_SRCDIR1, a);
+  program->Click(IDOK);
+  program->Type(IDC_MESSAGES, "typed over the log");
+  program->Click(IDOK);
+  EXPECT_EQ(FailedRun(a) + FailedRun(a), program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+// Each publication asks the box to scroll a page down once the build is
+// over, so a log longer than the box ends up scrolled.
+TEST_F(MainDialogTest, PublishedLogScrollsTheBoxDown) {
+  const std::string a = EmptyFolder("a");
+  auto program = Start();
+  for (int id : kFields) program->Type(id, a);
+  program->Click(IDOK);
+  EXPECT_TRUE(program->WaitForScroll(IDC_MESSAGES));
+  Close(*program);
+}
+
+// The example theme, copied beside the program so that its package lands
+// there: the package passes verify, and the dialog's log and the nvtheme
+// command's are the same bytes.
+TEST_F(MainDialogTest, TheExampleThemeBuilds) {
+  const std::string ocean = Path("ocean");
+  fs::copy("examples\\ocean", ocean);
+  auto program = Start();
+  program->Type(IDC_SRCDIR1, ocean);
+  program->Click(IDOK);
+  const std::string log = program->Text(IDC_MESSAGES);
+  Close(*program);
+
+  const std::string head =
+      "\r\nProcessing " + ocean + " ...\r\nProcessing " + ocean + "\\main.xml ... succeeded.\r\n";
+  EXPECT_EQ(head, log.substr(0, head.size()));
+  const std::string closing = ocean + ".nvp successfully created.\r\n"
+                              "\r\nProcess completed successfully\r\n"
+                              "\r\nPlease record down this operation log for future reference "
+                              "(Optional).\r\n";
+  ASSERT_GE(log.size(), closing.size());
+  EXPECT_EQ(closing, log.substr(log.size() - closing.size()));
+
+  const ConsoleRun verify = RunConsoleProgram(Nvtheme() + " verify \"" + ocean + ".nvp\"");
+  EXPECT_EQ(0, verify.exitCode);
+  EXPECT_EQ(ocean + ".nvp: OK, 10 files\n", verify.output);
+  const ConsoleRun nvtheme = RunConsoleProgram(Nvtheme() + " build \"" + ocean + "\"");
+  EXPECT_EQ(log, nvtheme.output);
+}
+
+}  // namespace
+}  // namespace nv

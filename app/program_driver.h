@@ -1,0 +1,63 @@
+// Drives a running NuvarineThemeBuilder.exe from another process, the way a
+// user meets it: through its window, with typed text, pressed buttons and
+// keys, and the close box.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace nv {
+
+class ProgramDriver {
+ public:
+  // Starts the program file with its own folder as current folder and waits
+  // until its dialog shows; Window() is null when it never did, or the
+  // program ended first.
+  explicit ProgramDriver(const std::string& programPath);
+  ~ProgramDriver();  // ends the program if it still runs
+  ProgramDriver(const ProgramDriver&) = delete;
+  ProgramDriver& operator=(const ProgramDriver&) = delete;
+
+  HWND Window() const { return m_window; }
+  HWND Control(int id) const { return GetDlgItem(m_window, id); }
+
+  // WM_SETTEXT and WM_GETTEXT, as a user's typing and reading.
+  void Type(int id, const std::string& text) const;
+  std::string Text(int id) const;
+  // A press of a button (BM_CLICK), done when the program has handled it.
+  void Click(int id) const;
+  // A key pressed and released on the real keyboard while the dialog is in
+  // front.
+  void PressKey(WORD virtualKey) const;
+  // The title bar's close box.
+  void PressCloseBox() const;
+
+  // Waits, a few seconds at most, until the control's text passes the test.
+  bool WaitForText(int id, const std::function<bool(const std::string&)>& test) const;
+  // Waits, a few seconds at most, until the message box has scrolled away
+  // from its first line.
+  bool WaitForScroll(int id) const;
+  // Waits for the program to end and returns its exit code, or -1 when it
+  // didn't end in time.
+  int WaitForExit();
+
+ private:
+  LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
+
+  PROCESS_INFORMATION m_process = {};
+  HWND m_window = nullptr;
+};
+
+// What a console program wrote to its standard output, and its exit code
+// (-1 when it couldn't be started or didn't end in time).
+struct ConsoleRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs a console program to its end, its standard output read as bytes.
+ConsoleRun RunConsoleProgram(const std::string& commandLine);
+
+}  // namespace nv
