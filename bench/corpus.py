@@ -251,16 +251,22 @@ def write_raw_textures(folder, recipe):
             pixels.copy_to(out, size)
 
 
-def summary(folder):
-    files = [(n, os.path.getsize(os.path.join(folder, n))) for n in sorted(os.listdir(folder))]
+def composition(folder):
+    """(files, bytes, largest, [(extension, files, bytes)] largest share first)."""
+    sizes = [(n, os.path.getsize(os.path.join(folder, n))) for n in sorted(os.listdir(folder))]
     kinds = {}
-    for name, size in files:
+    for name, size in sizes:
         ext = os.path.splitext(name)[1].lower() or '(none)'
         count, total = kinds.get(ext, (0, 0))
         kinds[ext] = (count + 1, total + size)
-    total = sum(s for _, s in files)
-    print(f'{folder}: {len(files)} files, {total / MB:.1f} MB; largest {max(s for _, s in files) / MB:.1f} MB')
-    for ext, (count, size) in sorted(kinds.items(), key=lambda k: -k[1][1]):
+    by_share = sorted(((e, c, b) for e, (c, b) in kinds.items()), key=lambda k: -k[2])
+    return len(sizes), sum(s for _, s in sizes), max(s for _, s in sizes), by_share
+
+
+def summary(folder):
+    files, total, largest, kinds = composition(folder)
+    print(f'{folder}: {files} files, {total / MB:.1f} MB; largest {largest / MB:.1f} MB')
+    for ext, count, size in kinds:
         print(f'  {ext:6} {count:5} files {size / MB:8.1f} MB  {100 * size / total:5.1f}% of bytes')
 
 
