@@ -227,7 +227,7 @@ def build(size, folder):
                manifest_text(recipe['themes'], layouts, chosen['wallpaper'], chosen['icon']))
     write_raw_textures(folder, recipe)
     check_manifest(folder)
-    for name in os.listdir(folder):
+    for name in os.listdir(folder) + ['']:  # '': the folder itself, which tar records
         os.utime(os.path.join(folder, name), (FIXED_MTIME, FIXED_MTIME))
 
 
