@@ -16,6 +16,7 @@ import corpus
 
 MB, MIB = 1000 * 1000, 1024 * 1024
 BUILD_TOOLS = ['nvtheme build', 'nvtheme build -j 1', 'zip -r -q', 'tar | pigz -p 2', '7z a']
+COLOURS = ['#9400d3', '#009e73', '#56b4e9', '#e69f00', '#f0e442']  # one per tool in every plot
 
 
 def first_line(command):
@@ -134,6 +135,9 @@ def plot(results, image):
                                   f'{s["rss"] / 1024:.1f}')
                 f.write(f'"{size}" ' + ' '.join(values) + '\n')
             f.write('\n\n')
+    bars = ', '.join(f'"{data}" index INDEX using {i + 2}{":xtic(1)" if i == 0 else ""} '
+                     f'title columnheader({i + 2}) linecolor rgb "{COLOURS[BUILD_TOOLS.index(t)]}"'
+                     for i, t in enumerate(tools))
     script = f'''
 set terminal pngcairo size 1100,450 font "sans,10"
 set output "{image}"
@@ -146,11 +150,11 @@ set grid ytics
 set key below font ",9"
 set logscale y
 set ylabel "MB of folder per second (higher is better, log scale)"
-plot for [i=2:{len(tools) + 1}] "{data}" index 0 using i:xtic(1) title columnheader(i)
+plot {bars.replace('INDEX', '0')}
 unset logscale y
 set yrange [0:*]
 set ylabel "peak RSS, MB (largest process)"
-plot for [i=2:{len(tools) + 1}] "{data}" index 1 using i:xtic(1) title columnheader(i)
+plot {bars.replace('INDEX', '1')}
 unset multiplot
 '''
     subprocess.run(['gnuplot'], input=script, text=True, check=True)
