@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Times nvtheme build against the archivers an author would use instead.
+
+    measure.py --runs N --csv FILE --nvtheme PATH --work DIR SIZE=FOLDER...
+
+Each round runs every command once, in a fixed order, so that a slow spell of
+the shared machine lands on all of them alike rather than on one. Wall time is
+taken around the command; peak resident memory comes from /usr/bin/time (the
+largest single process of a pipeline). Then zlib's inflate of the nvtheme
+package is timed against a zlib-level-6 package of the same folder.
+"""
+import argparse
+import csv
+import os
+import re
+import shlex
+import subprocess
+import sys
+import tempfile
+import time
+
+import nvp
+
+COLUMNS = ['size', 'corpus_bytes', 'tool', 'run', 'seconds', 'output_bytes', 'peak_rss_kb',
+           'status']
+
+
+def accepts_jobs(nvtheme):
+    usage = subprocess.run([nvtheme, '--help'], capture_output=True, text=True).stdout
+    return re.search(r'(?<![\w-])(-j|--jobs)\b', usage) is not None
+
+
+def commands(nvtheme, folder, work, jobs):
+    """(tool, command, output). Commands run inside the folder, so archives hold bare names."""
+    stem = os.path.join(work, os.path.basename(folder))
+    found = [('nvtheme build', [nvtheme, 'build', folder], folder + '.nvp')]
+    if jobs:
+        found.append(('nvtheme build -j 1', [nvtheme, 'build', '-j', '1', folder], folder + '.nvp'))
+    tar_gz = stem + '.tar.gz'
+    return found + [
+        ('zip -r -q', ['zip', '-r', '-q', stem + '.zip', '.'], stem + '.zip'),
+        ('tar | pigz -p 2', ['bash', '-c', f'tar -cf - . | pigz -p 2 > {shlex.quote(tar_gz)}'], tar_gz),
+        ('7z a', ['7z', 'a', '-bd', '-bso0', '-bsp0', stem + '.7z', '.'], stem + '.7z'),
+    ]
+
+
+def run_once(command, folder, output, log):
+    """(seconds, output bytes, peak RSS KB, status). Archivers add to an existing
+    archive, so the output is removed first."""
+    if os.path.exists(output):
+        os.remove(output)
+    with tempfile.NamedTemporaryFile('r') as rss, open(log, 'wb') as out:
+        start = time.perf_counter()
+        done = subprocess.run(['/usr/bin/time', '-f', '%M', '-o', rss.name] + command,
+                              cwd=folder, stdout=out, stderr=subprocess.STDOUT)
+        seconds = time.perf_counter() - start
+        peak_kb = int(rss.read().split()[-1])
+    size = os.path.getsize(output) if os.path.exists(output) else 0
+    if done.returncode == 0 and size:
+        return seconds, size, peak_kb, 'ok'
+    return seconds, size, peak_kb, f'exit {done.returncode}, no output; log ends "{last_line(log)}"'
+
+
+def last_line(log):
+    with open(log, 'rb') as f:
+        lines = [line.strip() for line in f.read().decode('utf-8', 'replace').splitlines()]
+    return next((line for line in reversed(lines) if line), 'nothing written')
+
+
+def folder_bytes(folder):
+    return sum(e.stat().st_size for e in os.scandir(folder) if e.is_file())
+
+
+def warm_cache(folder):
+    """Reads the folder once, so that every round finds it in the page cache."""
+    for entry in os.scandir(folder):
+        with open(entry.path, 'rb') as f:
+            while f.read(1 << 20):
+                pass
+
+
+def time_inflate(size, total, nvtheme, folder, work, jobs, record):
+    """zlib restoring nvtheme's package, and a zlib-level-6 package of the folder."""
+    package, log = folder + '.nvp', os.path.join(work, size + '-inflate.log')
+    if os.path.exists(package):  # a build that stops early must not leave an old one to time
+        os.remove(package)
+    with open(log, 'wb') as out:
+        done = subprocess.run([nvtheme, 'build', folder], stdout=out, stderr=subprocess.STDOUT)
+    built = done.returncode == 0 and os.path.exists(package)
+    if jobs and built:
+        with open(package, 'rb') as f:
+            default_bytes = f.read()
+        subprocess.run([nvtheme, 'build', '-j', '1', folder], stdout=subprocess.DEVNULL)
+        with open(package, 'rb') as f:
+            same = f.read() == default_bytes
+        record(size, total, 'check: -j 1 package equals default package', 1, '', '', '',
+               'yes' if same else 'no')
+    reference = os.path.join(work, size + '.zlib6.nvp')
+    nvp.pack(folder, reference, 6)
+    for tool, path in (('zlib inflate: nvtheme package', package),
+                       ('zlib inflate: zlib level 6 package', reference)):
+        if not (built or path == reference):
+            record(size, total, tool, 1, '', '', '', f'no package; log ends "{last_line(log)}"')
+            continue
+        try:
+            found = nvp.read_checked(path)
+            record(size, total, tool, 1, f'{nvp.inflate_seconds(found, 5):.4f}',
+                   os.path.getsize(path), '', 'ok')
+        except nvp.PackageError as e:
+            record(size, total, tool, 1, '', os.path.getsize(path), '', f'unreadable: {e}')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--runs', type=int, default=5)
+    parser.add_argument('--csv', required=True)
+    parser.add_argument('--nvtheme', required=True)
+    parser.add_argument('--work', required=True)
+    parser.add_argument('corpora', nargs='+', metavar='SIZE=FOLDER')
+    args = parser.parse_args()
+    jobs = accepts_jobs(args.nvtheme)
+    os.makedirs(args.work, exist_ok=True)
+    with open(args.csv, 'w', newline='') as f:
+        writer = csv.writer(f)
+        writer.writerow(COLUMNS)
+
+        def record(*row):
+            writer.writerow(row)
+            f.flush()
+
+        for corpus in args.corpora:
+            size, folder = corpus.split('=', 1)
+            folder, total = os.path.abspath(folder), folder_bytes(folder)
+            warm_cache(folder)
+            tools = commands(args.nvtheme, folder, args.work, jobs)
+            for run in range(1, args.runs + 1):
+                for tool, command, output in tools:
+                    log = os.path.join(args.work, f'{size}-{tool.split()[0]}.log')
+                    seconds, out_bytes, peak_kb, status = run_once(command, folder, output, log)
+                    record(size, total, tool, run, f'{seconds:.4f}', out_bytes, peak_kb, status)
+                    print(f'bench: {size} run {run}/{args.runs}: {tool:20} {seconds:8.3f} s  {status}',
+                          file=sys.stderr)
+            time_inflate(size, total, args.nvtheme, folder, args.work, jobs, record)
+
+
+if __name__ == '__main__':
+    main()

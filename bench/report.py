@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""Writes the benchmark document and its plot from the results measure.py wrote.
+
+    report.py CSV MARKDOWN PLOT NVTHEME COMMAND SIZE=FOLDER...
+"""
+import csv
+import datetime
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import zlib
+
+import corpus
+
+MB, MIB = 1000 * 1000, 1024 * 1024
+BUILD_TOOLS = ['nvtheme build', 'nvtheme build -j 1', 'zip -r -q', 'tar | pigz -p 2', '7z a']
+COLOURS = ['#9400d3', '#009e73', '#56b4e9', '#e69f00', '#f0e442']  # one per tool in every plot
+
+
+def first_line(command):
+    try:
+        done = subprocess.run(command, capture_output=True, text=True)
+    except OSError:
+        return 'not installed'
+    lines = [l.strip() for l in (done.stdout + done.stderr).splitlines() if l.strip()]
+    return lines[0] if lines else 'unknown'
+
+
+def machine(nvtheme):
+    with open('/proc/cpuinfo') as f:
+        cpu = next(l.split(':', 1)[1].strip() for l in f if l.startswith('model name'))
+    with open('/proc/meminfo') as f:
+        memory_kb = int(next(l.split()[1] for l in f if l.startswith('MemTotal')))
+    os_name = platform.freedesktop_os_release().get('PRETTY_NAME', 'Linux')
+    commit = first_line(['git', '-C', os.path.dirname(os.path.abspath(__file__)), 'describe',
+                         '--always', '--dirty'])
+    versions = ', '.join(f'{p} {first_line(["dpkg-query", "-W", "-f", "${Version}", p])}'
+                         for p in ('zip', 'pigz', 'p7zip-full', 'zlib1g', 'libdeflate0'))
+    return [
+        f'- CPU: {cpu}, {os.cpu_count()} cores (`nproc`)',
+        f'- Memory: {memory_kb / 1024 / 1024:.1f} GiB',
+        f'- System: {os_name}, Linux {platform.release()}',
+        f'- nvtheme: {first_line([nvtheme, "--version"])}, source {commit}, preset `linux` (RelWithDebInfo)',
+        f'- Debian packages: {versions}; Python\'s zlib {zlib.ZLIB_RUNTIME_VERSION}',
+    ]
+
+
+def load(path):
+    """{size: {tool: [rows]}} in the order the sizes were measured."""
+    results = {}
+    with open(path, newline='') as f:
+        for row in csv.DictReader(f):
+            results.setdefault(row['size'], {}).setdefault(row['tool'], []).append(row)
+    return results
+
+
+def summarise(rows):
+    """Median and range of the good runs, or None with the failure's text."""
+    good = [r for r in rows if r['status'] == 'ok']
+    if not good:
+        return None
+    seconds = [float(r['seconds']) for r in good]
+    return dict(median=statistics.median(seconds), low=min(seconds), high=max(seconds),
+                output=statistics.median(int(r['output_bytes']) for r in good),
+                rss=max((int(r['peak_rss_kb']) for r in good if r['peak_rss_kb']), default=0),
+                runs=len(good), of=len(rows))
+
+
+def build_table(tools):
+    zip_run = summarise(tools.get('zip -r -q', []))
+    lines = ['| command | median s | min–max s | output MB | peak RSS MB | × faster than zip '
+             '| output / zip |', '|---|---|---|---|---|---|---|']
+    for tool in [t for t in BUILD_TOOLS if t in tools]:
+        s, name = summarise(tools[tool]), tool.replace('|', '\\|')  # a bare | ends a table cell
+        if s is None:
+            lines.append(f'| `{name}` | — | — | — | — | — | {tools[tool][-1]["status"]} |')
+            continue
+        vs_zip = (f'{zip_run["median"] / s["median"]:.2f}', f'{s["output"] / zip_run["output"]:.3f}') \
+            if zip_run else ('—', '—')
+        lines.append(f'| `{name}` | {s["median"]:.3f} | {s["low"]:.3f}–{s["high"]:.3f} | '
+                     f'{s["output"] / MB:.2f} | {s["rss"] / 1024:.1f} | {vs_zip[0]} | {vs_zip[1]} |')
+    return lines
+
+
+def inflate_table(tools):
+    lines = ['| package | MB | zlib inflate s (median of 5) |', '|---|---|---|']
+    for tool in [t for t in tools if t.startswith('zlib inflate: ')]:
+        row = tools[tool][0]
+        if row['status'] != 'ok':
+            lines.append(f'| {tool[14:]} | — | {row["status"]} |')
+        else:
+            lines.append(f'| {tool[14:]} | {int(row["output_bytes"]) / MB:.2f} | {float(row["seconds"]):.3f} |')
+    checks = [f'- {t[7:]}: {r[0]["status"]}' for t, r in tools.items() if t.startswith('check: ')]
+    return lines + ([''] + checks if checks else [])
+
+
+def goal(tools, largest):
+    """The targets for a build of this folder; each line says whether it holds."""
+    zip_run, inflate = summarise(tools.get('zip -r -q', [])), tools.get('zlib inflate: nvtheme package')
+    reference = tools.get('zlib inflate: zlib level 6 package')
+    lines = []
+    for tool, speedup, workers in (('nvtheme build -j 1', 4.5, 1), ('nvtheme build', 7.5, os.cpu_count())):
+        s = summarise(tools.get(tool, []))
+        if s is None or zip_run is None:
+            why = 'no package written' if tool in tools else 'nvtheme does not accept -j'
+            lines.append(f'- `{tool}`: not measured ({why})')
+            continue
+        bound = workers * 2 * largest + 64 * MIB
+        lines.append(f'- `{tool}`: {zip_run["median"] / s["median"]:.2f}× faster than zip (goal {speedup}×), '
+                     f'output {s["output"] / zip_run["output"]:.3f}× zip\'s (goal ≤ 1.01), peak RSS '
+                     f'{s["rss"] / 1024:.1f} MB (bound {bound / MB:.0f} MB: {workers} × (largest file + '
+                     f'its block) + 64 MiB)')
+    if inflate and reference and inflate[0]['status'] == reference[0]['status'] == 'ok':
+        ratio = float(inflate[0]['seconds']) / float(reference[0]['seconds'])
+        lines.append(f'- zlib inflate of the nvtheme package: {ratio:.2f}× the time of the zlib-level-6 '
+                     f'package (goal ≤ 1)')
+    return lines
+
+
+def plot(results, image):
+    """Throughput and peak memory per command and corpus, as grouped bars."""
+    tools = [t for t in BUILD_TOOLS if any(summarise(r.get(t, [])) for r in results.values())]
+    data = os.path.splitext(image)[0] + '.dat'
+    with open(data, 'w') as f:
+        for column in ('throughput', 'rss'):
+            f.write('"corpus" ' + ' '.join(f'"{t}"' for t in tools) + '\n')
+            for size, by_tool in results.items():
+                total, values = int(next(iter(by_tool.values()))[0]['corpus_bytes']), []
+                for tool in tools:
+                    s = summarise(by_tool.get(tool, []))
+                    values.append('-' if s is None else
+                                  f'{total / MB / s["median"]:.2f}' if column == 'throughput' else
+                                  f'{s["rss"] / 1024:.1f}')
+                f.write(f'"{size}" ' + ' '.join(values) + '\n')
+            f.write('\n\n')
+    bars = ', '.join(f'"{data}" index INDEX using {i + 2}{":xtic(1)" if i == 0 else ""} '
+                     f'title columnheader({i + 2}) linecolor rgb "{COLOURS[BUILD_TOOLS.index(t)]}"'
+                     for i, t in enumerate(tools))
+    script = f'''
+set terminal pngcairo size 1100,450 font "sans,10"
+set output "{image}"
+set multiplot layout 1,2 title "nvtheme build and archivers on the same theme folder ({os.cpu_count()} cores)"
+set style data histograms
+set style histogram clustered gap 1
+set style fill solid 0.85 border -1
+set datafile missing "-"
+set grid ytics
+set key below font ",9"
+set logscale y
+set ylabel "MB of folder per second (higher is better, log scale)"
+plot {bars.replace('INDEX', '0')}
+unset logscale y
+set yrange [0:*]
+set ylabel "peak RSS, MB (largest process)"
+plot {bars.replace('INDEX', '1')}
+unset multiplot
+'''
+    subprocess.run(['gnuplot'], input=script, text=True, check=True)
+    os.remove(data)
+
+
+def document(results, nvtheme, command, folders, csv_name, image_name):
+    failed = [s for s, tools in results.items() if summarise(tools.get('nvtheme build', [])) is None]
+    out = ['# Benchmarks', '']
+    if failed:
+        out += [f'> **Preliminary run.** `nvtheme build` wrote no package for: {", ".join(failed)}; '
+                'its rows show why. The archivers\' figures stand; rerun `bench/run` once nvtheme packs.', '']
+    out += [f'Made by `{command}` on {datetime.date.today().isoformat()}. Raw results: '
+            f'[{csv_name}]({csv_name}).', '', '## Machine', ''] + machine(nvtheme)
+    out += ['', '## Commands', '',
+            'Each runs inside the theme folder (nvtheme is given its path) and writes a fresh output: ',
+            '', '```', 'nvtheme build FOLDER             # writes FOLDER.nvp beside the folder',
+            'nvtheme build -j 1 FOLDER        # when nvtheme accepts -j', 'zip -r -q OUT.zip .',
+            'tar -cf - . | pigz -p 2 > OUT.tar.gz', '7z a -bd -bso0 -bsp0 OUT.7z .', '```', '',
+            'Rounds run every command once, in this order, several times over; the tables give the '
+            'median and range of the wall times. The folder is read once beforehand, so every round '
+            'finds it in the page cache. Peak RSS is `/usr/bin/time -f %M`: for a pipeline, its '
+            'largest process. zlib\'s inflate is Python\'s `zlib.decompress` over every entry of a '
+            'package, given both sizes, against a package of the same folder with every file '
+            'deflated by zlib at level 6.', '', f'![throughput and memory]({image_name})']
+    for size, tools in results.items():
+        files, total, largest, kinds = corpus.composition(folders[size])
+        png = next((k for k in kinds if k[0] == '.png'), ('.png', 0, 0))
+        out += ['', f'## {size}: {files} files, {total / MB:.1f} MB', '',
+                f'Largest file {largest / MB:.1f} MB; PNG {png[1]} files ({100 * png[1] / files:.0f}%), '
+                f'{100 * png[2] / total:.0f}% of the bytes. By kind: ' +
+                ', '.join(f'{ext} {count} ({size_ / MB:.1f} MB)' for ext, count, size_ in kinds) + '.',
+                ''] + build_table(tools) + [''] + inflate_table(tools)
+        if size == 'medium':
+            out += ['', 'Against the targets for the medium folder:', ''] + goal(tools, largest)
+    return '\n'.join(out) + '\n'
+
+
+def main(argv):
+    if len(argv) < 7:
+        sys.exit('usage: report.py CSV MARKDOWN PLOT NVTHEME COMMAND SIZE=FOLDER...')
+    csv_path, markdown, image, nvtheme, command = argv[1:6]
+    folders = dict(a.split('=', 1) for a in argv[6:])
+    results = load(csv_path)
+    plot(results, image)
+    here = os.path.dirname(os.path.abspath(markdown))
+    text = document(results, nvtheme, command, folders, os.path.relpath(csv_path, here),
+                    os.path.relpath(image, here))
+    with open(markdown, 'w') as f:
+        f.write(text)
+
+
+if __name__ == '__main__':
+    main(sys.argv)
