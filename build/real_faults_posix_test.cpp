@@ -367,6 +367,34 @@ TEST_F(RealFaultsTest, HundredThousandFiles) {
   if (end != std::string::npos) std::printf("[ files    ] %s\n", report.c_str() + end + 1);
 }
 
+// Two builds of one folder at the same time, as two commands started
+// together would run them: the second starts while the first is packing,
+// after the manifest, which the first has packed already, changed. They
+// share the temporary file's name, and only one of them may write it; the
+// other fails, as it would on Windows, where the first holds the file
+// without sharing.
+TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
+  BuildLastGood();
+  const std::string sand = Source("sand.png");
+  std::string second;
+  MeddlingFileSystem first;
+  first.beforeFirstRead = [&](const std::string& path) {
+    if (path != sand || !second.empty()) return;
+    WriteFile(Source("main.xml"), std::string(kManifest) + "<!-- changed meanwhile -->\n");
+    second = Outcome(Build(folder), package, lastGood);
+  };
+  const Built run = Build(folder, first);
+  EXPECT_EQ("failed; Error: Unable to create file: " + package +
+                ".; last good package kept; temporary file left",
+            second);
+  // The first packs the manifest as it read it, the same as the last time.
+  EXPECT_EQ(
+      "succeeded; Please record down this operation log for future reference (Optional).; "
+      "last good package kept; temporary file gone",
+      Outcome(run, package, lastGood));
+  EXPECT_EQ(kManifest, Unpack(package)["main.xml"]);
+}
+
 TEST_F(RealFaultsTest, SparseFileOfFourGibibytesAndOneByte) {
   BuildLastGood();
   const std::string huge = Source("huge.png");
