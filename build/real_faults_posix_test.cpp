@@ -395,6 +395,20 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   EXPECT_EQ(kManifest, Unpack(package)["main.xml"]);
 }
 
+// A link where the temporary file goes, left there by accident or by
+// someone else, is not written through.
+TEST_F(RealFaultsTest, LinkInPlaceOfTheTemporaryFile) {
+  BuildLastGood();
+  const std::string victim = JoinPath(temp.Path(), "victim.txt");
+  WriteFile(victim, "not a package");
+  ASSERT_EQ(0, ::symlink(victim.c_str(), (package + ".tmp").c_str()));
+  const Built run = Build(folder);
+  EXPECT_EQ("not a package", ReadFile(victim));
+  EXPECT_EQ("failed; Error: Unable to create file: " + package +
+                ".; last good package kept; temporary file left",
+            Outcome(run, package, lastGood));
+}
+
 TEST_F(RealFaultsTest, SparseFileOfFourGibibytesAndOneByte) {
   BuildLastGood();
   const std::string huge = Source("huge.png");

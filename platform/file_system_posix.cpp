@@ -132,9 +132,10 @@ std::unique_ptr<File> CreateWith(const std::string& path, int flags, std::string
 // POSIX has no share modes: a lock stands in for "without sharing", so that
 // a file another build is writing is refused, not emptied under it. The lock
 // is advisory and holds against those that ask for it alone; where the file
-// system has no locks, the file is written without one.
+// system has no locks, the file is written without one. A link at the path,
+// left by accident or laid by someone else, is refused, not written through.
 std::unique_ptr<File> CreateUnshared(const std::string& path, std::string* err) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) {
     Fail(err, "open");
     return nullptr;
