@@ -170,6 +170,13 @@ class MeddlingFileSystem : public FileSystem {
 class RealFaultsTest : public testing::Test {
  protected:
   RealFaultsTest() : folder(MakeTheme(JoinPath(temp.Path(), "themes"))), package(folder + ".nvp") {}
+  // Whatever a test's builds met, none left a file open.
+  ~RealFaultsTest() override { EXPECT_EQ(openAtStart, OpenDescriptors()); }
+
+  static size_t OpenDescriptors() {
+    const fsys::directory_iterator fds("/proc/self/fd");
+    return static_cast<size_t>(std::distance(fsys::begin(fds), fsys::end(fds)));
+  }
 
   // Builds the folder once, so that a last good package is there.
   void BuildLastGood() {
@@ -179,39 +186,69 @@ class RealFaultsTest : public testing::Test {
 
   std::string Source(const std::string& name) const { return JoinPath(folder, name); }
 
+  const size_t openAtStart = OpenDescriptors();
   TempFolder temp;
   const std::string folder;
   const std::string package;
   std::string lastGood;
 };
 
-TEST_F(RealFaultsTest, DiskThatFillsUp) {
-  // A tmpfs of 1 MiB, mounted for the child alone.
-  const std::string disk = JoinPath(temp.Path(), "disk");
+// The theme folder on a small tmpfs of its own, mounted for a child process
+// alone, and built there: first once, so that a last good package is there,
+// then as `meddle` says. What the builds after that left, one line each,
+// or why no tmpfs could be had.
+std::string BuiltOnTmpfs(const std::string& disk, const char* options,
+                         const std::function<std::string(const std::string& theme,
+                                                         const std::string& lastGood)>& meddle) {
   fsys::create_directory(disk);
-  const std::string outcome = InChild([&]() -> std::string {
-    const std::string refused = MountTmpfs(disk, "size=1m");
+  return InChild([&]() -> std::string {
+    const std::string refused = MountTmpfs(disk, options);
     if (!refused.empty()) return "skip: " + refused;
-    const std::string small = MakeTheme(disk), smallPackage = small + ".nvp";
-    if (!Build(small).flags.Succeeded()) return "the first build failed";
-    const std::string good = ReadFile(smallPackage);
-    // The sources fit, and so does the last good package; a new package
-    // beside them does not.
-    WriteFile(JoinPath(small, "big.png"), Incompressible(640 << 10));
-    std::string outcomes = Outcome(Build(small), smallPackage, good);
-    ::unlink(JoinPath(small, "big.png").c_str());
-    WriteFile(JoinPath(small, "shot.png"), "another shot");
-    return outcomes + "\n" + Outcome(Build(small), smallPackage, good);
+    const std::string theme = MakeTheme(disk);
+    if (!Build(theme).flags.Succeeded()) return "the first build failed";
+    return meddle(theme, ReadFile(theme + ".nvp"));
   });
-  if (outcome.compare(0, 5, "skip:") == 0)
-    GTEST_SKIP() << "no small tmpfs can be mounted here (" << outcome.substr(6)
-                 << "), so a disk that fills up is not tried";
-  const std::string smallPackage = JoinPath(disk, "ocean.nvp");
-  EXPECT_EQ("failed; Error: Unable to write file: " + smallPackage +
+}
+
+// Whether the child could not mount its tmpfs.
+bool NoTmpfs(const std::string& outcome) { return outcome.compare(0, 5, "skip:") == 0; }
+
+TEST_F(RealFaultsTest, DiskThatFillsUp) {
+  const std::string disk = JoinPath(temp.Path(), "disk");
+  const std::string outcome =
+      BuiltOnTmpfs(disk, "size=1m", [](const std::string& theme, const std::string& lastGood) {
+        // The sources fit, and so does the last good package; a new package
+        // beside them does not.
+        const std::string big = JoinPath(theme, "big.png"), package = theme + ".nvp";
+        WriteFile(big, Incompressible(640 << 10));
+        const std::string full = Outcome(Build(theme), package, lastGood);
+        ::unlink(big.c_str());
+        WriteFile(JoinPath(theme, "shot.png"), "another shot");
+        return full + "\n" + Outcome(Build(theme), package, lastGood);
+      });
+  if (NoTmpfs(outcome))
+    GTEST_SKIP() << "no tmpfs can be mounted here (" << outcome.substr(6) << ")";
+  const std::string package = JoinPath(disk, "ocean.nvp");
+  EXPECT_EQ("failed; Error: Unable to write file: " + package +
                 ".; last good package kept; temporary file gone\n"
                 // The space of the removed temporary file is free again.
                 "succeeded; Please record down this operation log for future reference "
                 "(Optional).; last good package replaced; temporary file gone",
+            outcome);
+}
+
+TEST_F(RealFaultsTest, DiskMadeReadOnly) {
+  const std::string disk = JoinPath(temp.Path(), "disk");
+  const std::string outcome =
+      BuiltOnTmpfs(disk, "size=1m", [&](const std::string& theme, const std::string& lastGood) {
+        if (::mount(nullptr, disk.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+          return std::string("remount: ") + std::strerror(errno);
+        return Outcome(Build(theme), theme + ".nvp", lastGood);
+      });
+  if (NoTmpfs(outcome))
+    GTEST_SKIP() << "no tmpfs can be mounted here (" << outcome.substr(6) << ")";
+  EXPECT_EQ("failed; Error: Unable to create file: " + JoinPath(disk, "ocean.nvp") +
+                ".; last good package kept; temporary file gone",
             outcome);
 }
 
