@@ -227,7 +227,8 @@ TEST_F(RealFaultsTest, DiskThatFillsUp) {
         return full + "\n" + Outcome(Build(theme), package, lastGood);
       });
   if (NoTmpfs(outcome))
-    GTEST_SKIP() << "no tmpfs can be mounted here (" << outcome.substr(6) << ")";
+    GTEST_SKIP() << "no tmpfs can be mounted here (" << outcome.substr(6)
+                 << "), so no disk is filled up";
   const std::string package = JoinPath(disk, "ocean.nvp");
   EXPECT_EQ("failed; Error: Unable to write file: " + package +
                 ".; last good package kept; temporary file gone\n"
@@ -246,7 +247,8 @@ TEST_F(RealFaultsTest, DiskMadeReadOnly) {
         return Outcome(Build(theme), theme + ".nvp", lastGood);
       });
   if (NoTmpfs(outcome))
-    GTEST_SKIP() << "no tmpfs can be mounted here (" << outcome.substr(6) << ")";
+    GTEST_SKIP() << "no tmpfs can be mounted here (" << outcome.substr(6)
+                 << "), so no disk is made read-only";
   EXPECT_EQ("failed; Error: Unable to create file: " + JoinPath(disk, "ocean.nvp") +
                 ".; last good package kept; temporary file gone",
             outcome);
