@@ -448,6 +448,48 @@ TEST_F(RealFaultsTest, LinkInPlaceOfTheTemporaryFile) {
             Outcome(run, package, lastGood));
 }
 
+// How many threads the processes of that user run, all told.
+rlim_t ThreadsOf(uid_t user) {
+  rlim_t threads = 0;
+  for (const auto& entry : fsys::directory_iterator("/proc")) {
+    std::ifstream status(entry.path() / "status");
+    std::string key;
+    uid_t real = 0;
+    rlim_t count = 0;
+    bool ofUser = false;
+    while (status >> key) {
+      if (key == "Uid:" && status >> real) ofUser = real == user;
+      if (key == "Threads:" && status >> count && ofUser) threads += count;
+    }
+  }
+  return threads;
+}
+
+// A user who may run no more threads than they have, plus one: packing goes
+// on with the one thread it is given.
+TEST_F(RealFaultsTest, ThreadsRefusedAfterTheFirst) {
+  BuildLastGood();
+  WriteFile(Source("shot.png"), "another shot");
+  fsys::permissions(JoinPath(temp.Path(), "themes"), fsys::perms::all);
+  const std::string outcome = InChild([&]() -> std::string {
+    const uid_t nobody = 65534;
+    const rlim_t threads = ThreadsOf(nobody);
+    if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+      return std::string("skip: setuid: ") + std::strerror(errno);
+    const struct rlimit limit = {threads + 2, threads + 2};  // this one, and one more
+    if (::setrlimit(RLIMIT_NPROC, &limit) != 0)
+      return std::string("skip: setrlimit: ") + std::strerror(errno);
+    return Outcome(Build(folder, RealFileSystem(), 4), package, lastGood);
+  });
+  if (outcome.compare(0, 5, "skip:") == 0)
+    GTEST_SKIP() << "threads cannot be limited here (" << outcome.substr(6) << ")";
+  EXPECT_EQ(
+      "succeeded; Please record down this operation log for future reference (Optional).; "
+      "last good package replaced; temporary file gone",
+      outcome);
+  EXPECT_EQ("another shot", Unpack(package)["shot.png"]);
+}
+
 TEST_F(RealFaultsTest, SparseFileOfFourGibibytesAndOneByte) {
   BuildLastGood();
   const std::string huge = Source("huge.png");
