@@ -68,7 +68,7 @@ class FaultPlan {
     std::lock_guard<std::mutex> lock(m_mutex);
     const int nth = ++m_seen[{kind, path}];
     if (m_counting) {
-      Count(kind, path, nth);
+      Record(kind, path, nth);
       return true;
     }
     for (auto& target : m_targets) {
@@ -84,11 +84,6 @@ class FaultPlan {
   const std::vector<Call>& Calls() const { return m_calls; }
   // How many of the targets were met.
   size_t Hits() const { return m_hits; }
-  // How many calls of that kind on that path were made.
-  int Made(const std::string& kind, const std::string& path) const {
-    auto it = m_seen.find({kind, path});
-    return it == m_seen.end() ? 0 : it->second;
-  }
 
  private:
   void Reset(bool counting, std::vector<std::pair<Call, Fault>> targets) {
@@ -103,7 +98,7 @@ class FaultPlan {
 
   // The stages as the calls show them: the manifest is read and closed, the
   // files it names are tested, the folder is listed, the package is created.
-  void Count(const std::string& kind, const std::string& path, int nth) {
+  void Record(const std::string& kind, const std::string& path, int nth) {
     if (kind == "list") m_stage = Stage::kListing;
     if (kind == "create") m_stage = Stage::kPacking;
     m_calls.push_back({kind, path, nth, m_stage});
