@@ -436,7 +436,7 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
 
 // A link where the temporary file goes, left there by accident or by
 // someone else, is not written through.
-TEST_F(RealFaultsTest, LinkInPlaceOfTheTemporaryFile) {
+TEST_F(RealFaultsTest, LinkWhereTheTemporaryFileGoes) {
   BuildLastGood();
   const std::string victim = JoinPath(temp.Path(), "victim.txt");
   WriteFile(victim, "not a package");
