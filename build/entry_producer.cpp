@@ -23,7 +23,23 @@ EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> j
                    [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
   const size_t count = std::min<size_t>(std::max(workers, 1u), m_jobs.size());
   m_budget = kAheadBudget + (count > 0 ? (count - 1) * Cost(m_largestFirst.front()) : 0);
-  for (size_t i = 0; i < count; ++i) m_workers.emplace_back([this] { Work(); });
+  StartWorkers(count);
+}
+
+// A system that grants fewer threads than asked for (a user at their limit)
+// gets the work done on those it grants; one that grants none fails the run.
+// Once a worker runs, nothing may be thrown from here: the destructor that
+// stops it would not run.
+void EntryProducer::StartWorkers(size_t count) {
+  m_workers.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    try {
+      m_workers.emplace_back([this] { Work(); });
+    } catch (...) {
+      if (!m_workers.empty()) return;
+      throw;
+    }
+  }
 }
 
 EntryProducer::~EntryProducer() {

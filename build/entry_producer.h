@@ -39,6 +39,7 @@ class EntryProducer {
  private:
   enum class State : uint8_t { kWaiting, kStarted, kMade, kTaken };
 
+  void StartWorkers(size_t count);
   void Work();
   bool NextJob(size_t* k);
   bool Pick(size_t* k);

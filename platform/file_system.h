@@ -81,7 +81,9 @@ class FileSystem {
   // and writing it as well when `shareWrite` is set.
   virtual std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                                std::string* err) = 0;
-  // Creates the file, or empties an existing one, for writing without sharing.
+  // Creates the file, or empties an existing one, for writing without sharing:
+  // while it is open, no other program can open it (on POSIX, none that asks
+  // for the same lock: another build). On POSIX a link at the path fails.
   virtual std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) = 0;
   // Creates a new file for writing; fails when anything of that name exists.
   virtual std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) = 0;

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +129,29 @@ std::unique_ptr<File> CreateWith(const std::string& path, int flags, std::string
   return std::make_unique<PosixFile>(fd);
 }
 
+// POSIX has no share modes: a lock stands in for "without sharing", so that
+// a file another build is writing is refused, not emptied under it. The lock
+// is advisory and holds against those that ask for it alone; where the file
+// system has no locks, the file is written without one. A link at the path,
+// left by accident or laid by someone else, is refused, not written through.
+std::unique_ptr<File> CreateUnshared(const std::string& path, std::string* err) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0) {
+    Fail(err, "open");
+    return nullptr;
+  }
+  auto file = std::make_unique<PosixFile>(fd);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    Fail(err, "flock");
+    return nullptr;
+  }
+  if (::ftruncate(fd, 0) != 0) {  // emptied only once it is ours
+    Fail(err, "ftruncate");
+    return nullptr;
+  }
+  return file;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool PathExists(const std::string& path) override {
@@ -151,7 +175,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override {
-    return CreateWith(path, O_TRUNC, err);
+    return CreateUnshared(path, err);
   }
 
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {

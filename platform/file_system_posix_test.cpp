@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "platform/file_system.h"
 #include "platform/temp_folder.h"
 
@@ -43,6 +45,18 @@ TEST_F(PosixReadableFileTest, SymbolicLinksCountAsWhatTheyPointAt) {
 TEST_F(PosixReadableFileTest, DevicesCountAsMissing) {
   EXPECT_FALSE(fs.IsReadableFile("/dev/null"));
   EXPECT_FALSE(fs.IsReadableFile("/dev/zero"));
+}
+
+TEST(PosixCreateForWritingTest, LinkAtThePathIsNotWrittenThrough) {
+  TempFolder temp;
+  const std::string target = temp.Put("target.txt", "kept");
+  const std::string link = JoinPath(temp.Path(), "pkg.tmp");
+  ASSERT_EQ(0, ::symlink(target.c_str(), link.c_str()));
+  std::string err;
+  EXPECT_EQ(nullptr, RealFileSystem().CreateForWriting(link, &err));
+  EXPECT_FALSE(err.empty());
+  std::ifstream in(target, std::ios::binary);
+  EXPECT_EQ("kept", std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 }  // namespace

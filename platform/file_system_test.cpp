@@ -98,6 +98,27 @@ TEST_F(RealFileSystemTest, WritesAndReadsBack) {
   EXPECT_EQ(0u, got);
 }
 
+// As Windows does for a file opened without sharing, and as POSIX does for
+// another that asks for the same lock: a second writer is refused, and the
+// file is not emptied under the first.
+TEST_F(RealFileSystemTest, FileBeingWrittenIsRefusedToASecondWriter) {
+  const std::string path = JoinPath(root, "pkg.tmp");
+  std::string err;
+  auto first = fs.CreateForWriting(path, &err);
+  ASSERT_NE(nullptr, first) << err;
+  ASSERT_TRUE(first->Write("first", 5, &err)) << err;
+  EXPECT_EQ(nullptr, fs.CreateForWriting(path, &err));
+  EXPECT_FALSE(err.empty());
+  ASSERT_TRUE(first->Close(&err)) << err;
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ("first", std::string(std::istreambuf_iterator<char>(in), {}));
+  in.close();
+  auto second = fs.CreateForWriting(path, &err);
+  ASSERT_NE(nullptr, second) << err;  // once closed, it is anyone's again
+  EXPECT_TRUE(second->Close(&err));
+  EXPECT_EQ(0u, fsys::file_size(path));
+}
+
 TEST_F(RealFileSystemTest, CreateNewRefusesAnExistingFile) {
   std::string path = Put("x", "old");
   std::string err;

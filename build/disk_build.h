@@ -1,0 +1,104 @@
+// For tests: full builds of theme folders on the real disk, and what they
+// leave there, put in words to be compared whole.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "build/package_reader.h"
+#include "build/theme_builder.h"
+#include "platform/file_system.h"
+
+namespace nv {
+namespace disk_build {
+
+const char kManifest[] =
+    "<nuvarinepackage>\n"
+    "  <theme name=\"Ocean\" screenshot=\"shot.png\">\n"
+    "    <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
+    "    <virtualshelf background=\"sand.png\" uwidth=\"1\" uheight=\"1\" uhspace=\"1\""
+    " uvspace=\"1\"/>\n"
+    "  </theme>\n"
+    "</nuvarinepackage>\n";
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A sound theme folder, "ocean", in `parent`.
+inline std::string MakeTheme(const std::string& parent) {
+  const std::string folder = JoinPath(parent, "ocean");
+  std::filesystem::create_directories(folder);
+  WriteFile(JoinPath(folder, "main.xml"), kManifest);
+  WriteFile(JoinPath(folder, "shot.png"), "shot");
+  WriteFile(JoinPath(folder, "grid.xml"), "<layout/>");
+  WriteFile(JoinPath(folder, "sand.png"), "sand");
+  return folder;
+}
+
+class Unpublished : public LogPublisher {
+ public:
+  void ReplaceText(const std::string&) override {}
+  void PublishLog(const std::string&) override {}
+};
+
+struct Built {
+  RunFlags flags;
+  std::string log;
+};
+
+inline Built Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
+                   unsigned jobs = 1) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  Unpublished publisher;
+  ThemeBuilder builder(fs, publisher, zlib.get(), nullptr,
+                       BuildOptions{false, nullptr, jobs, nullptr});
+  RunFlags flags = builder.BuildFolder(folder);
+  return Built{flags, builder.Log()};
+}
+
+// The log's last line, without its line end.
+inline std::string LastLine(const std::string& log) {
+  std::string text = log.substr(0, log.size() - (log.size() >= 2 ? 2 : 0));
+  size_t end = text.rfind("\r\n");
+  return end == std::string::npos ? text : text.substr(end + 2);
+}
+
+// What a build left, in words, to be compared whole: whether it succeeded,
+// its last line, whether the last good package is as it was, and whether a
+// temporary file stayed behind.
+inline std::string Outcome(const Built& run, const std::string& package,
+                           const std::string& lastGood) {
+  return std::string(run.flags.Succeeded() ? "succeeded" : "failed") + "; " + LastLine(run.log) +
+         "; last good package " + (ReadFile(package) == lastGood ? "kept" : "replaced") +
+         "; temporary file " + (std::filesystem::exists(package + ".tmp") ? "left" : "gone");
+}
+
+// The files of a package, by name, as the package reader gives them back
+// after checking every byte; the first fault it finds, in their place.
+inline std::map<std::string, std::string> Unpack(const std::string& package) {
+  PackageReader reader;
+  std::string fault;
+  std::map<std::string, std::string> files;
+  if (!reader.Open(RealFileSystem(), package, kPlatformNameRules, &fault)) return {{"", fault}};
+  for (const PackedFile& file : reader.Files()) {
+    std::string& content = files[file.name];
+    ContentSink append = [&](const uint8_t* data, size_t size, std::string*) {
+      content.append(reinterpret_cast<const char*>(data), size);
+      return true;
+    };
+    if (!reader.ReadContent(file, append, &fault)) return {{"", fault}};
+  }
+  return files;
+}
+
+}  // namespace disk_build
+}  // namespace nv
