@@ -42,8 +42,9 @@ CMainDlg::CMainDlg() {
   KestCreateInstance(u"KestRTU.dll", u"IZlib", m_zlib.Put());
   m_exeFolder = ProgramFolder();
   m_iniPath = m_exeFolder + "\\NuvarineThemeBuilder.ini";
-  m_builder = std::make_unique<ThemeBuilder>(RealFileSystem(), *this, m_zlib.get(),
-                                             m_stringUtil.get());
+  // The builder packs with IZlib alone: IStringUtil is obtained and released
+  // as the component library asks, and used by nothing a build does.
+  m_builder = std::make_unique<ThemeBuilder>(RealFileSystem(), *this, m_zlib.get());
 }
 
 // The services are given up in the order they were obtained, before the

@@ -59,7 +59,7 @@ inline Built Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   Unpublished publisher;
-  ThemeBuilder builder(fs, publisher, zlib.get(), nullptr,
+  ThemeBuilder builder(fs, publisher, zlib.get(),
                        BuildOptions{false, nullptr, jobs, nullptr});
   RunFlags flags = builder.BuildFolder(folder);
   return Built{flags, builder.Log()};

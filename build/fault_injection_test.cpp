@@ -243,7 +243,7 @@ class FaultInjectionTest : public testing::Test {
     if (!previous.empty()) fs.AddFile(package, previous);
     fs.before = [this](Op op, const std::string& path) { return plan.Pass(KindOf(op), path); };
     RecordingPublisher publisher;
-    ThemeBuilder builder(fs, publisher, &zlib, nullptr,
+    ThemeBuilder builder(fs, publisher, &zlib,
                          BuildOptions{false, nullptr, jobs, nullptr});
     Run run{builder.BuildFolder(folder), builder.Log()};
     fs.before = nullptr;

@@ -18,11 +18,10 @@ const char kFatalErrorText[] =
     "Unhandled exception: Fatal error, please check the syntax of main.xml and all other files.";
 
 ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
-                           IStringUtil* stringUtil, BuildOptions options)
+                           BuildOptions options)
     : m_fs(fs),
       m_publisher(publisher),
       m_zlib(zlib),
-      m_stringUtil(stringUtil),
       m_options(options) {}
 
 RunFlags ThemeBuilder::BuildFolder(std::string folder) {

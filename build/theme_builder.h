@@ -54,9 +54,8 @@ extern const char kFatalErrorText[];
 
 class ThemeBuilder {
  public:
-  // The services may be null; a run then packs nothing.
-  ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib, IStringUtil* stringUtil,
-               BuildOptions options = {});
+  // The compression service may be null; a run then packs nothing.
+  ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib, BuildOptions options = {});
 
   // Builds one folder, named exactly as the user typed it. Never throws.
   RunFlags BuildFolder(std::string folder);
@@ -77,7 +76,6 @@ class ThemeBuilder {
   FileSystem& m_fs;
   LogPublisher& m_publisher;
   IZlib* m_zlib;
-  IStringUtil* m_stringUtil;
   BuildOptions m_options;
   OperationLog m_log;
 };

@@ -29,7 +29,7 @@ const std::string kSoundTheme =
 
 class ThemeBuilderTest : public testing::Test {
  protected:
-  ThemeBuilderTest() : builder(fs, publisher, nullptr, nullptr) {
+  ThemeBuilderTest() : builder(fs, publisher, nullptr) {
     fs.AddFolder("themes");
     fs.AddFolder(folder);
   }
@@ -178,7 +178,7 @@ TEST_F(ThemeBuilderTest, InvalidThemeEndsTheRunWithItsLines) {
 
 class DiagnosticsTest : public ThemeBuilderTest {
  protected:
-  DiagnosticsTest() : checker(fs, publisher, nullptr, nullptr, BuildOptions{true, &diagnostics}) {}
+  DiagnosticsTest() : checker(fs, publisher, nullptr, BuildOptions{true, &diagnostics}) {}
 
   RecordingDiagnostics diagnostics;
   ThemeBuilder checker;
@@ -228,7 +228,7 @@ TEST_F(DiagnosticsTest, CheckingWritesNothing) {
 
 class PackingRunTest : public ThemeBuilderTest {
  protected:
-  PackingRunTest() : packing(fs, publisher, Created(&zlib), nullptr) {
+  PackingRunTest() : packing(fs, publisher, Created(&zlib)) {
     fs.AddFile(Manifest(), "<nuvarinepackage/>");
     fs.AddFile(package, "last good");
   }

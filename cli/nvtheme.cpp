@@ -17,14 +17,6 @@ constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-struct Services {
-  Services() {
-    KestCreateInstance(u"KestRTU.dll", u"IStringUtil", stringUtil.Put());
-    KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
-  }
-  ServiceRef<IStringUtil> stringUtil;
-  ServiceRef<IZlib> zlib;
-};
 
 // Shows nothing: the log of a check whose errors go out as diagnostics.
 class SilentPublisher : public LogPublisher {
@@ -51,12 +43,13 @@ bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, 
 
 int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
           BuildProgress* progress) {
-  Services services;
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   StreamPublisher publisher(out);
   BuildOptions options;
   options.jobs = line.jobs;
   options.progress = progress;
-  ThemeBuilder builder(fs, publisher, services.zlib.get(), services.stringUtil.get(), options);
+  ThemeBuilder builder(fs, publisher, zlib.get(), options);
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 
@@ -67,7 +60,7 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   SilentPublisher silent;
   GnuDiagnostics diagnostics(out);
   ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
-                       nullptr, BuildOptions{/*checkOnly=*/true, gnu ? &diagnostics : nullptr});
+                       BuildOptions{/*checkOnly=*/true, gnu ? &diagnostics : nullptr});
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 

