@@ -192,11 +192,13 @@ struct HostileIndex {
 TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
   const std::string declaration =
       "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?>";
-  std::string deep;
+  std::string deep, wide = "<file filename=\"a.png\" id=\"1\"";
   for (int i = 0; i < 300; ++i) deep += "<files>";
+  for (int i = 0; i < 255; ++i) wide += " a" + std::to_string(i) + "=\"\"";
   const HostileIndex cases[] = {
       {Index(Element("a.png", 1)) + std::string(1, '\0'), 1, "the index holds a zero byte"},
       {declaration + deep, 1, "the index nests elements more than 256 levels deep"},
+      {Index(wide + " />"), 1, "the index gives an element more than 256 attributes"},
       {Index("<file filename=\"a.png\" id=\"1\">"), 1,
        "the index is not well-formed XML: Error reading end tag."},
       {"<files>" + Element("a.png", 1) + "</files>", 1,

@@ -3,7 +3,7 @@
 // value ends, and how many bytes one character takes once the parser reads
 // UTF-8. Where the parser would stop with an error the scan stops too; where
 // it cannot tell, it keeps counting, so it may count more levels, never fewer.
-#include "build/nesting_depth.h"
+#include "build/parser_limits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -40,7 +40,7 @@ class Scanner {
         m_n(std::min(text.size(), std::strlen(text.c_str()))),  // the parser stops at a NUL
         m_utf8AfterDeclaration(utf8AfterDeclaration) {}
 
-  size_t Find(size_t limit);
+  ElementBeyondLimits Find(ParserLimits limits);
 
  private:
   unsigned char At(size_t i) const { return i < m_n ? static_cast<unsigned char>(m_s[i]) : 0; }
@@ -54,7 +54,7 @@ class Scanner {
   size_t SkipAttribute(size_t i) const;
   size_t SkipDeclaration(size_t i) const;
   size_t SkipEndTag(size_t i) const;
-  size_t SkipStartTag(size_t i, bool* empty) const;
+  size_t SkipStartTag(size_t i, bool* empty, size_t* attributes) const;
 
   const char* m_s;
   size_t m_n;
@@ -150,8 +150,11 @@ size_t Scanner::SkipEndTag(size_t i) const {
   return At(i) == '>' ? i + 1 : npos;
 }
 
-size_t Scanner::SkipStartTag(size_t i, bool* empty) const {
+// Counts the attributes, also those of a tag that ends in an error: the
+// parser reads each of them before it stops.
+size_t Scanner::SkipStartTag(size_t i, bool* empty, size_t* attributes) const {
   *empty = false;
+  *attributes = 0;
   i = SkipName(SkipSpace(i + 1));
   while (i != npos) {
     i = SkipSpace(i);
@@ -161,21 +164,23 @@ size_t Scanner::SkipStartTag(size_t i, bool* empty) const {
       return At(i + 1) == '>' ? i + 2 : npos;
     }
     if (At(i) == '>') return i + 1;
+    ++*attributes;
     i = SkipAttribute(i);
   }
   return npos;
 }
 
-size_t Scanner::Find(size_t limit) {
+ElementBeyondLimits Scanner::Find(ParserLimits limits) {
+  using Limit = ElementBeyondLimits::Limit;
   size_t depth = 0;
   bool encodingChosen = StartsWith(0, "\xEF\xBB\xBF");
   m_utf8 = encodingChosen;
   size_t i = 0;
   for (;;) {
     i = SkipSpace(i);
-    if (i >= m_n) return npos;
+    if (i >= m_n) return {};
     if (At(i) != '<') {
-      if (depth == 0) return npos;  // text outside every element ends the document
+      if (depth == 0) return {};  // text outside every element ends the document
       i = SkipUntil(i, '<');
     } else if (depth > 0 && StartsWith(i, "</")) {
       --depth;
@@ -191,23 +196,28 @@ size_t Scanner::Find(size_t limit) {
     } else if (StartsWith(i, "<![CDATA[")) {
       i = SkipPast(i + 9, "]]>");
     } else if (IsNameStart(At(i + 1))) {
-      if (++depth > limit) return i;
+      if (++depth > limits.depth) return {i, Limit::kDepth};
       bool empty = false;
-      i = SkipStartTag(i, &empty);
+      size_t attributes = 0;
+      const size_t start = i;
+      i = SkipStartTag(i, &empty, &attributes);
+      if (attributes > limits.attributes) return {start, Limit::kAttributes};
       if (empty) --depth;
     } else {
       i = SkipPast(i + 1, ">");  // "<!DOCTYPE", "<?pi", "< " and the like
     }
-    if (i == npos) return npos;
+    if (i == npos) return {};
   }
 }
 
 }  // namespace
 
-size_t FindElementBeyondDepth(const std::string& text, size_t limit) {
+ElementBeyondLimits FindElementBeyondLimits(const std::string& text, ParserLimits limits) {
   // The first declaration at document level switches the parser to UTF-8 or
   // to 8-bit reading, depending on its encoding value; read both ways.
-  return std::min(Scanner(text, false).Find(limit), Scanner(text, true).Find(limit));
+  const ElementBeyondLimits as8Bit = Scanner(text, false).Find(limits);
+  const ElementBeyondLimits asUtf8 = Scanner(text, true).Find(limits);
+  return as8Bit.offset <= asUtf8.offset ? as8Bit : asUtf8;
 }
 
 }  // namespace nv
