@@ -39,17 +39,14 @@ const TiXmlDeclaration* Utf8Declaration(const TiXmlDocument& document) {
 // The parser's row and column counting, one step at a time.
 class ParserCount {
  public:
-  ParserCount(const std::string& text, int tabSize, int row, size_t offset, bool utf8)
-      : m_text(text), m_tabSize(tabSize), m_utf8(utf8), m_offset(offset), m_row(row) {}
+  ParserCount(const std::string& text, int tabSize, bool utf8)
+      : m_text(text), m_tabSize(tabSize), m_utf8(utf8) {}
 
   size_t Offset() const { return m_offset; }
   int Row() const { return m_row; }
-  bool Utf8() const { return m_utf8; }
+  int Column() const { return m_column; }
   bool AtEnd() const { return At(m_offset) == 0; }  // the parser stops at a NUL
   bool Reached(int row, int column) const { return m_row == row && m_column == column; }
-  bool Passed(int row, int column) const {
-    return m_row > row || (m_row == row && m_column > column);
-  }
   // The parser reads UTF-8 once past the declaration that selects it; the
   // only bytes this may count otherwise lie inside the declaration itself.
   void SwitchAt(const TiXmlDeclaration* declaration) {
@@ -66,8 +63,8 @@ class ParserCount {
   const std::string& m_text;
   const int m_tabSize;
   bool m_utf8;
-  size_t m_offset;
-  int m_row;
+  size_t m_offset = 0;
+  int m_row = 0;
   int m_column = 0;
 };
 
@@ -121,31 +118,26 @@ TextPosition TextLines::At(size_t offset) const {
 }
 
 ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)
-    : m_text(text),
-      m_tabSize(document.TabSize()),
-      m_utf8Declaration(Utf8Declaration(document)),
-      m_lines(text) {
-  if (m_tabSize < 1) return;  // the parser did not count
-  ParserCount count(text, m_tabSize, 0, 0, StartsWithBom(text));
-  m_rows.push_back({0, count.Utf8()});
+    : m_lines(text) {
+  const int tabSize = document.TabSize();
+  if (tabSize < 1) return;  // the parser did not count
+  const TiXmlDeclaration* utf8Declaration = Utf8Declaration(document);
+  ParserCount count(text, tabSize, StartsWithBom(text));
   while (!count.AtEnd()) {
-    count.SwitchAt(m_utf8Declaration);
-    const int row = count.Row();
+    count.SwitchAt(utf8Declaration);
+    if (text[count.Offset()] == '<') m_tags.push_back({count.Row(), count.Column(), count.Offset()});
     count.Step();
-    if (count.Row() != row) m_rows.push_back({count.Offset(), count.Utf8()});
   }
 }
 
 TextPosition ElementPositions::Of(const TiXmlElement& element) const {
   const int row = element.Row() - 1, column = element.Column() - 1;
-  if (row >= 0 && static_cast<size_t>(row) < m_rows.size()) {
-    ParserCount count(m_text, m_tabSize, row, m_rows[row].offset, m_rows[row].utf8);
-    for (; !count.AtEnd() && !count.Passed(row, column); count.Step()) {
-      count.SwitchAt(m_utf8Declaration);
-      if (count.Reached(row, column) && m_text[count.Offset()] == '<')
-        return m_lines.At(count.Offset());
-    }
-  }
+  auto before = [](const Tag& tag, std::pair<int, int> place) {
+    return std::make_pair(tag.row, tag.column) < place;
+  };
+  auto tag = std::lower_bound(m_tags.begin(), m_tags.end(), std::make_pair(row, column), before);
+  if (tag != m_tags.end() && tag->row == row && tag->column == column)
+    return m_lines.At(tag->offset);
   // Not where the parser said; its own count is the best there is.
   return {static_cast<size_t>(std::max(1, element.Row())),
           static_cast<size_t>(std::max(1, element.Column()))};

@@ -89,5 +89,19 @@ TEST(TextPositionTest, Utf8CharactersCountTheirBytes) {
   EXPECT_EQ((std::vector<P>{{"r", {1, 44}}, {"b", {1, 54}}}), Positions(latin1));
 }
 
+TEST(TextPositionTest, ManyElementsOnOneLineAreEachFound) {
+  // A look-up searches the "<" noted in one pass; it does not count its way
+  // along the line again, which made a long line's findings cost its length
+  // each.
+  std::string text = "<r>";
+  for (int i = 0; i < 20000; ++i) text += "<b/>";
+  text += "</r>";
+  const auto found = Positions(text);
+  ASSERT_EQ(20001u, found.size());
+  EXPECT_EQ((TextPosition{1, 1}), found[0].second);
+  for (size_t k = 1; k < found.size(); ++k)
+    ASSERT_EQ((TextPosition{1, 4 + 4 * (found.size() - 1 - k)}), found[k].second) << k;
+}
+
 }  // namespace
 }  // namespace nv
