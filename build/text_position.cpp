@@ -8,6 +8,7 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cctype>
 
 namespace nv {
 
@@ -36,6 +37,57 @@ const TiXmlDeclaration* Utf8Declaration(const TiXmlDocument& document) {
   return nullptr;
 }
 
+// The parser's white space: isspace() in the C locale.
+bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+unsigned char ByteAt(const std::string& text, size_t i) {
+  return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+}
+
+// Past name = value, as the parser reads an attribute of a declaration
+// before it has chosen an encoding; npos where it would stop with an error.
+size_t SkipDeclarationAttribute(const std::string& text, size_t i) {
+  auto inName = [](unsigned char c) {
+    return c >= 127 || std::isalnum(c) || c == '_' || c == '-' || c == '.' || c == ':';
+  };
+  while (inName(ByteAt(text, i))) ++i;
+  while (IsSpace(ByteAt(text, i))) ++i;
+  if (ByteAt(text, i) != '=') return std::string::npos;
+  ++i;
+  while (IsSpace(ByteAt(text, i))) ++i;
+  const unsigned char quote = ByteAt(text, i);
+  if (quote == '"' || quote == '\'') {
+    const size_t end = text.find(static_cast<char>(quote), i + 1);
+    return end == std::string::npos ? end : end + 1;
+  }
+  auto endsValue = [](unsigned char c) { return !c || IsSpace(c) || c == '/' || c == '>'; };
+  while (!endsValue(ByteAt(text, i))) ++i;
+  return i;
+}
+
+// Where the parser last stamps its count inside the declaration whose "<" is
+// at `at`: the start of its last version, encoding or standalone attribute,
+// else the "<".
+size_t LastStampInDeclaration(const std::string& text, size_t at) {
+  auto startsWith = [&](size_t i, const char* word) {
+    for (; *word; ++word, ++i)
+      if (std::tolower(ByteAt(text, i)) != *word) return false;
+    return true;
+  };
+  size_t last = at;
+  for (size_t i = at + 5; ByteAt(text, i) && ByteAt(text, i) != '>';) {
+    while (IsSpace(ByteAt(text, i))) ++i;
+    if (startsWith(i, "version") || startsWith(i, "encoding") || startsWith(i, "standalone")) {
+      last = i;
+      i = SkipDeclarationAttribute(text, i);
+      if (i == std::string::npos) break;
+    } else {
+      while (ByteAt(text, i) && ByteAt(text, i) != '>' && !IsSpace(ByteAt(text, i))) ++i;
+    }
+  }
+  return last;
+}
+
 // The parser's row and column counting, one step at a time.
 class ParserCount {
  public:
@@ -47,10 +99,16 @@ class ParserCount {
   int Column() const { return m_column; }
   bool AtEnd() const { return At(m_offset) == 0; }  // the parser stops at a NUL
   bool Reached(int row, int column) const { return m_row == row && m_column == column; }
-  // The parser reads UTF-8 once past the declaration that selects it; the
-  // only bytes this may count otherwise lie inside the declaration itself.
+  // The parser reads UTF-8 once past the declaration that selects it. It
+  // stamps its count at the declaration's "<" and at each of its version,
+  // encoding and standalone attributes still in the encoding it had, and
+  // counts from the last of those stamps on in UTF-8.
   void SwitchAt(const TiXmlDeclaration* declaration) {
-    if (declaration && Reached(declaration->Row() - 1, declaration->Column() - 1)) m_utf8 = true;
+    if (!declaration || m_utf8) return;
+    if (m_switch == std::string::npos && At(m_offset) == '<' &&
+        Reached(declaration->Row() - 1, declaration->Column() - 1))
+      m_switch = LastStampInDeclaration(m_text, m_offset);
+    if (m_offset >= m_switch) m_utf8 = true;
   }
   void Step();
 
@@ -66,6 +124,7 @@ class ParserCount {
   size_t m_offset = 0;
   int m_row = 0;
   int m_column = 0;
+  size_t m_switch = std::string::npos;  // where counting turns to UTF-8
 };
 
 void ParserCount::Step() {
@@ -125,7 +184,8 @@ ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument&
   ParserCount count(text, tabSize, StartsWithBom(text));
   while (!count.AtEnd()) {
     count.SwitchAt(utf8Declaration);
-    if (text[count.Offset()] == '<') m_tags.push_back({count.Row(), count.Column(), count.Offset()});
+    if (text[count.Offset()] == '<')
+      m_tags.push_back({count.Row(), count.Column(), count.Offset()});
     count.Step();
   }
 }
