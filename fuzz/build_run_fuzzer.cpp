@@ -129,8 +129,9 @@ void CheckSuccessClaim(const std::string& log) {
   auto count = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
     return line.compare(0, checking.size(), checking) == 0;
   });
-  Require(std::count(lines.begin(), lines.end(), "Processing " + kManifest + " ... succeeded.") == 1,
-          "success with the manifest loaded", log);
+  Require(
+      std::count(lines.begin(), lines.end(), "Processing " + kManifest + " ... succeeded.") == 1,
+      "success with the manifest loaded", log);
   Require(count != lines.end(), "success after the themes were counted", log);
   const size_t themes = std::strtoul(count->c_str() + checking.size(), nullptr, 10);
   Require(std::count(lines.begin(), lines.end(), "Theme is valid.") == static_cast<long>(themes),

@@ -67,9 +67,9 @@ std::string Compose(const std::vector<std::string>& parts) {
   std::string package(header.begin(), header.end());
   for (size_t id = 0; id < parts.size(); ++id) {
     const std::string block = Deflated(parts[id]);
-    const EntryRecordBytes record = ComposeRecord({static_cast<int32_t>(id),
-                                                   static_cast<uint32_t>(block.size()),
-                                                   static_cast<uint32_t>(parts[id].size())});
+    const EntryRecordBytes record =
+        ComposeRecord({static_cast<int32_t>(id), static_cast<uint32_t>(block.size()),
+                       static_cast<uint32_t>(parts[id].size())});
     package.append(record.begin(), record.end());
     package += block;
   }
