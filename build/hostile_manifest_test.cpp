@@ -100,6 +100,12 @@ TEST_F(HostileManifestTest, AMillionLevelsAreRefusedUnparsed) {
                        "failed\r\nError: main.xml nests elements more than 256 levels deep."
                        "\r\n\r\n"));
 
+  // A character reference can take the end of a tag along, as the parser
+  // reads it; the scan reads it so too.
+  flags = Build("<nuvarinepackage a=\"&#x\"x41;\">" + Repeated("<a>", kMillion));
+  EXPECT_FALSE(flags.manifestLoaded);
+  EXPECT_TRUE(EndsWith(log, "Error: main.xml nests elements more than 256 levels deep.\r\n\r\n"));
+
   // Behind a NUL the levels are not parsed at all, even where a UTF-8 lead
   // byte before it would carry the parser over it.
   flags = Build("<?xml version=\"1.0\"?><nuvarinepackage>\xF0" + std::string(1, '\0') + "ab" +

@@ -6,6 +6,7 @@
 #include "build/parser_limits.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace nv {
@@ -46,6 +47,8 @@ class Scanner {
   unsigned char At(size_t i) const { return i < m_n ? static_cast<unsigned char>(m_s[i]) : 0; }
   bool StartsWith(size_t i, const char* literal, bool ignoreCase = false) const;
   size_t CharLength(size_t i) const { return m_utf8 ? Utf8Length(At(i)) : 1; }
+  size_t SkipChar(size_t i) const;
+  size_t SkipCharacterReference(size_t i) const;
   size_t SkipSpace(size_t i) const;
   size_t SkipName(size_t i) const;
   size_t SkipPast(size_t i, const char* terminator) const;
@@ -99,10 +102,35 @@ size_t Scanner::SkipPast(size_t i, const char* terminator) const {
 }
 
 // To `end` by characters, as text and quoted values are read: in UTF-8 a
-// lead byte carries the bytes after it along, whatever they are.
+// lead byte carries the bytes after it along, whatever they are, and a
+// character reference may carry far more.
 size_t Scanner::SkipUntil(size_t i, char end) const {
-  while (i < m_n && At(i) != static_cast<unsigned char>(end)) i += CharLength(i);
+  while (i < m_n && At(i) != static_cast<unsigned char>(end)) i = SkipChar(i);
   return i < m_n ? i : npos;
+}
+
+// One character of text or of a quoted value; npos where the parser stops.
+size_t Scanner::SkipChar(size_t i) const {
+  const size_t length = CharLength(i);
+  return length == 1 && At(i) == '&' ? SkipCharacterReference(i) : i + length;
+}
+
+// "&#...;" and "&#x...;" as the parser reads them: it takes the first ";"
+// after them for their end and reads back from it over digits to the
+// nearest "#" (or "x"), which need not be their own, so that one reference
+// may swallow quotes and tags. Where no digits lead back, the parser stops
+// with an error. Any other "&" is one character.
+size_t Scanner::SkipCharacterReference(size_t i) const {
+  if (At(i + 1) != '#' || !At(i + 2)) return i + 1;
+  const bool hex = At(i + 2) == 'x';
+  if (hex && !At(i + 3)) return npos;
+  const char* semicolon = static_cast<const char*>(
+      std::memchr(m_s + i + (hex ? 3 : 2), ';', m_n - std::min(m_n, i + (hex ? 3 : 2))));
+  if (!semicolon) return npos;
+  const size_t end = static_cast<size_t>(semicolon - m_s);
+  for (size_t q = end - 1; At(q) != (hex ? 'x' : '#'); --q)
+    if (!(hex ? std::isxdigit(At(q)) : std::isdigit(At(q)))) return npos;
+  return end + 1;
 }
 
 size_t Scanner::SkipQuoted(size_t i, char quote) const {

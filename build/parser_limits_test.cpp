@@ -71,6 +71,13 @@ const Shape kShapes[] = {
     {"unclosed elements", "", "<a>", "", ""},
     {"byte-order mark first", "\xEF\xBB\xBF", "<a>", "</a>", ""},
     {"declaration inside", "", "<a><?xml version='1.0'?>", "</a>", ""},
+    // A reference ends at the first ";" read back over digits to a "#" or
+    // "x": these swallow a quote, a comment's start and a tag's end.
+    {"reference across a quote", "", "<a x=\"&#x\"x41;\">", "</a>", ""},
+    {"decimal reference across a quote", "", "<a x='&#'#65;'>", "</a>", ""},
+    {"reference across a comment's start", "", "<a>&#x<!--x41;", "</a>", ""},
+    {"reference across a tag's end", "", "<a x=\"&#x\"/>x41;\">", "</a>", ""},
+    {"references without digits", "", "<a x=\"&#;&#x;&lt;&\">&#;&#x;", "</a>", ""},
 };
 
 TEST(ParserLimitsTest, LimitIsExactForEachConstruct) {
@@ -103,6 +110,16 @@ TEST(ParserLimitsTest, ParserStopsWhereTheScanStops) {
   // So does a NUL byte.
   std::string withNul = "<a>" + std::string(1, '\0') + "<a><a>";
   EXPECT_EQ(npos, FindElementBeyondDepth(withNul, 1));
+}
+
+TEST(ParserLimitsTest, ReferenceWithoutItsNumberStopsTheParser) {
+  // Past a reference whose digits do not lead back from its ";", the parser
+  // reads nothing, so nothing there counts.
+  for (const char* broken : {"&#x", "&#x41", "&#x4g;", "&#1a;"}) {
+    const std::string text = std::string("<r>") + broken + "<a><a><a>";
+    EXPECT_EQ(1u, ParsedDepth(text)) << broken;
+    EXPECT_EQ(npos, FindElementBeyondDepth(text, 1)) << broken;
+  }
 }
 
 TEST(ParserLimitsTest, Utf8LeadByteCarriesTheQuoteAlong) {
