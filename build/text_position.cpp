@@ -44,25 +44,13 @@ unsigned char ByteAt(const std::string& text, size_t i) {
   return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
-// Past name = value, as the parser reads an attribute of a declaration
-// before it has chosen an encoding; npos where it would stop with an error.
+// Past the declaration's attribute at i, read by the parser's own attribute
+// reading, character references and all, as it reads one before it has
+// chosen an encoding; npos where it stops with an error.
 size_t SkipDeclarationAttribute(const std::string& text, size_t i) {
-  auto inName = [](unsigned char c) {
-    return c >= 127 || std::isalnum(c) || c == '_' || c == '-' || c == '.' || c == ':';
-  };
-  while (inName(ByteAt(text, i))) ++i;
-  while (IsSpace(ByteAt(text, i))) ++i;
-  if (ByteAt(text, i) != '=') return std::string::npos;
-  ++i;
-  while (IsSpace(ByteAt(text, i))) ++i;
-  const unsigned char quote = ByteAt(text, i);
-  if (quote == '"' || quote == '\'') {
-    const size_t end = text.find(static_cast<char>(quote), i + 1);
-    return end == std::string::npos ? end : end + 1;
-  }
-  auto endsValue = [](unsigned char c) { return !c || IsSpace(c) || c == '/' || c == '>'; };
-  while (!endsValue(ByteAt(text, i))) ++i;
-  return i;
+  TiXmlAttribute attribute;
+  const char* end = attribute.Parse(text.c_str() + i, nullptr, TIXML_ENCODING_UNKNOWN);
+  return end ? static_cast<size_t>(end - text.c_str()) : std::string::npos;
 }
 
 // Where the parser last stamps its count inside the declaration whose "<" is

@@ -99,6 +99,9 @@ TEST(TextPositionTest, DeclarationCountsInTheEncodingItReplaces) {
       "<?xml version=\"1.0\" encod\xEF\xBB\xBF<?xml version=\"1.0\"?>",
       "<?xml version=\"\xC3\xA9\" standalone='yes' encoding=\"utf-8\" x=\"\xC3\xA9\"?>",
       "<?xml x=\xC3\n version=\"1.0\"?>",
+      // A character reference takes the quote along: the value ends before
+      // "1.0", and "version" is no attribute.
+      "<?xml standalone=\"&#x\"x41;\xC3\xA9 version=\"1.0\"?>",
   };
   for (const std::string& declaration : declarations) {
     const std::string text = declaration + "<r a=\"\xC3\xA9\"><b/></r>";
