@@ -1,8 +1,9 @@
 // The scan follows TinyXML's own tokenising step by step: which "<" opens an
 // element, a comment, CDATA, a declaration or an unknown tag, where a quoted
-// value ends, and how many bytes one character takes once the parser reads
-// UTF-8. Where the parser would stop with an error the scan stops too; where
-// it cannot tell, it keeps counting, so it may count more levels, never fewer.
+// value or a text ends, and how many bytes one character takes: a character
+// reference or, once the parser reads UTF-8, a multi-byte sequence. Where the
+// parser would stop with an error the scan stops too; where it cannot tell,
+// it keeps counting, so it may count more levels, never fewer.
 #include "build/parser_limits.h"
 
 #include <algorithm>
