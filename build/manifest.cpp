@@ -6,11 +6,12 @@
 namespace nv {
 
 void ParseManifest(const std::string& text, TiXmlDocument* manifest) {
-  // TinyXML's UTF-8 reader steps over a whole multi-byte sequence even when
-  // the text ends inside it, up to three bytes past the end. Trailing NUL
-  // bytes keep those reads inside the buffer, and the first one ends the
-  // parse just as the end of the text would.
-  std::string padded = text;
+  // The text ends at its first NUL, as the depth scan and the positions of
+  // findings read it. TinyXML's UTF-8 reader steps over a whole multi-byte
+  // sequence even when a NUL or the end comes inside it: a lead byte before
+  // a NUL would carry the parse on into text that nothing scanned, however
+  // deep it nests. Trailing NUL bytes keep those steps inside the buffer.
+  std::string padded = text.substr(0, text.find('\0'));
   padded.append(4, '\0');
   manifest->Parse(padded.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
 }

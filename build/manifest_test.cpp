@@ -53,5 +53,20 @@ TEST(ManifestTest, TextEndingInsideAUtf8SequenceIsParsedSafely) {
   }
 }
 
+TEST(ManifestTest, ParsingEndsAtTheFirstNul) {
+  // A UTF-8 lead byte just before the NUL must not carry the parser past it:
+  // the elements behind it were never scanned for their depth.
+  std::string text = "\xEF\xBB\xBF<nuvarinepackage><theme name=\"ab\"/>\xF0";
+  text += '\0';
+  text += "ab<theme name=\"cd\"/>";
+  for (int i = 0; i < 100000; ++i) text += "<a>";
+  TiXmlDocument manifest;
+  ParseManifest(text, &manifest);
+  ASSERT_TRUE(HasManifestRoot(manifest));
+  const TiXmlElement* root = manifest.FirstChildElement();
+  ASSERT_NE(nullptr, root->FirstChildElement("theme"));
+  EXPECT_EQ(nullptr, root->FirstChildElement("theme")->NextSiblingElement());
+}
+
 }  // namespace
 }  // namespace nv

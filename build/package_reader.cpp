@@ -6,8 +6,8 @@
 #include <map>
 
 #include "build/entry_name.h"
-#include "build/nesting_depth.h"
 #include "build/package_format.h"
+#include "build/parser_limits.h"
 
 namespace nv {
 
@@ -175,9 +175,15 @@ bool PackageReader::TakeIndex(const std::string& text, std::string* fault) {
     *fault = "the index holds a zero byte";
     return false;
   }
-  if (FindElementBeyondDepth(text, kMaxNestingDepth) != std::string::npos) {
+  const ElementBeyondLimits beyond = FindElementBeyondLimits(text);
+  if (beyond.limit == ElementBeyondLimits::Limit::kDepth) {
     *fault = "the index nests elements more than " + std::to_string(kMaxNestingDepth) +
              " levels deep";
+    return false;
+  }
+  if (beyond.limit == ElementBeyondLimits::Limit::kAttributes) {
+    *fault = "the index gives an element more than " + std::to_string(kMaxAttributes) +
+             " attributes";
     return false;
   }
   // Names are bytes of the system's 8-bit code page whatever the declaration

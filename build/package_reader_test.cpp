@@ -192,11 +192,18 @@ struct HostileIndex {
 TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
   const std::string declaration =
       "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?>";
-  std::string deep;
+  std::string deep, deeper, wide = "<file filename=\"a.png\" id=\"1\"";
   for (int i = 0; i < 300; ++i) deep += "<files>";
+  for (int i = 0; i < 100000; ++i) deeper += "<file>";
+  for (int i = 0; i < 255; ++i) wide += " a" + std::to_string(i) + "=\"\"";
   const HostileIndex cases[] = {
       {Index(Element("a.png", 1)) + std::string(1, '\0'), 1, "the index holds a zero byte"},
       {declaration + deep, 1, "the index nests elements more than 256 levels deep"},
+      {Index(wide + " />"), 1, "the index gives an element more than 256 attributes"},
+      // The reference takes the quote and the tag's end along; the levels
+      // behind are real, and room enough for them is claimed by 200 files.
+      {declaration + "<files a=\"&#x\"x41;\">" + deeper, 200,
+       "the index nests elements more than 256 levels deep"},
       {Index("<file filename=\"a.png\" id=\"1\">"), 1,
        "the index is not well-formed XML: Error reading end tag."},
       {"<files>" + Element("a.png", 1) + "</files>", 1,
@@ -231,7 +238,7 @@ TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
     Crafted package;
     package.Entry(0, c.index);
     for (int id = 1; id <= c.files; ++id) package.Entry(id, "x");
-    EXPECT_EQ(c.fault, Verify(package.bytes)) << c.index;
+    EXPECT_EQ(c.fault, Verify(package.bytes)) << c.index.substr(0, 200);
   }
 }
 

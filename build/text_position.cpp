@@ -8,6 +8,7 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cctype>
 
 namespace nv {
 
@@ -36,24 +37,66 @@ const TiXmlDeclaration* Utf8Declaration(const TiXmlDocument& document) {
   return nullptr;
 }
 
+// The parser's white space: isspace() in the C locale.
+bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+unsigned char ByteAt(const std::string& text, size_t i) {
+  return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+}
+
+// Past the declaration's attribute at i, read by the parser's own attribute
+// reading, character references and all, as it reads one before it has
+// chosen an encoding; npos where it stops with an error.
+size_t SkipDeclarationAttribute(const std::string& text, size_t i) {
+  TiXmlAttribute attribute;
+  const char* end = attribute.Parse(text.c_str() + i, nullptr, TIXML_ENCODING_UNKNOWN);
+  return end ? static_cast<size_t>(end - text.c_str()) : std::string::npos;
+}
+
+// Where the parser last stamps its count inside the declaration whose "<" is
+// at `at`: the start of its last version, encoding or standalone attribute,
+// else the "<".
+size_t LastStampInDeclaration(const std::string& text, size_t at) {
+  auto startsWith = [&](size_t i, const char* word) {
+    for (; *word; ++word, ++i)
+      if (std::tolower(ByteAt(text, i)) != *word) return false;
+    return true;
+  };
+  size_t last = at;
+  for (size_t i = at + 5; ByteAt(text, i) && ByteAt(text, i) != '>';) {
+    while (IsSpace(ByteAt(text, i))) ++i;
+    if (startsWith(i, "version") || startsWith(i, "encoding") || startsWith(i, "standalone")) {
+      last = i;
+      i = SkipDeclarationAttribute(text, i);
+      if (i == std::string::npos) break;
+    } else {
+      while (ByteAt(text, i) && ByteAt(text, i) != '>' && !IsSpace(ByteAt(text, i))) ++i;
+    }
+  }
+  return last;
+}
+
 // The parser's row and column counting, one step at a time.
 class ParserCount {
  public:
-  ParserCount(const std::string& text, int tabSize, int row, size_t offset, bool utf8)
-      : m_text(text), m_tabSize(tabSize), m_utf8(utf8), m_offset(offset), m_row(row) {}
+  ParserCount(const std::string& text, int tabSize, bool utf8)
+      : m_text(text), m_tabSize(tabSize), m_utf8(utf8) {}
 
   size_t Offset() const { return m_offset; }
   int Row() const { return m_row; }
-  bool Utf8() const { return m_utf8; }
+  int Column() const { return m_column; }
   bool AtEnd() const { return At(m_offset) == 0; }  // the parser stops at a NUL
   bool Reached(int row, int column) const { return m_row == row && m_column == column; }
-  bool Passed(int row, int column) const {
-    return m_row > row || (m_row == row && m_column > column);
-  }
-  // The parser reads UTF-8 once past the declaration that selects it; the
-  // only bytes this may count otherwise lie inside the declaration itself.
+  // The parser reads UTF-8 once past the declaration that selects it. It
+  // stamps its count at the declaration's "<" and at each of its version,
+  // encoding and standalone attributes still in the encoding it had, and
+  // counts from the last of those stamps on in UTF-8.
   void SwitchAt(const TiXmlDeclaration* declaration) {
-    if (declaration && Reached(declaration->Row() - 1, declaration->Column() - 1)) m_utf8 = true;
+    if (!declaration || m_utf8) return;
+    if (m_switch == std::string::npos && At(m_offset) == '<' &&
+        Reached(declaration->Row() - 1, declaration->Column() - 1))
+      m_switch = LastStampInDeclaration(m_text, m_offset);
+    if (m_offset >= m_switch) m_utf8 = true;
   }
   void Step();
 
@@ -66,9 +109,10 @@ class ParserCount {
   const std::string& m_text;
   const int m_tabSize;
   bool m_utf8;
-  size_t m_offset;
-  int m_row;
+  size_t m_offset = 0;
+  int m_row = 0;
   int m_column = 0;
+  size_t m_switch = std::string::npos;  // where counting turns to UTF-8
 };
 
 void ParserCount::Step() {
@@ -121,31 +165,27 @@ TextPosition TextLines::At(size_t offset) const {
 }
 
 ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)
-    : m_text(text),
-      m_tabSize(document.TabSize()),
-      m_utf8Declaration(Utf8Declaration(document)),
-      m_lines(text) {
-  if (m_tabSize < 1) return;  // the parser did not count
-  ParserCount count(text, m_tabSize, 0, 0, StartsWithBom(text));
-  m_rows.push_back({0, count.Utf8()});
+    : m_lines(text) {
+  const int tabSize = document.TabSize();
+  if (tabSize < 1) return;  // the parser did not count
+  const TiXmlDeclaration* utf8Declaration = Utf8Declaration(document);
+  ParserCount count(text, tabSize, StartsWithBom(text));
   while (!count.AtEnd()) {
-    count.SwitchAt(m_utf8Declaration);
-    const int row = count.Row();
+    count.SwitchAt(utf8Declaration);
+    if (text[count.Offset()] == '<')
+      m_tags.push_back({count.Row(), count.Column(), count.Offset()});
     count.Step();
-    if (count.Row() != row) m_rows.push_back({count.Offset(), count.Utf8()});
   }
 }
 
 TextPosition ElementPositions::Of(const TiXmlElement& element) const {
   const int row = element.Row() - 1, column = element.Column() - 1;
-  if (row >= 0 && static_cast<size_t>(row) < m_rows.size()) {
-    ParserCount count(m_text, m_tabSize, row, m_rows[row].offset, m_rows[row].utf8);
-    for (; !count.AtEnd() && !count.Passed(row, column); count.Step()) {
-      count.SwitchAt(m_utf8Declaration);
-      if (count.Reached(row, column) && m_text[count.Offset()] == '<')
-        return m_lines.At(count.Offset());
-    }
-  }
+  auto before = [](const Tag& tag, std::pair<int, int> place) {
+    return std::make_pair(tag.row, tag.column) < place;
+  };
+  auto tag = std::lower_bound(m_tags.begin(), m_tags.end(), std::make_pair(row, column), before);
+  if (tag != m_tags.end() && tag->row == row && tag->column == column)
+    return m_lines.At(tag->offset);
   // Not where the parser said; its own count is the best there is.
   return {static_cast<size_t>(std::max(1, element.Row())),
           static_cast<size_t>(std::max(1, element.Column()))};

@@ -33,28 +33,27 @@ class TextLines {
   std::vector<size_t> m_starts;
 };
 
-// Where the elements of a manifest stand in the text it was parsed from.
-// Each look-up takes time in proportion to the length of the element's line.
+// Where the elements of a manifest stand in the text it was parsed from. One
+// pass over the text notes where the parser's count stood at each "<"; a
+// look-up is then a search among those, so that a manifest with many
+// findings on one long line costs no more than any other.
 class ElementPositions {
  public:
-  // Both must outlive this.
   ElementPositions(const std::string& text, const TiXmlDocument& document);
 
   // The position of the element's "<".
   TextPosition Of(const TiXmlElement& element) const;
 
  private:
-  // Where the parser's count stands at the start of one of its rows.
-  struct RowStart {
+  // A "<" of the text: the parser's row and column there, and its offset.
+  struct Tag {
+    int row;
+    int column;
     size_t offset;
-    bool utf8;
   };
 
-  const std::string& m_text;
-  const int m_tabSize;
-  const TiXmlDeclaration* m_utf8Declaration;
   TextLines m_lines;
-  std::vector<RowStart> m_rows;
+  std::vector<Tag> m_tags;  // in text order, which is row and column order
 };
 
 }  // namespace nv

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "build/manifest.h"
@@ -87,6 +88,45 @@ TEST(TextPositionTest, Utf8CharactersCountTheirBytes) {
   const std::string latin1 =
       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r a=\"\xC3\xA9\"><b/></r>";
   EXPECT_EQ((std::vector<P>{{"r", {1, 44}}, {"b", {1, 54}}}), Positions(latin1));
+}
+
+TEST(TextPositionTest, DeclarationCountsInTheEncodingItReplaces) {
+  // The parser chooses UTF-8 only once the declaration is read: up to the
+  // start of its last version, encoding or standalone attribute it counts
+  // each byte as a column, from there on a UTF-8 sequence as one.
+  const std::string declarations[] = {
+      "<?xml x=\xC3\xA9\xC3\xA9 version=\"1.0\"?>",
+      "<?xml version=\"1.0\" encod\xEF\xBB\xBF<?xml version=\"1.0\"?>",
+      "<?xml version=\"\xC3\xA9\" standalone='yes' encoding=\"utf-8\" x=\"\xC3\xA9\"?>",
+      "<?xml x=\xC3\n version=\"1.0\"?>",
+      // A character reference takes the quote along: the value ends before
+      // "1.0", and "version" is no attribute.
+      "<?xml standalone=\"&#x\"x41;\xC3\xA9 version=\"1.0\"?>",
+  };
+  for (const std::string& declaration : declarations) {
+    const std::string text = declaration + "<r a=\"\xC3\xA9\"><b/></r>";
+    const size_t line = 1 + std::count(text.begin(), text.end(), '\n');
+    const size_t lineStart = text.rfind('\n', text.find("<r")) + 1;  // 0 when there is none
+    using P = std::pair<std::string, TextPosition>;
+    EXPECT_EQ((std::vector<P>{{"r", {line, text.find("<r") - lineStart + 1}},
+                              {"b", {line, text.find("<b") - lineStart + 1}}}),
+              Positions(text))
+        << declaration;
+  }
+}
+
+TEST(TextPositionTest, ManyElementsOnOneLineAreEachFound) {
+  // A look-up searches the "<" noted in one pass; it does not count its way
+  // along the line again, which made a long line's findings cost its length
+  // each.
+  std::string text = "<r>";
+  for (int i = 0; i < 20000; ++i) text += "<b/>";
+  text += "</r>";
+  const auto found = Positions(text);
+  ASSERT_EQ(20001u, found.size());
+  EXPECT_EQ((TextPosition{1, 1}), found[0].second);
+  for (size_t k = 1; k < found.size(); ++k)
+    ASSERT_EQ((TextPosition{1, 4 + 4 * (found.size() - 1 - k)}), found[k].second) << k;
 }
 
 }  // namespace

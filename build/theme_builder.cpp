@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "build/manifest.h"
-#include "build/nesting_depth.h"
 #include "build/package_writer.h"
+#include "build/parser_limits.h"
 #include "build/read_text_file.h"
 #include "build/validate_themes.h"
 
@@ -70,14 +70,20 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
 bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,
                                 TiXmlDocument* manifest) {
   ReadTextFile(m_fs, path, text);
-  const size_t tooDeep = FindElementBeyondDepth(*text, kMaxNestingDepth);
-  if (tooDeep == std::string::npos) ParseManifest(*text, manifest);
-  const bool loaded = tooDeep == std::string::npos && HasManifestRoot(*manifest);
+  const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
+  const bool parsed = beyond.limit == ElementBeyondLimits::Limit::kNone;
+  if (parsed) ParseManifest(*text, manifest);
+  const bool loaded = parsed && HasManifestRoot(*manifest);
   m_log << (loaded ? "succeeded.\r\n" : "failed\r\n");
-  if (tooDeep != std::string::npos) {
+  if (!parsed) {
     const size_t lineStart = m_log.Text().size();
-    m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth << " levels deep.\r\n";
-    ReportLogLine(path, TextLines(*text).At(tooDeep), lineStart);
+    if (beyond.limit == ElementBeyondLimits::Limit::kDepth)
+      m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth
+            << " levels deep.\r\n";
+    else
+      m_log << "Error: main.xml gives an element more than " << kMaxAttributes
+            << " attributes.\r\n";
+    ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
   } else if (!loaded) {
     Report(path, TextPosition(), "no root element \"nuvarinepackage\".");
   }

@@ -137,6 +137,23 @@ TEST_F(ThemeBuilderTest, TooDeepManifestIsNotParsed) {
   EXPECT_EQ(failed, publisher.events[2].second);
 }
 
+TEST_F(ThemeBuilderTest, ManifestWithTooManyAttributesIsNotParsed) {
+  // The parser would check each attribute against all before it: a manifest
+  // of a few megabytes would take hours.
+  std::string wide = "<nuvarinepackage>\n  <theme";
+  for (int i = 0; i < 100000; ++i) wide += " a" + std::to_string(i) + "=\"\"";
+  fs.AddFile(Manifest(), wide + "/>\n</nuvarinepackage>\n");
+  RecordingDiagnostics diagnostics;
+  ThemeBuilder checker(fs, publisher, nullptr, nullptr, BuildOptions{true, &diagnostics});
+  EXPECT_FALSE(checker.BuildFolder(folder).manifestLoaded);
+  EXPECT_EQ(Head(folder) + "failed\r\n" +
+                "Error: main.xml gives an element more than 256 attributes.\r\n\r\n",
+            checker.Log());
+  EXPECT_EQ(std::vector<std::string>{Manifest() +
+                                     ":2:3: main.xml gives an element more than 256 attributes."},
+            diagnostics.reports);
+}
+
 TEST_F(ThemeBuilderTest, DepthLimitBoundary) {
   auto nested = [](int levels) {
     std::string text;

@@ -1,11 +1,13 @@
 // The scan follows TinyXML's own tokenising step by step: which "<" opens an
 // element, a comment, CDATA, a declaration or an unknown tag, where a quoted
-// value ends, and how many bytes one character takes once the parser reads
-// UTF-8. Where the parser would stop with an error the scan stops too; where
-// it cannot tell, it keeps counting, so it may count more levels, never fewer.
-#include "build/nesting_depth.h"
+// value or a text ends, and how many bytes one character takes: a character
+// reference or, once the parser reads UTF-8, a multi-byte sequence. Where the
+// parser would stop with an error the scan stops too; where it cannot tell,
+// it keeps counting, so it may count more levels, never fewer.
+#include "build/parser_limits.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace nv {
@@ -40,12 +42,14 @@ class Scanner {
         m_n(std::min(text.size(), std::strlen(text.c_str()))),  // the parser stops at a NUL
         m_utf8AfterDeclaration(utf8AfterDeclaration) {}
 
-  size_t Find(size_t limit);
+  ElementBeyondLimits Find(ParserLimits limits);
 
  private:
   unsigned char At(size_t i) const { return i < m_n ? static_cast<unsigned char>(m_s[i]) : 0; }
   bool StartsWith(size_t i, const char* literal, bool ignoreCase = false) const;
   size_t CharLength(size_t i) const { return m_utf8 ? Utf8Length(At(i)) : 1; }
+  size_t SkipChar(size_t i) const;
+  size_t SkipCharacterReference(size_t i) const;
   size_t SkipSpace(size_t i) const;
   size_t SkipName(size_t i) const;
   size_t SkipPast(size_t i, const char* terminator) const;
@@ -54,7 +58,7 @@ class Scanner {
   size_t SkipAttribute(size_t i) const;
   size_t SkipDeclaration(size_t i) const;
   size_t SkipEndTag(size_t i) const;
-  size_t SkipStartTag(size_t i, bool* empty) const;
+  size_t SkipStartTag(size_t i, bool* empty, size_t* attributes) const;
 
   const char* m_s;
   size_t m_n;
@@ -99,10 +103,35 @@ size_t Scanner::SkipPast(size_t i, const char* terminator) const {
 }
 
 // To `end` by characters, as text and quoted values are read: in UTF-8 a
-// lead byte carries the bytes after it along, whatever they are.
+// lead byte carries the bytes after it along, whatever they are, and a
+// character reference may carry far more.
 size_t Scanner::SkipUntil(size_t i, char end) const {
-  while (i < m_n && At(i) != static_cast<unsigned char>(end)) i += CharLength(i);
+  while (i < m_n && At(i) != static_cast<unsigned char>(end)) i = SkipChar(i);
   return i < m_n ? i : npos;
+}
+
+// One character of text or of a quoted value; npos where the parser stops.
+size_t Scanner::SkipChar(size_t i) const {
+  const size_t length = CharLength(i);
+  return length == 1 && At(i) == '&' ? SkipCharacterReference(i) : i + length;
+}
+
+// "&#...;" and "&#x...;" as the parser reads them: it takes the first ";"
+// after them for their end and reads back from it over digits to the
+// nearest "#" (or "x"), which need not be their own, so that one reference
+// may swallow quotes and tags. Where no digits lead back, the parser stops
+// with an error. Any other "&" is one character.
+size_t Scanner::SkipCharacterReference(size_t i) const {
+  if (At(i + 1) != '#' || !At(i + 2)) return i + 1;
+  const bool hex = At(i + 2) == 'x';
+  if (hex && !At(i + 3)) return npos;
+  const char* semicolon = static_cast<const char*>(
+      std::memchr(m_s + i + (hex ? 3 : 2), ';', m_n - std::min(m_n, i + (hex ? 3 : 2))));
+  if (!semicolon) return npos;
+  const size_t end = static_cast<size_t>(semicolon - m_s);
+  for (size_t q = end - 1; At(q) != (hex ? 'x' : '#'); --q)
+    if (!(hex ? std::isxdigit(At(q)) : std::isdigit(At(q)))) return npos;
+  return end + 1;
 }
 
 size_t Scanner::SkipQuoted(size_t i, char quote) const {
@@ -150,8 +179,11 @@ size_t Scanner::SkipEndTag(size_t i) const {
   return At(i) == '>' ? i + 1 : npos;
 }
 
-size_t Scanner::SkipStartTag(size_t i, bool* empty) const {
+// Counts the attributes, also those of a tag that ends in an error: the
+// parser reads each of them before it stops.
+size_t Scanner::SkipStartTag(size_t i, bool* empty, size_t* attributes) const {
   *empty = false;
+  *attributes = 0;
   i = SkipName(SkipSpace(i + 1));
   while (i != npos) {
     i = SkipSpace(i);
@@ -161,21 +193,23 @@ size_t Scanner::SkipStartTag(size_t i, bool* empty) const {
       return At(i + 1) == '>' ? i + 2 : npos;
     }
     if (At(i) == '>') return i + 1;
+    ++*attributes;
     i = SkipAttribute(i);
   }
   return npos;
 }
 
-size_t Scanner::Find(size_t limit) {
+ElementBeyondLimits Scanner::Find(ParserLimits limits) {
+  using Limit = ElementBeyondLimits::Limit;
   size_t depth = 0;
   bool encodingChosen = StartsWith(0, "\xEF\xBB\xBF");
   m_utf8 = encodingChosen;
   size_t i = 0;
   for (;;) {
     i = SkipSpace(i);
-    if (i >= m_n) return npos;
+    if (i >= m_n) return {};
     if (At(i) != '<') {
-      if (depth == 0) return npos;  // text outside every element ends the document
+      if (depth == 0) return {};  // text outside every element ends the document
       i = SkipUntil(i, '<');
     } else if (depth > 0 && StartsWith(i, "</")) {
       --depth;
@@ -191,23 +225,28 @@ size_t Scanner::Find(size_t limit) {
     } else if (StartsWith(i, "<![CDATA[")) {
       i = SkipPast(i + 9, "]]>");
     } else if (IsNameStart(At(i + 1))) {
-      if (++depth > limit) return i;
+      if (++depth > limits.depth) return {i, Limit::kDepth};
       bool empty = false;
-      i = SkipStartTag(i, &empty);
+      size_t attributes = 0;
+      const size_t start = i;
+      i = SkipStartTag(i, &empty, &attributes);
+      if (attributes > limits.attributes) return {start, Limit::kAttributes};
       if (empty) --depth;
     } else {
       i = SkipPast(i + 1, ">");  // "<!DOCTYPE", "<?pi", "< " and the like
     }
-    if (i == npos) return npos;
+    if (i == npos) return {};
   }
 }
 
 }  // namespace
 
-size_t FindElementBeyondDepth(const std::string& text, size_t limit) {
+ElementBeyondLimits FindElementBeyondLimits(const std::string& text, ParserLimits limits) {
   // The first declaration at document level switches the parser to UTF-8 or
   // to 8-bit reading, depending on its encoding value; read both ways.
-  return std::min(Scanner(text, false).Find(limit), Scanner(text, true).Find(limit));
+  const ElementBeyondLimits as8Bit = Scanner(text, false).Find(limits);
+  const ElementBeyondLimits asUtf8 = Scanner(text, true).Find(limits);
+  return as8Bit.offset <= asUtf8.offset ? as8Bit : asUtf8;
 }
 
 }  // namespace nv

@@ -1,14 +1,24 @@
-#include "build/nesting_depth.h"
+#include "build/parser_limits.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 
 namespace nv {
 namespace {
 
 constexpr size_t npos = std::string::npos;
+using Limit = ElementBeyondLimits::Limit;
+
+// The first element deeper than `limit`, attributes not counted.
+size_t FindElementBeyondDepth(const std::string& text, size_t limit) {
+  const ElementBeyondLimits beyond = FindElementBeyondLimits(text, {limit, SIZE_MAX});
+  EXPECT_NE(Limit::kAttributes, beyond.limit);
+  return beyond.offset;
+}
 
 // A document whose levels each open with `open` and close with `close`;
 // `before` stands at the start and `inner` inside the deepest level.
@@ -61,9 +71,16 @@ const Shape kShapes[] = {
     {"unclosed elements", "", "<a>", "", ""},
     {"byte-order mark first", "\xEF\xBB\xBF", "<a>", "</a>", ""},
     {"declaration inside", "", "<a><?xml version='1.0'?>", "</a>", ""},
+    // A reference ends at the first ";" read back over digits to a "#" or
+    // "x": these swallow a quote, a comment's start and a tag's end.
+    {"reference across a quote", "", "<a x=\"&#x\"x41;\">", "</a>", ""},
+    {"decimal reference across a quote", "", "<a x='&#'#65;'>", "</a>", ""},
+    {"reference across a comment's start", "", "<a>&#x<!--x41;", "</a>", ""},
+    {"reference across a tag's end", "", "<a x=\"&#x\"/>x41;\">", "</a>", ""},
+    {"references without digits", "", "<a x=\"&#;&#x;&lt;&\">&#;&#x;", "</a>", ""},
 };
 
-TEST(NestingDepthTest, LimitIsExactForEachConstruct) {
+TEST(ParserLimitsTest, LimitIsExactForEachConstruct) {
   for (const Shape& s : kShapes) {
     EXPECT_EQ(npos, FindElementBeyondDepth(Nest(s, 256), 256)) << s.name;
     std::string deep = Nest(s, 257);
@@ -73,13 +90,13 @@ TEST(NestingDepthTest, LimitIsExactForEachConstruct) {
   }
 }
 
-TEST(NestingDepthTest, SelfClosingElementOpensALevel) {
+TEST(ParserLimitsTest, SelfClosingElementOpensALevel) {
   Shape s{"deepest is empty", "", "<a>", "</a>", "<b/>"};
   EXPECT_EQ(npos, FindElementBeyondDepth(Nest(s, 255), 256));
   EXPECT_EQ(256 * 3u, FindElementBeyondDepth(Nest(s, 256), 256));
 }
 
-TEST(NestingDepthTest, SiblingsDoNotAddUp) {
+TEST(ParserLimitsTest, SiblingsDoNotAddUp) {
   std::string text = "<r>";
   for (int i = 0; i < 10000; ++i) text += "<a><b/></a>";
   text += "</r>";
@@ -87,7 +104,7 @@ TEST(NestingDepthTest, SiblingsDoNotAddUp) {
   EXPECT_EQ(6u, FindElementBeyondDepth(text, 2));
 }
 
-TEST(NestingDepthTest, ParserStopsWhereTheScanStops) {
+TEST(ParserLimitsTest, ParserStopsWhereTheScanStops) {
   // Text at document level ends the document; nothing after it is parsed.
   EXPECT_EQ(npos, FindElementBeyondDepth("<a/>stray" + std::string(300, '<') + "<a>", 1));
   // So does a NUL byte.
@@ -95,7 +112,17 @@ TEST(NestingDepthTest, ParserStopsWhereTheScanStops) {
   EXPECT_EQ(npos, FindElementBeyondDepth(withNul, 1));
 }
 
-TEST(NestingDepthTest, Utf8LeadByteCarriesTheQuoteAlong) {
+TEST(ParserLimitsTest, ReferenceWithoutItsNumberStopsTheParser) {
+  // Past a reference whose digits do not lead back from its ";", the parser
+  // reads nothing, so nothing there counts.
+  for (const char* broken : {"&#x", "&#x41", "&#x4g;", "&#1a;"}) {
+    const std::string text = std::string("<r>") + broken + "<a><a><a>";
+    EXPECT_EQ(1u, ParsedDepth(text)) << broken;
+    EXPECT_EQ(npos, FindElementBeyondDepth(text, 1)) << broken;
+  }
+}
+
+TEST(ParserLimitsTest, Utf8LeadByteCarriesTheQuoteAlong) {
   // Read as UTF-8, 0xE3 takes the closing quote and a blank with it, so the
   // value runs on to the next quote and the <x> elements are real. Read as
   // 8-bit text, they stand inside the value of b.
@@ -106,7 +133,7 @@ TEST(NestingDepthTest, Utf8LeadByteCarriesTheQuoteAlong) {
   EXPECT_EQ(npos, FindElementBeyondDepth(tail, 1));
 }
 
-TEST(NestingDepthTest, NeverFewerLevelsThanTheParserBuilds) {
+TEST(ParserLimitsTest, NeverFewerLevelsThanTheParserBuilds) {
   auto scanned = [](const std::string& text) {
     size_t limit = 0;
     while (FindElementBeyondDepth(text, limit) != npos) ++limit;
@@ -120,6 +147,52 @@ TEST(NestingDepthTest, NeverFewerLevelsThanTheParserBuilds) {
   docs.push_back("<?xml encoding=\"a>b\"?><r><s/></r>");
   docs.push_back("<?xml other=\"a><r><s><t>\"?>");
   for (const std::string& doc : docs) EXPECT_LE(ParsedDepth(doc), scanned(doc)) << doc;
+}
+
+// An element with `count` attributes of one form, numbered to keep them apart.
+std::string WithAttributes(const char* form, size_t count, const char* end = "/>") {
+  std::string text = "<r>\n<e";
+  for (size_t i = 0; i < count; ++i) {
+    char attribute[64];
+    std::snprintf(attribute, sizeof attribute, form, i);
+    text += attribute;
+  }
+  return text + end + "</r>";
+}
+
+TEST(ParserLimitsTest, AttributeLimitIsExactForEachForm) {
+  const char* const forms[] = {" a%zu=\"1\"", " a%zu='>'", " a%zu=x", "\n\ta%zu = \"&amp;\""};
+  for (const char* form : forms) {
+    EXPECT_EQ(Limit::kNone, FindElementBeyondLimits(WithAttributes(form, 256)).limit) << form;
+    const ElementBeyondLimits beyond = FindElementBeyondLimits(WithAttributes(form, 257));
+    EXPECT_EQ(Limit::kAttributes, beyond.limit) << form;
+    EXPECT_EQ(4u, beyond.offset) << form;
+  }
+}
+
+TEST(ParserLimitsTest, AttributesCountPerElement) {
+  std::string text = "<r>";
+  for (int i = 0; i < 1000; ++i) text += "<e a=\"1\" b=\"2\"/>";
+  text += "</r>";
+  EXPECT_EQ(Limit::kNone, FindElementBeyondLimits(text, {256, 2}).limit);
+  EXPECT_EQ(Limit::kAttributes, FindElementBeyondLimits(text, {256, 1}).limit);
+}
+
+TEST(ParserLimitsTest, AttributesOfATagThatEndsInAnErrorCount) {
+  // The parser reads every attribute before it finds the tag unterminated.
+  EXPECT_EQ(Limit::kAttributes, FindElementBeyondLimits(WithAttributes(" a%zu=''", 257, "")).limit);
+  // A declaration's attributes are read once each, not checked against
+  // each other.
+  std::string declaration = "<?xml version=\"1.0\"";
+  for (int i = 0; i < 1000; ++i) declaration += " x=\"1\"";
+  EXPECT_EQ(Limit::kNone, FindElementBeyondLimits(declaration + "?><r/>").limit);
+}
+
+TEST(ParserLimitsTest, FirstElementBeyondEitherLimitIsFound) {
+  const std::string wide = WithAttributes(" a%zu=''", 3);
+  EXPECT_EQ(Limit::kAttributes, FindElementBeyondLimits(wide + "<a><a><a>", {4, 2}).limit);
+  EXPECT_EQ(Limit::kDepth, FindElementBeyondLimits("<a><a><a>" + wide, {2, 2}).limit);
+  EXPECT_EQ(Limit::kNone, FindElementBeyondLimits("<a><a><a>" + wide, {5, 3}).limit);
 }
 
 }  // namespace
