@@ -78,7 +78,7 @@ class HostileManifestTest : public testing::Test {
   RunFlags Build(std::string manifest, BuildOptions options = {}, double* seconds = nullptr) {
     fs.AddFile(JoinPath(folder, "main.xml"), std::move(manifest));
     SilentPublisher publisher;
-    ThemeBuilder builder(fs, publisher, zlib.get(), nullptr, options);
+    ThemeBuilder builder(fs, publisher, zlib.get(), options);
     const auto start = std::chrono::steady_clock::now();
     RunFlags flags = builder.BuildFolder(folder);
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;

@@ -144,7 +144,7 @@ TEST_F(ThemeBuilderTest, ManifestWithTooManyAttributesIsNotParsed) {
   for (int i = 0; i < 100000; ++i) wide += " a" + std::to_string(i) + "=\"\"";
   fs.AddFile(Manifest(), wide + "/>\n</nuvarinepackage>\n");
   RecordingDiagnostics diagnostics;
-  ThemeBuilder checker(fs, publisher, nullptr, nullptr, BuildOptions{true, &diagnostics});
+  ThemeBuilder checker(fs, publisher, nullptr, BuildOptions{true, &diagnostics});
   EXPECT_FALSE(checker.BuildFolder(folder).manifestLoaded);
   EXPECT_EQ(Head(folder) + "failed\r\n" +
                 "Error: main.xml gives an element more than 256 attributes.\r\n\r\n",

@@ -95,7 +95,7 @@ void AddFolder(MemoryFileSystem& fs, const std::string& manifest, const std::str
 std::string Build(MemoryFileSystem& fs, BuildOptions options, RunFlags* flags) {
   SilentPublisher publisher;
   options.jobs = 1;
-  ThemeBuilder builder(fs, publisher, Zlib(), nullptr, options);
+  ThemeBuilder builder(fs, publisher, Zlib(), options);
   *flags = builder.BuildFolder(kFolder);
   return builder.Log();
 }
