@@ -8,6 +8,8 @@ namespace nv {
 namespace {
 
 constexpr double kRedrawInterval = 0.1;
+// A build shorter than this shows nothing, and the first rate is not a guess.
+constexpr double kFirstDraw = 0.5;
 
 std::string Megabytes(uint64_t bytes) {
   char text[32];
@@ -50,6 +52,7 @@ void ProgressLine::FilePacked(uint64_t bytes) {
   ++m_filesDone;
   m_bytesDone += bytes;
   double now = m_seconds();
+  if (now - m_start < kFirstDraw) return;
   if (m_lastDraw >= 0 && now - m_lastDraw < kRedrawInterval) return;
   m_lastDraw = now;
   Draw(Format(m_filesDone, m_files, m_bytesDone, m_bytes, now - m_start));

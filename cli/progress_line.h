@@ -12,7 +12,8 @@ namespace nv {
 
 class ProgressLine : public BuildProgress {
  public:
-  // `seconds` tells the time; the line is redrawn at most every 0.1 s.
+  // `seconds` tells the time; the line is first drawn 0.5 s into packing,
+  // then redrawn at most every 0.1 s.
   ProgressLine(std::ostream& out, std::function<double()> seconds);
 
   void PackingStarted(size_t files, uint64_t bytes) override;

@@ -46,6 +46,19 @@ TEST(ProgressLineTest, ShorterLinePadsOverTheLongerOne) {
             out.str());
 }
 
+TEST(ProgressLineTest, QuickPackingShowsNothing) {
+  std::ostringstream out;
+  double now = 0;
+  ProgressLine line(out, [&] { return now; });
+  line.PackingStarted(2, 2000);
+  now = 0.2;
+  line.FilePacked(1000);
+  now = 0.4;
+  line.FilePacked(1000);
+  line.PackingEnded();
+  EXPECT_EQ("", out.str());
+}
+
 TEST(ProgressLineTest, NothingDrawnNothingErased) {
   std::ostringstream out;
   ProgressLine line(out, [] { return 0.0; });
