@@ -5,6 +5,7 @@
 #include <new>
 
 #include "build/recording_publisher.h"
+#include "build/sound_theme.h"
 #include "platform/memory_file_system.h"
 
 namespace nv {
@@ -19,13 +20,6 @@ class RecordingDiagnostics : public ManifestDiagnostics {
   }
   std::vector<std::string> reports;
 };
-
-const std::string kSoundTheme =
-    "<theme name=\"Day\" screenshot=\"shot.png\">\n"
-    "  <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
-    "  <virtualshelf background=\"sand.png\"\n"
-    "                uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
-    "</theme>\n";
 
 class ThemeBuilderTest : public testing::Test {
  protected:

@@ -9,19 +9,13 @@
 #include <sstream>
 
 #include "build/package_format.h"
+#include "build/sound_theme.h"
 #include "platform/memory_file_system.h"
 #include "services/component.h"
 #include "services/task_memory.h"
 
 namespace nv {
 namespace {
-
-const std::string kSoundTheme =
-    "<theme name=\"Day\" screenshot=\"shot.png\">\n"
-    "  <templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
-    "  <virtualshelf background=\"sand.png\"\n"
-    "                uwidth=\"1\" uheight=\"1\" uhspace=\"1\" uvspace=\"1\"/>\n"
-    "</theme>\n";
 
 std::string Head(const std::string& folder) {
   return "\r\nProcessing " + folder + " ...\r\nProcessing " + JoinPath(folder, "main.xml") +
