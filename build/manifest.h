@@ -1,11 +1,17 @@
 // The manifest as the parser sees it: parsed from memory, and its root checked.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class TiXmlDocument;
 
 namespace nv {
+
+// The largest manifest a run reads. No real manifest comes near it; a larger
+// one (a sparse file, one that keeps growing) is refused unread rather than
+// held in memory whole and parsed into a tree many times its size.
+constexpr uint64_t kMaxManifestBytes = uint64_t{256} << 20;
 
 // Parses the manifest text; the parser's own errors are not consulted.
 void ParseManifest(const std::string& text, TiXmlDocument* manifest);

@@ -1,6 +1,8 @@
 // Reading a text file whole, with its line ends made LF.
 #include "build/read_text_file.h"
 
+#include <algorithm>
+
 namespace nv {
 
 std::string TextWithLfLines(const std::string& bytes) {
@@ -19,20 +21,25 @@ std::string TextWithLfLines(const std::string& bytes) {
   return text;
 }
 
-void ReadTextFile(FileSystem& fs, const std::string& path, std::string* text) {
+TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text,
+                      uint64_t maxBytes) {
   text->clear();
   std::string err;
   std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, &err);
-  if (!file) return;
+  uint64_t size = 0;
+  if (!file || !file->Size(&size, &err)) return TextRead::kUnreadable;
+  if (size > maxBytes) return TextRead::kTooLarge;
   std::string bytes;
   char chunk[1 << 16];
   size_t got = 0;
   do {
-    if (!file->Read(chunk, sizeof chunk, &got, &err)) return;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, size - bytes.size()));
+    if (!file->Read(chunk, want, &got, &err)) return TextRead::kUnreadable;
     bytes.append(chunk, got);
-  } while (got == sizeof chunk);
+  } while (got > 0 && bytes.size() < size);
   file->Close(&err);  // a file only read loses nothing if closing fails
   *text = TextWithLfLines(bytes);
+  return TextRead::kRead;
 }
 
 }  // namespace nv

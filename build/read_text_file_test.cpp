@@ -63,5 +63,40 @@ TEST(ReadTextFileTest, ReadsFilesLargerThanOneChunk) {
   EXPECT_EQ(line + "\n" + line + "\n", text);
 }
 
+TEST(ReadTextFileTest, FileThatKeepsGrowingIsReadUpToItsSizeWhenOpened) {
+  MemoryFileSystem fs;
+  const std::string start(100000, 'x');
+  fs.AddFile("main.xml", start);
+  // Another program appends as fast as it is read; stopped after a while, so
+  // a reader that follows it still ends.
+  int reads = 0;
+  fs.before = [&](MemoryFileSystem::Op op, const std::string& path) {
+    if (op == MemoryFileSystem::Op::Read && ++reads < 1000) fs.AppendToFile(path, start);
+    return true;
+  };
+  std::string text;
+  EXPECT_EQ(TextRead::kRead, ReadTextFile(fs, "main.xml", &text));
+  EXPECT_EQ(start + "\n", text);
+  EXPECT_LE(reads, 3);
+}
+
+TEST(ReadTextFileTest, FileLargerThanAllowedIsNotRead) {
+  MemoryFileSystem fs;
+  fs.AddFile("main.xml", "<a/>");
+  fs.SetApparentSize("main.xml", uint64_t{2} << 30);
+  fs.before = [](MemoryFileSystem::Op op, const std::string&) {
+    return op != MemoryFileSystem::Op::Read;
+  };
+  std::string text = "stale";
+  EXPECT_EQ(TextRead::kTooLarge, ReadTextFile(fs, "main.xml", &text, uint64_t{256} << 20));
+  EXPECT_EQ("", text);
+  EXPECT_EQ(0, fs.OpenFiles());
+
+  fs.SetApparentSize("main.xml", 4);
+  fs.before = nullptr;
+  EXPECT_EQ(TextRead::kRead, ReadTextFile(fs, "main.xml", &text, 4));
+  EXPECT_EQ("<a/>\n", text);
+}
+
 }  // namespace
 }  // namespace nv

@@ -509,5 +509,16 @@ TEST_F(RealFaultsTest, SparseFileOfFourGibibytesAndOneByte) {
   EXPECT_EQ(0u, fs.BytesRead(huge));
 }
 
+TEST_F(RealFaultsTest, SparseManifestOfTwoGibibytes) {
+  const std::string manifest = Source("main.xml");
+  ASSERT_EQ(0, ::truncate(manifest.c_str(), off_t{2} << 30)) << std::strerror(errno);
+  MeddlingFileSystem fs;
+  const Built run = Build(folder, fs);
+  EXPECT_FALSE(run.flags.manifestLoaded);
+  EXPECT_NE(std::string::npos,
+            run.log.find("failed\r\nError: main.xml is larger than 256 MiB.\r\n"));
+  EXPECT_EQ(0u, fs.BytesRead(manifest));
+}
+
 }  // namespace
 }  // namespace nv

@@ -69,20 +69,24 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
 
 bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,
                                 TiXmlDocument* manifest) {
-  ReadTextFile(m_fs, path, text);
+  const TextRead read = ReadTextFile(m_fs, path, text, kMaxManifestBytes);
   const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
-  const bool parsed = beyond.limit == ElementBeyondLimits::Limit::kNone;
+  const bool parsed =
+      read != TextRead::kTooLarge && beyond.limit == ElementBeyondLimits::Limit::kNone;
   if (parsed) ParseManifest(*text, manifest);
   const bool loaded = parsed && HasManifestRoot(*manifest);
   m_log << (loaded ? "succeeded.\r\n" : "failed\r\n");
-  if (!parsed) {
-    const size_t lineStart = m_log.Text().size();
-    if (beyond.limit == ElementBeyondLimits::Limit::kDepth)
-      m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth
-            << " levels deep.\r\n";
-    else
-      m_log << "Error: main.xml gives an element more than " << kMaxAttributes
-            << " attributes.\r\n";
+  const size_t lineStart = m_log.Text().size();
+  if (read == TextRead::kTooLarge) {
+    m_log << "Error: main.xml is larger than " << (kMaxManifestBytes >> 20) << " MiB.\r\n";
+    ReportLogLine(path, TextPosition(), lineStart);
+  } else if (beyond.limit == ElementBeyondLimits::Limit::kDepth) {
+    m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth
+          << " levels deep.\r\n";
+    ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
+  } else if (beyond.limit == ElementBeyondLimits::Limit::kAttributes) {
+    m_log << "Error: main.xml gives an element more than " << kMaxAttributes
+          << " attributes.\r\n";
     ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
   } else if (!loaded) {
     Report(path, TextPosition(), "no root element \"nuvarinepackage\".");

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "build/manifest.h"
 #include "build/recording_publisher.h"
 #include "build/sound_theme.h"
 #include "platform/memory_file_system.h"
@@ -146,6 +147,22 @@ TEST_F(ThemeBuilderTest, ManifestWithTooManyAttributesIsNotParsed) {
   EXPECT_EQ(std::vector<std::string>{Manifest() +
                                      ":2:3: main.xml gives an element more than 256 attributes."},
             diagnostics.reports);
+}
+
+TEST_F(ThemeBuilderTest, ManifestLargerThanTheLimitIsRefusedUnread) {
+  fs.AddFile(Manifest(), "<nuvarinepackage/>");
+  fs.SetApparentSize(Manifest(), kMaxManifestBytes + 1);
+  RecordingDiagnostics diagnostics;
+  ThemeBuilder checker(fs, publisher, nullptr, BuildOptions{true, &diagnostics});
+  EXPECT_FALSE(checker.BuildFolder(folder).manifestLoaded);
+  EXPECT_EQ(Head(folder) + "failed\r\nError: main.xml is larger than 256 MiB.\r\n\r\n",
+            checker.Log());
+  EXPECT_EQ(std::vector<std::string>{Manifest() + ":1:1: main.xml is larger than 256 MiB."},
+            diagnostics.reports);
+
+  // At the limit itself, the manifest is read.
+  fs.SetApparentSize(Manifest(), kMaxManifestBytes);
+  EXPECT_TRUE(checker.BuildFolder(folder).manifestLoaded);
 }
 
 TEST_F(ThemeBuilderTest, DepthLimitBoundary) {

@@ -109,6 +109,11 @@ void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
   m_files[Normal(path)] = std::make_shared<std::string>(std::move(contents));
 }
 
+void MemoryFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+  Lock lock(m_mutex);
+  m_files.at(Normal(path))->append(bytes);
+}
+
 void MemoryFileSystem::AddFolder(const std::string& path) {
   Lock lock(m_mutex);
   m_folders.insert(Normal(path));

@@ -29,6 +29,9 @@ class MemoryFileSystem : public FileSystem {
 
   void AddFile(const std::string& path, std::string contents);
   void AddFolder(const std::string& path);
+  // Adds to the end of a file, as another program writing it while it is
+  // open would: readers that have it open see the new bytes too.
+  void AppendToFile(const std::string& path, const std::string& bytes);
   bool HasFile(const std::string& path) const;
   const std::string& Contents(const std::string& path) const;
   // Marks a file as held open by another program without read sharing.
