@@ -1,6 +1,7 @@
 // The one-line progress display.
 #include "cli/progress_line.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace nv {
@@ -17,7 +18,12 @@ std::string Megabytes(uint64_t bytes) {
   return text;
 }
 
+// A rate near zero would promise years; beyond this the time left says so
+// without a number that overflows.
+constexpr double kLongestShown = 100 * 3600;
+
 std::string Duration(double seconds) {
+  if (!(seconds < kLongestShown)) return "more than 100 hours";
   long s = static_cast<long>(seconds + 0.5);
   char text[32];
   std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
@@ -31,6 +37,10 @@ ProgressLine::ProgressLine(std::ostream& out, std::function<double()> seconds)
 
 std::string ProgressLine::Format(size_t filesDone, size_t files, uint64_t bytesDone,
                                  uint64_t bytes, double elapsed) {
+  // Files may grow after they were listed: the total grows with them, and
+  // what is left never goes below nothing.
+  bytes = std::max(bytes, bytesDone);
+  files = std::max(files, filesDone);
   std::string text = std::to_string(filesDone) + "/" + std::to_string(files) + " files, " +
                      Megabytes(bytesDone) + "/" + Megabytes(bytes) + " MB";
   if (elapsed <= 0 || bytesDone == 0) return text;

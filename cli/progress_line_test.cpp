@@ -15,6 +15,13 @@ TEST(ProgressLineTest, FormatsFilesBytesRateAndTimeLeft) {
             ProgressLine::Format(1, 2, 1000000, 601000000, 1.0));
 }
 
+TEST(ProgressLineTest, FilesThatGrewAfterListingNeverMakeTimeLeftNegative) {
+  EXPECT_EQ("2/2 files, 695.6/695.6 MB, 347.8 MB/s, 0:00 left",
+            ProgressLine::Format(2, 2, 695600000, 400000000, 2.0));
+  EXPECT_EQ("1/2 files, 1.0/1000000.0 MB, 0.0 MB/s, more than 100 hours left",
+            ProgressLine::Format(1, 2, 1000000, uint64_t{1000000} * 1000000, 1e6));
+}
+
 TEST(ProgressLineTest, RedrawsInPlaceAtMostTenTimesASecondAndErasesItself) {
   std::ostringstream out;
   double now = 0;
