@@ -75,8 +75,14 @@ class FileSystem {
   // Whether a file or folder of that name exists.
   virtual bool PathExists(const std::string& path) = 0;
   // Whether the path opens for reading as an existing file while others may
-  // read it too: folders, devices, pipes and files held open for writing do not.
-  virtual bool IsReadableFile(const std::string& path) = 0;
+  // read it too: folders, devices, pipes and files held open for writing do
+  // not. When it does not, *why (unless null) says why in the system's
+  // words, and is empty for a folder, which is no file at all.
+  virtual bool IsReadableFile(const std::string& path, std::string* why) = 0;
+  // Whether the path, followed through every link on its way, ends outside
+  // the folder; *target is then where it ends.
+  virtual bool LeadsOutside(const std::string& folder, const std::string& path,
+                            std::string* target) = 0;
   // Opens an existing file for reading. Other programs may go on reading it,
   // and writing it as well when `shareWrite` is set.
   virtual std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,

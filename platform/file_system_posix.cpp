@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace nv {
@@ -152,6 +153,15 @@ std::unique_ptr<File> CreateUnshared(const std::string& path, std::string* err) 
   return file;
 }
 
+// The path with every link, "." and ".." resolved; empty when it cannot be.
+std::string RealPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return "";
+  std::string result(real);
+  std::free(real);
+  return result;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool PathExists(const std::string& path) override {
@@ -159,11 +169,24 @@ class PosixFileSystem : public FileSystem {
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
   }
 
-  bool IsReadableFile(const std::string& path) override {
+  bool IsReadableFile(const std::string& path, std::string* why) override {
     std::string err;
     int fd = OpenRegularFile(path, &err);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      if (why) *why = errno == EISDIR ? "" : err;
+      return false;
+    }
     ::close(fd);
+    return true;
+  }
+
+  bool LeadsOutside(const std::string& folder, const std::string& path,
+                    std::string* target) override {
+    const std::string inside = RealPath(folder), end = RealPath(path);
+    if (inside.empty() || end.empty()) return false;
+    const std::string prefix = inside == "/" ? inside : inside + "/";
+    if (end.compare(0, prefix.size(), prefix) == 0) return false;
+    *target = end;
     return true;
   }
 

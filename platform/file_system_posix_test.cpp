@@ -22,7 +22,7 @@ TEST_F(PosixReadableFileTest, NamedPipeCountsAsMissingWithoutWaiting) {
   // Opening a pipe for reading waits for a writer; should the test ever do
   // so, the alarm ends the process instead of hanging the suite.
   ::alarm(10);
-  EXPECT_FALSE(fs.IsReadableFile(pipe));
+  EXPECT_FALSE(fs.IsReadableFile(pipe, nullptr));
   std::string err;
   EXPECT_EQ(nullptr, fs.OpenForReading(pipe, true, &err));
   ::alarm(0);
@@ -36,15 +36,49 @@ TEST_F(PosixReadableFileTest, SymbolicLinksCountAsWhatTheyPointAt) {
   ASSERT_EQ(0, ::symlink("nowhere.png", dangling.c_str()));
   ASSERT_EQ(0, ::symlink("real.png", toFile.c_str()));
   ASSERT_EQ(0, ::symlink(".", toFolder.c_str()));
-  EXPECT_FALSE(fs.IsReadableFile(dangling));
-  EXPECT_TRUE(fs.IsReadableFile(toFile));
-  EXPECT_FALSE(fs.IsReadableFile(toFolder));
-  EXPECT_TRUE(fs.IsReadableFile(file));
+  EXPECT_FALSE(fs.IsReadableFile(dangling, nullptr));
+  EXPECT_TRUE(fs.IsReadableFile(toFile, nullptr));
+  EXPECT_FALSE(fs.IsReadableFile(toFolder, nullptr));
+  EXPECT_TRUE(fs.IsReadableFile(file, nullptr));
+}
+
+TEST_F(PosixReadableFileTest, LinksThatLeadOutsideTheFolder) {
+  TempFolder elsewhere;
+  const std::string outside = elsewhere.Put("secret.png", "png");
+  const std::string folder = JoinPath(temp.Path(), "theme");
+  ASSERT_EQ(0, ::mkdir(folder.c_str(), 0777));
+  temp.Put(JoinPath("theme", "real.png"), "png");
+  const struct {
+    const char* name;
+    std::string target;  // of the link; "" for no link
+    bool outside;
+  } cases[] = {
+      {"real.png", "", false},
+      {"sibling.png", "real.png", false},
+      {"secret.png", outside, true},
+      {"up.png", "../theme/../theme-twin.png", true},
+      {"chain.png", "secret.png", true},
+  };
+  temp.Put("theme-twin.png", "png");
+  for (const auto& c : cases) {
+    const std::string path = JoinPath(folder, c.name);
+    if (!c.target.empty()) ASSERT_EQ(0, ::symlink(c.target.c_str(), path.c_str())) << c.name;
+  }
+  for (const auto& c : cases) {
+    std::string target;
+    EXPECT_EQ(c.outside, fs.LeadsOutside(folder, JoinPath(folder, c.name), &target)) << c.name;
+    if (c.outside) EXPECT_FALSE(target.empty()) << c.name;
+  }
+  // A folder spelt with a link of its own is still the same folder.
+  const std::string alias = JoinPath(temp.Path(), "alias");
+  ASSERT_EQ(0, ::symlink(folder.c_str(), alias.c_str()));
+  std::string target;
+  EXPECT_FALSE(fs.LeadsOutside(alias, JoinPath(alias, "sibling.png"), &target));
 }
 
 TEST_F(PosixReadableFileTest, DevicesCountAsMissing) {
-  EXPECT_FALSE(fs.IsReadableFile("/dev/null"));
-  EXPECT_FALSE(fs.IsReadableFile("/dev/zero"));
+  EXPECT_FALSE(fs.IsReadableFile("/dev/null", nullptr));
+  EXPECT_FALSE(fs.IsReadableFile("/dev/zero", nullptr));
 }
 
 TEST(PosixCreateForWritingTest, LinkAtThePathIsNotWrittenThrough) {

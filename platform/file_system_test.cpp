@@ -62,10 +62,18 @@ TEST(StripTrailingSeparatorsTest, StripsAllButARoot) {
 
 TEST_F(RealFileSystemTest, ReadableFileTest) {
   std::string file = Put("a.png", "png");
-  EXPECT_TRUE(fs.IsReadableFile(file));
-  EXPECT_FALSE(fs.IsReadableFile(root));                       // a folder
-  EXPECT_FALSE(fs.IsReadableFile(JoinPath(root, "none.png")));  // missing
-  EXPECT_FALSE(fs.IsReadableFile(JoinPath(root, "")));          // empty name
+  EXPECT_TRUE(fs.IsReadableFile(file, nullptr));
+  // Why not: nothing for a folder, which is no file at all; the system's
+  // words for the rest.
+  const struct {
+    std::string path;
+    bool said;
+  } unreadable[] = {{root, false}, {JoinPath(root, "none.png"), true}, {JoinPath(root, ""), false}};
+  for (const auto& c : unreadable) {
+    std::string why = "stale";
+    EXPECT_FALSE(fs.IsReadableFile(c.path, &why)) << c.path;
+    EXPECT_EQ(c.said, !why.empty()) << c.path << ": " << why;
+  }
   EXPECT_TRUE(fs.PathExists(root));
   EXPECT_TRUE(fs.PathExists(file));
   EXPECT_FALSE(fs.PathExists(JoinPath(root, "none.png")));

@@ -128,23 +128,60 @@ std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, D
   return std::make_unique<Win32File>(h);
 }
 
+// Where the path ends once every link, junction and other reparse point on
+// its way is followed; empty when it cannot be told.
+std::string FinalPath(const std::string& path) {
+  // Backup semantics let folders be opened too; no access is asked for.
+  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  CloseHandle(h);
+  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : "";
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   bool PathExists(const std::string& path) override {
     return PathFileExistsA(path.c_str()) != FALSE;
   }
 
-  bool IsReadableFile(const std::string& path) override {
+  bool IsReadableFile(const std::string& path, std::string* why) override {
+    std::string err;
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a file
     // that another program writes refuses FILE_SHARE_READ alone: both fail here.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) {
+      Fail(&err, "CreateFileA");
+      const DWORD attributes = GetFileAttributesA(path.c_str());
+      const bool folder =
+          attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+      if (why) *why = folder ? "" : err;
+      return false;
+    }
     // Reserved names such as "nul", "aux" or "nul.png" open a device in any
     // folder; only a file on disk counts.
     const bool onDisk = GetFileType(h) == FILE_TYPE_DISK;
     CloseHandle(h);
+    if (!onDisk && why) *why = "a device, not a file on disk";
     return onDisk;
+  }
+
+  bool LeadsOutside(const std::string& folder, const std::string& path,
+                    std::string* target) override {
+    const std::string inside = FinalPath(folder), end = FinalPath(path);
+    if (inside.empty() || end.empty()) return false;
+    // Letter case does not tell names apart, so it does not tell places apart.
+    const std::string prefix = IsSeparator(inside.back()) ? inside : inside + "\\";
+    if (end.size() > prefix.size() &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, end.data(),
+                       static_cast<int>(prefix.size()), prefix.data(),
+                       static_cast<int>(prefix.size())) == CSTR_EQUAL)
+      return false;
+    *target = end;
+    return true;
   }
 
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,

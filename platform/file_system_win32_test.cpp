@@ -39,15 +39,15 @@ TEST_F(Win32ReadableFileTest, FileHeldByAnotherHandleDependsOnItsSharing) {
   const std::string file = temp.Put("shot.png", "png");
   for (const Holder& h : holders) {
     HANDLE held = Hold(file, h.access, h.share);
-    EXPECT_EQ(h.readable, fs.IsReadableFile(file)) << h.name;
+    EXPECT_EQ(h.readable, fs.IsReadableFile(file, nullptr)) << h.name;
     CloseHandle(held);
-    EXPECT_TRUE(fs.IsReadableFile(file)) << h.name;
+    EXPECT_TRUE(fs.IsReadableFile(file, nullptr)) << h.name;
   }
 }
 
 TEST_F(Win32ReadableFileTest, ReservedDeviceNamesCountAsMissing) {
   for (const char* name : {"nul", "NUL.png", "aux", "con", "com1"})
-    EXPECT_FALSE(fs.IsReadableFile(JoinPath(temp.Path(), name))) << name;
+    EXPECT_FALSE(fs.IsReadableFile(JoinPath(temp.Path(), name), nullptr)) << name;
 }
 
 }  // namespace

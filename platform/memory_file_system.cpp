@@ -139,11 +139,29 @@ bool MemoryFileSystem::PathExists(const std::string& path) {
   return m_files.count(p) || m_folders.count(p);
 }
 
-bool MemoryFileSystem::IsReadableFile(const std::string& path) {
+bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* why) {
   Lock lock(m_mutex);
   std::string err;
   auto file = OpenForReading(path, false, &err);
+  if (!file && why) *why = IsFolder(path) ? "" : err;
   return file != nullptr;
+}
+
+// Listings hold "." and "..", which are folders wherever they stand.
+bool MemoryFileSystem::IsFolder(const std::string& path) const {
+  const size_t name = path.find_last_of(kPathSeparator) + 1;
+  return m_folders.count(Normal(path)) || path.compare(name, std::string::npos, ".") == 0 ||
+         path.compare(name, std::string::npos, "..") == 0;
+}
+
+bool MemoryFileSystem::LeadsOutside(const std::string& folder, const std::string& path,
+                                    std::string* target) {
+  Lock lock(m_mutex);
+  auto link = m_links.find(Normal(path));
+  if (link == m_links.end() || link->second.rfind(Normal(folder) + kPathSeparator, 0) == 0)
+    return false;
+  *target = link->second;
+  return true;
 }
 
 std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, bool,

@@ -34,6 +34,12 @@ class MemoryFileSystem : public FileSystem {
   void AppendToFile(const std::string& path, const std::string& bytes);
   bool HasFile(const std::string& path) const;
   const std::string& Contents(const std::string& path) const;
+  // Makes a file stand for a link to `target`, a path that lies outside any
+  // folder it is compared with unless it begins with that folder's path.
+  void SetLinkTarget(const std::string& path, const std::string& target) {
+    Lock lock(m_mutex);
+    m_links[Normal(path)] = target;
+  }
   // Marks a file as held open by another program without read sharing.
   void Hold(const std::string& path) {
     Lock lock(m_mutex);
@@ -51,7 +57,9 @@ class MemoryFileSystem : public FileSystem {
   }
 
   bool PathExists(const std::string& path) override;
-  bool IsReadableFile(const std::string& path) override;
+  bool IsReadableFile(const std::string& path, std::string* why) override;
+  bool LeadsOutside(const std::string& folder, const std::string& path,
+                    std::string* target) override;
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                        std::string* err) override;
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override;
@@ -71,6 +79,7 @@ class MemoryFileSystem : public FileSystem {
   // Folds repeated separators and drops "." steps and a trailing separator,
   // so "a//./b/" is "a/b".
   static std::string Normal(const std::string& path);
+  bool IsFolder(const std::string& path) const;
   bool Allowed(Op op, const std::string& path, std::string* err);
   std::unique_ptr<File> Create(const std::string& path, bool mustBeNew, std::string* err);
 
@@ -78,6 +87,7 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> m_folders;
   std::set<std::string> m_held;
   std::map<std::string, uint64_t> m_sizes;
+  std::map<std::string, std::string> m_links;
   int m_openFiles = 0;
   // Packing reads files on several threads; each call holds this, hook included.
   mutable std::recursive_mutex m_mutex;

@@ -74,9 +74,9 @@ TEST(MemoryFileSystemTest, WrittenBytesAppearAndHeldFilesRefuseReaders) {
   auto out = fs.CreateForWriting("pkg", &err);
   ASSERT_NE(nullptr, out);
   EXPECT_TRUE(out->Write("abc", 3, &err));
-  EXPECT_FALSE(fs.IsReadableFile("pkg"));  // not shared while written
+  EXPECT_FALSE(fs.IsReadableFile("pkg", nullptr));  // not shared while written
   EXPECT_TRUE(out->Close(&err));
-  EXPECT_TRUE(fs.IsReadableFile("pkg"));
+  EXPECT_TRUE(fs.IsReadableFile("pkg", nullptr));
   EXPECT_EQ("abc", fs.Contents("pkg"));
   EXPECT_EQ(nullptr, fs.CreateNew("pkg", &err));
   EXPECT_EQ(0, fs.OpenFiles());
