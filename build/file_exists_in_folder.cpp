@@ -3,8 +3,11 @@
 
 namespace nv {
 
-bool FileExistsInFolder(FileSystem& fs, const std::string& folder, const std::string& name) {
-  return fs.IsReadableFile(JoinPath(folder, name));
+bool FileExistsInFolder(FileSystem& fs, const std::string& folder, const std::string& name,
+                        bool outsideLinks) {
+  const std::string path = JoinPath(folder, name);
+  std::string why, target;
+  return fs.IsReadableFile(path, &why) && (outsideLinks || !fs.LeadsOutside(folder, path, &target));
 }
 
 }  // namespace nv

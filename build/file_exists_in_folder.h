@@ -12,7 +12,9 @@ namespace nv {
 // while others may read it too. The name is appended unchanged, so a
 // relative subpath below the folder is found there; an empty name, a folder,
 // a pipe or device, and a file that another program holds open for writing
-// or without read sharing all count as missing.
-bool FileExistsInFolder(FileSystem& fs, const std::string& folder, const std::string& name);
+// or without read sharing all count as missing; so does one that leads
+// outside the folder through a link, unless `outsideLinks` allows it.
+bool FileExistsInFolder(FileSystem& fs, const std::string& folder, const std::string& name,
+                        bool outsideLinks = true);
 
 }  // namespace nv

@@ -88,17 +88,35 @@ class PackageWriter {
     int32_t nextId = 1;
     for (const std::string& name : names) {
       const std::string path = JoinPath(m_folder, name);
-      // ".", "..", folders and files that others hold for writing fail the
-      // test of files in the folder.
-      if (!m_run.fs.IsReadableFile(path) || IsOwnFile(path)) continue;
+      if (!IsPackable(path)) continue;
       files->InsertEndChild(IndexFileElement(name, nextId));
       m_run.log << nextId << ", " << name << "\r\n";
       ++nextId;
     }
+    if (listed != ListResult::kComplete) m_run.Note(m_folder, "cannot list the folder: " + err);
     // A partial listing would make a package that lacks files without a word.
     if (listed == ListResult::kFailedPartWay)
       m_run.log << "Error: Unable to list folder: " << m_folder << ".\r\n";
     m_flags->filesFound = listed == ListResult::kComplete && nextId > 1;
+  }
+
+  // ".", "..", folders and files that others hold for writing fail the test
+  // of files in the folder. The log says nothing of a file left out, so a
+  // note does, and of one packed from outside the folder through a link.
+  bool IsPackable(const std::string& path) {
+    std::string why, target;
+    if (!m_run.fs.IsReadableFile(path, &why)) {
+      if (!why.empty()) m_run.Note(path, "left out: " + why);
+      return false;
+    }
+    if (IsOwnFile(path)) return false;
+    if (!m_run.fs.LeadsOutside(m_folder, path, &target)) return true;
+    if (!m_run.outsideLinks) {
+      m_run.Note(path, "left out: a link to " + target + ", outside the folder");
+      return false;
+    }
+    m_run.Note(path, "packed from " + target + ", outside the folder");
+    return true;
   }
 
   // The package and its temporary file may lie inside the folder (a root, or

@@ -100,7 +100,13 @@ class MeddlingFileSystem : public FileSystem {
   }
 
   bool PathExists(const std::string& path) override { return m_real.PathExists(path); }
-  bool IsReadableFile(const std::string& path) override { return m_real.IsReadableFile(path); }
+  bool IsReadableFile(const std::string& path, std::string* why) override {
+    return m_real.IsReadableFile(path, why);
+  }
+  bool LeadsOutside(const std::string& folder, const std::string& path,
+                    std::string* target) override {
+    return m_real.LeadsOutside(folder, path, target);
+  }
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                        std::string* err) override {
     if (beforeOpen) beforeOpen(path);

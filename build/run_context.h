@@ -2,6 +2,7 @@
 // with the way it is published.
 #pragma once
 
+#include "build/build_notes.h"
 #include "build/operation_log.h"
 #include "platform/file_system.h"
 
@@ -11,8 +12,15 @@ struct RunContext {
   FileSystem& fs;
   OperationLog& log;
   LogPublisher& publisher;
+  BuildNotes* notes = nullptr;  // may be null
+  // Whether a file that leads outside the folder through a link counts as
+  // one of its files; when not, it is passed over as one that cannot be read.
+  bool outsideLinks = true;
 
   void PublishLog() const { publisher.PublishLog(log.Text()); }
+  void Note(const std::string& path, const std::string& text) const {
+    if (notes) notes->Note(path, text);
+  }
 };
 
 }  // namespace nv

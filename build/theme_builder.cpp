@@ -51,7 +51,7 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
 void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags) {
   std::string text;
   TiXmlDocument manifest;
-  flags->manifestLoaded = LoadManifest(JoinPath(folder, "main.xml"), &text, &manifest);
+  flags->manifestLoaded = LoadManifest(folder, &text, &manifest);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
   if (flags->manifestLoaded) ValidateManifest(folder, text, manifest, &themes, &verdicts);
@@ -67,9 +67,12 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
   }
 }
 
-bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,
+bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
                                 TiXmlDocument* manifest) {
-  const TextRead read = ReadTextFile(m_fs, path, text, kMaxManifestBytes);
+  const std::string path = JoinPath(folder, "main.xml");
+  const TextRead read = ManifestLeadsOutside(folder, path)
+                            ? TextRead::kUnreadable
+                            : ReadTextFile(m_fs, path, text, kMaxManifestBytes);
   const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
   const bool parsed =
       read != TextRead::kTooLarge && beyond.limit == ElementBeyondLimits::Limit::kNone;
@@ -94,6 +97,15 @@ bool ThemeBuilder::LoadManifest(const std::string& path, std::string* text,
   PublishLog();
   m_log << "\r\n";
   return loaded;
+}
+
+// A manifest that leads outside the folder, where such files are not taken,
+// is not read: its text could be anyone's.
+bool ThemeBuilder::ManifestLeadsOutside(const std::string& folder, const std::string& path) {
+  std::string target;
+  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target)) return false;
+  Context().Note(path, "not read: a link to " + target + ", outside the folder");
+  return true;
 }
 
 // The validation's findings are reported where their elements stand.

@@ -40,6 +40,12 @@ struct BuildOptions {
   unsigned jobs = 0;
   // Told how far packing has come; may be null.
   BuildProgress* progress = nullptr;
+  // Told what the log leaves unsaid: files left out and why, links that lead
+  // outside the folder; may be null.
+  BuildNotes* notes = nullptr;
+  // Whether files that lead outside the folder through a link are packed
+  // (and named in a note) or passed over as unreadable.
+  bool outsideLinks = true;
 };
 
 // The package file the writer has open, kept where the run's catch-all can
@@ -64,14 +70,17 @@ class ThemeBuilder {
 
  private:
   void RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags);
-  bool LoadManifest(const std::string& path, std::string* text, TiXmlDocument* manifest);
+  bool ManifestLeadsOutside(const std::string& folder, const std::string& path);
+  bool LoadManifest(const std::string& folder, std::string* text, TiXmlDocument* manifest);
   void ValidateManifest(const std::string& folder, const std::string& text,
                         const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
                         std::vector<bool>* verdicts);
   void Report(const std::string& manifest, TextPosition at, const std::string& message);
   void ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
-  RunContext Context() { return RunContext{m_fs, m_log, m_publisher}; }
+  RunContext Context() {
+    return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};
+  }
 
   FileSystem& m_fs;
   LogPublisher& m_publisher;

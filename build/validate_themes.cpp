@@ -50,7 +50,9 @@ class ThemeValidator {
   void CheckShelf(const TiXmlElement& shelf, ThemeState* state);
   void CheckCatalog(const TiXmlElement& catalog, ThemeState* state);
   bool IntegersValid(const TiXmlElement& element, const char* const (&names)[4]);
-  bool Exists(const char* name) { return FileExistsInFolder(m_run.fs, m_folder, name); }
+  bool Exists(const char* name) {
+    return FileExistsInFolder(m_run.fs, m_folder, name, m_run.outsideLinks);
+  }
   void Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
              const std::string& second = "");
   void ErrorLine(const TiXmlElement& concerned, const char* line);

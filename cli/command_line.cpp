@@ -28,6 +28,10 @@ const char kUsage[] =
     "  --format=gnu         with check: instead of the log, one line per error,\n"
     "                       MANIFEST:LINE:COLUMN: error: MESSAGE, as compilers\n"
     "                       write them for editors to jump to\n"
+    "  --no-outside-links   with build and check: pass over a file that leads\n"
+    "                       outside its folder through a link, as if it could\n"
+    "                       not be read (without it, such a file is packed and\n"
+    "                       named on standard error)\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "  --                   treat every later argument as an operand\n"
@@ -115,7 +119,9 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     const std::string name = word.rfind("--", 0) == 0 ? "--jobs" : "-j";
     return OptionValue(args, i, name, &value, error) && ParseJobs(value, &line->jobs, error);
   }
-  if (word == "--help") {
+  if (word == "--no-outside-links") {
+    line->outsideLinks = false;
+  } else if (word == "--help") {
     line->help = true;
   } else if (word == "--version") {
     line->version = true;
@@ -160,6 +166,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
   }
   if (line->format != OutputFormat::Log && !info->takesFormat) {
     *error = "'--format' goes with 'check' only";
+    return false;
+  }
+  if (!line->outsideLinks && line->command != "build" && line->command != "check") {
+    *error = "'--no-outside-links' goes with 'build' and 'check' only";
     return false;
   }
   if (line->jobs != 0 && line->command != "build") {

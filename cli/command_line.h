@@ -17,6 +17,7 @@ struct CommandLine {
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
   unsigned jobs = 0;  // threads for build; 0: one per core
+  bool outsideLinks = true;  // false: --no-outside-links, with build and check
   bool help = false;
   bool version = false;
 };

@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/gnu_diagnostics.h"
 #include "cli/package_commands.h"
+#include "cli/stderr_notes.h"
 #include "cli/stream_publisher.h"
 #include "services/component.h"
 
@@ -46,9 +47,12 @@ int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   StreamPublisher publisher(out);
+  StderrNotes notes(err);
   BuildOptions options;
   options.jobs = line.jobs;
   options.progress = progress;
+  options.notes = &notes;
+  options.outsideLinks = line.outsideLinks;
   ThemeBuilder builder(fs, publisher, zlib.get(), options);
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
@@ -59,8 +63,14 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   StreamPublisher logPublisher(out);
   SilentPublisher silent;
   GnuDiagnostics diagnostics(out);
+  StderrNotes notes(err);
+  BuildOptions options;
+  options.checkOnly = true;
+  options.diagnostics = gnu ? &diagnostics : nullptr;
+  options.notes = &notes;
+  options.outsideLinks = line.outsideLinks;
   ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
-                       BuildOptions{/*checkOnly=*/true, gnu ? &diagnostics : nullptr});
+                       options);
   return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
 }
 

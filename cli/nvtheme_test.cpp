@@ -113,6 +113,45 @@ TEST_F(NvthemeTest, CheckExitStatus) {
   }
 }
 
+// What the log leaves unsaid reaches standard error: files left out of the
+// package and why, files packed from outside the folder through a link.
+TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  const std::string held = JoinPath("ocean", "held.png"), link = JoinPath("ocean", "secret.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+  fs.AddFile(link, "x");
+  fs.SetLinkTarget(link, "/etc/secret");
+  const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
+
+  EXPECT_EQ(0, Run({"build", "ocean"}));
+  EXPECT_EQ(heldNote + "nvtheme: " + link + ": packed from /etc/secret, outside the folder\n",
+            err.str());
+  EXPECT_NE(std::string::npos, out.str().find(", secret.png\r\n"));
+
+  EXPECT_EQ(0, Run({"build", "--no-outside-links", "ocean"}));
+  EXPECT_EQ(heldNote + "nvtheme: " + link + ": left out: a link to /etc/secret, outside the folder\n",
+            err.str());
+  EXPECT_EQ(std::string::npos, out.str().find("secret.png"));
+
+  // A file the manifest names is missing when it leads outside.
+  fs.SetLinkTarget(JoinPath("ocean", "shot.png"), "/etc/shot.png");
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ(1, Run({"check", "--no-outside-links", "ocean"}));
+  EXPECT_NE(std::string::npos,
+            out.str().find("Error: The file: 'shot.png' in attribute 'screenshot' doesn't exist"));
+  EXPECT_EQ(2, Run({"list", "--no-outside-links", "ocean.nvp"}));
+}
+
+TEST_F(NvthemeTest, FolderThatCannotBeListedIsNamed) {
+  AddFolder("ocean", "<nuvarinepackage/>");
+  fs.before = [](MemoryFileSystem::Op op, const std::string&) {
+    return op != MemoryFileSystem::Op::List;
+  };
+  EXPECT_EQ(1, Run({"build", "ocean"}));
+  EXPECT_EQ(0u, err.str().find("nvtheme: ocean: cannot list the folder: ")) << err.str();
+}
+
 TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
   AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   EXPECT_EQ(0, Run({"check", "sound"}));

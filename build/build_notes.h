@@ -1,0 +1,18 @@
+// Notes of a build run for the author, beside the operation log: what the
+// log leaves unsaid but an author should hear of, such as a file left out of
+// the package or one packed from outside the folder. They never change the
+// log, the package or a run's outcome.
+#pragma once
+
+#include <string>
+
+namespace nv {
+
+class BuildNotes {
+ public:
+  virtual ~BuildNotes() = default;
+  // One note: the path it concerns, then what about it.
+  virtual void Note(const std::string& path, const std::string& text) = 0;
+};
+
+}  // namespace nv
