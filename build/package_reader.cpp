@@ -17,11 +17,14 @@ namespace {
 // more than 1032 times its size, so a larger claim is false on its face.
 constexpr uint64_t kMaxInflateRatio = 1032;
 
-// The most index text a package can need: its declaration and root, and one
-// element per file, with room for a name of 255 characters each escaped in
-// six bytes. A larger claim is refused before any of it is inflated.
+// The most index text a package can need, so that a larger claim is refused
+// before any of it is inflated: room for any declaration and the root, and
+// for each file its element as TinyXML prints it, with an id of ten digits
+// and a name of 255 characters (the most a file system allows), each
+// escaped in at most six bytes ("&quot;", "&#x1F;"): 1566 bytes a file.
 constexpr uint64_t kIndexHeadBytes = 1024;
-constexpr uint64_t kIndexBytesPerFile = 4096;
+constexpr uint64_t kIndexBytesPerFile =
+    sizeof("<file filename=\"\" id=\"\" />") - 1 + 10 + 255 * 6;
 
 std::string Describe(const PackedFile& file) {
   return "file " + std::to_string(file.id) + " \"" + EscapeName(file.name) + "\"";
@@ -68,6 +71,44 @@ bool ReadFileElement(const TiXmlNode& node, int32_t id, std::string* name, std::
   }
   *name = *filename;
   return true;
+}
+
+// Whether the parser may take the index text of a package of `entries`
+// entries. Besides the depth and the attributes of one element, the nodes
+// it would build are held to what the entries account for: the root and one
+// element for each file, two attributes an element, and no more other nodes
+// than elements (a sound index has one, its declaration). Thus the tree
+// grows with the package's records, never with how well its index
+// compresses; what may stand where is checked once it is parsed.
+bool WithinParserLimits(const std::string& text, size_t entries, std::string* fault) {
+  using Limit = ElementBeyondLimits::Limit;
+  ParserLimits limits;
+  limits.elements = entries;
+  limits.allAttributes = 2 * entries;
+  limits.otherNodes = entries;
+  switch (FindElementBeyondLimits(text, limits).limit) {
+    case Limit::kNone:
+      return true;
+    case Limit::kDepth:
+      *fault = "the index nests elements more than " + std::to_string(kMaxNestingDepth) +
+               " levels deep";
+      break;
+    case Limit::kAttributes:
+      *fault = "the index gives an element more than " + std::to_string(kMaxAttributes) +
+               " attributes";
+      break;
+    case Limit::kElements:
+      *fault = "the index holds more elements than the package has entries";
+      break;
+    case Limit::kAllAttributes:
+      *fault = "the index holds more attributes than two for each entry of the package";
+      break;
+    case Limit::kOtherNodes:
+      *fault = "the index holds more texts, comments and other nodes than the package has "
+               "entries";
+      break;
+  }
+  return false;
 }
 
 }  // namespace
@@ -175,17 +216,7 @@ bool PackageReader::TakeIndex(const std::string& text, std::string* fault) {
     *fault = "the index holds a zero byte";
     return false;
   }
-  const ElementBeyondLimits beyond = FindElementBeyondLimits(text);
-  if (beyond.limit == ElementBeyondLimits::Limit::kDepth) {
-    *fault = "the index nests elements more than " + std::to_string(kMaxNestingDepth) +
-             " levels deep";
-    return false;
-  }
-  if (beyond.limit == ElementBeyondLimits::Limit::kAttributes) {
-    *fault = "the index gives an element more than " + std::to_string(kMaxAttributes) +
-             " attributes";
-    return false;
-  }
+  if (!WithinParserLimits(text, m_entries.size(), fault)) return false;
   // Names are bytes of the system's 8-bit code page whatever the declaration
   // says; read as UTF-8, a lone high byte would swallow the quote after it.
   TiXmlDocument index;

@@ -153,8 +153,12 @@ TEST_F(PackageReaderTest, HostileLayoutsAreRefused) {
            " claims 20641 bytes from 20 compressed ones, more than zlib can give"},
       {"index first with another id", Crafted().Entry(1, one).Entry(2, "a").bytes,
        "the first entry has the id 1, where the index has 0"},
-      {"index larger than files need", Crafted().Raw(0, 5121, Deflated(one)).Entry(1, "a").bytes,
-       "the index claims 5121 bytes, more than 1 files can need"},
+      // 1024 bytes for the declaration and the root, and 1566 for the
+      // element of a name of 255 characters, each escaped in six bytes.
+      {"index larger than files need", Crafted().Raw(0, 2591, Deflated(one)).Entry(1, "a").bytes,
+       "the index claims 2591 bytes, more than 1 files can need"},
+      {"index as large as files need", Crafted().Raw(0, 2590, Deflated(one)).Entry(1, "a").bytes,
+       "the index: the content is " + std::to_string(one.size()) + " bytes, not 2590"},
       {"index not zlib", Crafted().Raw(0, 3, "abc").Entry(1, "a").bytes,
        "the index: not a valid zlib stream (incorrect header check)"},
       {"index shorter than said", Crafted().Raw(0, 200, Deflated(one)).Entry(1, "a").bytes,
@@ -198,11 +202,11 @@ TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
   for (int i = 0; i < 255; ++i) wide += " a" + std::to_string(i) + "=\"\"";
   const HostileIndex cases[] = {
       {Index(Element("a.png", 1)) + std::string(1, '\0'), 1, "the index holds a zero byte"},
-      {declaration + deep, 1, "the index nests elements more than 256 levels deep"},
+      {declaration + deep, 300, "the index nests elements more than 256 levels deep"},
       {Index(wide + " />"), 1, "the index gives an element more than 256 attributes"},
       // The reference takes the quote and the tag's end along; the levels
-      // behind are real, and room enough for them is claimed by 200 files.
-      {declaration + "<files a=\"&#x\"x41;\">" + deeper, 200,
+      // behind are real, and room enough for them is claimed by 400 files.
+      {declaration + "<files a=\"&#x\"x41;\">" + deeper, 400,
        "the index nests elements more than 256 levels deep"},
       {Index("<file filename=\"a.png\" id=\"1\">"), 1,
        "the index is not well-formed XML: Error reading end tag."},
@@ -210,14 +214,21 @@ TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
        "the index does not begin with an XML declaration"},
       {declaration + "<package>" + Element("a.png", 1) + "</package>", 1,
        "the index has no \"files\" element"},
-      {Index(Element("a.png", 1)) + "<files/>", 1,
+      {Index(Element("a.png", 1)) + "<files/>", 2,
        "the index holds more than a declaration and its \"files\" element"},
       {declaration + "<!-- x -->" + "<files>" + Element("a.png", 1) + "</files>", 1,
        "the index holds more than a declaration and its \"files\" element"},
       {Index(""), 0, "the index lists 0 files, but 0 entries follow it"},
       {Index(Element("a.png", 1)), 2, "the index lists 1 files, but 2 entries follow it"},
       {Index(Element("a.png", 1) + Element("b.png", 2)), 1,
-       "the index lists 2 files, but 1 entries follow it"},
+       "the index holds more elements than the package has entries"},
+      {Index(Element("a.png", 1) + "<x><y/></x>"), 2,
+       "the index holds more elements than the package has entries"},
+      {declaration + "<files a=\"\" b=\"\"><file filename=\"a.png\" id=\"1\" c=\"\" />"
+                     "</files>",
+       1, "the index holds more attributes than two for each entry of the package"},
+      {declaration + "<files>x<!-- -->" + Element("a.png", 1) + "</files>", 1,
+       "the index holds more texts, comments and other nodes than the package has entries"},
       {Index("<entry filename=\"a.png\" id=\"1\" />"), 1,
        "the index's element 1 is not an empty \"file\" element"},
       {Index("<file filename=\"a.png\" id=\"1\">x</file>"), 1,
@@ -240,6 +251,20 @@ TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
     for (int id = 1; id <= c.files; ++id) package.Entry(id, "x");
     EXPECT_EQ(c.fault, Verify(package.bytes)) << c.index.substr(0, 200);
   }
+}
+
+// Many empty records, 76 bytes each, and an index of as many four-byte
+// elements as the records leave room for: deflated a thousandfold, each
+// would cost the parser a node of its own.
+TEST_F(PackageReaderTest, IndexOfMoreElementsThanEntriesIsNotParsed) {
+  const int files = 2000;
+  std::string elements;
+  for (int k = 0; k < files * 1000 / 4; ++k) elements += "<f/>";
+  Crafted package;
+  package.Entry(0, Index(elements));
+  for (int id = 1; id <= files; ++id) package.Raw(id, 0, "");
+  ASSERT_LT(package.bytes.size(), 200000u);
+  EXPECT_EQ("the index holds more elements than the package has entries", Verify(package.bytes));
 }
 
 TEST_F(PackageReaderTest, RecordsMustCarryTheIndexIds) {

@@ -202,16 +202,24 @@ size_t Scanner::SkipStartTag(size_t i, bool* empty, size_t* attributes) const {
 ElementBeyondLimits Scanner::Find(ParserLimits limits) {
   using Limit = ElementBeyondLimits::Limit;
   size_t depth = 0;
+  size_t elements = 0;
+  size_t allAttributes = 0;
+  size_t otherNodes = 0;
   bool encodingChosen = StartsWith(0, "\xEF\xBB\xBF");
   m_utf8 = encodingChosen;
   size_t i = 0;
   for (;;) {
     i = SkipSpace(i);
     if (i >= m_n) return {};
+    if (At(i) != '<' && depth == 0) return {};  // text outside every element ends the document
+    const bool endTag = depth > 0 && StartsWith(i, "</");
+    const bool element = At(i) == '<' && IsNameStart(At(i + 1));
+    // Everything else becomes a node too: a text, a declaration, a comment,
+    // CDATA, or an unknown tag ("</" among them at document level).
+    if (!endTag && !element && ++otherNodes > limits.otherNodes) return {i, Limit::kOtherNodes};
     if (At(i) != '<') {
-      if (depth == 0) return {};  // text outside every element ends the document
       i = SkipUntil(i, '<');
-    } else if (depth > 0 && StartsWith(i, "</")) {
+    } else if (endTag) {
       --depth;
       i = SkipEndTag(i);
     } else if (StartsWith(i, "<?xml", true)) {
@@ -224,13 +232,16 @@ ElementBeyondLimits Scanner::Find(ParserLimits limits) {
       i = SkipPast(i + 4, "-->");
     } else if (StartsWith(i, "<![CDATA[")) {
       i = SkipPast(i + 9, "]]>");
-    } else if (IsNameStart(At(i + 1))) {
+    } else if (element) {
       if (++depth > limits.depth) return {i, Limit::kDepth};
+      if (++elements > limits.elements) return {i, Limit::kElements};
       bool empty = false;
       size_t attributes = 0;
       const size_t start = i;
       i = SkipStartTag(i, &empty, &attributes);
       if (attributes > limits.attributes) return {start, Limit::kAttributes};
+      allAttributes += attributes;
+      if (allAttributes > limits.allAttributes) return {start, Limit::kAllAttributes};
       if (empty) --depth;
     } else {
       i = SkipPast(i + 1, ">");  // "<!DOCTYPE", "<?pi", "< " and the like

@@ -195,5 +195,70 @@ TEST(ParserLimitsTest, FirstElementBeyondEitherLimitIsFound) {
   EXPECT_EQ(Limit::kNone, FindElementBeyondLimits("<a><a><a>" + wide, {5, 3}).limit);
 }
 
+// How many elements, attributes and other nodes TinyXML builds of a text.
+struct NodeCounts {
+  size_t elements = 0;
+  size_t attributes = 0;
+  size_t others = 0;
+};
+
+NodeCounts ParsedNodes(const std::string& text) {
+  TiXmlDocument doc;
+  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+  NodeCounts counts;
+  std::vector<const TiXmlNode*> stack;
+  for (auto* n = doc.FirstChild(); n; n = n->NextSibling()) stack.push_back(n);
+  while (!stack.empty()) {
+    const TiXmlNode* node = stack.back();
+    stack.pop_back();
+    if (const TiXmlElement* e = node->ToElement()) {
+      ++counts.elements;
+      for (auto* a = e->FirstAttribute(); a; a = a->Next()) ++counts.attributes;
+    } else {
+      ++counts.others;
+    }
+    for (auto* n = node->FirstChild(); n; n = n->NextSibling()) stack.push_back(n);
+  }
+  return counts;
+}
+
+TEST(ParserLimitsTest, CountsInAllAreExactForEachConstruct) {
+  for (const Shape& s : kShapes) {
+    const std::string text = Nest(s, 5);
+    const NodeCounts n = ParsedNodes(text);
+    ParserLimits exact;
+    exact.elements = n.elements;
+    exact.allAttributes = n.attributes;
+    exact.otherNodes = n.others;
+    EXPECT_EQ(Limit::kNone, FindElementBeyondLimits(text, exact).limit) << s.name;
+    struct Fewer {
+      size_t ParserLimits::*count;
+      size_t parsed;
+      Limit limit;
+    };
+    for (const Fewer& f : {Fewer{&ParserLimits::elements, n.elements, Limit::kElements},
+                           Fewer{&ParserLimits::allAttributes, n.attributes, Limit::kAllAttributes},
+                           Fewer{&ParserLimits::otherNodes, n.others, Limit::kOtherNodes}}) {
+      if (f.parsed == 0) continue;
+      ParserLimits fewer = exact;
+      fewer.*f.count = f.parsed - 1;
+      EXPECT_EQ(f.limit, FindElementBeyondLimits(text, fewer).limit) << s.name;
+    }
+  }
+}
+
+TEST(ParserLimitsTest, CountPassedIsFoundWhereItIsPassed) {
+  const std::string text = "<?xml version=\"1.0\"?><r><e a='1'/>x<e b='2' c='3'/><!--c--></r>";
+  ParserLimits limits;
+  limits.elements = 2;
+  EXPECT_EQ(text.find("<e b"), FindElementBeyondLimits(text, limits).offset);
+  limits = ParserLimits();
+  limits.allAttributes = 2;
+  EXPECT_EQ(text.find("<e b"), FindElementBeyondLimits(text, limits).offset);
+  limits = ParserLimits();
+  limits.otherNodes = 2;
+  EXPECT_EQ(text.find("<!--"), FindElementBeyondLimits(text, limits).offset);
+}
+
 }  // namespace
 }  // namespace nv
