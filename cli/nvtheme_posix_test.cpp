@@ -92,6 +92,19 @@ std::string PackageOf(const std::string& index, int files, const std::string& bl
 
 const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?>";
 
+// A sound package of 300,000 empty files.
+std::string ManyFiles() {
+  constexpr int kFiles = 300000;
+  std::string index = std::string(kDeclaration) + "<files>";
+  for (int id = 1; id <= kFiles; ++id) {
+    const std::string number = std::to_string(id);
+    index += "<file filename=\"file" + std::string(6 - number.size(), '0') + number +
+             ".png\" id=\"" + number + "\" />";
+  }
+  index += "</files>";
+  return PackageOf(index, kFiles, Deflated(""));
+}
+
 class NvthemeProcessTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -122,6 +135,13 @@ TEST_F(NvthemeProcessTest, IndexBombIsRefusedWithinAFewMegabytes) {
               ended.err)
         << command;
   }
+}
+
+TEST_F(NvthemeProcessTest, MemoryRunningOutIsAFaultNotACrash) {
+  folder.Put("theme.nvp", ManyFiles());
+  const Ended ended = RunInChild({"list", package}, output, 64 * kMiB);
+  EXPECT_EQ(1, ended.status);
+  EXPECT_EQ("nvtheme: " + package + ": out of memory\n", ended.err);
 }
 
 }  // namespace

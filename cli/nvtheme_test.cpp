@@ -349,6 +349,34 @@ TEST_F(PackageCommandTest, ExtractRemovesAFileItCouldNotFinish) {
   EXPECT_EQ(0, fs.OpenFiles());
 }
 
+// Memory may run out on a package too large for the machine; the command
+// says so and fails, and leaves no file cut short.
+TEST_F(PackageCommandTest, RunningOutOfMemoryIsReportedAsAFault) {
+  using Op = MemoryFileSystem::Op;
+  struct OutOfMemory {
+    std::vector<std::string> args;
+    Op op;
+    std::string path;
+  };
+  const std::string extracted = JoinPath("out", "main.xml");
+  const OutOfMemory cases[] = {
+      {{"list", "ocean.nvp"}, Op::Read, "ocean.nvp"},
+      {{"verify", "ocean.nvp"}, Op::Read, "ocean.nvp"},
+      {{"extract", "ocean.nvp", "out"}, Op::Write, extracted},
+  };
+  for (const OutOfMemory& c : cases) {
+    fs.before = [&c](Op op, const std::string& path) {
+      if (op == c.op && path == c.path) throw std::bad_alloc();
+      return true;
+    };
+    EXPECT_EQ(1, Run(c.args)) << c.args[0];
+    EXPECT_EQ("nvtheme: ocean.nvp: out of memory\n", err.str()) << c.args[0];
+    EXPECT_EQ("", out.str()) << c.args[0];
+    EXPECT_EQ(0, fs.OpenFiles()) << c.args[0];
+  }
+  EXPECT_FALSE(fs.HasFile(extracted));
+}
+
 // A package of the given files, names taken as they are, put together from
 // the format's own parts.
 std::string PackageOf(const std::vector<std::pair<std::string, std::string>>& files) {

@@ -1,6 +1,9 @@
 // nvtheme list, extract and verify.
 #include "cli/package_commands.h"
 
+#include <functional>
+#include <new>
+
 #include "build/entry_name.h"
 #include "build/package_reader.h"
 
@@ -13,9 +16,22 @@ bool Report(std::ostream& err, const std::string& package, const std::string& fa
   return false;
 }
 
+// Runs a command on the package. Every claim of a package is checked against
+// its size before memory is taken for it, but a large enough package may
+// still need more than the machine has left: that is reported like any
+// other fault of it, not left to end the program.
+bool ReportingOutOfMemory(std::ostream& err, const std::string& package,
+                          const std::function<bool()>& command) {
+  try {
+    return command();
+  } catch (const std::bad_alloc&) {
+    return Report(err, package, "out of memory");
+  }
+}
+
 // Creates the file anew (one already there, or a link of that name, is never
-// written through) and fills it. A file cut short is removed, not left to
-// pass for whole.
+// written through) and fills it. A file cut short, by a fault or by an
+// exception, is removed, not left to pass for whole.
 bool ExtractFile(FileSystem& fs, PackageReader& reader, const PackedFile& file,
                  const std::string& path, std::string* fault) {
   std::string err;
@@ -29,22 +45,26 @@ bool ExtractFile(FileSystem& fs, PackageReader& reader, const PackedFile& file,
     *why = "cannot write " + path + ": " + *why;
     return false;
   };
-  bool ok = reader.ReadContent(file, write, fault);
-  if (ok && !out->Close(&err)) {
-    *fault = "cannot write " + path + ": " + err;
-    ok = false;
-  }
-  if (!ok) {
+  auto remove = [&] {
     out.reset();
     fs.RemoveFile(path, &err);
+  };
+  bool ok = false;
+  try {
+    ok = reader.ReadContent(file, write, fault);
+    if (ok && !out->Close(&err)) {
+      *fault = "cannot write " + path + ": " + err;
+      ok = false;
+    }
+  } catch (...) {
+    remove();
+    throw;
   }
+  if (!ok) remove();
   return ok;
 }
 
-}  // namespace
-
-bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out,
-                 std::ostream& err) {
+bool List(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err) {
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
@@ -55,8 +75,8 @@ bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out,
   return true;
 }
 
-bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
-                    std::ostream& err) {
+bool Extract(FileSystem& fs, const std::string& package, const std::string& folder,
+             std::ostream& err) {
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
@@ -69,8 +89,7 @@ bool ExtractPackage(FileSystem& fs, const std::string& package, const std::strin
   return true;
 }
 
-bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,
-                   std::ostream& err) {
+bool Verify(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err) {
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
@@ -80,6 +99,23 @@ bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out
   }
   out << package << ": OK, " << reader.Files().size() << " files\n";
   return true;
+}
+
+}  // namespace
+
+bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out,
+                 std::ostream& err) {
+  return ReportingOutOfMemory(err, package, [&] { return List(fs, package, out, err); });
+}
+
+bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
+                    std::ostream& err) {
+  return ReportingOutOfMemory(err, package, [&] { return Extract(fs, package, folder, err); });
+}
+
+bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,
+                   std::ostream& err) {
+  return ReportingOutOfMemory(err, package, [&] { return Verify(fs, package, out, err); });
 }
 
 }  // namespace nv
