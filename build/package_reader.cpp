@@ -4,6 +4,7 @@
 #include <tinyxml.h>
 
 #include <map>
+#include <utility>
 
 #include "build/entry_name.h"
 #include "build/package_format.h"
@@ -125,7 +126,7 @@ bool PackageReader::Open(FileSystem& fs, const std::string& path, NameRules rule
   }
   std::string index;
   return ReadHeader(fault) && ReadChain(fault) && ReadIndex(&index, fault) &&
-         TakeIndex(index, fault) && CheckNames(rules, fault);
+         TakeIndex(std::move(index), fault) && CheckNames(rules, fault);
 }
 
 bool PackageReader::ReadContent(const PackedFile& file, const ContentSink& sink,
@@ -178,7 +179,7 @@ bool PackageReader::ReadChain(std::string* fault) {
                std::to_string(record.storedSize) + " compressed ones, more than zlib can give";
     } else {
       at += kEntryRecordSize;
-      m_entries.push_back({"", record.entryId, record.originalSize, record.storedSize, at});
+      m_entries.push_back({record, at});
       at += record.storedSize;
       continue;
     }
@@ -189,10 +190,11 @@ bool PackageReader::ReadChain(std::string* fault) {
 }
 
 bool PackageReader::ReadIndex(std::string* text, std::string* fault) {
-  const PackedFile& index = m_entries.front();
+  const EntryRecord& index = m_entries.front().record;
   const uint64_t most = kIndexHeadBytes + kIndexBytesPerFile * (m_entries.size() - 1);
-  if (index.id != kIndexEntryId) {
-    *fault = "the first entry has the id " + std::to_string(index.id) + ", where the index has 0";
+  if (index.entryId != kIndexEntryId) {
+    *fault = "the first entry has the id " + std::to_string(index.entryId) +
+             ", where the index has 0";
   } else if (index.originalSize > most) {
     *fault = "the index claims " + std::to_string(index.originalSize) + " bytes, more than " +
              std::to_string(m_entries.size() - 1) + " files can need";
@@ -203,7 +205,7 @@ bool PackageReader::ReadIndex(std::string* text, std::string* fault) {
       return true;
     };
     std::string why;
-    if (m_file->Seek(index.blockOffset, &why) &&
+    if (m_file->Seek(m_entries.front().blockOffset, &why) &&
         InflateBlock(*m_file, index.storedSize, index.originalSize, append, &why))
       return true;
     *fault = "the index: " + why;
@@ -211,7 +213,9 @@ bool PackageReader::ReadIndex(std::string* text, std::string* fault) {
   return false;
 }
 
-bool PackageReader::TakeIndex(const std::string& text, std::string* fault) {
+// Takes the text to let it go once it is parsed: the tree holds all of it
+// that is needed, and the files are listed beside the tree.
+bool PackageReader::TakeIndex(std::string text, std::string* fault) {
   if (text.find('\0') != std::string::npos) {
     *fault = "the index holds a zero byte";
     return false;
@@ -221,12 +225,14 @@ bool PackageReader::TakeIndex(const std::string& text, std::string* fault) {
   // says; read as UTF-8, a lone high byte would swallow the quote after it.
   TiXmlDocument index;
   index.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  std::string().swap(text);
   if (index.Error()) {
     *fault = std::string("the index is not well-formed XML: ") + index.ErrorDesc();
     return false;
   }
   const TiXmlElement* files = FilesElement(index, fault);
   if (!files) return false;
+  m_files.reserve(m_entries.size() - 1);
   int32_t id = 0;
   for (const TiXmlNode* node = files->FirstChild(); node; node = node->NextSibling()) {
     PackedFile file;
@@ -246,16 +252,17 @@ bool PackageReader::MatchRecords(std::string* fault) {
     return false;
   }
   for (size_t k = 0; k < records; ++k) {
-    const PackedFile& entry = m_entries[k + 1];
+    const EntryRecord& record = m_entries[k + 1].record;
     PackedFile& file = m_files[k];
-    if (entry.id != file.id) {
-      *fault = Describe(file) + ": its record has the id " + std::to_string(entry.id);
+    if (record.entryId != file.id) {
+      *fault = Describe(file) + ": its record has the id " + std::to_string(record.entryId);
       return false;
     }
-    file.originalSize = entry.originalSize;
-    file.storedSize = entry.storedSize;
-    file.blockOffset = entry.blockOffset;
+    file.originalSize = record.originalSize;
+    file.storedSize = record.storedSize;
+    file.blockOffset = m_entries[k + 1].blockOffset;
   }
+  std::vector<ChainedRecord>().swap(m_entries);  // the files hold all of it now
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "build/inflate_block.h"
+#include "build/package_format.h"
 #include "platform/file_system.h"
 
 namespace nv {
@@ -42,13 +43,19 @@ class PackageReader {
   bool ReadHeader(std::string* fault);
   bool ReadChain(std::string* fault);
   bool ReadIndex(std::string* text, std::string* fault);
-  bool TakeIndex(const std::string& text, std::string* fault);
+  bool TakeIndex(std::string text, std::string* fault);
   bool MatchRecords(std::string* fault);
   bool CheckNames(NameRules rules, std::string* fault);
 
+  // One record of the chain, with where its block starts.
+  struct ChainedRecord {
+    EntryRecord record;
+    uint64_t blockOffset = 0;
+  };
+
   std::unique_ptr<File> m_file;
   uint64_t m_size = 0;
-  std::vector<PackedFile> m_entries;  // the chain: the index, then the files
+  std::vector<ChainedRecord> m_entries;  // the chain: the index, then the files
   std::vector<PackedFile> m_files;
 };
 

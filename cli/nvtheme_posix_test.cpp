@@ -137,6 +137,16 @@ TEST_F(NvthemeProcessTest, IndexBombIsRefusedWithinAFewMegabytes) {
   }
 }
 
+TEST_F(NvthemeProcessTest, LargePackageIsListedInProportionToItsSize) {
+  folder.Put("theme.nvp", ManyFiles());
+  const Ended ended = RunInChild({"list", package}, output, 200000 * 1024);
+  EXPECT_EQ(0, ended.status) << ended.err;
+  std::ifstream listed(output);
+  size_t lines = 0;
+  for (std::string line; std::getline(listed, line);) ++lines;
+  EXPECT_EQ(300000u, lines);
+}
+
 TEST_F(NvthemeProcessTest, MemoryRunningOutIsAFaultNotACrash) {
   folder.Put("theme.nvp", ManyFiles());
   const Ended ended = RunInChild({"list", package}, output, 64 * kMiB);
