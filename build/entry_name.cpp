@@ -60,15 +60,15 @@ std::string EntryNameKey(const std::string& name, NameRules rules) {
   return key;
 }
 
-std::string EscapeName(const std::string& name) {
+std::string EscapeText(const std::string& text, Backslash backslash) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (char c : name) {
+  for (char c : text) {
     switch (c) {
       case '\t': out += "\\t"; break;
       case '\r': out += "\\r"; break;
       case '\n': out += "\\n"; break;
-      case '\\': out += "\\\\"; break;
+      case '\\': out += backslash == Backslash::kDoubled ? "\\\\" : "\\"; break;
       default:
         if (IsControl(c)) {
           out += "\\x";
@@ -81,5 +81,7 @@ std::string EscapeName(const std::string& name) {
   }
   return out;
 }
+
+std::string EscapeName(const std::string& name) { return EscapeText(name, Backslash::kDoubled); }
 
 }  // namespace nv

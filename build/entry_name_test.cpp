@@ -64,10 +64,23 @@ TEST(EntryNameTest, WindowsKeysIgnoreLetterCase) {
   EXPECT_NE(EntryNameKey("caf\xE9", NameRules::kWindows), EntryNameKey("caf\xC9", NameRules::kWindows));
 }
 
-TEST(EntryNameTest, EscapedNamesStayOnOneLine) {
-  EXPECT_EQ("a\\tb\\rc\\nd\\\\e", EscapeName("a\tb\rc\nd\\e"));
-  EXPECT_EQ("\\x1B[31m\\x00\\x7F", EscapeName(std::string("\x1B[31m\0\x7F", 7)));
-  EXPECT_EQ("caf\xE9 &.png", EscapeName("caf\xE9 &.png"));
+TEST(EntryNameTest, EscapedTextStaysOnOneLine) {
+  struct Escaped {
+    std::string text;
+    const char* doubled;  // as list shows names
+    const char* single;   // as diagnostics and error lines show text
+  };
+  const Escaped cases[] = {
+      {"a\tb\rc\nd\\e", "a\\tb\\rc\\nd\\\\e", "a\\tb\\rc\\nd\\e"},
+      {std::string("\x1B[31m\0\x7F", 7), "\\x1B[31m\\x00\\x7F", "\\x1B[31m\\x00\\x7F"},
+      {"caf\xE9 &.png", "caf\xE9 &.png", "caf\xE9 &.png"},
+      {"C:\\themes\\ocean", "C:\\\\themes\\\\ocean", "C:\\themes\\ocean"},
+  };
+  for (const Escaped& c : cases) {
+    EXPECT_EQ(c.doubled, EscapeName(c.text));
+    EXPECT_EQ(c.doubled, EscapeText(c.text, Backslash::kDoubled));
+    EXPECT_EQ(c.single, EscapeText(c.text, Backslash::kSingle));
+  }
 }
 
 }  // namespace

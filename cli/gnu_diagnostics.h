@@ -1,9 +1,12 @@
 // Diagnostics in the form compilers write them, which editors and CI
-// systems take up: MANIFEST:LINE:COLUMN: error: MESSAGE, one a line.
+// systems take up: MANIFEST:LINE:COLUMN: error: MESSAGE, one a line. Path and
+// message are escaped, so that no value of a manifest can break its line or
+// forge another.
 #pragma once
 
 #include <ostream>
 
+#include "build/entry_name.h"
 #include "build/manifest_diagnostics.h"
 
 namespace nv {
@@ -13,8 +16,8 @@ class GnuDiagnostics : public ManifestDiagnostics {
   explicit GnuDiagnostics(std::ostream& out) : m_out(out) {}
 
   void Report(const std::string& manifest, TextPosition at, const std::string& message) override {
-    m_out << manifest << ':' << at.line << ':' << at.column << ": error: " << message << '\n'
-          << std::flush;
+    m_out << EscapeText(manifest, Backslash::kSingle) << ':' << at.line << ':' << at.column
+          << ": error: " << EscapeText(message, Backslash::kSingle) << '\n' << std::flush;
   }
 
  private:

@@ -4,6 +4,7 @@
 
 #include "build/theme_builder.h"
 #include "cli/command_line.h"
+#include "cli/error_line.h"
 #include "cli/gnu_diagnostics.h"
 #include "cli/package_commands.h"
 #include "cli/stderr_notes.h"
@@ -32,7 +33,7 @@ bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, 
   bool allPassed = true;
   for (const std::string& folder : line.operands) {
     if (!fs.PathExists(folder)) {
-      err << "nvtheme: " << folder << ": no such file or folder\n" << std::flush;
+      WriteErrorLine(err, folder + ": no such file or folder");
       allPassed = false;
       continue;
     }
@@ -89,7 +90,8 @@ int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {
-    err << "nvtheme: " << error << "\nTry 'nvtheme --help' for more information.\n";
+    WriteErrorLine(err, error);
+    err << "Try 'nvtheme --help' for more information.\n";
     return kUsageError;
   }
   if (line.help) {

@@ -276,6 +276,61 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
   EXPECT_EQ(gnu, out.str());
 }
 
+// One error is one gnu line, whatever bytes the manifest's values hold:
+// control bytes are written as escapes, a backslash stays one (Windows'
+// paths are made of them) and bytes from 0x80 up pass as they are. The log
+// shows the value as it is.
+TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
+  struct Value {
+    std::string xml;    // as the manifest writes it
+    std::string value;  // as it is read
+    std::string shown;  // in a gnu line
+  };
+  const Value values[] = {
+      {"nope&#10;t/main.xml:1:1: error: forged line&#10;", "nope\nt/main.xml:1:1: error: forged line\n",
+       "nope\\nt/main.xml:1:1: error: forged line\\n"},
+      {"a&#13;b", "a\rb", "a\\rb"},
+      {"a&#9;b", "a\tb", "a\\tb"},
+      {"a&#x01;b", "a\x01" "b", "a\\x01b"},
+      {"a\x7F.png", "a\x7F.png", "a\\x7F.png"},
+      {"a\\b.png", "a\\b.png", "a\\b.png"},
+      {"caf\xC3\xA9.png", "caf\xC3\xA9.png", "caf\xC3\xA9.png"},
+  };
+  const std::string manifest = JoinPath("t", "main.xml");
+  for (const Value& v : values) {
+    std::string theme = kSoundTheme;
+    Replace(&theme, "shot.png", v.xml);
+    AddFolder("t", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+    const std::string message =
+        "The file: '" + v.value + "' in attribute 'screenshot' doesn't exist or can't be read.";
+    EXPECT_EQ(1, Run({"check", "--format=gnu", "t"}));
+    EXPECT_EQ(manifest + ":1:18: error: The file: '" + v.shown +
+                  "' in attribute 'screenshot' doesn't exist or can't be read.\n",
+              out.str());
+    EXPECT_EQ(1, Run({"check", "t"}));
+    EXPECT_NE(std::string::npos, out.str().find("\r\nError: " + message + "\r\n")) << v.shown;
+  }
+}
+
+// nvtheme's own lines on standard error name what they are about as it is
+// given, with its control bytes escaped.
+TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
+  struct ErrorLine {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const ErrorLine cases[] = {
+      {{"list", "a\nb.nvp"}, "nvtheme: a\\nb.nvp: cannot read it: no such file\n"},
+      {{"check", "x\ty\\z"}, "nvtheme: x\\ty\\z: no such file or folder\n"},
+      {{"frob\x1B[2J"},
+       "nvtheme: unknown command 'frob\\x1B[2J'\nTry 'nvtheme --help' for more information.\n"},
+  };
+  for (const ErrorLine& c : cases) {
+    Run(c.args);
+    EXPECT_EQ(c.err, err.str());
+  }
+}
+
 // A folder built into its package in memory, for the reading commands.
 class PackageCommandTest : public NvthemeTest {
  protected:

@@ -6,13 +6,14 @@
 
 #include "build/entry_name.h"
 #include "build/package_reader.h"
+#include "cli/error_line.h"
 
 namespace nv {
 
 namespace {
 
 bool Report(std::ostream& err, const std::string& package, const std::string& fault) {
-  err << "nvtheme: " << package << ": " << fault << "\n" << std::flush;
+  WriteErrorLine(err, package + ": " + fault);
   return false;
 }
 
