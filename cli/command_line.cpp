@@ -37,8 +37,8 @@ const char kUsage[] =
     "  --                   treat every later argument as an operand\n"
     "\n"
     "Exit status: 0 on success (with check: every manifest loaded and all its\n"
-    "themes are valid), 1 when a folder was not built or checked clean or a\n"
-    "package is faulty, 2 for a usage error.\n";
+    "themes are valid), 1 when a folder was not built or checked clean, a\n"
+    "package is faulty or output could not be written, 2 for a usage error.\n";
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "cli/nvtheme.h"
 
 #include "build/theme_builder.h"
+#include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "cli/error_line.h"
 #include "cli/gnu_diagnostics.h"
@@ -18,7 +19,6 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
-
 
 // Shows nothing: the log of a check whose errors go out as diagnostics.
 class SilentPublisher : public LogPublisher {
@@ -83,10 +83,8 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
   return ok ? kSuccess : kFailure;
 }
 
-}  // namespace
-
-int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
-               std::ostream& err, BuildProgress* progress) {
+int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
+        std::ostream& err, BuildProgress* progress) {
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {
@@ -105,6 +103,23 @@ int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
   if (line.command == "build") return Build(line, fs, out, err, progress);
   if (line.command == "check") return Check(line, fs, out, err);
   return ReadPackage(line, fs, out, err);
+}
+
+}  // namespace
+
+// Output that was lost fails the command whatever it did: a list or a log
+// that nobody received is no success. A closed pipe is left to SIGPIPE, as
+// in other tools; where that is ignored, it is a write error like others.
+int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
+               std::ostream& err, BuildProgress* progress) {
+  CheckedOutput checkedOut(out);
+  CheckedOutput checkedErr(err);
+  checkedErr.Stream().tie(&checkedOut.Stream());  // as std::cerr is tied to std::cout
+  const int status = Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress);
+  std::string reason;
+  if (checkedOut.Flush(&reason) && checkedErr.Flush(&reason)) return status;
+  WriteErrorLine(checkedErr.Stream(), "write error: " + reason);
+  return kFailure;
 }
 
 }  // namespace nv

@@ -11,7 +11,8 @@
 namespace nv {
 
 // Runs the command whose words follow the program name and returns its exit
-// status: 0 success, 1 failure, 2 usage error.
+// status: 0 success, 1 failure, 2 usage error. A write to `out` or `err`
+// that fails makes it 1, with "nvtheme: write error: REASON" on `err`.
 // `progress`, when not null, is shown how far a build's packing has come.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
                std::ostream& err, BuildProgress* progress = nullptr);

@@ -1,5 +1,6 @@
 // The real nvtheme program in a child process, under what only POSIX lets a
-// test set up: a limit on its address space.
+// test set up: a limit on its address space, and a full device for its
+// standard output.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -34,7 +36,7 @@ struct Ended {
 // Runs nvtheme with `args`, its standard output going to the file `output`
 // and its address space limited to `memoryLimit` bytes.
 Ended RunInChild(const std::vector<std::string>& args, const std::string& output,
-                 rlim_t memoryLimit) {
+                 rlim_t memoryLimit = RLIM_INFINITY) {
   std::vector<char*> argv = {const_cast<char*>(NV_NVTHEME)};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -107,19 +109,22 @@ std::string ManyFiles() {
 
 class NvthemeProcessTest : public testing::Test {
  protected:
-  void SetUp() override {
-    if (kSanitized) GTEST_SKIP() << "no limit on the address space holds under the sanitizers";
-  }
-
   TempFolder folder;
   const std::string package = JoinPath(folder.Path(), "theme.nvp");
   const std::string output = JoinPath(folder.Path(), "output.txt");
 };
 
+class MemoryLimitTest : public NvthemeProcessTest {
+ protected:
+  void SetUp() override {
+    if (kSanitized) GTEST_SKIP() << "no limit on the address space holds under the sanitizers";
+  }
+};
+
 // 10,500 empty records, 76 bytes each, and an index as long as they may
 // claim, of four-byte elements deflated a thousandfold: 800 KB that would
 // have the parser build four million nodes.
-TEST_F(NvthemeProcessTest, IndexBombIsRefusedWithinAFewMegabytes) {
+TEST_F(MemoryLimitTest, IndexBombIsRefusedWithinAFewMegabytes) {
   constexpr int kRecords = 10500;
   std::string index = std::string(kDeclaration) + "<files>";
   while (index.size() < 1500u * kRecords) index += "<f/>";
@@ -137,7 +142,7 @@ TEST_F(NvthemeProcessTest, IndexBombIsRefusedWithinAFewMegabytes) {
   }
 }
 
-TEST_F(NvthemeProcessTest, LargePackageIsListedInProportionToItsSize) {
+TEST_F(MemoryLimitTest, LargePackageIsListedInProportionToItsSize) {
   folder.Put("theme.nvp", ManyFiles());
   const Ended ended = RunInChild({"list", package}, output, 200000 * 1024);
   EXPECT_EQ(0, ended.status) << ended.err;
@@ -147,11 +152,35 @@ TEST_F(NvthemeProcessTest, LargePackageIsListedInProportionToItsSize) {
   EXPECT_EQ(300000u, lines);
 }
 
-TEST_F(NvthemeProcessTest, MemoryRunningOutIsAFaultNotACrash) {
+TEST_F(MemoryLimitTest, MemoryRunningOutIsAFaultNotACrash) {
   folder.Put("theme.nvp", ManyFiles());
   const Ended ended = RunInChild({"list", package}, output, 64 * kMiB);
   EXPECT_EQ(1, ended.status);
   EXPECT_EQ("nvtheme: " + package + ": out of memory\n", ended.err);
+}
+
+// Output lost to a full disk fails every command that writes it, which says
+// so on standard error in the system's words.
+TEST_F(NvthemeProcessTest, FullStandardOutputFailsTheCommand) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  const std::string theme = JoinPath(folder.Path(), "ocean");
+  std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), theme);
+  ASSERT_EQ(0, RunInChild({"build", theme}, output).status);
+  const std::string faulty = JoinPath(folder.Path(), "faulty");
+  std::filesystem::copy(theme, faulty);
+  std::filesystem::remove(JoinPath(faulty, "shelf-sand.png"));
+  const std::vector<std::vector<std::string>> commands = {
+      {"list", theme + ".nvp"},
+      {"verify", theme + ".nvp"},
+      {"build", theme},
+      {"check", theme},
+      {"check", "--format=gnu", faulty},
+  };
+  for (const std::vector<std::string>& args : commands) {
+    const Ended ended = RunInChild(args, "/dev/full");
+    EXPECT_EQ(1, ended.status) << args[0];
+    EXPECT_EQ("nvtheme: write error: No space left on device\n", ended.err) << args[0];
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -430,6 +432,51 @@ TEST_F(PackageCommandTest, RunningOutOfMemoryIsReportedAsAFault) {
     EXPECT_EQ(0, fs.OpenFiles()) << c.args[0];
   }
   EXPECT_FALSE(fs.HasFile(extracted));
+}
+
+// A stream that refuses every write, as a full disk does.
+class FullDevice : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override {
+    errno = ENOSPC;
+    return traits_type::eof();
+  }
+  std::streamsize xsputn(const char*, std::streamsize) override {
+    errno = ENOSPC;
+    return 0;
+  }
+};
+
+// Output that is lost fails the command, which says why on standard error,
+// or fails silently when that is what is lost.
+TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
+  struct LostOutput {
+    std::vector<std::string> args;
+    bool outLost;  // else standard error is
+  };
+  const LostOutput cases[] = {
+      {{"list", "ocean.nvp"}, true},
+      {{"verify", "ocean.nvp"}, true},
+      {{"build", "ocean"}, true},
+      {{"check", "ocean"}, true},
+      {{"--version"}, true},
+      {{"list", "none.nvp"}, false},
+      {{"build", "nowhere"}, false},
+  };
+  FullDevice full;
+  std::ostream lost(&full);
+  for (const LostOutput& c : cases) {
+    std::ostringstream kept;
+    std::ostream& o = c.outLost ? lost : static_cast<std::ostream&>(kept);
+    std::ostream& e = c.outLost ? static_cast<std::ostream&>(kept) : lost;
+    lost.clear();
+    EXPECT_EQ(1, RunNvtheme(c.args, fs, o, e)) << c.args[0];
+    const std::string said =
+        c.outLost ? "nvtheme: write error: " + std::string(std::strerror(ENOSPC)) + "\n" : "";
+    EXPECT_EQ(said, kept.str()) << c.args[0];
+  }
+  // Standard error that is never written to fails nothing.
+  EXPECT_EQ(0, RunNvtheme({"list", "ocean.nvp"}, fs, out, lost));
 }
 
 // A package of the given files, names taken as they are, put together from
