@@ -1,10 +1,11 @@
 // A build run's notes for the author, one line each on standard error:
-// "nvtheme: PATH: TEXT".
+// "nvtheme: PATH: TEXT", escaped as nvtheme's other lines there.
 #pragma once
 
 #include <ostream>
 
 #include "build/build_notes.h"
+#include "cli/error_line.h"
 
 namespace nv {
 
@@ -13,7 +14,7 @@ class StderrNotes : public BuildNotes {
   explicit StderrNotes(std::ostream& err) : m_err(err) {}
 
   void Note(const std::string& path, const std::string& text) override {
-    m_err << "nvtheme: " << path << ": " << text << '\n' << std::flush;
+    WriteErrorLine(m_err, path + ": " + text);
   }
 
  private:
