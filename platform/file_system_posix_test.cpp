@@ -67,7 +67,9 @@ TEST_F(PosixReadableFileTest, LinksThatLeadOutsideTheFolder) {
   for (const auto& c : cases) {
     std::string target;
     EXPECT_EQ(c.outside, fs.LeadsOutside(folder, JoinPath(folder, c.name), &target)) << c.name;
-    if (c.outside) EXPECT_FALSE(target.empty()) << c.name;
+    if (c.outside) {
+      EXPECT_FALSE(target.empty()) << c.name;
+    }
   }
   // A folder spelt with a link of its own is still the same folder.
   const std::string alias = JoinPath(temp.Path(), "alias");
