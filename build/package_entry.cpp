@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "services/zlib_stream_bound.h"
+
 namespace nv {
 
 namespace {
@@ -18,8 +20,9 @@ FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<ui
   std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, &err);
   uint64_t fileSize = 0;
   if (!file || !file->Size(&fileSize, &err)) return FileFault::kUnreadable;
-  // Checked before narrowing: a record holds 32-bit sizes.
-  if (fileSize > UINT32_MAX) return FileFault::kTooLarge;
+  // A record holds 32-bit sizes, the stored one too: a file whose stream
+  // might not fit is refused from its size, before a byte of it is read.
+  if (ZlibStreamBound(fileSize) > UINT32_MAX) return FileFault::kTooLarge;
   *size = static_cast<uint32_t>(fileSize);
   content->reset(new uint8_t[*size]);
   for (uint32_t done = 0; done < *size;) {

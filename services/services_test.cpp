@@ -5,6 +5,7 @@
 
 #include "services/component.h"
 #include "services/task_memory.h"
+#include "services/zlib_stream_bound.h"
 
 namespace nv {
 namespace {
@@ -129,6 +130,9 @@ TEST(ZlibServiceTest, StoresWhatDeflateWouldNotShrink) {
       size_t blocks = c.input.empty() ? 1 : (c.input.size() + 65534) / 65535;
       EXPECT_EQ(2 + 5 * blocks + c.input.size() + 4, out.size) << c.name;
     }
+    // What callers are told to expect at most, before they read the data.
+    EXPECT_EQ(c.stored, ZlibStreamBound(c.input.size()) == out.size) << c.name;
+    EXPECT_GE(ZlibStreamBound(c.input.size()), out.size) << c.name;
   }
 }
 

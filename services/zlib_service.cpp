@@ -13,6 +13,7 @@
 #include "services/ref_counted.h"
 #include "services/services.h"
 #include "services/task_memory.h"
+#include "services/zlib_stream_bound.h"
 
 namespace nv {
 
@@ -23,10 +24,6 @@ namespace {
 constexpr int kLevel = 5;
 constexpr int kStoredLevel = 0;     // stored blocks only
 constexpr size_t kSample = 64 << 10;
-
-// A zlib stream of stored blocks: a 2-byte header, one 5-byte block header
-// per 65535 bytes (at least one block), the data, and the 4-byte Adler-32.
-uint64_t StoredSize(uint64_t n) { return 2 + 5 * (n == 0 ? 1 : (n + 65534) / 65535) + n + 4; }
 
 // A compressor serves one thread at a time, so each call takes one of its
 // own from the pool and gives it back.
@@ -77,7 +74,7 @@ class ZlibService : public RefCounted<IZlib> {
     if (output) *output = nullptr;
     if (outputLength) *outputLength = 0;
     if (!output || !outputLength || (!input && inputLength)) return kKestInvalidArgument;
-    const uint64_t stored = StoredSize(inputLength);
+    const uint64_t stored = ZlibStreamBound(inputLength);
     if (stored > UINT32_MAX) return kKestTooLarge;
     // libdeflate wants some slack beyond what it writes: room for its bound.
     const size_t room = std::max<size_t>(stored, libdeflate_zlib_compress_bound(nullptr, inputLength));
