@@ -2,9 +2,12 @@
 //
 // Largest files first keeps a big file from starting last while the other
 // cores idle. Entries must still be written in index order, so those made
-// ahead of the one the writer waits for are held in memory; a budget bounds
-// them, and the entry the writer needs next may always start, so the
-// workers never wait on each other for good.
+// ahead of the one the writer waits for are held in memory. One budget
+// bounds all that is held, whatever the number of workers: a job starts
+// ahead of the writer only when it fits with room left for the largest job
+// still waiting. Whichever job the writer comes to need then fits once the
+// jobs in progress are done, so the workers never wait on each other for
+// good, and a worker that finds no job that fits waits instead.
 #include "build/entry_producer.h"
 
 #include <algorithm>
@@ -12,7 +15,7 @@
 namespace nv {
 
 EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs,
-                             unsigned workers)
+                             unsigned workers, uint64_t budget)
     : m_fs(fs),
       m_zlib(zlib),
       m_jobs(std::move(jobs)),
@@ -21,9 +24,8 @@ EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> j
   for (size_t k = 0; k < m_jobs.size(); ++k) m_largestFirst.push_back(k);
   std::stable_sort(m_largestFirst.begin(), m_largestFirst.end(),
                    [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
-  const size_t count = std::min<size_t>(std::max(workers, 1u), m_jobs.size());
-  m_budget = kAheadBudget + (count > 0 ? (count - 1) * Cost(m_largestFirst.front()) : 0);
-  StartWorkers(count);
+  m_budget = m_jobs.empty() ? budget : std::max(budget, Cost(m_largestFirst.front()));
+  StartWorkers(std::min<size_t>(std::max(workers, 1u), m_jobs.size()));
 }
 
 // A system that grants fewer threads than asked for (a user at their limit)
@@ -51,17 +53,24 @@ EntryProducer::~EntryProducer() {
   for (std::thread& worker : m_workers) worker.join();
 }
 
-// A file and its block, at worst a little larger than the file.
-uint64_t EntryProducer::Cost(size_t k) const { return 2 * m_jobs[k].size + (64 << 10); }
+// A file and the room the compressor takes for its block: the file's size
+// and a thousandth more at worst, and a sample of 64 KiB. No file of 4 GiB or
+// more is read.
+uint64_t EntryProducer::Cost(size_t k) const {
+  const uint64_t size = std::min<uint64_t>(m_jobs[k].size, UINT32_MAX);
+  return 2 * size + size / 512 + (64 << 10);
+}
 
 Entry EntryProducer::Take(size_t k) {
   std::unique_lock<std::mutex> lock(m_mutex);
+  m_held -= m_taken;  // the taker is done with the entry it took last
+  m_taken = 0;
   m_next = k;
   m_changed.notify_all();  // a worker may now start it
   m_changed.wait(lock, [&] { return m_state[k] == State::kMade; });
   Entry entry = std::move(m_entries[k]);
   m_state[k] = State::kTaken;
-  m_held -= entry.record.storedSize;
+  m_taken = entry.record.storedSize;
   m_next = k + 1;
   lock.unlock();
   m_changed.notify_all();
@@ -98,18 +107,29 @@ bool EntryProducer::NextJob(size_t* k) {
   }
 }
 
-// The largest job waiting, when the budget allows; else the one needed next.
+// The largest job waiting, when it fits with room left for the next
+// largest; else the one the writer needs next, when it fits.
 bool EntryProducer::Pick(size_t* k) {
   const size_t largest = m_largestFirst[m_cursor];
-  if (m_held + Cost(largest) <= m_budget) {
+  if (m_held + Cost(largest) + NextLargestWaitingCost() <= m_budget) {
     *k = largest;
     return true;
   }
-  if (m_next < m_jobs.size() && m_state[m_next] == State::kWaiting) {
+  if (m_next < m_jobs.size() && m_state[m_next] == State::kWaiting &&
+      m_held + Cost(m_next) <= m_budget) {
     *k = m_next;
     return true;
   }
   return false;
+}
+
+// The cost of the largest job waiting after the one at m_cursor, or 0. Jobs
+// never wait again once started, so the search goes on from where it ended.
+uint64_t EntryProducer::NextLargestWaitingCost() {
+  m_second = std::max(m_second, m_cursor + 1);
+  while (m_second < m_largestFirst.size() && m_state[m_largestFirst[m_second]] != State::kWaiting)
+    ++m_second;
+  return m_second < m_largestFirst.size() ? Cost(m_largestFirst[m_second]) : 0;
 }
 
 void EntryProducer::Finish(size_t k, Entry entry) {
