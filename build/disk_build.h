@@ -6,8 +6,10 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "build/package_reader.h"
+#include "build/package_writer.h"
 #include "build/theme_builder.h"
 #include "platform/file_system.h"
 
@@ -72,6 +74,18 @@ inline std::string LastLine(const std::string& log) {
   return end == std::string::npos ? text : text.substr(end + 2);
 }
 
+// The temporary files of the package that lie beside it, by name.
+inline std::vector<std::string> Temporaries(const std::string& package) {
+  const std::filesystem::path parent = std::filesystem::path(package).parent_path();
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(parent, error)) {
+    const std::string name = entry.path().filename().string();
+    if (IsTemporaryPackagePath(package, JoinPath(parent.string(), name))) names.push_back(name);
+  }
+  return names;
+}
+
 // What a build left, in words, to be compared whole: whether it succeeded,
 // its last line, whether the last good package is as it was, and whether a
 // temporary file stayed behind.
@@ -79,7 +93,7 @@ inline std::string Outcome(const Built& run, const std::string& package,
                            const std::string& lastGood) {
   return std::string(run.flags.Succeeded() ? "succeeded" : "failed") + "; " + LastLine(run.log) +
          "; last good package " + (ReadFile(package) == lastGood ? "kept" : "replaced") +
-         "; temporary file " + (std::filesystem::exists(package + ".tmp") ? "left" : "gone");
+         "; temporary file " + (Temporaries(package).empty() ? "gone" : "left");
 }
 
 // The files of a package, by name, as the package reader gives them back

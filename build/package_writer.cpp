@@ -1,14 +1,25 @@
 // The package writer.
+//
+// Each build writes its package to a file it creates new under a name of
+// its own: the package's, a random token and ".tmp", beside the package so
+// that the final move stays on one file system. Creating it new means it is
+// never opened through a link, a pipe or a file already there, whoever put
+// it there, so two builds of one folder cannot write one file, and no name
+// laid in the way can make the build write elsewhere, block it or own its
+// package. Only a whole package is moved over the last good one.
 #include "build/package_writer.h"
 
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
-#include <vector>
-
+#include <random>
 #include <thread>
+#include <vector>
 
 #include "build/entry_producer.h"
 #include "build/package_entry.h"
@@ -19,6 +30,35 @@ namespace nv {
 namespace {
 
 const char kInternalXmlError[] = "Error: Internal XML construction failed.\r\n";
+
+// A temporary file's name ends in "." and the token's 16 hex digits, then ".tmp".
+constexpr size_t kTokenDigits = 16;
+constexpr size_t kTemporarySuffixSize = 1 + kTokenDigits + 4;
+
+// Names drawn before a build gives up: a clash means only that a file of the
+// name drawn is there already, which random tokens make all but impossible.
+constexpr int kCreateAttempts = 4;
+
+// 64 bits that no other build draws: from the system's random source, with
+// the clock and a count mixed in should it have none.
+uint64_t FreshToken() {
+  static std::atomic<uint64_t> drawn{0};
+  uint64_t token = static_cast<uint64_t>(
+                       std::chrono::system_clock::now().time_since_epoch().count()) ^
+                   (++drawn * 0x9E3779B97F4A7C15u);
+  try {
+    std::random_device source;
+    token ^= (static_cast<uint64_t>(source()) << 32) ^ source();
+  } catch (const std::exception&) {
+  }
+  return token;
+}
+
+std::string TemporaryPath(const std::string& package, uint64_t token) {
+  char digits[kTokenDigits + 1];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(token));
+  return package + "." + digits + ".tmp";
+}
 
 // Ends the progress display however packing ends.
 class ProgressScope {
@@ -50,8 +90,7 @@ class PackageWriter {
         m_options(options),
         m_files(files),
         m_flags(flags),
-        m_package(PackagePath(folder)),
-        m_temporary(m_package + ".tmp") {}
+        m_package(PackagePath(folder)) {}
 
   void Write(TiXmlDocument* index) {
     m_run.log << "\r\nPacking files ...\r\n";
@@ -84,11 +123,11 @@ class PackageWriter {
     std::vector<std::string> names;
     std::string err;
     const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
-    RememberOwnFiles();
+    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId);
     int32_t nextId = 1;
     for (const std::string& name : names) {
       const std::string path = JoinPath(m_folder, name);
-      if (!IsPackable(path)) continue;
+      if (!IsPackable(name, path)) continue;
       files->InsertEndChild(IndexFileElement(name, nextId));
       m_run.log << nextId << ", " << name << "\r\n";
       ++nextId;
@@ -103,13 +142,13 @@ class PackageWriter {
   // ".", "..", folders and files that others hold for writing fail the test
   // of files in the folder. The log says nothing of a file left out, so a
   // note does, and of one packed from outside the folder through a link.
-  bool IsPackable(const std::string& path) {
+  bool IsPackable(const std::string& name, const std::string& path) {
     std::string why, target;
     if (!m_run.fs.IsReadableFile(path, &why)) {
       if (!why.empty()) m_run.Note(path, "left out: " + why);
       return false;
     }
-    if (IsOwnFile(path)) return false;
+    if (IsOwnFile(name, path)) return false;
     if (!m_run.fs.LeadsOutside(m_folder, path, &target)) return true;
     if (!m_run.outsideLinks) {
       m_run.Note(path, "left out: a link to " + target + ", outside the folder");
@@ -119,30 +158,36 @@ class PackageWriter {
     return true;
   }
 
-  // The package and its temporary file may lie inside the folder (a root, or
-  // a spelling like "ocean/."): they are known by identity, not by name.
-  void RememberOwnFiles() {
-    for (const std::string& own : {m_package, m_temporary}) {
-      FileIdentity id;
-      if (m_run.fs.Identify(own, &id)) m_own.push_back(id);
-    }
-  }
-
-  bool IsOwnFile(const std::string& path) {
-    FileIdentity id;
-    return !m_own.empty() && m_run.fs.Identify(path, &id) &&
-           std::find(m_own.begin(), m_own.end(), id) != m_own.end();
+  // The package, and the temporary files of builds of it (another build's,
+  // or one a killed build left), may lie inside the folder (a root, or a
+  // spelling like "ocean/."): they are known by identity, not by name. A
+  // name shaped like a temporary file's counts when it names the same file
+  // as that name beside the package.
+  bool IsOwnFile(const std::string& name, const std::string& path) {
+    const std::string twin = name.size() < kTemporarySuffixSize
+                                 ? std::string()
+                                 : m_package + name.substr(name.size() - kTemporarySuffixSize);
+    const bool temporaryShape = IsTemporaryPackagePath(m_package, twin);
+    FileIdentity id, twinId;
+    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id)) return false;
+    return (m_packageKnown && id == m_packageId) ||
+           (temporaryShape && m_run.fs.Identify(twin, &twinId) && id == twinId);
   }
 
   bool CreateTemporary() {
     std::string err;
-    m_files->package = m_run.fs.CreateForWriting(m_temporary, &err);
-    if (!m_files->package) {
-      m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
-      return false;
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+      const std::string path = TemporaryPath(m_package, FreshToken());
+      m_files->package = m_run.fs.CreateNew(path, &err);
+      if (m_files->package) {
+        m_temporary = path;
+        m_files->packageTemporary = path;
+        return true;
+      }
+      if (!m_run.fs.PathExists(path)) break;  // not a clash: another name fares no better
     }
-    m_files->packageTemporary = m_temporary;
-    return true;
+    m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+    return false;
   }
 
   bool WriteBytes(const uint8_t* data, size_t size) {
@@ -268,8 +313,9 @@ class PackageWriter {
   OpenFiles* const m_files;
   RunFlags* const m_flags;
   const std::string m_package;
-  const std::string m_temporary;
-  std::vector<FileIdentity> m_own;
+  std::string m_temporary;  // once created
+  bool m_packageKnown = false;
+  FileIdentity m_packageId;
   bool m_stopped = false;
 };
 
@@ -277,6 +323,15 @@ class PackageWriter {
 
 std::string PackagePath(const std::string& folder) {
   return StripTrailingSeparators(folder) + ".nvp";
+}
+
+bool IsTemporaryPackagePath(const std::string& package, const std::string& path) {
+  const size_t token = package.size() + 1;
+  auto isDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  return path.size() == package.size() + kTemporarySuffixSize &&
+         path.compare(0, package.size(), package) == 0 && path[package.size()] == '.' &&
+         std::all_of(path.begin() + token, path.begin() + token + kTokenDigits, isDigit) &&
+         path.compare(token + kTokenDigits, std::string::npos, ".tmp") == 0;
 }
 
 void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,

@@ -25,10 +25,15 @@ struct PackOptions {
   BuildProgress* progress = nullptr;  // told how far packing has come; may be null
 };
 
+// Whether `path` names a temporary file of the package: the package's path,
+// "." and 16 lowercase hex digits drawn at random by one build, and ".tmp",
+// as in "themes/ocean.nvp.3f09a1c4d2b7e865.tmp".
+bool IsTemporaryPackagePath(const std::string& package, const std::string& path);
+
 // Lists the folder into `index` (the run's empty package index document) and,
 // when it holds files and a compression service is there, writes the
-// package. The package is written under a temporary name, which stays in
-// files->packageTemporary while that file exists, and moved over the last
+// package. The package is written to a temporary file of its own, which
+// stays in files->packageTemporary while it exists, and moved over the last
 // good package only once whole; a build that fails leaves that one as it
 // was. Sets flags->filesFound and flags->packageOk; the open files are kept
 // in `files`, where the run's catch-all can close them.

@@ -101,7 +101,7 @@ class PackageWriterTest : public testing::Test {
     WritePackage(RunContext{fs, log, publisher}, f, z, options, &index, &files, &flags);
     EXPECT_EQ(0, fs.OpenFiles());
     EXPECT_TRUE(files.packageTemporary.empty());
-    EXPECT_FALSE(fs.HasFile(temporary)) << "temporary file left behind";
+    EXPECT_EQ(kept, Temporaries(PackagePath(f))) << "temporary file left behind";
     return flags;
   }
   RunFlags Write() { return Write(folder, zlib.get()); }
@@ -110,9 +110,23 @@ class PackageWriterTest : public testing::Test {
   // temporary package held when it was removed.
   void FailWhen(std::function<bool(Op, const std::string&)> fault) {
     fs.before = [this, fault](Op op, const std::string& path) {
-      if (op == Op::Remove && path == temporary) removed = fs.Contents(temporary);
+      if (op == Op::Remove && IsTemporary(path)) removed = fs.Contents(path);
       return !fault(op, path);
     };
+  }
+
+  bool IsTemporary(const std::string& path) const { return IsTemporaryPackagePath(package, path); }
+
+  // The temporary files of the package that lie beside it.
+  std::vector<std::string> Temporaries(const std::string& of) {
+    const size_t cut = of.rfind(kPathSeparator);
+    const std::string parent = of.substr(0, cut == 0 ? 1 : cut);
+    std::vector<std::string> names, temporaries;
+    std::string err;
+    fs.ListFolder(parent, &names, &err);
+    for (const std::string& name : names)
+      if (IsTemporaryPackagePath(of, JoinPath(parent, name))) temporaries.push_back(name);
+    return temporaries;
   }
 
   std::string Packing(const std::string& lines) const {
@@ -122,7 +136,7 @@ class PackageWriterTest : public testing::Test {
 
   const std::string folder = JoinPath("themes", "ocean");
   const std::string package = folder + ".nvp";
-  const std::string temporary = package + ".tmp";
+  std::vector<std::string> kept;  // temporary files that others left, which a build leaves alone
   std::string seed;  // what the index document holds before the writer runs
   PackOptions options{1, nullptr};  // one worker: faults meet the files in one order
   MemoryFileSystem fs;
@@ -228,7 +242,7 @@ TEST_F(PackageWriterTest, NothingToPackMakesNoPackage) {
 TEST_F(PackageWriterTest, PackageThatCannotBeCreated) {
   Add("main.xml", "m");
   fs.AddFile(package, "last good");
-  FailWhen([this](Op op, const std::string& path) { return op == Op::Create && path == temporary; });
+  FailWhen([this](Op op, const std::string& path) { return op == Op::Create && IsTemporary(path); });
   RunFlags flags = Write();
   EXPECT_TRUE(flags.filesFound);
   EXPECT_FALSE(flags.packageOk);
@@ -389,7 +403,7 @@ TEST_F(PackageWriterTest, FailedFlushOrCloseFailsThePackage) {
   Add("a.png", "a");
   for (Op failing : {Op::Sync, Op::Close}) {
     fs.AddFile(package, "last good");
-    FailWhen([&](Op op, const std::string& path) { return op == failing && path == temporary; });
+    FailWhen([&](Op op, const std::string& path) { return op == failing && IsTemporary(path); });
     const size_t start = log.Text().size();
     EXPECT_FALSE(Write().packageOk);
     const std::string text = log.Text().substr(start);
@@ -459,12 +473,39 @@ TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
   }
 }
 
-TEST_F(PackageWriterTest, StaleTemporaryFileIsReplaced) {
+// Each build creates a file of its own, under a name drawn for it, so that
+// two builds of one folder never write one file.
+TEST_F(PackageWriterTest, EachBuildWritesAFileOfItsOwn) {
   Add("a.png", "a");
-  fs.AddFile(temporary, "stale");
+  std::vector<std::string> created;
+  fs.before = [&](Op op, const std::string& path) {
+    if (op == Op::Create) created.push_back(path);
+    return true;
+  };
+  EXPECT_TRUE(Write().packageOk);
+  EXPECT_TRUE(Write().packageOk);
+  ASSERT_EQ(2u, created.size());
+  EXPECT_TRUE(IsTemporary(created[0])) << created[0];
+  EXPECT_TRUE(IsTemporary(created[1])) << created[1];
+  EXPECT_NE(created[0], created[1]);
+}
+
+// Files that a build did not make are none of its business: a file where
+// an earlier version wrote its temporary package, and one that a killed
+// build left, stay as they are, and no build is kept from its work.
+TEST_F(PackageWriterTest, TemporaryFilesOfOthersAreLeftAlone) {
+  Add("a.png", "a");
+  const std::string oldName = package + ".tmp";
+  const std::string left = package + ".0123456789abcdef.tmp";
+  ASSERT_TRUE(IsTemporary(left));
+  fs.AddFile(oldName, "stale");
+  fs.AddFile(left, "left by a killed build");
   fs.AddFile(package, "last good");
+  kept = {"ocean.nvp.0123456789abcdef.tmp"};
   EXPECT_TRUE(Write().packageOk);
   EXPECT_EQ("a", Unpack(fs.Contents(package)).contents.at(1));
+  EXPECT_EQ("stale", fs.Contents(oldName));
+  EXPECT_EQ("left by a killed build", fs.Contents(left));
 }
 
 TEST_F(PackageWriterTest, TrailingSeparatorsAreStrippedForThePackageOnly) {
@@ -490,14 +531,16 @@ TEST_F(PackageWriterTest, PackageInsideTheFolderIsNeverPacked) {
   Add("a.png", "a");
   const std::string dotted = JoinPath(folder, ".");
   const std::string inside = dotted + ".nvp";  // the file "..nvp" in the folder
+  // Another build's temporary file, or one a killed build left, lies there too.
+  fs.AddFile(inside + ".fedcba9876543210.tmp", "another build's");
+  kept = {"..nvp.fedcba9876543210.tmp"};
   for (int build = 0; build < 2; ++build) {
-    fs.AddFile(inside + ".tmp", "stale");
     log = OperationLog();
     EXPECT_TRUE(Write(dotted, zlib.get()).packageOk);
     EXPECT_EQ(0u, log.Text().find(Packing("1, a.png\r\n<?xml")));
     EXPECT_EQ(2u, Unpack(fs.Contents(inside)).records.size());
-    EXPECT_FALSE(fs.HasFile(inside + ".tmp"));
   }
+  kept.clear();
 
   const std::string root(1, kPathSeparator);
   fs.AddFolder(root);

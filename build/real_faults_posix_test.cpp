@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "build/disk_build.h"
 #include "platform/temp_folder.h"
@@ -88,11 +90,12 @@ std::string MountTmpfs(const std::string& dir, const char* options) {
 
 // The real disk, with a hand in it: something done to a path just before a
 // build opens it for reading (the file tests aside), creates it, or first
-// reads from it; and the bytes read from each path counted.
+// reads from it, just after it created it, or just before it moves a file
+// to it; and the bytes read from each path counted.
 class MeddlingFileSystem : public FileSystem {
  public:
   using Act = std::function<void(const std::string& path)>;
-  Act beforeOpen, beforeCreate, beforeFirstRead;
+  Act beforeOpen, beforeCreate, beforeFirstRead, afterCreate, beforeMove;
 
   uint64_t BytesRead(const std::string& path) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -115,10 +118,15 @@ class MeddlingFileSystem : public FileSystem {
   }
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override {
     if (beforeCreate) beforeCreate(path);
-    return m_real.CreateForWriting(path, err);
+    auto file = m_real.CreateForWriting(path, err);
+    if (file && afterCreate) afterCreate(path);
+    return file;
   }
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {
-    return m_real.CreateNew(path, err);
+    if (beforeCreate) beforeCreate(path);
+    auto file = m_real.CreateNew(path, err);
+    if (file && afterCreate) afterCreate(path);
+    return file;
   }
   ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
                         std::string* err) override {
@@ -128,6 +136,7 @@ class MeddlingFileSystem : public FileSystem {
     return m_real.CreateFolder(path, err);
   }
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
+    if (beforeMove) beforeMove(to);
     return m_real.MoveOver(from, to, err);
   }
   bool RemoveFile(const std::string& path, std::string* err) override {
@@ -413,45 +422,119 @@ TEST_F(RealFaultsTest, HundredThousandFiles) {
 }
 
 // Two builds of one folder at the same time, as two commands started
-// together would run them: the second starts while the first is packing,
-// after the manifest, which the first has packed already, changed. They
-// share the temporary file's name, and only one of them may write it; the
-// other fails, as it would on Windows, where the first holds the file
-// without sharing.
+// together would run them: the second runs whole while the first stands
+// still, just after it created its temporary file or just before it moves
+// that file into place. Each writes a file of its own, so both succeed,
+// each package is whole, and nothing is left beside it.
 TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   BuildLastGood();
-  const std::string sand = Source("sand.png");
-  std::string second;
-  MeddlingFileSystem first;
-  first.beforeFirstRead = [&](const std::string& path) {
-    if (path != sand || !second.empty()) return;
-    WriteFile(Source("main.xml"), std::string(kManifest) + "<!-- changed meanwhile -->\n");
-    second = Outcome(Build(folder), package, lastGood);
-  };
-  const Built run = Build(folder, first);
-  EXPECT_EQ("failed; Error: Unable to create file: " + package +
-                ".; last good package kept; temporary file left",
-            second);
-  // The first packs the manifest as it read it, the same as the last time.
-  EXPECT_EQ(
-      "succeeded; Please record down this operation log for future reference (Optional).; "
-      "last good package kept; temporary file gone",
-      Outcome(run, package, lastGood));
-  EXPECT_EQ(kManifest, Unpack(package)["main.xml"]);
+  const std::map<std::string, std::string> files = Unpack(package);
+  ASSERT_EQ(4u, files.size());
+  for (bool afterCreating : {true, false}) {
+    SCOPED_TRACE(afterCreating ? "the first paused after creating" : "the first paused before moving");
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool firstPaused = false, secondDone = false;
+    MeddlingFileSystem fs;
+    (afterCreating ? fs.afterCreate : fs.beforeMove) = [&](const std::string&) {
+      std::unique_lock<std::mutex> lock(mutex);
+      firstPaused = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return secondDone; });
+    };
+    Built first;
+    std::thread thread([&] { first = Build(folder, fs); });
+    bool paused = false;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      paused = changed.wait_for(lock, std::chrono::seconds(60), [&] { return firstPaused; });
+    }
+    EXPECT_TRUE(paused) << "the first build never came to its pause";
+    const Built second = Build(folder);
+    const std::map<std::string, std::string> secondPackage = Unpack(package);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      secondDone = true;
+    }
+    changed.notify_all();
+    thread.join();
+    EXPECT_TRUE(second.flags.Succeeded()) << second.log;
+    EXPECT_EQ(files, secondPackage);
+    EXPECT_TRUE(first.flags.Succeeded()) << first.log;
+    EXPECT_EQ(files, Unpack(package));
+    EXPECT_EQ(std::vector<std::string>(), Temporaries(package));
+  }
 }
 
-// A link where the temporary file goes, left there by accident or by
-// someone else, is not written through.
-TEST_F(RealFaultsTest, LinkWhereTheTemporaryFileGoes) {
+// Whatever lies where the temporary package was once written, t.nvp.tmp,
+// left there by accident or laid by someone else, is not opened: not
+// written through, not waited on, not a reason to fail, not the package's
+// owner. The build writes a file of its own.
+TEST_F(RealFaultsTest, WhateverLiesAtTheOldTemporaryName) {
   BuildLastGood();
+  const std::string oldName = package + ".tmp";
   const std::string victim = JoinPath(temp.Path(), "victim.txt");
-  WriteFile(victim, "not a package");
-  ASSERT_EQ(0, ::symlink(victim.c_str(), (package + ".tmp").c_str()));
-  const Built run = Build(folder);
-  EXPECT_EQ("not a package", ReadFile(victim));
-  EXPECT_EQ("failed; Error: Unable to create file: " + package +
-                ".; last good package kept; temporary file left",
-            Outcome(run, package, lastGood));
+  const std::string themes = JoinPath(temp.Path(), "themes");
+  const std::string sand = Source("sand.png");
+  struct Laid {
+    const char* what;
+    std::function<int()> lay;
+    bool failing;  // the build is made to fail: the last good package must stay
+  };
+  const Laid cases[] = {
+      {"a link to a file elsewhere", [&] { return ::symlink(victim.c_str(), oldName.c_str()); },
+       false},
+      {"a hard link to a file elsewhere", [&] { return ::link(victim.c_str(), oldName.c_str()); },
+       false},
+      {"a named pipe", [&] { return ::mkfifo(oldName.c_str(), 0666); }, false},
+      {"a hard link to the last good package, and a build that fails",
+       [&] { return ::link(package.c_str(), oldName.c_str()); }, true},
+      {"another user's empty file, writable by all, in a folder anyone may write to",
+       [&] {
+         WriteFile(oldName, "");
+         return ::chown(oldName.c_str(), 65534, 65534) | ::chmod(oldName.c_str(), 0666) |
+                ::chmod(themes.c_str(), 01777);
+       },
+       false},
+  };
+  for (const Laid& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::unlink(oldName.c_str());
+    WriteFile(victim, "not a package");
+    WriteFile(package, lastGood);
+    WriteFile(sand, "sand");
+    WriteFile(Source("shot.png"), "another shot");  // so that a new package shows
+    ASSERT_EQ(0, c.lay()) << std::strerror(errno);
+    struct stat laid;
+    ASSERT_EQ(0, ::lstat(oldName.c_str(), &laid));
+    MeddlingFileSystem fs;
+    if (c.failing) {
+      fs.beforeOpen = [&](const std::string& path) {
+        if (path == sand) fsys::remove(sand);
+      };
+    }
+    ::alarm(60);  // a build that waited on the pipe would end the process, not hang it
+    const Built run = Build(folder, fs);
+    ::alarm(0);
+    if (c.failing) {
+      EXPECT_EQ("failed; Error: Source files reading failed: " + sand +
+                    ".; last good package kept; temporary file gone",
+                Outcome(run, package, lastGood));
+    } else {
+      EXPECT_TRUE(run.flags.Succeeded()) << run.log;
+      EXPECT_EQ("another shot", Unpack(package)["shot.png"]);
+      EXPECT_EQ(std::vector<std::string>(), Temporaries(package));
+    }
+    EXPECT_EQ("not a package", ReadFile(victim));
+    struct stat after, made;
+    ASSERT_EQ(0, ::lstat(oldName.c_str(), &after));
+    EXPECT_EQ(laid.st_ino, after.st_ino);
+    EXPECT_EQ(laid.st_mode, after.st_mode);
+    EXPECT_EQ(laid.st_size, after.st_size);
+    EXPECT_EQ(laid.st_uid, after.st_uid);
+    ASSERT_EQ(0, ::stat(package.c_str(), &made));
+    EXPECT_EQ(::geteuid(), made.st_uid);
+  }
 }
 
 // How many threads the processes of that user run, all told.

@@ -266,7 +266,16 @@ class PackingRunTest : public ThemeBuilderTest {
     return zlib->get();
   }
 
+  // What lies beside the folder: its package alone, when no temporary file is left.
+  std::vector<std::string> Beside() {
+    std::vector<std::string> names;
+    std::string err;
+    fs.ListFolder("themes", &names, &err);
+    return names;
+  }
+
   const std::string package = folder + ".nvp";
+  const std::vector<std::string> packageAlone = {".", "..", "ocean", "ocean.nvp"};
   ServiceRef<IZlib> zlib;
   ThemeBuilder packing;
 };
@@ -298,7 +307,7 @@ TEST_F(PackingRunTest, CatchAllClosesAndRemovesTheTemporaryPackage) {
   const std::string& log = packing.Log();
   EXPECT_EQ(kFatalErrorText, log.substr(log.size() - std::string(kFatalErrorText).size()));
   EXPECT_EQ(0, fs.OpenFiles());
-  EXPECT_FALSE(fs.HasFile(package + ".tmp"));
+  EXPECT_EQ(packageAlone, Beside());
   EXPECT_EQ("last good", fs.Contents(package));
 }
 
@@ -316,7 +325,7 @@ TEST_F(PackingRunTest, WhatAWorkerThrowsReachesTheCatchAll) {
   EXPECT_EQ(kFatalErrorText, log.substr(log.size() - std::string(kFatalErrorText).size()));
   EXPECT_EQ(std::string::npos, log.find("successfully created"));
   EXPECT_EQ(0, fs.OpenFiles());
-  EXPECT_FALSE(fs.HasFile(package + ".tmp"));
+  EXPECT_EQ(packageAlone, Beside());
   EXPECT_EQ("last good", fs.Contents(package));
 }
 

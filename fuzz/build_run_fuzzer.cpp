@@ -169,7 +169,12 @@ void CheckBuild(MemoryFileSystem& fs, const RunFlags& flags, const std::string& 
                 bool logLinesForged) {
   Require(log.find(kFatalErrorText) == std::string::npos, "no exception ends the run", log);
   Require(fs.OpenFiles() == 0, "every file is closed", log);
-  Require(!fs.HasFile(kPackage + ".tmp"), "no temporary package is left", log);
+  std::vector<std::string> beside;
+  std::string err;
+  fs.ListFolder("themes", &beside, &err);
+  for (const std::string& name : beside)
+    Require(!IsTemporaryPackagePath(kPackage, JoinPath("themes", name)),
+            "no temporary package is left", log);
   const std::string success = "\r\n" + kPackage + " successfully created.\r\n";
   Require(logLinesForged || flags.Succeeded() == (log.find(success) != std::string::npos),
           "the package is named created exactly when the run succeeds", log);

@@ -91,7 +91,9 @@ class FileSystem {
   // while it is open, no other program can open it (on POSIX, none that asks
   // for the same lock: another build). On POSIX a link at the path fails.
   virtual std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) = 0;
-  // Creates a new file for writing; fails when anything of that name exists.
+  // Creates a new file for writing, without sharing on Windows; fails when
+  // anything of that name exists, a link (even one that leads nowhere) or a
+  // pipe included, so nothing already there is ever opened or written.
   virtual std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) = 0;
   // The names directly in a folder. Windows gives them in its own order, the
   // POSIX side sorted byte by byte so the same folder always lists the same.

@@ -202,7 +202,8 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {
-    return CreateWith(path, O_EXCL, err);
+    // O_EXCL alone refuses a link already; O_NOFOLLOW says so where it is read.
+    return CreateWith(path, O_EXCL | O_NOFOLLOW, err);
   }
 
   ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
