@@ -38,6 +38,7 @@ const char* KindOf(Op op) {
     case Op::ListEntry: return "list entry";
     case Op::MakeFolder: return "make folder";
     case Op::Replace: return "rename";
+    case Op::SyncFolder: return "sync folder";
     case Op::Remove: return "remove";
   }
   return "?";
@@ -347,6 +348,8 @@ class FaultInjectionTest : public testing::Test {
       // After the index, which was written whole.
       return {Expected::kFails,
               "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n", ""};
+    } else if (c.kind == "sync folder" && c.path == package) {
+      return {Expected::kFails, "</files>\r\n\r\n" + unableToWrite, ""};
     } else if (c.kind == "compress") {
       return {Expected::kFails, "Error: Compression failed: " + c.path + ".\r\n", ""};
     } else if (IsSource(c.path)) {
@@ -373,12 +376,21 @@ class FaultInjectionTest : public testing::Test {
     EXPECT_EQ("another theme's package", fs.Contents(JoinPath("themes", "forest.nvp")));
   }
 
-  // A build that fails keeps the last good package as it was and says so.
-  void ExpectFailedRun(const Run& run) {
+  // Whether a fault in the call comes after the new package was moved into
+  // place: the package's folder is synced only then.
+  static bool AfterTheMove(const Call& c) { return c.kind == "sync folder"; }
+
+  // A build that fails keeps the last good package as it was and says so;
+  // one that failed after the move leaves the new package whole in its place.
+  void ExpectFailedRun(const Run& run, bool afterTheMove = false) {
     EXPECT_FALSE(run.flags.Succeeded());
     EXPECT_EQ(std::string::npos, run.log.find("successfully created"));
     EXPECT_EQ(std::string::npos, run.log.find("Process completed successfully"));
-    EXPECT_TRUE(previous == fs.Contents(package)) << "the last good package changed";
+    if (afterTheMove) {
+      EXPECT_TRUE(clean == fs.Contents(package)) << "the new package is not in place";
+    } else {
+      EXPECT_TRUE(previous == fs.Contents(package)) << "the last good package changed";
+    }
   }
 
   void ExpectOutcome(const Call& c, const Expected& e, const Run& run) {
@@ -390,7 +402,7 @@ class FaultInjectionTest : public testing::Test {
     }
     if (e.verdict == Expected::kFails ||
         (e.verdict == Expected::kEither && !run.flags.Succeeded())) {
-      ExpectFailedRun(run);
+      ExpectFailedRun(run, AfterTheMove(c));
       return;
     }
     EXPECT_TRUE(run.flags.Succeeded()) << run.log;
@@ -415,7 +427,7 @@ class FaultInjectionTest : public testing::Test {
       ExpectNothingLeft();
       if (fault == Fault::kThrow) {
         EXPECT_TRUE(EndsWith(run.log, kFatalErrorText)) << run.log;
-        ExpectFailedRun(run);
+        ExpectFailedRun(run, AfterTheMove(c));
       } else {
         ExpectOutcome(c, OnFailure(c), run);
       }
@@ -446,9 +458,10 @@ TEST_F(FaultInjectionTest, CleanBuildCallsEverySeam) {
   std::map<std::string, int> kinds;
   for (const Call& c : plan.Calls()) ++kinds[c.kind];
   // The manifest, its named files, the listing, the sources read in
-  // pieces, and the package written, flushed, closed and moved into place.
+  // pieces, and the package written, flushed, closed, moved into place and
+  // its folder synced.
   for (const char* kind : {"open", "read", "size", "close", "list", "list entry", "create", "write",
-                           "sync", "rename", "compress"})
+                           "sync", "rename", "sync folder", "compress"})
     EXPECT_LT(0, kinds[kind]) << kind;
   EXPECT_EQ(16, kinds["compress"]);       // the index and 15 files
   EXPECT_EQ(1 + 2 * 16, kinds["write"]);  // the header, then record and block each
@@ -490,7 +503,8 @@ TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
   std::set<std::string> taken;
   size_t runs = 0;
   for (const Call& c : plan.Calls()) {
-    if (c.stage != Stage::kPacking || c.kind == "create") continue;  // no temporary file yet
+    // No temporary file yet, or none any more.
+    if (c.stage != Stage::kPacking || c.kind == "create" || AfterTheMove(c)) continue;
     const std::string on = c.path == temporary || c.path == package ? c.path : "a source";
     if (!taken.insert(c.kind + " " + on).second) continue;
     const bool failureFailsTheBuild = OnFailure(c).verdict == Expected::kFails;

@@ -297,10 +297,16 @@ class PackageWriter {
     if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
       m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
       m_flags->packageOk = false;
+    } else if (m_flags->packageOk) {
+      m_files->packageTemporary.clear();  // it is the package now
+      // The new package is in place and whole, but until its folder is
+      // synced a power cut may undo the move and bring back the last good
+      // one: its being there is not assured, so the run cannot succeed.
+      if (!m_run.fs.SyncFolderOf(m_package, &err)) FailWriting();
     }
     if (m_flags->packageOk) {
       m_run.log << m_package << " successfully created.\r\n";
-    } else {
+    } else if (!m_files->packageTemporary.empty()) {
       m_run.fs.RemoveFile(m_temporary, &err);  // the last good package stays
     }
     m_files->packageTemporary.clear();

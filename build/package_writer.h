@@ -35,8 +35,10 @@ bool IsTemporaryPackagePath(const std::string& package, const std::string& path)
 // package. The package is written to a temporary file of its own, which
 // stays in files->packageTemporary while it exists, and moved over the last
 // good package only once whole; a build that fails leaves that one as it
-// was. Sets flags->filesFound and flags->packageOk; the open files are kept
-// in `files`, where the run's catch-all can close them.
+// was. One failure comes after the move: when the package's folder cannot
+// be synced, the new package is in place but may not outlast a power cut,
+// and the build fails. Sets flags->filesFound and flags->packageOk; the open
+// files are kept in `files`, where the run's catch-all can close them.
 void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,
                   PackOptions options, TiXmlDocument* index, OpenFiles* files, RunFlags* flags);
 

@@ -473,6 +473,18 @@ TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
   }
 }
 
+// A package whose folder cannot be synced after the move may vanish in a
+// power cut: the run fails, though the new package is in place and whole.
+TEST_F(PackageWriterTest, FolderThatCannotBeSyncedFailsTheRun) {
+  Add("a.png", "a");
+  fs.AddFile(package, "last good");
+  FailWhen([&](Op op, const std::string& path) { return op == Op::SyncFolder && path == package; });
+  EXPECT_FALSE(Write().packageOk);
+  const std::string tail = "</files>\r\n\r\nError: Unable to write file: " + package + ".\r\n";
+  EXPECT_EQ(tail, Ending(log.Text(), tail.size()));
+  EXPECT_EQ("a", Unpack(fs.Contents(package)).contents.at(1));
+}
+
 // Each build creates a file of its own, under a name drawn for it, so that
 // two builds of one folder never write one file.
 TEST_F(PackageWriterTest, EachBuildWritesAFileOfItsOwn) {

@@ -139,6 +139,9 @@ class MeddlingFileSystem : public FileSystem {
     if (beforeMove) beforeMove(to);
     return m_real.MoveOver(from, to, err);
   }
+  bool SyncFolderOf(const std::string& path, std::string* err) override {
+    return m_real.SyncFolderOf(path, err);
+  }
   bool RemoveFile(const std::string& path, std::string* err) override {
     return m_real.RemoveFile(path, err);
   }

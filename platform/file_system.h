@@ -102,6 +102,10 @@ class FileSystem {
   virtual bool CreateFolder(const std::string& path, std::string* err) = 0;
   // Moves `from` over `to`, replacing it in one step.
   virtual bool MoveOver(const std::string& from, const std::string& to, std::string* err) = 0;
+  // Makes the folder that holds `path` durable as it stands, so that a move
+  // into it survives a power cut. Where the file system has no way to sync a
+  // folder, there is nothing to do.
+  virtual bool SyncFolderOf(const std::string& path, std::string* err) = 0;
   virtual bool RemoveFile(const std::string& path, std::string* err) = 0;
   virtual bool Identify(const std::string& path, FileIdentity* id) = 0;
   // The size of the file at path, without opening it.

@@ -162,6 +162,18 @@ std::string RealPath(const std::string& path) {
   return result;
 }
 
+// How file systems that have no way to sync a folder answer fsync on one:
+// EINVAL (as for a pipe), EBADF (where only what is open for writing can be
+// synced), EROFS, ENOTSUP or ENOSYS (FUSE file systems that leave it out).
+bool CannotSyncFolder(int error) {
+  return error == EINVAL || error == EBADF || error == EROFS || error == ENOTSUP ||
+         error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// A folder that may be written into but not read (mode -wx) cannot be
+// opened to be synced, and no other way is open to this user.
+bool CannotOpenFolderToSync(int error) { return error == EACCES || error == EPERM; }
+
 class PosixFileSystem : public FileSystem {
  public:
   bool PathExists(const std::string& path) override {
@@ -239,6 +251,19 @@ class PosixFileSystem : public FileSystem {
 
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
     return ::rename(from.c_str(), to.c_str()) == 0 || Fail(err, "rename");
+  }
+
+  bool SyncFolderOf(const std::string& path, std::string* err) override {
+    const size_t cut = path.rfind('/');
+    const std::string folder =
+        cut == std::string::npos ? "." : path.substr(0, std::max<size_t>(cut, 1));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return CannotOpenFolderToSync(errno) || Fail(err, "open");
+    const bool synced = ::fsync(fd) == 0 || CannotSyncFolder(errno);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced || Fail(err, "fsync");
   }
 
   bool RemoveFile(const std::string& path, std::string* err) override {

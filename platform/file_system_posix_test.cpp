@@ -95,5 +95,16 @@ TEST(PosixCreateForWritingTest, LinkAtThePathIsNotWrittenThrough) {
   EXPECT_EQ("kept", std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
+TEST(PosixSyncFolderTest, SyncsTheFolderOfAPathOrSaysWhyNot) {
+  TempFolder temp;
+  std::string err;
+  EXPECT_TRUE(RealFileSystem().SyncFolderOf(temp.Put("pkg.nvp", "p"), &err)) << err;
+  EXPECT_TRUE(RealFileSystem().SyncFolderOf("pkg.nvp", &err)) << err;  // the working folder
+  EXPECT_TRUE(RealFileSystem().SyncFolderOf("/pkg.nvp", &err)) << err;
+  const std::string gone = JoinPath(JoinPath(temp.Path(), "gone"), "pkg.nvp");
+  EXPECT_FALSE(RealFileSystem().SyncFolderOf(gone, &err));
+  EXPECT_EQ(0u, err.find("open: "));
+}
+
 }  // namespace
 }  // namespace nv

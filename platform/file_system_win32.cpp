@@ -230,6 +230,11 @@ class Win32FileSystem : public FileSystem {
         || Fail(err, "MoveFileExA");
   }
 
+  // Windows has no call that makes one folder's entries durable, short of
+  // flushing the whole volume, which takes an administrator; MoveOver asks
+  // for the move to be written through before it returns.
+  bool SyncFolderOf(const std::string&, std::string*) override { return true; }
+
   bool RemoveFile(const std::string& path, std::string* err) override {
     return DeleteFileA(path.c_str()) || Fail(err, "DeleteFileA");
   }

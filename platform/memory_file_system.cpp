@@ -255,6 +255,11 @@ bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
   return true;
 }
 
+bool MemoryFileSystem::SyncFolderOf(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  return Allowed(Op::SyncFolder, path, err);
+}
+
 bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
   if (!Allowed(Op::Remove, path, err)) return false;

@@ -18,13 +18,14 @@ class MemoryFileSystem : public FileSystem {
  public:
   enum class Op {
     Exists, Open, Read, Write, Size, Seek, Sync, Close, Create, List, ListEntry, MakeFolder,
-    Replace, Remove
+    Replace, SyncFolder, Remove
   };
 
   // Asked before each call with the operation and the path it concerns;
   // answering false makes the call fail. It may also throw. A listing asks
   // once for the folder (List) and then once per entry, with the entry's path
-  // (ListEntry): failing there ends the listing part-way.
+  // (ListEntry): failing there ends the listing part-way. SyncFolder is
+  // asked with the path whose folder is synced.
   std::function<bool(Op, const std::string& path)> before;
 
   void AddFile(const std::string& path, std::string contents);
@@ -68,6 +69,7 @@ class MemoryFileSystem : public FileSystem {
                         std::string* err) override;
   bool CreateFolder(const std::string& path, std::string* err) override;
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
+  bool SyncFolderOf(const std::string& path, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
   bool Identify(const std::string& path, FileIdentity* id) override;
   bool FileSize(const std::string& path, uint64_t* size) override;
