@@ -276,7 +276,8 @@ TEST_F(RealFaultsTest, FileSizeLimit) {
   BuildLastGood();
   WriteFile(Source("big.png"), Incompressible(200 << 10));
   const std::string outcome = InChild([&] {
-    // Writes past the limit then fail with EFBIG instead of ending the process.
+    // As the nvtheme program does: writes past the limit then fail with EFBIG
+    // instead of ending the process.
     ::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit;
     ::getrlimit(RLIMIT_FSIZE, &limit);

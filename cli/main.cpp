@@ -18,6 +18,7 @@ double Seconds() {
 
 int main(int argc, char** argv) {
   nv::SetBinaryStandardStreams();
+  nv::TreatFileSizeLimitAsWriteError();
   std::vector<std::string> args(argv + 1, argv + argc);
   // Progress only for a person watching: never into a file or a pipe.
   std::unique_ptr<nv::ProgressLine> progress;

@@ -14,4 +14,8 @@ void SetBinaryStandardStreams() {
 
 bool IsTerminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+// Windows has no file-size limit that ends a process: a write beyond what
+// the disk allows fails as it is.
+void TreatFileSizeLimitAsWriteError() {}
+
 }  // namespace nv
