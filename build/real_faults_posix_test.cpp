@@ -503,6 +503,9 @@ TEST_F(RealFaultsTest, WhateverLiesAtTheOldTemporaryName) {
   };
   for (const Laid& c : cases) {
     SCOPED_TRACE(c.what);
+    // The last case alone gives a file to another user, which only root can.
+    if (&c == std::end(cases) - 1 && ::geteuid() != 0)
+      GTEST_SKIP() << "giving a file to another user needs root; the other cases passed";
     ::unlink(oldName.c_str());
     WriteFile(victim, "not a package");
     WriteFile(package, lastGood);
