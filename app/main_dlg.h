@@ -11,9 +11,9 @@
 #include "app/dialog_impl.h"
 #include "app/message_loop.h"
 #include "app/update_ui.h"
-#include "build/operation_log.h"
-#include "build/theme_builder.h"
+#include "builder/theme_builder.h"
 #include "resources/resource.h"
+#include "run/operation_log.h"
 #include "services/component.h"
 
 namespace nv {

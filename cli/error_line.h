@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "build/entry_name.h"
+#include "package/entry_name.h"
 
 namespace nv {
 

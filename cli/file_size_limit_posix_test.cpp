@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "build/disk_build.h"
-#include "platform/temp_folder.h"
+#include "testing/disk_build.h"
+#include "testing/temp_folder.h"
 
 namespace nv {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <ostream>
 
-#include "build/entry_name.h"
-#include "build/manifest_diagnostics.h"
+#include "manifest/manifest_diagnostics.h"
+#include "package/entry_name.h"
 
 namespace nv {
 

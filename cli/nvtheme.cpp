@@ -2,7 +2,7 @@
 // package reader.
 #include "cli/nvtheme.h"
 
-#include "build/theme_builder.h"
+#include "builder/theme_builder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "cli/error_line.h"
@@ -19,13 +19,6 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
-
-// Shows nothing: the log of a check whose errors go out as diagnostics.
-class SilentPublisher : public LogPublisher {
- public:
-  void ReplaceText(const std::string&) override {}
-  void PublishLog(const std::string&) override {}
-};
 
 // Each operand is run as the dialog runs a field: when something of that
 // name exists, the run gets the name unchanged. Whether all passed.

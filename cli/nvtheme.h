@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "build/build_progress.h"
 #include "platform/file_system.h"
+#include "run/build_progress.h"
 
 namespace nv {
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "build/package_format.h"
-#include "platform/temp_folder.h"
+#include "package/package_format.h"
+#include "testing/temp_folder.h"
 
 namespace nv {
 namespace {

@@ -10,12 +10,12 @@
 #include <map>
 #include <sstream>
 
-#include "build/package_format.h"
-#include "build/package_writer.h"
-#include "build/sound_theme.h"
-#include "platform/memory_file_system.h"
+#include "package/package_format.h"
+#include "package/package_writer.h"
 #include "services/component.h"
 #include "services/task_memory.h"
+#include "testing/memory_file_system.h"
+#include "testing/sound_theme.h"
 
 namespace nv {
 namespace {

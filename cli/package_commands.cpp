@@ -4,9 +4,9 @@
 #include <functional>
 #include <new>
 
-#include "build/entry_name.h"
-#include "build/package_reader.h"
 #include "cli/error_line.h"
+#include "package/entry_name.h"
+#include "package/package_reader.h"
 
 namespace nv {
 

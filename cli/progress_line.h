@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "build/build_progress.h"
+#include "run/build_progress.h"
 
 namespace nv {
 

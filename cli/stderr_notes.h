@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "build/build_notes.h"
 #include "cli/error_line.h"
+#include "run/build_notes.h"
 
 namespace nv {
 

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "build/operation_log.h"
+#include "run/operation_log.h"
 
 namespace nv {
 

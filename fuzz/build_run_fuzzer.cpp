@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "build/manifest.h"
-#include "build/package_reader.h"
-#include "build/package_writer.h"
-#include "build/parser_limits.h"
-#include "build/read_text_file.h"
-#include "build/theme_builder.h"
-#include "platform/memory_file_system.h"
+#include "builder/theme_builder.h"
+#include "manifest/manifest.h"
+#include "manifest/read_text_file.h"
+#include "package/package_reader.h"
+#include "package/package_writer.h"
 #include "services/component.h"
+#include "testing/memory_file_system.h"
+#include "xml/parser_limits.h"
 
 namespace nv {
 namespace {
@@ -49,12 +49,6 @@ const char kGoodManifest[] =
 const std::string kFolder = JoinPath("themes", "ocean");
 const std::string kManifest = JoinPath(kFolder, "main.xml");
 const std::string kPackage = PackagePath(kFolder);
-
-class SilentPublisher : public LogPublisher {
- public:
-  void ReplaceText(const std::string&) override {}
-  void PublishLog(const std::string&) override {}
-};
 
 // The manifest's places as the check reports them.
 class Places : public ManifestDiagnostics {

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "build/package_format.h"
-#include "build/package_reader.h"
 #include "cli/package_commands.h"
-#include "platform/memory_file_system.h"
+#include "package/package_format.h"
+#include "package/package_reader.h"
+#include "testing/memory_file_system.h"
 
 namespace nv {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "platform/file_system.h"
-#include "platform/temp_folder.h"
+#include "testing/temp_folder.h"
 
 namespace nv {
 namespace {

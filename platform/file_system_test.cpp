@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/temp_folder.h"
+#include "testing/temp_folder.h"
 
 namespace nv {
 namespace {

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "platform/file_system.h"
-#include "platform/temp_folder.h"
+#include "testing/temp_folder.h"
 
 namespace nv {
 namespace {

@@ -1,0 +1,45 @@
+// Reading a text file whole, with its line ends made LF.
+#include "manifest/read_text_file.h"
+
+#include <algorithm>
+
+namespace nv {
+
+std::string TextWithLfLines(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size() + 1);
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t lf = bytes.find('\n', start);
+    size_t end = lf == std::string::npos ? bytes.size() : lf;
+    size_t length = end - start;
+    if (lf != std::string::npos && length > 0 && bytes[end - 1] == '\r') --length;
+    text.append(bytes, start, length);
+    text += '\n';
+    start = end + 1;
+  }
+  return text;
+}
+
+TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text,
+                      uint64_t maxBytes) {
+  text->clear();
+  std::string err;
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, &err);
+  uint64_t size = 0;
+  if (!file || !file->Size(&size, &err)) return TextRead::kUnreadable;
+  if (size > maxBytes) return TextRead::kTooLarge;
+  std::string bytes;
+  char chunk[1 << 16];
+  size_t got = 0;
+  do {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, size - bytes.size()));
+    if (!file->Read(chunk, want, &got, &err)) return TextRead::kUnreadable;
+    bytes.append(chunk, got);
+  } while (got > 0 && bytes.size() < size);
+  file->Close(&err);  // a file only read loses nothing if closing fails
+  *text = TextWithLfLines(bytes);
+  return TextRead::kRead;
+}
+
+}  // namespace nv

@@ -1,0 +1,214 @@
+// The manifest rules for themes, their templates, virtual shelves and
+// catalogs, in the order in which a theme's walk meets them.
+#include "manifest/validate_themes.h"
+
+#include <tinyxml.h>
+
+#include <cstring>
+
+#include "manifest/file_exists_in_folder.h"
+#include "manifest/manifest_error.h"
+
+namespace nv {
+
+namespace {
+
+using Kind = ManifestErrorKind;
+
+// Integer attributes, in the order their lines appear.
+const char* const kShelfSizes[] = {"uwidth", "uheight", "uhspace", "uvspace"};
+const char* const kCatalogPlace[] = {"olx", "oly", "olwidth", "olheight"};
+
+// What one theme's walk has found. A faulty detail or a shelf whose
+// background is missing only fails to count; a fault that clears noFault
+// fails the theme whatever else it holds.
+struct ThemeState {
+  bool noFault = true;
+  bool detailFileFound = false;
+  bool shelfBackgroundFound = false;
+
+  bool Valid() const { return noFault && detailFileFound && shelfBackgroundFound; }
+};
+
+bool IsNamed(const TiXmlElement& element, const char* tag) {
+  return std::strcmp(element.Value(), tag) == 0;
+}
+
+class ThemeValidator {
+ public:
+  ThemeValidator(const RunContext& run, const std::string& folder, const ThemeFindings& findings)
+      : m_run(run), m_folder(folder), m_findings(findings) {}
+
+  // Walks one theme, writing a line per broken rule, and gives its verdict.
+  bool Validate(const TiXmlElement& theme);
+
+ private:
+  bool PassesEntryChecks(const TiXmlElement& theme);
+  void CheckContent(const TiXmlElement& theme, ThemeState* state);
+  void CheckTemplates(const TiXmlElement& templates, ThemeState* state);
+  void CheckDetail(const TiXmlElement& detail, ThemeState* state);
+  void CheckShelf(const TiXmlElement& shelf, ThemeState* state);
+  void CheckCatalog(const TiXmlElement& catalog, ThemeState* state);
+  bool IntegersValid(const TiXmlElement& element, const char* const (&names)[4]);
+  bool Exists(const char* name) {
+    return FileExistsInFolder(m_run.fs, m_folder, name, m_run.outsideLinks);
+  }
+  void Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
+             const std::string& second = "");
+  void ErrorLine(const TiXmlElement& concerned, const char* line);
+  void Tell(const TiXmlElement& concerned, size_t lineStart);
+
+  const RunContext& m_run;
+  const std::string& m_folder;
+  const ThemeFindings& m_findings;
+};
+
+bool ThemeValidator::Validate(const TiXmlElement& theme) {
+  if (!PassesEntryChecks(theme)) return false;
+  ThemeState state;
+  CheckContent(theme, &state);
+  if (state.Valid())
+    m_run.log << "Theme is valid.\r\n";
+  else
+    ErrorLine(theme, "Error: Theme is invalid.\r\n");
+  return state.Valid();
+}
+
+// A theme that fails one of these is not walked and gets no verdict line.
+bool ThemeValidator::PassesEntryChecks(const TiXmlElement& theme) {
+  const char* name = theme.Attribute("name");
+  const char* screenshot = theme.Attribute("screenshot");
+  if (!name || !screenshot) {
+    Fault(theme, Kind::AttributesNotFound, "name or screenshot", "theme");
+    return false;
+  }
+  if (std::strlen(name) < 2 || std::strlen(screenshot) < 2) {
+    Fault(theme, Kind::AttributesInvalid, "name, screenshot");
+    return false;
+  }
+  if (!Exists(screenshot)) {
+    Fault(theme, Kind::FileMissing, screenshot, "screenshot");
+    return false;
+  }
+  return true;
+}
+
+// A comment or text counts as content, though it holds nothing that counts.
+void ThemeValidator::CheckContent(const TiXmlElement& theme, ThemeState* state) {
+  if (theme.NoChildren()) {
+    Fault(theme, Kind::NoChildNodes, "theme");
+    return;
+  }
+  for (const TiXmlElement* child = theme.FirstChildElement(); child;
+       child = child->NextSiblingElement()) {
+    if (IsNamed(*child, "templates")) CheckTemplates(*child, state);
+    if (IsNamed(*child, "virtualshelf")) CheckShelf(*child, state);
+  }
+}
+
+// Only "detail" elements count; anything else in "templates" is passed over.
+void ThemeValidator::CheckTemplates(const TiXmlElement& templates, ThemeState* state) {
+  for (const TiXmlElement* detail = templates.FirstChildElement("detail"); detail;
+       detail = detail->NextSiblingElement("detail"))
+    CheckDetail(*detail, state);
+}
+
+void ThemeValidator::CheckDetail(const TiXmlElement& detail, ThemeState* state) {
+  const char* file = detail.Attribute("file");
+  if (!detail.Attribute("mode"))
+    Fault(detail, Kind::AttributesNotFound, "mode", "detail");
+  else if (!file)
+    Fault(detail, Kind::AttributesNotFound, "file", "detail");
+  else if (Exists(file))
+    state->detailFileFound = true;
+  else
+    Fault(detail, Kind::FileMissing, file, "file");
+}
+
+void ThemeValidator::CheckShelf(const TiXmlElement& shelf, ThemeState* state) {
+  const char* background = shelf.Attribute("background");
+  if (!background) {
+    state->noFault = false;
+    Fault(shelf, Kind::AttributesNotFound, "background", "virtualshelf");
+  } else if (Exists(background)) {
+    state->shelfBackgroundFound = true;
+  } else {
+    Fault(shelf, Kind::FileMissing, background, "background");
+  }
+  if (!IntegersValid(shelf, kShelfSizes)) state->noFault = false;
+  for (const TiXmlElement* catalog = shelf.FirstChildElement("catalog"); catalog;
+       catalog = catalog->NextSiblingElement("catalog"))
+    CheckCatalog(*catalog, state);
+}
+
+// Catalogs are optional, but each fault of one fails the theme.
+void ThemeValidator::CheckCatalog(const TiXmlElement& catalog, ThemeState* state) {
+  if (!IntegersValid(catalog, kCatalogPlace)) state->noFault = false;
+  if (!catalog.Attribute("name")) {
+    state->noFault = false;
+    Fault(catalog, Kind::AttributesNotFound, "name", "catalog");
+  }
+  const char* image = catalog.Attribute("image");
+  if (!image) {
+    state->noFault = false;
+    Fault(catalog, Kind::AttributesNotFound, "image", "catalog");
+  } else if (!Exists(image)) {
+    state->noFault = false;
+    Fault(catalog, Kind::FileMissing, image, "image");
+  }
+}
+
+// An integer is what "%d" reads at the start of the value, so "12px" and
+// "-3" pass; a missing attribute and a value without a number both fail.
+bool ThemeValidator::IntegersValid(const TiXmlElement& element, const char* const (&names)[4]) {
+  bool valid = true;
+  for (const char* name : names) {
+    int value = 0;
+    if (element.QueryIntAttribute(name, &value) == TIXML_SUCCESS) continue;
+    valid = false;
+    Fault(element, Kind::AttributesInvalid, name);
+  }
+  return valid;
+}
+
+void ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
+                           const std::string& second) {
+  const size_t lineStart = m_run.log.Text().size();
+  WriteManifestError(kind, m_run.log, first, second);
+  Tell(concerned, lineStart);
+}
+
+void ThemeValidator::ErrorLine(const TiXmlElement& concerned, const char* line) {
+  const size_t lineStart = m_run.log.Text().size();
+  m_run.log << line;
+  Tell(concerned, lineStart);
+}
+
+void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart) {
+  if (m_findings) m_findings(concerned, m_run.log.Text().substr(lineStart));
+}
+
+}  // namespace
+
+void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
+                    const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
+                    std::vector<bool>* verdicts, const ThemeFindings& findings) {
+  run.log << "Checking themes ... ";
+  run.PublishLog();
+  const TiXmlElement* root = manifest.FirstChildElement();
+  for (const TiXmlElement* theme = root ? root->FirstChildElement("theme") : nullptr; theme;
+       theme = theme->NextSiblingElement("theme")) {
+    themes->push_back(theme);
+    verdicts->push_back(false);
+  }
+  run.log << themes->size() << " variations.\r\n";
+  run.PublishLog();
+  ThemeValidator validator(run, sourceFolder, findings);
+  for (size_t i = 0; i < themes->size(); ++i) {
+    run.log << "Validating #" << i + 1 << "... \r\n";
+    (*verdicts)[i] = validator.Validate(*(*themes)[i]);
+  }
+  run.PublishLog();
+}
+
+}  // namespace nv

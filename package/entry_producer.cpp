@@ -1,0 +1,146 @@
+// Making entries on worker threads.
+//
+// Largest files first keeps a big file from starting last while the other
+// cores idle. Entries must still be written in index order, so those made
+// ahead of the one the writer waits for are held in memory. One budget
+// bounds all that is held, whatever the number of workers: a job starts
+// ahead of the writer only when it fits with room left for the largest job
+// still waiting. Whichever job the writer comes to need then fits once the
+// jobs in progress are done, so the workers never wait on each other for
+// good, and a worker that finds no job that fits waits instead.
+#include "package/entry_producer.h"
+
+#include <algorithm>
+
+namespace nv {
+
+EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs,
+                             unsigned workers, uint64_t budget)
+    : m_fs(fs),
+      m_zlib(zlib),
+      m_jobs(std::move(jobs)),
+      m_state(m_jobs.size(), State::kWaiting),
+      m_entries(m_jobs.size()) {
+  for (size_t k = 0; k < m_jobs.size(); ++k) m_largestFirst.push_back(k);
+  std::stable_sort(m_largestFirst.begin(), m_largestFirst.end(),
+                   [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
+  m_budget = m_jobs.empty() ? budget : std::max(budget, Cost(m_largestFirst.front()));
+  StartWorkers(std::min<size_t>(std::max(workers, 1u), m_jobs.size()));
+}
+
+// A system that grants fewer threads than asked for (a user at their limit)
+// gets the work done on those it grants; one that grants none fails the run.
+// Once a worker runs, nothing may be thrown from here: the destructor that
+// stops it would not run.
+void EntryProducer::StartWorkers(size_t count) {
+  m_workers.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    try {
+      m_workers.emplace_back([this] { Work(); });
+    } catch (...) {
+      if (!m_workers.empty()) return;
+      throw;
+    }
+  }
+}
+
+EntryProducer::~EntryProducer() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = true;
+  }
+  m_changed.notify_all();
+  for (std::thread& worker : m_workers) worker.join();
+}
+
+// A file and the room the compressor takes for its block: the file's size
+// and a thousandth more at worst, and a sample of 64 KiB. No file of 4 GiB or
+// more is read.
+uint64_t EntryProducer::Cost(size_t k) const {
+  const uint64_t size = std::min<uint64_t>(m_jobs[k].size, UINT32_MAX);
+  return 2 * size + size / 512 + (64 << 10);
+}
+
+Entry EntryProducer::Take(size_t k) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_held -= m_taken;  // the taker is done with the entry it took last
+  m_taken = 0;
+  m_next = k;
+  m_changed.notify_all();  // a worker may now start it
+  m_changed.wait(lock, [&] { return m_state[k] == State::kMade; });
+  Entry entry = std::move(m_entries[k]);
+  m_state[k] = State::kTaken;
+  m_taken = entry.record.storedSize;
+  m_next = k + 1;
+  lock.unlock();
+  m_changed.notify_all();
+  if (entry.thrown) std::rethrow_exception(entry.thrown);
+  return entry;
+}
+
+void EntryProducer::Work() {
+  size_t k = 0;
+  while (NextJob(&k)) {
+    Entry entry;
+    try {
+      entry = ProduceFileEntry(m_fs, m_zlib, m_jobs[k].source, m_jobs[k].id);
+    } catch (...) {
+      entry = Entry();
+      entry.thrown = std::current_exception();
+    }
+    Finish(k, std::move(entry));
+  }
+}
+
+bool EntryProducer::NextJob(size_t* k) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  for (;;) {
+    while (m_cursor < m_largestFirst.size() && m_state[m_largestFirst[m_cursor]] != State::kWaiting)
+      ++m_cursor;
+    if (m_stop || m_cursor == m_largestFirst.size()) return false;
+    if (Pick(k)) {
+      m_state[*k] = State::kStarted;
+      m_held += Cost(*k);
+      return true;
+    }
+    m_changed.wait(lock);
+  }
+}
+
+// The largest job waiting, when it fits with room left for the next
+// largest; else the one the writer needs next, when it fits.
+bool EntryProducer::Pick(size_t* k) {
+  const size_t largest = m_largestFirst[m_cursor];
+  if (m_held + Cost(largest) + NextLargestWaitingCost() <= m_budget) {
+    *k = largest;
+    return true;
+  }
+  if (m_next < m_jobs.size() && m_state[m_next] == State::kWaiting &&
+      m_held + Cost(m_next) <= m_budget) {
+    *k = m_next;
+    return true;
+  }
+  return false;
+}
+
+// The cost of the largest job waiting after the one at m_cursor, or 0. Jobs
+// never wait again once started, so the search goes on from where it ended.
+uint64_t EntryProducer::NextLargestWaitingCost() {
+  m_second = std::max(m_second, m_cursor + 1);
+  while (m_second < m_largestFirst.size() && m_state[m_largestFirst[m_second]] != State::kWaiting)
+    ++m_second;
+  return m_second < m_largestFirst.size() ? Cost(m_largestFirst[m_second]) : 0;
+}
+
+void EntryProducer::Finish(size_t k, Entry entry) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held -= Cost(k);
+    m_held += entry.record.storedSize;  // the block, until it is taken
+    m_entries[k] = std::move(entry);
+    m_state[k] = State::kMade;
+  }
+  m_changed.notify_all();
+}
+
+}  // namespace nv

@@ -1,0 +1,72 @@
+// Makes a package's file entries on worker threads, largest files first, and
+// hands them over in index order, so that the package is the same on any
+// number of threads while every core is kept busy.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "package/package_entry.h"
+
+namespace nv {
+
+struct FileJob {
+  int32_t id;
+  std::string source;
+  uint64_t size;  // as the file stood when listed: a guide for the order only
+};
+
+class EntryProducer {
+ public:
+  // What the workers' files and blocks, the entries made ahead and the entry
+  // being written hold at most, all told, on any number of workers.
+  static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
+
+  // A file that needs more than `budget` alone raises it to what that file
+  // needs: it is made while nothing else is held, never refused.
+  EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs, unsigned workers,
+                uint64_t budget = kDefaultBudget);
+  // Stops the workers and waits for them; entries not taken are dropped.
+  ~EntryProducer();
+  EntryProducer(const EntryProducer&) = delete;
+  EntryProducer& operator=(const EntryProducer&) = delete;
+
+  // The entry of jobs[k], once made, taken in order: k = 0, 1, 2, ... What
+  // making it threw is thrown here, on the taker's thread. The entry counts
+  // against the budget until the next call: the taker lets go of it first.
+  Entry Take(size_t k);
+
+ private:
+  enum class State : uint8_t { kWaiting, kStarted, kMade, kTaken };
+
+  void StartWorkers(size_t count);
+  void Work();
+  bool NextJob(size_t* k);
+  bool Pick(size_t* k);
+  uint64_t NextLargestWaitingCost();
+  void Finish(size_t k, Entry entry);
+  uint64_t Cost(size_t k) const;
+
+  FileSystem& m_fs;
+  IZlib& m_zlib;
+  const std::vector<FileJob> m_jobs;
+  std::vector<size_t> m_largestFirst;
+  size_t m_cursor = 0;        // into m_largestFirst: every job before it has started
+  size_t m_second = 0;        // into m_largestFirst: none after m_cursor and before it waits
+  std::vector<State> m_state;
+  std::vector<Entry> m_entries;
+  size_t m_next = 0;          // the job whose entry the taker needs next
+  uint64_t m_held = 0;        // bytes held for jobs started and entries not let go of
+  uint64_t m_taken = 0;       // of those, the entry the taker holds
+  uint64_t m_budget = 0;
+  bool m_stop = false;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::thread> m_workers;
+};
+
+}  // namespace nv

@@ -1,0 +1,68 @@
+// One packed file's entry.
+#include "package/package_entry.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "services/zlib_stream_bound.h"
+
+namespace nv {
+
+namespace {
+
+// Source files are read in pieces of this size: no single call asks the disk
+// for more, whatever the platform's limit on one read.
+constexpr size_t kReadPiece = size_t{1} << 20;
+
+FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<uint8_t[]>* content,
+                     uint32_t* size) {
+  std::string err;
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, &err);
+  uint64_t fileSize = 0;
+  if (!file || !file->Size(&fileSize, &err)) return FileFault::kUnreadable;
+  // A record holds 32-bit sizes, the stored one too: a file whose stream
+  // might not fit is refused from its size, before a byte of it is read.
+  if (ZlibStreamBound(fileSize) > UINT32_MAX) return FileFault::kTooLarge;
+  *size = static_cast<uint32_t>(fileSize);
+  content->reset(new uint8_t[*size]);
+  for (uint32_t done = 0; done < *size;) {
+    size_t want = std::min<size_t>(kReadPiece, *size - done);
+    size_t got = 0;
+    if (!file->Read(content->get() + done, want, &got, &err) || got != want)
+      return FileFault::kUnreadable;
+    done += static_cast<uint32_t>(got);
+  }
+  file->Close(&err);  // only read: closing can lose nothing
+  return FileFault::kNone;
+}
+
+}  // namespace
+
+const char* FaultText(FileFault fault) {
+  switch (fault) {
+    case FileFault::kUnreadable: return "Error: Source files reading failed: ";
+    case FileFault::kTooLarge: return "Error: File too large to pack: ";
+    default: return "Error: Compression failed: ";
+  }
+}
+
+bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
+  uint8_t* output = nullptr;
+  uint32_t length = 0;
+  int32_t result = zlib.Compress(content, entry->record.originalSize, &output, &length);
+  entry->block.reset(output);
+  entry->record.storedSize = length;
+  return result == kKestOk && (output || length == 0);
+}
+
+Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id) {
+  Entry entry;
+  entry.record.entryId = id;
+  std::unique_ptr<uint8_t[]> content;
+  entry.fault = ReadSource(fs, path, &content, &entry.record.originalSize);
+  if (entry.fault == FileFault::kNone && !CompressContent(zlib, content.get(), &entry))
+    entry.fault = FileFault::kNotCompressed;
+  return entry;
+}
+
+}  // namespace nv

@@ -1,0 +1,348 @@
+// The package writer.
+//
+// Each build writes its package to a file it creates new under a name of
+// its own: the package's, a random token and ".tmp", beside the package so
+// that the final move stays on one file system. Creating it new means it is
+// never opened through a link, a pipe or a file already there, whoever put
+// it there, so two builds of one folder cannot write one file, and no name
+// laid in the way can make the build write elsewhere, block it or own its
+// package. Only a whole package is moved over the last good one.
+#include "package/package_writer.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "package/entry_producer.h"
+#include "package/package_entry.h"
+#include "package/package_format.h"
+
+namespace nv {
+
+namespace {
+
+const char kInternalXmlError[] = "Error: Internal XML construction failed.\r\n";
+
+// A temporary file's name ends in "." and the token's 16 hex digits, then ".tmp".
+constexpr size_t kTokenDigits = 16;
+constexpr size_t kTemporarySuffixSize = 1 + kTokenDigits + 4;
+
+// Names drawn before a build gives up: a clash means only that a file of the
+// name drawn is there already, which random tokens make all but impossible.
+constexpr int kCreateAttempts = 4;
+
+// 64 bits that no other build draws: from the system's random source, with
+// the clock and a count mixed in should it have none.
+uint64_t FreshToken() {
+  static std::atomic<uint64_t> drawn{0};
+  uint64_t token = static_cast<uint64_t>(
+                       std::chrono::system_clock::now().time_since_epoch().count()) ^
+                   (++drawn * 0x9E3779B97F4A7C15u);
+  try {
+    std::random_device source;
+    token ^= (static_cast<uint64_t>(source()) << 32) ^ source();
+  } catch (const std::exception&) {
+  }
+  return token;
+}
+
+std::string TemporaryPath(const std::string& package, uint64_t token) {
+  char digits[kTokenDigits + 1];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(token));
+  return package + "." + digits + ".tmp";
+}
+
+// Ends the progress display however packing ends.
+class ProgressScope {
+ public:
+  ProgressScope(BuildProgress* progress, const std::vector<FileJob>& jobs) : m_progress(progress) {
+    if (!m_progress) return;
+    uint64_t bytes = 0;
+    for (const FileJob& job : jobs) bytes += job.size;
+    m_progress->PackingStarted(jobs.size(), bytes);
+  }
+  ~ProgressScope() {
+    if (m_progress) m_progress->PackingEnded();
+  }
+  void Packed(uint64_t bytes) {
+    if (m_progress) m_progress->FilePacked(bytes);
+  }
+
+ private:
+  BuildProgress* m_progress;
+};
+
+class PackageWriter {
+ public:
+  PackageWriter(const RunContext& run, const std::string& folder, IZlib* zlib, PackOptions options,
+                OpenFiles* files, RunFlags* flags)
+      : m_run(run),
+        m_folder(folder),
+        m_zlib(zlib),
+        m_options(options),
+        m_files(files),
+        m_flags(flags),
+        m_package(PackagePath(folder)) {}
+
+  void Write(TiXmlDocument* index) {
+    m_run.log << "\r\nPacking files ...\r\n";
+    index->InsertEndChild(IndexDeclaration());
+    TiXmlElement files(kIndexRootName);
+    ListFiles(&files);
+    index->InsertEndChild(files);
+    m_run.PublishLog();
+    if (!m_flags->filesFound) return;
+    if (!m_zlib) {
+      m_run.log << "Error: Compression service unavailable.\r\n";
+      return;
+    }
+    if (!CreateTemporary()) return;
+    if (WriteHeader() && WriteIndexEntry(*index)) {
+      m_flags->packageOk = true;
+      WriteFileEntries(*index);
+    }
+    ClosePackage();
+    // The closing pass is not performed: it would read everything after the
+    // header back into memory at once, hand it to IStringUtil::TransformBuffer,
+    // ignore the result and rewrite the header as it was read, which can
+    // change no byte of the package.
+    Finish();
+  }
+
+ private:
+  // Gives each entry that passes the file test an id and a listing line.
+  void ListFiles(TiXmlElement* files) {
+    std::vector<std::string> names;
+    std::string err;
+    const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
+    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId);
+    int32_t nextId = 1;
+    for (const std::string& name : names) {
+      const std::string path = JoinPath(m_folder, name);
+      if (!IsPackable(name, path)) continue;
+      files->InsertEndChild(IndexFileElement(name, nextId));
+      m_run.log << nextId << ", " << name << "\r\n";
+      ++nextId;
+    }
+    if (listed != ListResult::kComplete) m_run.Note(m_folder, "cannot list the folder: " + err);
+    // A partial listing would make a package that lacks files without a word.
+    if (listed == ListResult::kFailedPartWay)
+      m_run.log << "Error: Unable to list folder: " << m_folder << ".\r\n";
+    m_flags->filesFound = listed == ListResult::kComplete && nextId > 1;
+  }
+
+  // ".", "..", folders and files that others hold for writing fail the test
+  // of files in the folder. The log says nothing of a file left out, so a
+  // note does, and of one packed from outside the folder through a link.
+  bool IsPackable(const std::string& name, const std::string& path) {
+    std::string why, target;
+    if (!m_run.fs.IsReadableFile(path, &why)) {
+      if (!why.empty()) m_run.Note(path, "left out: " + why);
+      return false;
+    }
+    if (IsOwnFile(name, path)) return false;
+    if (!m_run.fs.LeadsOutside(m_folder, path, &target)) return true;
+    if (!m_run.outsideLinks) {
+      m_run.Note(path, "left out: a link to " + target + ", outside the folder");
+      return false;
+    }
+    m_run.Note(path, "packed from " + target + ", outside the folder");
+    return true;
+  }
+
+  // The package, and the temporary files of builds of it (another build's,
+  // or one a killed build left), may lie inside the folder (a root, or a
+  // spelling like "ocean/."): they are known by identity, not by name. A
+  // name shaped like a temporary file's counts when it names the same file
+  // as that name beside the package.
+  bool IsOwnFile(const std::string& name, const std::string& path) {
+    const std::string twin = name.size() < kTemporarySuffixSize
+                                 ? std::string()
+                                 : m_package + name.substr(name.size() - kTemporarySuffixSize);
+    const bool temporaryShape = IsTemporaryPackagePath(m_package, twin);
+    FileIdentity id, twinId;
+    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id)) return false;
+    return (m_packageKnown && id == m_packageId) ||
+           (temporaryShape && m_run.fs.Identify(twin, &twinId) && id == twinId);
+  }
+
+  bool CreateTemporary() {
+    std::string err;
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+      const std::string path = TemporaryPath(m_package, FreshToken());
+      m_files->package = m_run.fs.CreateNew(path, &err);
+      if (m_files->package) {
+        m_temporary = path;
+        m_files->packageTemporary = path;
+        return true;
+      }
+      if (!m_run.fs.PathExists(path)) break;  // not a clash: another name fares no better
+    }
+    m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+    return false;
+  }
+
+  bool WriteBytes(const uint8_t* data, size_t size) {
+    std::string err;
+    if (size == 0 || m_files->package->Write(data, size, &err)) return true;
+    FailWriting();
+    return false;
+  }
+
+  // Once a write has failed, nothing more is written to the package.
+  void FailWriting() {
+    m_run.log << "Error: Unable to write file: " << m_package << ".\r\n";
+    m_flags->packageOk = false;
+    m_stopped = true;
+  }
+
+  void Fail(const std::string& line) {
+    m_run.log << line;
+    m_flags->packageOk = false;
+  }
+
+  bool WriteHeader() {
+    const PackageHeaderBytes header = ComposeHeader();
+    return WriteBytes(header.data(), header.size());
+  }
+
+  bool WriteEntry(const Entry& entry) {
+    const EntryRecordBytes record = ComposeRecord(entry.record);
+    return WriteBytes(record.data(), record.size()) &&
+           WriteBytes(entry.block.get(), entry.record.storedSize);
+  }
+
+  bool WriteIndexEntry(const TiXmlDocument& index) {
+    const std::string text = PrintIndex(index);
+    m_run.log << text << "\r\n\r\n";
+    Entry entry;
+    entry.record.entryId = kIndexEntryId;
+    entry.record.originalSize = static_cast<uint32_t>(text.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    if (text.size() > UINT32_MAX || !CompressContent(*m_zlib, bytes, &entry)) {
+      m_run.log << "Error: Compression failed: " << m_package << ".\r\n";
+      m_stopped = true;
+      return false;
+    }
+    return WriteEntry(entry);
+  }
+
+  void WriteFileEntries(const TiXmlDocument& index) {
+    const TiXmlElement* files = index.FirstChildElement();
+    if (index.NoChildren() || !files || files->NoChildren()) {
+      Fail(kInternalXmlError);
+      return;
+    }
+    // Each element becomes a job, or an internal fault reported where it
+    // stands in the index.
+    std::vector<bool> isJob;
+    std::vector<FileJob> jobs;
+    for (const TiXmlElement* file = files->FirstChildElement(); file;
+         file = file->NextSiblingElement())
+      isJob.push_back(AddJob(*file, &jobs));
+    ProgressScope progress(m_options.progress, jobs);
+    EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers());
+    for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
+      if (!isJob[i]) {
+        Fail(kInternalXmlError);
+        continue;
+      }
+      WriteFileEntry(jobs[k].source, producer.Take(k), &progress);
+      ++k;
+    }
+  }
+
+  // A job for an element with a numeric id and a name.
+  bool AddJob(const TiXmlElement& element, std::vector<FileJob>* jobs) {
+    int id = 0;
+    const char* name = element.Attribute(kIndexNameAttribute);
+    if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
+    const std::string source = JoinPath(m_folder, name);
+    uint64_t size = 0;
+    m_run.fs.FileSize(source, &size);
+    jobs->push_back(FileJob{id, source, size});
+    return true;
+  }
+
+  unsigned Workers() const {
+    return m_options.jobs ? m_options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  }
+
+  void WriteFileEntry(const std::string& source, const Entry& entry, ProgressScope* progress) {
+    if (entry.fault != FileFault::kNone) {
+      Fail(FaultText(entry.fault) + source + ".\r\n");
+    } else if (WriteEntry(entry)) {
+      progress->Packed(entry.record.originalSize);
+    }
+  }
+
+  // Only a package about to replace the last good one need reach the disk
+  // whole; any other is closed unchecked and removed.
+  void ClosePackage() {
+    std::unique_ptr<File> package = std::move(m_files->package);
+    std::string err;
+    if (m_flags->packageOk && !(package->Sync(&err) && package->Close(&err))) FailWriting();
+  }
+
+  void Finish() {
+    std::string err;
+    if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
+      m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+      m_flags->packageOk = false;
+    } else if (m_flags->packageOk) {
+      m_files->packageTemporary.clear();  // it is the package now
+      // The new package is in place and whole, but until its folder is
+      // synced a power cut may undo the move and bring back the last good
+      // one: its being there is not assured, so the run cannot succeed.
+      if (!m_run.fs.SyncFolderOf(m_package, &err)) FailWriting();
+    }
+    if (m_flags->packageOk) {
+      m_run.log << m_package << " successfully created.\r\n";
+    } else if (!m_files->packageTemporary.empty()) {
+      m_run.fs.RemoveFile(m_temporary, &err);  // the last good package stays
+    }
+    m_files->packageTemporary.clear();
+  }
+
+  const RunContext& m_run;
+  const std::string m_folder;
+  IZlib* const m_zlib;
+  const PackOptions m_options;
+  OpenFiles* const m_files;
+  RunFlags* const m_flags;
+  const std::string m_package;
+  std::string m_temporary;  // once created
+  bool m_packageKnown = false;
+  FileIdentity m_packageId;
+  bool m_stopped = false;
+};
+
+}  // namespace
+
+std::string PackagePath(const std::string& folder) {
+  return StripTrailingSeparators(folder) + ".nvp";
+}
+
+bool IsTemporaryPackagePath(const std::string& package, const std::string& path) {
+  const size_t token = package.size() + 1;
+  auto isDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  return path.size() == package.size() + kTemporarySuffixSize &&
+         path.compare(0, package.size(), package) == 0 && path[package.size()] == '.' &&
+         std::all_of(path.begin() + token, path.begin() + token + kTokenDigits, isDigit) &&
+         path.compare(token + kTokenDigits, std::string::npos, ".tmp") == 0;
+}
+
+void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,
+                  PackOptions options, TiXmlDocument* index, OpenFiles* files, RunFlags* flags) {
+  PackageWriter(run, folder, zlib, options, files, flags).Write(index);
+}
+
+}  // namespace nv

@@ -1,0 +1,292 @@
+// The in-memory disk of the tests.
+#include "testing/memory_file_system.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace nv {
+
+class MemoryFileSystem::MemoryFile : public File {
+ public:
+  MemoryFile(MemoryFileSystem* fs, std::string path, std::shared_ptr<std::string> data,
+             bool writing)
+      : m_fs(fs), m_path(std::move(path)), m_data(std::move(data)), m_writing(writing) {
+    ++m_fs->m_openFiles;
+    if (m_writing) m_fs->m_held.insert(m_path);
+  }
+  ~MemoryFile() override {
+    Lock lock(m_fs->m_mutex);
+    Release();
+  }
+
+  bool Read(void* buffer, size_t size, size_t* got, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    *got = 0;
+    if (!m_fs->Allowed(Op::Read, m_path, err)) return false;
+    size_t n = m_offset < m_data->size() ? std::min(size, m_data->size() - m_offset) : 0;
+    if (n) std::memcpy(buffer, m_data->data() + m_offset, n);
+    m_offset += n;
+    *got = n;
+    return true;
+  }
+
+  bool Write(const void* data, size_t size, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    if (!m_fs->Allowed(Op::Write, m_path, err)) return false;
+    m_data->append(static_cast<const char*>(data), size);
+    return true;
+  }
+
+  bool Size(uint64_t* size, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    if (!m_fs->Allowed(Op::Size, m_path, err)) return false;
+    auto apparent = m_fs->m_sizes.find(m_path);
+    *size = apparent != m_fs->m_sizes.end() ? apparent->second : m_data->size();
+    return true;
+  }
+
+  bool Seek(uint64_t offset, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    if (!m_fs->Allowed(Op::Seek, m_path, err)) return false;
+    m_offset = static_cast<size_t>(std::min<uint64_t>(offset, SIZE_MAX));
+    return true;
+  }
+
+  bool Sync(std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    return m_fs->Allowed(Op::Sync, m_path, err);
+  }
+
+  bool Close(std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    bool ok = m_fs->Allowed(Op::Close, m_path, err);
+    Release();
+    return ok;
+  }
+
+ private:
+  void Release() {
+    if (!m_open) return;
+    m_open = false;
+    --m_fs->m_openFiles;
+    if (m_writing) m_fs->m_held.erase(m_path);
+  }
+
+  MemoryFileSystem* m_fs;
+  std::string m_path;
+  std::shared_ptr<std::string> m_data;
+  bool m_writing;
+  bool m_open = true;
+  size_t m_offset = 0;
+};
+
+std::string MemoryFileSystem::Normal(const std::string& path) {
+  if (path.empty()) return path;
+  const bool absolute = path[0] == kPathSeparator;
+  std::string out = absolute ? std::string(1, kPathSeparator) : std::string();
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = std::min(path.find(kPathSeparator, start), path.size());
+    std::string step = path.substr(start, end - start);
+    if (!step.empty() && step != ".") {
+      if (!out.empty() && out.back() != kPathSeparator) out += kPathSeparator;
+      out += step;
+    }
+    start = end + 1;
+  }
+  return out.empty() ? "." : out;
+}
+
+bool MemoryFileSystem::Allowed(Op op, const std::string& path, std::string* err) {
+  if (!before || before(op, path)) return true;
+  *err = "injected fault";
+  return false;
+}
+
+void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
+  Lock lock(m_mutex);
+  m_files[Normal(path)] = std::make_shared<std::string>(std::move(contents));
+}
+
+void MemoryFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+  Lock lock(m_mutex);
+  m_files.at(Normal(path))->append(bytes);
+}
+
+void MemoryFileSystem::AddFolder(const std::string& path) {
+  Lock lock(m_mutex);
+  m_folders.insert(Normal(path));
+}
+
+bool MemoryFileSystem::HasFile(const std::string& path) const {
+  Lock lock(m_mutex);
+  return m_files.count(Normal(path)) != 0;
+}
+
+const std::string& MemoryFileSystem::Contents(const std::string& path) const {
+  Lock lock(m_mutex);
+  static const std::string none;
+  auto it = m_files.find(Normal(path));
+  return it == m_files.end() ? none : *it->second;
+}
+
+bool MemoryFileSystem::PathExists(const std::string& path) {
+  Lock lock(m_mutex);
+  std::string err;
+  if (!Allowed(Op::Exists, path, &err)) return false;
+  std::string p = Normal(path);
+  return m_files.count(p) || m_folders.count(p);
+}
+
+bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* why) {
+  Lock lock(m_mutex);
+  std::string err;
+  auto file = OpenForReading(path, false, &err);
+  if (!file && why) *why = IsFolder(path) ? "" : err;
+  return file != nullptr;
+}
+
+// Listings hold "." and "..", which are folders wherever they stand.
+bool MemoryFileSystem::IsFolder(const std::string& path) const {
+  const size_t name = path.find_last_of(kPathSeparator) + 1;
+  return m_folders.count(Normal(path)) || path.compare(name, std::string::npos, ".") == 0 ||
+         path.compare(name, std::string::npos, "..") == 0;
+}
+
+bool MemoryFileSystem::LeadsOutside(const std::string& folder, const std::string& path,
+                                    std::string* target) {
+  Lock lock(m_mutex);
+  auto link = m_links.find(Normal(path));
+  if (link == m_links.end() || link->second.rfind(Normal(folder) + kPathSeparator, 0) == 0)
+    return false;
+  *target = link->second;
+  return true;
+}
+
+std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, bool,
+                                                       std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::Open, path, err)) return nullptr;
+  std::string p = Normal(path);
+  auto it = m_files.find(p);
+  if (it == m_files.end() || m_held.count(p)) {
+    *err = it == m_files.end() ? "no such file" : "held by another program";
+    return nullptr;
+  }
+  return std::make_unique<MemoryFile>(this, p, it->second, false);
+}
+
+std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mustBeNew,
+                                               std::string* err) {
+  if (!Allowed(Op::Create, path, err)) return nullptr;
+  std::string p = Normal(path);
+  if (m_folders.count(p) || m_held.count(p) || (mustBeNew && m_files.count(p))) {
+    *err = "cannot create";
+    return nullptr;
+  }
+  auto data = std::make_shared<std::string>();
+  m_files[p] = data;
+  return std::make_unique<MemoryFile>(this, p, data, true);
+}
+
+std::unique_ptr<File> MemoryFileSystem::CreateForWriting(const std::string& path,
+                                                         std::string* err) {
+  Lock lock(m_mutex);
+  return Create(path, false, err);
+}
+
+std::unique_ptr<File> MemoryFileSystem::CreateNew(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  return Create(path, true, err);
+}
+
+ListResult MemoryFileSystem::ListFolder(const std::string& folder,
+                                        std::vector<std::string>* names, std::string* err) {
+  Lock lock(m_mutex);
+  names->clear();
+  std::string prefix = Normal(folder);
+  if (!Allowed(Op::List, prefix, err)) return ListResult::kNotStarted;
+  if (!m_folders.count(prefix)) {
+    *err = "no such folder";
+    return ListResult::kNotStarted;
+  }
+  if (prefix.back() != kPathSeparator) prefix += kPathSeparator;
+  std::vector<std::string> all = {".", ".."};
+  auto direct = [&](const std::string& path) {
+    if (path.compare(0, prefix.size(), prefix) != 0) return;
+    std::string rest = path.substr(prefix.size());
+    if (!rest.empty() && rest.find(kPathSeparator) == std::string::npos) all.push_back(rest);
+  };
+  for (const auto& f : m_files) direct(f.first);
+  for (const auto& d : m_folders) direct(d);
+  std::sort(all.begin(), all.end());
+  for (const std::string& name : all) {
+    if (!Allowed(Op::ListEntry, prefix + name, err)) return ListResult::kFailedPartWay;
+    names->push_back(name);
+  }
+  return ListResult::kComplete;
+}
+
+bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::MakeFolder, path, err)) return false;
+  std::string p = Normal(path);
+  if (m_folders.count(p) || m_files.count(p)) {
+    *err = "exists";
+    return false;
+  }
+  m_folders.insert(p);
+  return true;
+}
+
+bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
+                                   std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::Replace, to, err)) return false;
+  std::string f = Normal(from), t = Normal(to);
+  auto it = m_files.find(f);
+  if (it == m_files.end() || m_held.count(t) || m_held.count(f) || m_folders.count(t)) {
+    *err = "cannot move";
+    return false;
+  }
+  m_files[t] = it->second;
+  m_files.erase(f);
+  return true;
+}
+
+bool MemoryFileSystem::SyncFolderOf(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  return Allowed(Op::SyncFolder, path, err);
+}
+
+bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::Remove, path, err)) return false;
+  if (!m_files.erase(Normal(path))) {
+    *err = "no such file";
+    return false;
+  }
+  return true;
+}
+
+bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size) {
+  Lock lock(m_mutex);
+  std::string p = Normal(path);
+  auto file = m_files.find(p);
+  if (file == m_files.end()) return false;
+  auto apparent = m_sizes.find(p);
+  *size = apparent != m_sizes.end() ? apparent->second : file->second->size();
+  return true;
+}
+
+bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id) {
+  Lock lock(m_mutex);
+  std::string p = Normal(path);
+  if (!m_files.count(p) && !m_folders.count(p)) return false;
+  id->device = 1;
+  id->file = std::hash<std::string>()(p);
+  return true;
+}
+
+}  // namespace nv
