@@ -27,23 +27,13 @@
 
 #include "testing/disk_build.h"
 #include "testing/temp_folder.h"
+#include "testing/test_bytes.h"
 
 namespace nv {
 namespace {
 
 namespace fsys = std::filesystem;
 using namespace disk_build;
-
-// Bytes that deflate cannot shrink, so that they fill the disk as they are.
-std::string Incompressible(size_t size) {
-  std::string s(size, '\0');
-  uint32_t x = 12345;
-  for (char& c : s) {
-    x = x * 1664525u + 1013904223u;
-    c = static_cast<char>(x >> 24);
-  }
-  return s;
-}
 
 // Runs `body` in a child process, for what must not touch this one (a
 // file-size limit, a mount namespace), and gives back what it returned, or

@@ -6,7 +6,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +15,9 @@
 #include <vector>
 
 #include "package/package_format.h"
+#include "testing/run_program_posix.h"
 #include "testing/temp_folder.h"
+#include "testing/test_bytes.h"
 
 namespace nv {
 namespace {
@@ -26,53 +27,16 @@ namespace {
 constexpr bool kSanitized = NV_SANITIZED;
 constexpr rlim_t kMiB = 1 << 20;
 
-// How the program ended: its exit status, or 128 and the signal that ended
-// it as shells tell it, and what it wrote to standard error.
-struct Ended {
-  int status = -1;
-  std::string err;
-};
-
 // Runs nvtheme with `args`, its standard output going to the file `output`
 // and its address space limited to `memoryLimit` bytes.
-Ended RunInChild(const std::vector<std::string>& args, const std::string& output,
-                 rlim_t memoryLimit = RLIM_INFINITY) {
-  std::vector<char*> argv = {const_cast<char*>(NV_NVTHEME)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  int errPipe[2];
-  if (::pipe(errPipe) != 0) return {-1, std::string("pipe: ") + std::strerror(errno)};
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const rlimit limit{memoryLimit, memoryLimit};
-    if (out < 0 || ::dup2(out, 1) < 0 || ::dup2(errPipe[1], 2) < 0 ||
-        ::setrlimit(RLIMIT_AS, &limit) != 0)
-      ::_exit(125);
-    ::close(errPipe[0]);
-    ::execv(NV_NVTHEME, argv.data());
-    ::_exit(126);
-  }
-  ::close(errPipe[1]);
-  Ended ended;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(errPipe[0], buffer, sizeof buffer)) > 0) ended.err.append(buffer, n);
-  ::close(errPipe[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return ended;
-}
-
-std::string Deflated(const std::string& content) {
-  std::string out(compressBound(static_cast<uLong>(content.size())), '\0');
-  uLongf length = static_cast<uLongf>(out.size());
-  compress2(reinterpret_cast<Bytef*>(&out[0]), &length,
-            reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
-            Z_BEST_COMPRESSION);
-  out.resize(length);
-  return out;
+ProgramRun RunInChild(std::vector<std::string> args, const std::string& output,
+                      rlim_t memoryLimit = RLIM_INFINITY) {
+  args.insert(args.begin(), NV_NVTHEME);
+  const auto limit = [memoryLimit] {
+    const rlimit as{memoryLimit, memoryLimit};
+    if (::setrlimit(RLIMIT_AS, &as) != 0) ::_exit(125);
+  };
+  return RunProgram(args, limit, output);
 }
 
 // A package of this index and `files` files, each stored as `block` and
@@ -133,7 +97,7 @@ TEST_F(MemoryLimitTest, IndexBombIsRefusedWithinAFewMegabytes) {
   for (const char* command : {"list", "verify", "extract"}) {
     std::vector<std::string> args = {command, package};
     if (args[0] == "extract") args.push_back(JoinPath(folder.Path(), "out"));
-    const Ended ended = RunInChild(args, output, 64 * kMiB);
+    const ProgramRun ended = RunInChild(args, output, 64 * kMiB);
     EXPECT_EQ(1, ended.status) << command;
     EXPECT_EQ("nvtheme: " + package +
                   ": the index holds more elements than the package has entries\n",
@@ -144,7 +108,7 @@ TEST_F(MemoryLimitTest, IndexBombIsRefusedWithinAFewMegabytes) {
 
 TEST_F(MemoryLimitTest, LargePackageIsListedInProportionToItsSize) {
   folder.Put("theme.nvp", ManyFiles());
-  const Ended ended = RunInChild({"list", package}, output, 200000 * 1024);
+  const ProgramRun ended = RunInChild({"list", package}, output, 200000 * 1024);
   EXPECT_EQ(0, ended.status) << ended.err;
   std::ifstream listed(output);
   size_t lines = 0;
@@ -154,7 +118,7 @@ TEST_F(MemoryLimitTest, LargePackageIsListedInProportionToItsSize) {
 
 TEST_F(MemoryLimitTest, MemoryRunningOutIsAFaultNotACrash) {
   folder.Put("theme.nvp", ManyFiles());
-  const Ended ended = RunInChild({"list", package}, output, 64 * kMiB);
+  const ProgramRun ended = RunInChild({"list", package}, output, 64 * kMiB);
   EXPECT_EQ(1, ended.status);
   EXPECT_EQ("nvtheme: " + package + ": out of memory\n", ended.err);
 }
@@ -177,7 +141,7 @@ TEST_F(NvthemeProcessTest, FullStandardOutputFailsTheCommand) {
       {"check", "--format=gnu", faulty},
   };
   for (const std::vector<std::string>& args : commands) {
-    const Ended ended = RunInChild(args, "/dev/full");
+    const ProgramRun ended = RunInChild(args, "/dev/full");
     EXPECT_EQ(1, ended.status) << args[0];
     EXPECT_EQ("nvtheme: write error: No space left on device\n", ended.err) << args[0];
   }

@@ -1,23 +1,13 @@
 #include "package/package_reader.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "package/package_format.h"
 #include "testing/memory_file_system.h"
+#include "testing/test_bytes.h"
 
 namespace nv {
 namespace {
-
-std::string Deflated(const std::string& content) {
-  std::string out(compressBound(static_cast<uLong>(content.size())), '\0');
-  uLongf length = static_cast<uLongf>(out.size());
-  compress2(reinterpret_cast<Bytef*>(&out[0]), &length,
-            reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
-            Z_BEST_COMPRESSION);
-  out.resize(length);
-  return out;
-}
 
 std::string Index(const std::string& files) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?><files>" + files +
