@@ -1,5 +1,5 @@
 # The libraries we build on, all from Debian's packages: TinyXML 2.6 with
-# std::string support, libdeflate, zlib and GoogleTest. Linux links the
+# std::string support, libdeflate, expat, zlib and GoogleTest. Linux links the
 # installed libraries. Windows, and for TinyXML the sanitizer build (whose
 # instrumentation must see inside the parser), compile Debian's source
 # packages, fetched by scripts/setup so that Debian's fixes come along.
@@ -56,6 +56,35 @@ if(LIBDEFLATE_SOURCE_DIR)
   add_library(Deflate::Deflate ALIAS deflate)
 else()
   nv_import_installed(Deflate::Deflate libdeflate.h deflate)
+endif()
+
+# expat: Windows compiles Debian's source by default, there being no
+# installed expat to link. expat's own build writes expat_config.h from
+# checks of the system; on Windows only these settings count (its entropy
+# comes from rand_s), and they are those of Debian's build.
+if(WIN32)
+  set(expat_default_source "${PROJECT_SOURCE_DIR}/out/deps/expat")
+endif()
+set(EXPAT_SOURCE_DIR "${expat_default_source}" CACHE PATH
+    "Debian's expat source, unpacked; empty: the installed library")
+if(EXPAT_SOURCE_DIR)
+  set(expat_lib ${EXPAT_SOURCE_DIR}/expat/lib)
+  if(NOT EXISTS "${expat_lib}/expat.h")
+    message(FATAL_ERROR "No expat source in '${EXPAT_SOURCE_DIR}': run scripts/setup")
+  endif()
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/expat/expat_config.h CONTENT [[
+#define BYTEORDER 1234
+#define XML_CONTEXT_BYTES 1024
+#define XML_DTD 1
+#define XML_NS 1
+]])
+  add_library(expat STATIC ${expat_lib}/xmlparse.c ${expat_lib}/xmlrole.c ${expat_lib}/xmltok.c)
+  target_include_directories(expat PRIVATE ${CMAKE_BINARY_DIR}/expat)
+  target_include_directories(expat SYSTEM PUBLIC ${expat_lib})
+  target_compile_definitions(expat PUBLIC XML_STATIC)
+  add_library(Expat::Expat ALIAS expat)
+else()
+  nv_import_installed(Expat::Expat expat.h expat)
 endif()
 
 if(WIN32)
