@@ -1,0 +1,183 @@
+// Warnings about the manifest's elements and values: those the rules pass
+// over, integers they read otherwise than written, and themes of one name.
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <map>
+
+#include "manifest/warning_run.h"
+
+namespace nv {
+
+namespace {
+
+// What "%d" skips before a number: isspace() in the C locale.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// An integer as the rule reads it with "%d": white space, a sign and
+// digits, the rest of the value left unread.
+struct IntegerReading {
+  bool read = false;     // digits were found: the rule takes the value
+  bool plain = false;    // nothing but white space follows them
+  bool inRange = false;  // they fit an int
+  long long number = 0;  // what they say, when in range
+};
+
+IntegerReading ReadInteger(const std::string& value) {
+  IntegerReading reading;
+  size_t i = 0;
+  while (i < value.size() && IsSpace(value[i])) ++i;
+  const bool negative = i < value.size() && value[i] == '-';
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
+  const size_t digits = i;
+  const long long limit = std::numeric_limits<int>::max() + (negative ? 1LL : 0LL);
+  long long number = 0;
+  for (; i < value.size() && IsDigit(value[i]); ++i)
+    number = std::min(limit + 1, number * 10 + (value[i] - '0'));
+  reading.read = i > digits;
+  while (i < value.size() && IsSpace(value[i])) ++i;
+  reading.plain = i == value.size();
+  reading.inRange = number <= limit;
+  reading.number = negative ? -number : number;
+  return reading;
+}
+
+// "did you mean" as a note, when a known name is near enough.
+std::vector<std::string> Suggestion(const std::string& name,
+                                    const std::vector<std::string>& known) {
+  const std::string nearest = NearestName(name, known);
+  if (nearest.empty()) return {};
+  return {"did you mean '" + nearest + "'?"};
+}
+
+class ElementChecker {
+ public:
+  explicit ElementChecker(WarningRun* run) : m_run(run) {}
+
+  void CheckDocument(const TiXmlDocument& manifest);
+
+ private:
+  void CheckChildren(const TiXmlElement& parent);
+  const ElementKind* ReadKind(const TiXmlElement& element, const char* parent);
+  void CheckAttributes(const TiXmlElement& element, const ElementKind& kind);
+  void CheckValue(const TiXmlElement& element, const AttributeKind& attribute,
+                  const std::string& value);
+  void CheckInteger(const TiXmlElement& element, const AttributeKind& attribute,
+                    const std::string& value);
+  void CheckThemeName(const TiXmlElement& theme, const std::string& name);
+
+  WarningRun* m_run;
+  std::map<std::string, const TiXmlElement*> m_themes;  // the first theme of each name
+};
+
+// The rules read the root alone at the top of the document.
+void ElementChecker::CheckDocument(const TiXmlDocument& manifest) {
+  const TiXmlElement* root = manifest.FirstChildElement();
+  if (!root || std::strcmp(root->Value(), "nuvarinepackage") != 0) return;
+  CheckAttributes(*root, *FindElementKind(root->Value()));
+  CheckChildren(*root);
+  for (const TiXmlElement* other = root->NextSiblingElement(); other;
+       other = other->NextSiblingElement())
+    ReadKind(*other, nullptr);
+}
+
+// Only what the rules read is looked into: whatever an element they pass
+// over holds is passed over with it, and one warning says so.
+void ElementChecker::CheckChildren(const TiXmlElement& parent) {
+  for (const TiXmlElement* child = parent.FirstChildElement(); child;
+       child = child->NextSiblingElement()) {
+    const ElementKind* kind = ReadKind(*child, parent.Value());
+    if (!kind) continue;
+    CheckAttributes(*child, *kind);
+    CheckChildren(*child);
+  }
+}
+
+// The element's kind when the rules read it where it stands, in `parent`
+// (null: after the root); else null, with a warning.
+const ElementKind* ElementChecker::ReadKind(const TiXmlElement& element, const char* parent) {
+  const std::string name = element.Value();
+  const ElementKind* kind = FindElementKind(name);
+  if (!kind) {
+    m_run->Warn("unknown-element", element,
+                "unknown element " + Quote(name) + ": it is passed over, with all it holds",
+                Suggestion(name, ElementKindNames()));
+    return nullptr;
+  }
+  if (parent && kind->parent && std::strcmp(kind->parent, parent) == 0) return kind;
+  const std::string where =
+      parent ? "in '" + std::string(parent) + "'" : "after the document's first element";
+  m_run->Warn("misplaced-element", element, Quote(name) + " is not read " + where,
+              {"it belongs " + std::string(kind->place)});
+  return nullptr;
+}
+
+void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementKind& kind) {
+  for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute;
+       attribute = attribute->Next()) {
+    const std::string name = attribute->Name();
+    if (const AttributeKind* known = FindAttributeKind(kind, name)) {
+      CheckValue(element, *known, attribute->ValueStr());
+      continue;
+    }
+    std::vector<std::string> knownNames;
+    for (const AttributeKind& a : kind.attributes) knownNames.push_back(a.name);
+    m_run->Warn("unknown-attribute", element,
+                "unknown attribute " + Quote(name) + " of '" + kind.name + "': it is passed over",
+                Suggestion(name, knownNames));
+  }
+}
+
+void ElementChecker::CheckValue(const TiXmlElement& element, const AttributeKind& attribute,
+                                const std::string& value) {
+  switch (attribute.value) {
+    case ValueKind::kText: break;
+    case ValueKind::kThemeName: CheckThemeName(element, value); break;
+    case ValueKind::kImage:
+    case ValueKind::kLayout: CheckFileReference(element, value, attribute.value, m_run); break;
+    case ValueKind::kOffset:
+    case ValueKind::kSize: CheckInteger(element, attribute, value); break;
+  }
+}
+
+// A value the rule refuses is the log's; one it takes may still not say
+// what it is read as.
+void ElementChecker::CheckInteger(const TiXmlElement& element, const AttributeKind& attribute,
+                                  const std::string& value) {
+  const IntegerReading reading = ReadInteger(value);
+  if (!reading.read) return;
+  const std::string said = std::string("'") + attribute.name + "' is " + Quote(value);
+  if (!reading.inRange) {
+    m_run->Warn("loose-integer", element, said + ", beyond the range of an integer",
+                {"no reader can take it as written; write a number from -2147483648 to "
+                 "2147483647"});
+  } else if (!reading.plain) {
+    m_run->Warn("loose-integer", element,
+                said + ", which the rule reads as " + std::to_string(reading.number),
+                {"the rule reads the leading number and passes over the rest, where a strict "
+                 "reader refuses the value; write a whole number alone"});
+  } else if (attribute.value == ValueKind::kSize && reading.number <= 0) {
+    m_run->Warn("loose-integer", element, said + ": a width or height must be 1 or more",
+                {"the rule takes it, but nothing of that size can be shown"});
+  }
+}
+
+void ElementChecker::CheckThemeName(const TiXmlElement& theme, const std::string& name) {
+  const auto first = m_themes.emplace(name, &theme);
+  if (first.second) return;
+  const TextPosition at = m_run->positions.Of(*first.first->second);
+  m_run->Warn("duplicate-theme-name", theme, "another theme is named " + Quote(name),
+              {"the first is at line " + std::to_string(at.line) + ", column " +
+               std::to_string(at.column) + "; give each theme a name of its own"});
+}
+
+}  // namespace
+
+void CheckElements(const TiXmlDocument& manifest, WarningRun* run) {
+  ElementChecker(run).CheckDocument(manifest);
+}
+
+}  // namespace nv

@@ -1,0 +1,93 @@
+// Warnings about the files that a manifest names: one the package will not
+// hold, one named in another letter case than its own, and one that is no
+// image or layout.
+#include <tinyxml.h>
+
+#include "manifest/file_exists_in_folder.h"
+#include "manifest/manifest.h"
+#include "manifest/read_text_file.h"
+#include "manifest/strict_xml.h"
+#include "manifest/warning_run.h"
+
+namespace nv {
+
+namespace {
+
+// The leading bytes of the image formats the application shows.
+bool IsImage(const std::string& head) {
+  static const std::string kSignatures[] = {std::string("\x89PNG\r\n\x1A\n"), "\xFF\xD8\xFF",
+                                            "GIF87a", "GIF89a", "BM"};
+  for (const std::string& signature : kSignatures)
+    if (head.compare(0, signature.size(), signature) == 0) return true;
+  return false;
+}
+
+// Up to `size` leading bytes of the file; false when it cannot be read.
+bool ReadHead(FileSystem& fs, const std::string& path, size_t size, std::string* head) {
+  std::string err;
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, &err);
+  head->assign(size, '\0');
+  size_t got = 0;
+  if (!file || !file->Read(&(*head)[0], size, &got, &err)) return false;
+  head->resize(got);
+  file->Close(&err);  // a file only read loses nothing if closing fails
+  return true;
+}
+
+void CheckImage(const TiXmlElement& element, const std::string& name, WarningRun* run) {
+  std::string head;
+  if (!ReadHead(run->fs, JoinPath(run->folder, name), 8, &head) || IsImage(head)) return;
+  run->Warn("not-an-image", element,
+            Quote(name) + " is not an image: it begins as no PNG, JPEG, GIF or BMP file does",
+            {"the application shows images in those formats alone; save it in one of them"});
+}
+
+void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRun* run) {
+  const std::string path = JoinPath(run->folder, name);
+  std::string text;
+  XmlFault fault;
+  if (ReadTextFile(run->fs, path, &text, kMaxManifestBytes) != TextRead::kRead ||
+      IsWellFormedXml(text, &fault))
+    return;
+  const TextPosition at = TextLines(text).At(fault.offset);
+  run->Warn(
+      "not-a-layout", element, Quote(name) + " is not a layout: it is not well-formed XML",
+      {path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + fault.reason,
+       "a strict reader (the media application may be one) refuses it"});
+}
+
+// The last step of a path, by either separator.
+std::string LastStep(const std::string& path) {
+  const size_t separator = path.find_last_of("/\\");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+}  // namespace
+
+// A file is looked into once for each use, however many elements name it:
+// what it holds is one fault, wherever it is named. Where it is named is
+// each element's own.
+void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
+                        WarningRun* run) {
+  if (run->IsPacked(value)) {
+    if (!run->examined.insert({value, kind}).second) return;
+    if (kind == ValueKind::kImage) CheckImage(element, value, run);
+    if (kind == ValueKind::kLayout) CheckLayout(element, value, run);
+    return;
+  }
+  if (!run->listedWhole) return;  // a name missing from a listing cut short may be in the rest
+  if (const std::string* own = run->PackedInOtherCase(value)) {
+    run->Warn("case-mismatch", element, Quote(value) + " is not in the folder in that letter case",
+              {"the folder holds " + Quote(*own) +
+               ": Windows builds the theme, Linux does not, and the media application may not "
+               "find the file; write its name as it is"});
+  } else if (FileExistsInFolder(run->fs, run->folder, value, run->options.outsideLinks)) {
+    const std::string where =
+        " is not directly in the folder, and the package holds only the files that are";
+    const std::string what =
+        "the theme would be packed without it; move the file into the folder and name it ";
+    run->Warn("unpacked-reference", element, Quote(value) + where, {what + Quote(LastStep(value))});
+  }
+}
+
+}  // namespace nv

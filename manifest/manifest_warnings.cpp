@@ -1,0 +1,66 @@
+// The warnings pass: the manifest's text, its elements and the files they
+// name, each checked in a file of its own.
+#include "manifest/manifest_warnings.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+
+#include "manifest/strict_xml.h"
+#include "manifest/warning_run.h"
+
+namespace nv {
+
+namespace {
+
+// TinyXML reads past faults that a strict reader stops at.
+void CheckWellFormed(const std::string& text, WarningRun* run) {
+  XmlFault fault;
+  if (IsWellFormedXml(text, &fault)) return;
+  run->Warn("malformed-xml", TextLines(text).At(fault.offset),
+            "main.xml is not well-formed XML: " + fault.reason,
+            {"the builder reads it, but a strict reader (the media application may be one) "
+             "refuses this file"});
+}
+
+}  // namespace
+
+const std::vector<WarningName>& WarningNames() {
+  static const std::vector<WarningName> names = {
+      {"malformed-xml", "main.xml is not well-formed XML for a strict parser", true},
+      {"unknown-element", "an element the manifest does not know", true},
+      {"unknown-attribute", "an attribute the manifest does not know", true},
+      {"misplaced-element", "a known element where the rules do not read it", true},
+      {"loose-integer", "an integer read otherwise than written, or a width or height below 1",
+       true},
+      {"duplicate-theme-name", "two themes of one name", true},
+      {"unpacked-reference", "a file not directly in the folder, which the package lacks", true},
+      {"case-mismatch", "a file named in another letter case than its own", true},
+      {"not-an-image", "a screenshot, background or image that is no PNG, JPEG, GIF or BMP", true},
+      {"not-a-layout", "a detail file that is not well-formed XML", true},
+  };
+  return names;
+}
+
+const WarningName* FindWarningName(const std::string& name) {
+  for (const WarningName& warning : WarningNames())
+    if (name == warning.name) return &warning;
+  return nullptr;
+}
+
+// The warnings are put in document order: the strict parser's fault stands
+// among the elements' warnings where it is in the text.
+std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
+                                         const std::string& text, const TiXmlDocument& manifest,
+                                         const WarningOptions& options) {
+  WarningRun run(fs, folder, text, manifest, options);
+  CheckWellFormed(text, &run);
+  CheckElements(manifest, &run);
+  std::stable_sort(
+      run.warnings.begin(), run.warnings.end(), [](const Diagnostic& a, const Diagnostic& b) {
+        return std::make_pair(a.at.line, a.at.column) < std::make_pair(b.at.line, b.at.column);
+      });
+  return std::move(run.warnings);
+}
+
+}  // namespace nv

@@ -1,0 +1,46 @@
+// Warnings about the mistakes that pass the manifest rules: a file the
+// package will lack or that only one platform finds, an element or value the
+// rules pass over or read otherwise than written, a file that is no image or
+// layout. They are an output of their own: the operation log, the verdicts
+// and the package stay as they are.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "manifest/diagnostic.h"
+#include "platform/file_system.h"
+
+class TiXmlDocument;
+
+namespace nv {
+
+// A warning the pass gives, as the command line lists it and takes it in
+// "-W NAME".
+struct WarningName {
+  const char* name;
+  const char* description;  // one line
+  bool defaultOn;
+};
+
+// Every warning the pass gives, each once.
+const std::vector<WarningName>& WarningNames();
+
+// The warning of that name, or null.
+const WarningName* FindWarningName(const std::string& name);
+
+struct WarningOptions {
+  // As the run's: whether a file that leads outside the folder is packed.
+  bool outsideLinks = true;
+};
+
+// The warnings about a folder whose manifest loaded (its root checked), in
+// document order. `folder` is as typed, `text` the manifest's text as read
+// and `manifest` the document parsed from it. A file that cannot be read,
+// or a folder that cannot be listed whole, gives no warning: what depends on
+// it is not judged.
+std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
+                                         const std::string& text, const TiXmlDocument& manifest,
+                                         const WarningOptions& options = {});
+
+}  // namespace nv

@@ -1,0 +1,306 @@
+// The warnings pass: each warning raised by a folder, and not by its near
+// miss; none for the example theme.
+#include "manifest/manifest_warnings.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <set>
+
+#include "manifest/manifest.h"
+#include "manifest/read_text_file.h"
+#include "testing/memory_file_system.h"
+
+namespace nv {
+namespace {
+
+const std::string kPng("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+
+// A sound theme, one element a line: the theme stands at 3:3, the detail at
+// 5:7, the shelf at 7:5 and the catalog at 8:7.
+const std::string kSound = R"(<?xml version="1.0" encoding="utf-8"?>
+<nuvarinepackage>
+  <theme name="Day" screenshot="shot.png">
+    <templates>
+      <detail mode="grid" file="grid.xml"/>
+    </templates>
+    <virtualshelf background="sand.png" uwidth="120" uheight="160" uhspace="12" uvspace="16">
+      <catalog name="Novels" image="novels.png" olx="10" oly="8" olwidth="100" olheight="24"/>
+    </virtualshelf>
+  </theme>
+</nuvarinepackage>
+)";
+
+// One folder: the sound theme changed, and files added to it.
+struct Case {
+  const char* name;                                          // the warning the case is about
+  std::vector<std::pair<std::string, std::string>> changes;  // in the manifest: from, to
+  std::vector<std::pair<std::string, std::string>> files;    // name in the folder, content
+  // "FILE:LINE:COLUMN NAME: MESSAGE" of each warning that is on by default
+  // or is the case's own, in order.
+  std::vector<std::string> want;
+  std::string note = "";  // one of the first warning's notes, when given
+};
+
+std::string Changed(std::string text, const Case& c) {
+  for (const auto& change : c.changes) {
+    const size_t at = text.find(change.first);
+    if (at == std::string::npos) ADD_FAILURE() << c.name << ": no " << change.first;
+    if (at != std::string::npos) text.replace(at, change.first.size(), change.second);
+  }
+  return text;
+}
+
+bool IsOnByDefault(const std::string& name) {
+  const WarningName* warning = FindWarningName(name);
+  return warning && warning->defaultOn;
+}
+
+const std::string kFolder = "day";
+
+// The sound theme's folder, with its manifest and files.
+class ThemeFolder {
+ public:
+  ThemeFolder() {
+    fs.AddFolder(kFolder);
+    fs.AddFolder(JoinPath(kFolder, "img"));
+    for (const char* image : {"shot.png", "sand.png", "novels.png"}) Add(image, kPng);
+    Add("grid.xml", "<layout mode=\"grid\"/>\n");
+  }
+
+  void Add(const std::string& name, const std::string& content) {
+    fs.AddFile(JoinPath(kFolder, name), content);
+  }
+
+  std::vector<Diagnostic> Warnings(const std::string& text) {
+    Add("main.xml", text);
+    TiXmlDocument manifest;
+    ParseManifest(text, &manifest);
+    EXPECT_TRUE(HasManifestRoot(manifest));
+    return ManifestWarnings(fs, kFolder, text, manifest, options);
+  }
+
+  MemoryFileSystem fs;
+  WarningOptions options;
+};
+
+std::string Shown(const Diagnostic& d) {
+  EXPECT_EQ(Severity::kWarning, d.severity);
+  EXPECT_EQ(0u, d.file.compare(0, kFolder.size() + 1, kFolder + kPathSeparator)) << d.file;
+  return d.file.substr(kFolder.size() + 1) + ":" + std::to_string(d.at.line) + ":" +
+         std::to_string(d.at.column) + " " + d.name + ": " + d.message;
+}
+
+TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
+  const std::string sub = std::string("img") + kPathSeparator + "shot.png";
+  const std::string bad = "main.xml:8:7 loose-integer: ";
+  const Case cases[] = {
+      {"none", {}, {}, {}},
+
+      {"unpacked-reference",
+       {{"screenshot=\"shot.png\"", "screenshot=\"" + sub + "\""}},
+       {{sub, kPng}},
+       {"main.xml:3:3 unpacked-reference: '" + sub +
+        "' is not directly in the folder, and the package holds only the files that are"},
+       "the theme would be packed without it; move the file into the folder and name it "
+       "'shot.png'"},
+      // Missing there: the log's error says so.
+      {"unpacked-reference", {{"screenshot=\"shot.png\"", "screenshot=\"" + sub + "\""}}, {}, {}},
+
+      {"case-mismatch",
+       {{"screenshot=\"shot.png\"", "screenshot=\"Shot.png\""}},
+       {},
+       {"main.xml:3:3 case-mismatch: 'Shot.png' is not in the folder in that letter case"},
+       "the folder holds 'shot.png': Windows builds the theme, Linux does not, and the media "
+       "application may not find the file; write its name as it is"},
+      {"case-mismatch", {{"screenshot=\"shot.png\"", "screenshot=\"Shots.png\""}}, {}, {}},
+
+      {"unknown-element",
+       {{"</templates>", "</templates><templatess><detail/></templatess>"}},
+       {},
+       {"main.xml:6:17 unknown-element: unknown element 'templatess': it is passed over, with "
+        "all it holds"},
+       "did you mean 'templates'?"},
+      {"unknown-element", {{"</templates>", "</templates><!-- <templatess/> -->"}}, {}, {}},
+
+      {"unknown-attribute",
+       {{"background=", "backgroud=\"sand.png\" background="}},
+       {},
+       {"main.xml:7:5 unknown-attribute: unknown attribute 'backgroud' of 'virtualshelf': it is "
+        "passed over"},
+       "did you mean 'background'?"},
+      // The declaration's attributes are not the manifest's.
+      {"unknown-attribute", {{"encoding=\"utf-8\"", "standalone=\"yes\""}}, {}, {}},
+
+      {"misplaced-element",
+       {{"<templates>", "<detail mode=\"list\" file=\"grid.xml\"/><templates>"}},
+       {},
+       {"main.xml:4:5 misplaced-element: 'detail' is not read in 'theme'"},
+       "it belongs in 'templates'"},
+      {"misplaced-element",
+       {{"</templates>",
+         "</templates><templates><detail mode=\"list\" file=\"grid.xml\"/>"
+         "</templates>"}},
+       {},
+       {}},
+
+      {"loose-integer",
+       {{"olwidth=\"100\"", "olwidth=\"100px\""}},
+       {},
+       {bad + "'olwidth' is '100px', which the rule reads as 100"}},
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\"1.5\""}},
+       {},
+       {bad + "'olx' is '1.5', which the rule reads as 1"}},
+      {"loose-integer",
+       {{"oly=\"8\"", "oly=\"0x10\""}},
+       {},
+       {bad + "'oly' is '0x10', which the rule reads as 0"}},
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\"1 0\""}},
+       {},
+       {bad + "'olx' is '1 0', which the rule reads as 1"}},
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\"99999999999999999999\""}},
+       {},
+       {bad + "'olx' is '99999999999999999999', beyond the range of an integer"}},
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\"-2147483649\""}},
+       {},
+       {bad + "'olx' is '-2147483649', beyond the range of an integer"}},
+      {"loose-integer",
+       {{"olheight=\"24\"", "olheight=\"0\""}},
+       {},
+       {bad + "'olheight' is '0': a width or height must be 1 or more"}},
+      {"loose-integer",
+       {{"olwidth=\"100\"", "olwidth=\"-100\""}},
+       {},
+       {bad + "'olwidth' is '-100': a width or height must be 1 or more"}},
+      // White space around, a sign, the edges of the range, an offset of 0
+      // or less, and a value the rule refuses (the log's) all pass.
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\" -2147483648 \""},
+        {"oly=\"8\"", "oly=\"+2147483647\""},
+        {"olwidth=\"100\"", "olwidth=\"1\""},
+        {"uhspace=\"12\"", "uhspace=\"0\""},
+        {"uvspace=\"16\"", "uvspace=\"-16\""},
+        {"olheight=\"24\"", "olheight=\"px\""}},
+       {},
+       {}},
+
+      {"malformed-xml",
+       {{"olheight=\"24\"/>", "olheight=\"24\">"}},
+       {},
+       {"main.xml:9:7 malformed-xml: main.xml is not well-formed XML: mismatched tag"},
+       "the builder reads it, but a strict reader (the media application may be one) refuses "
+       "this file"},
+      {"malformed-xml",
+       {{"name=\"Novels\"", "name=\"Novels & Comics\""}},
+       {},
+       {"main.xml:8:30 malformed-xml: main.xml is not well-formed XML: not well-formed (invalid "
+        "token)"}},
+      // An encoding expat does not know is no fault of the text.
+      {"malformed-xml",
+       {{"name=\"Novels\"",
+         "name=\"Novels &amp; Com\xED"
+         "cs\""},
+        {"utf-8", "windows-1252"}},
+       {},
+       {}},
+
+      {"not-a-layout",
+       {},
+       {{"grid.xml", "<layout>\n  <cover>\n</layout>\n"}},
+       {"main.xml:5:7 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
+       JoinPath(kFolder, "grid.xml") + ":3:3: mismatched tag"},
+      {"not-a-layout", {}, {{"grid.xml", "<layout>\n  <cover/>\n</layout>\n"}}, {}},
+
+      {"not-an-image",
+       {},
+       {{"sand.png", "<svg/>"}},
+       {"main.xml:7:5 not-an-image: 'sand.png' is not an image: it begins as no PNG, JPEG, GIF or "
+        "BMP file does"}},
+      {"not-an-image", {}, {{"sand.png", "\xFF\xD8\xFF\xE0"}, {"novels.png", "GIF89a"}}, {}},
+
+      {"duplicate-theme-name",
+       {{"</nuvarinepackage>",
+         "  <theme name=\"Day\" screenshot=\"shot.png\"/>\n"
+         "</nuvarinepackage>"}},
+       {},
+       {"main.xml:11:3 duplicate-theme-name: another theme is named 'Day'"},
+       "the first is at line 3, column 3; give each theme a name of its own"},
+      {"duplicate-theme-name",
+       {{"</nuvarinepackage>",
+         "  <theme name=\"day\" screenshot=\"shot.png\"/>\n"
+         "</nuvarinepackage>"}},
+       {},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_TRUE(std::string(c.name) == "none" || FindWarningName(c.name));
+    ThemeFolder folder;
+    for (const auto& file : c.files) folder.Add(file.first, file.second);
+    std::vector<std::string> shown;
+    const Diagnostic* first = nullptr;
+    const std::vector<Diagnostic> warnings = folder.Warnings(Changed(kSound, c));
+    for (const Diagnostic& d : warnings) {
+      if (!IsOnByDefault(d.name) && d.name != c.name) continue;
+      shown.push_back(Shown(d));
+      if (!first) first = &d;
+    }
+    EXPECT_EQ(c.want, shown);
+    if (first && !c.note.empty()) {
+      EXPECT_EQ(1, std::count(first->notes.begin(), first->notes.end(), c.note));
+    }
+  }
+}
+
+// The pass's order: the manifest's warnings as they stand in the text, the
+// strict parser's among them.
+TEST(ManifestWarningsTest, DocumentOrder) {
+  ThemeFolder folder;
+  const Case c = {"order",
+                  {{"screenshot=\"shot.png\"", "screenshot=\"Shot.png\""},
+                   {"<templates>", "<templates><templatess/>"},
+                   {"name=\"Novels\"", "name=\"Novels & Comics\""},
+                   {"olx=\"10\"", "olx=\"10px\""}},
+                  {},
+                  {}};
+  std::vector<std::string> names;
+  for (const Diagnostic& d : folder.Warnings(Changed(kSound, c))) names.push_back(d.name);
+  const std::vector<std::string> want = {
+      "case-mismatch",    // 3:3
+      "unknown-element",  // 4:16
+      "loose-integer",    // 8:7
+      "malformed-xml",    // 8:30
+  };
+  EXPECT_EQ(want, names);
+}
+
+TEST(WarningNamesTest, EachOnceAndFoundAllOnButUnusedFile) {
+  std::set<std::string> seen;
+  for (const WarningName& warning : WarningNames()) {
+    EXPECT_TRUE(seen.insert(warning.name).second) << warning.name;
+    EXPECT_EQ(&warning, FindWarningName(warning.name));
+    EXPECT_EQ(std::string(warning.name) != "unused-file", warning.defaultOn) << warning.name;
+  }
+  EXPECT_EQ(nullptr, FindWarningName("unused"));
+}
+
+TEST(ManifestWarningsExampleTest, OceanGivesNoWarningByDefault) {
+  const std::string folder = JoinPath(NV_EXAMPLES_DIR, "ocean");
+  std::string text;
+  ASSERT_EQ(TextRead::kRead, ReadTextFile(RealFileSystem(), JoinPath(folder, "main.xml"), &text));
+  TiXmlDocument manifest;
+  ParseManifest(text, &manifest);
+  ASSERT_TRUE(HasManifestRoot(manifest));
+  std::vector<std::string> shown;
+  for (const Diagnostic& d : ManifestWarnings(RealFileSystem(), folder, text, manifest))
+    if (FindWarningName(d.name)->defaultOn) shown.push_back(d.name + ": " + d.message);
+  EXPECT_EQ(std::vector<std::string>(), shown);
+}
+
+}  // namespace
+}  // namespace nv

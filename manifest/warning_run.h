@@ -1,0 +1,66 @@
+// What the checks of the warnings pass share: the folder and the files the
+// package will hold, where the manifest's elements stand, and the warnings
+// found so far. Each check sits in a file of its own.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "manifest/diagnostic.h"
+#include "manifest/manifest_elements.h"
+#include "manifest/manifest_warnings.h"
+#include "xml/text_position.h"
+
+class TiXmlElement;
+
+namespace nv {
+
+// The name with ASCII letters made lower case, as Windows tells names apart.
+std::string FoldCase(const std::string& name);
+
+// Text from the folder in quotes, cut after its first 60 bytes: a name or
+// value may be any length, and a warning stays one short line.
+std::string Quote(const std::string& text);
+
+struct WarningRun {
+  WarningRun(FileSystem& fs, const std::string& folder, const std::string& text,
+             const TiXmlDocument& manifest, const WarningOptions& options);
+
+  bool IsPacked(const std::string& name) const { return packedNames.count(name) != 0; }
+  // The packed file whose name differs from `name` in ASCII letter case
+  // alone, or null.
+  const std::string* PackedInOtherCase(const std::string& name) const;
+
+  void Warn(const char* name, TextPosition at, std::string message,
+            std::vector<std::string> notes = {});
+  void Warn(const char* name, const TiXmlElement& at, std::string message,
+            std::vector<std::string> notes = {}) {
+    Warn(name, positions.Of(at), std::move(message), std::move(notes));
+  }
+
+  FileSystem& fs;
+  const std::string& folder;
+  const WarningOptions& options;
+  const std::string manifest;  // its path, as the log writes it
+  const ElementPositions positions;
+  // The files the package will hold; listedWhole when the listing reached
+  // its end, so that a name missing from it is missing.
+  bool listedWhole = false;
+  std::set<std::string> packedNames;
+  std::map<std::string, std::string> packedByFoldedName;  // the first of each
+  // The packed files whose content was looked at, for each use.
+  std::set<std::pair<std::string, ValueKind>> examined;
+  std::vector<Diagnostic> warnings;
+};
+
+// Every element of the manifest, its attributes and values.
+void CheckElements(const TiXmlDocument& manifest, WarningRun* run);
+
+// A file that an attribute names: where it is and what it holds.
+void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
+                        WarningRun* run);
+
+}  // namespace nv
