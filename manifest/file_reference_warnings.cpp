@@ -70,6 +70,7 @@ std::string LastStep(const std::string& path) {
 void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
                         WarningRun* run) {
   if (run->IsPacked(value)) {
+    run->used.insert(value);
     if (!run->examined.insert({value, kind}).second) return;
     if (kind == ValueKind::kImage) CheckImage(element, value, run);
     if (kind == ValueKind::kLayout) CheckLayout(element, value, run);
@@ -77,6 +78,7 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
   }
   if (!run->listedWhole) return;  // a name missing from a listing cut short may be in the rest
   if (const std::string* own = run->PackedInOtherCase(value)) {
+    run->used.insert(*own);
     run->Warn("case-mismatch", element, Quote(value) + " is not in the folder in that letter case",
               {"the folder holds " + Quote(*own) +
                ": Windows builds the theme, Linux does not, and the media application may not "

@@ -1,5 +1,5 @@
-// The warnings pass: the manifest's text, its elements and the files they
-// name, each checked in a file of its own.
+// The warnings pass: the manifest's text, its elements, the files they name
+// and the folder's files, each checked in a file of its own.
 #include "manifest/manifest_warnings.h"
 
 #include <tinyxml.h>
@@ -38,6 +38,9 @@ const std::vector<WarningName>& WarningNames() {
       {"case-mismatch", "a file named in another letter case than its own", true},
       {"not-an-image", "a screenshot, background or image that is no PNG, JPEG, GIF or BMP", true},
       {"not-a-layout", "a detail file that is not well-formed XML", true},
+      {"stray-file", "debris that would be packed: backups, swap files, caches, packages", true},
+      {"unportable-name", "a file name Windows refuses, or with bytes above 0x7F", true},
+      {"unused-file", "a packed file that no theme uses", false},
   };
   return names;
 }
@@ -48,8 +51,8 @@ const WarningName* FindWarningName(const std::string& name) {
   return nullptr;
 }
 
-// The warnings are put in document order: the strict parser's fault stands
-// among the elements' warnings where it is in the text.
+// Those about the manifest are put in document order: the strict parser's
+// fault stands among the elements' warnings where it is in the text.
 std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
                                          const std::string& text, const TiXmlDocument& manifest,
                                          const WarningOptions& options) {
@@ -60,6 +63,7 @@ std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& fold
       run.warnings.begin(), run.warnings.end(), [](const Diagnostic& a, const Diagnostic& b) {
         return std::make_pair(a.at.line, a.at.column) < std::make_pair(b.at.line, b.at.column);
       });
+  CheckFolderFiles(&run);
   return std::move(run.warnings);
 }
 

@@ -1,10 +1,11 @@
 // Warnings about the mistakes that pass the manifest rules: a file the
 // package will lack or that only one platform finds, an element or value the
 // rules pass over or read otherwise than written, a file that is no image or
-// layout. They are an output of their own: the operation log, the verdicts
-// and the package stay as they are.
+// layout, debris or names that would be packed. They are an output of their
+// own: the operation log, the verdicts and the package stay as they are.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,13 +33,20 @@ const WarningName* FindWarningName(const std::string& name);
 struct WarningOptions {
   // As the run's: whether a file that leads outside the folder is packed.
   bool outsideLinks = true;
+  // Whether extract on Windows takes a name, as CheckEntryName under
+  // NameRules::kWindows tells, with the reason in *fault when it does not.
+  // Those rules live with the package's entry names, a layer this one does
+  // not use, so the caller passes them; without them a name is held to
+  // ASCII and to letter case alone.
+  std::function<bool(const std::string& name, std::string* fault)> windowsNameCheck;
 };
 
-// The warnings about a folder whose manifest loaded (its root checked), in
-// document order. `folder` is as typed, `text` the manifest's text as read
-// and `manifest` the document parsed from it. A file that cannot be read,
-// or a folder that cannot be listed whole, gives no warning: what depends on
-// it is not judged.
+// The warnings about a folder whose manifest loaded (its root checked):
+// those about the manifest in document order, then those about the folder's
+// files in listing order. `folder` is as typed, `text` the manifest's text
+// as read and `manifest` the document parsed from it. A file that cannot be
+// read, or a listing cut short, is no warning of its own (the build's notes
+// tell of them); what depends on it is not judged.
 std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
                                          const std::string& text, const TiXmlDocument& manifest,
                                          const WarningOptions& options = {});

@@ -57,6 +57,13 @@ bool IsOnByDefault(const std::string& name) {
   return warning && warning->defaultOn;
 }
 
+// A stand-in for Windows' rules: the caller passes the real ones.
+bool RefusesAux(const std::string& name, std::string* fault) {
+  if (name != "aux.png") return true;
+  *fault = "it names a Windows device";
+  return false;
+}
+
 const std::string kFolder = "day";
 
 // The sound theme's folder, with its manifest and files.
@@ -67,6 +74,7 @@ class ThemeFolder {
     fs.AddFolder(JoinPath(kFolder, "img"));
     for (const char* image : {"shot.png", "sand.png", "novels.png"}) Add(image, kPng);
     Add("grid.xml", "<layout mode=\"grid\"/>\n");
+    options.windowsNameCheck = RefusesAux;
   }
 
   void Add(const std::string& name, const std::string& content) {
@@ -236,6 +244,28 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
          "</nuvarinepackage>"}},
        {},
        {}},
+
+      {"stray-file",
+       {},
+       {{"Thumbs.db", "cache"}},
+       {"Thumbs.db:1:1 stray-file: 'Thumbs.db' would be packed, and looks like Windows' "
+        "thumbnail cache"}},
+      {"stray-file", {}, {{"~shot.png", kPng}, {JoinPath("img", "shot.png~"), kPng}}, {}},
+
+      {"unused-file",
+       {},
+       {{"old.png", kPng}},
+       {"old.png:1:1 unused-file: 'old.png' is packed, but no theme uses it"}},
+      // main.xml, a folder, and a file in one, are not.
+      {"unused-file", {}, {{JoinPath("img", "old.png"), kPng}}, {}},
+
+      {"unportable-name",
+       {},
+       {{"caf\xC3\xA9.png", kPng}, {"aux.png", kPng}, {"Shot.png", kPng}},
+       {"aux.png:1:1 unportable-name: 'aux.png' is refused on Windows: it names a Windows device",
+        "caf\xC3\xA9.png:1:1 unportable-name: 'caf\xC3\xA9.png' holds bytes above 0x7F",
+        "shot.png:1:1 unportable-name: 'shot.png' and 'Shot.png' differ in letter case alone"}},
+      {"unportable-name", {}, {{"cafe.png", kPng}, {"aux-1.png", kPng}}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -258,9 +288,10 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
 }
 
 // The pass's order: the manifest's warnings as they stand in the text, the
-// strict parser's among them.
-TEST(ManifestWarningsTest, DocumentOrder) {
+// strict parser's among them, then the folder's.
+TEST(ManifestWarningsTest, ManifestInDocumentOrderThenFolder) {
   ThemeFolder folder;
+  folder.Add("Thumbs.db", "cache");
   const Case c = {"order",
                   {{"screenshot=\"shot.png\"", "screenshot=\"Shot.png\""},
                    {"<templates>", "<templates><templatess/>"},
@@ -275,6 +306,8 @@ TEST(ManifestWarningsTest, DocumentOrder) {
       "unknown-element",  // 4:16
       "loose-integer",    // 8:7
       "malformed-xml",    // 8:30
+      "stray-file",       // the folder's, after all of the manifest's
+      "unused-file",
   };
   EXPECT_EQ(want, names);
 }

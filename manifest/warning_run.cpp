@@ -40,6 +40,7 @@ WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::str
   listedWhole = fs.ListFolder(folder, &names, &err) == ListResult::kComplete;
   for (const std::string& name : names) {
     if (!FileExistsInFolder(fs, folder, name, options.outsideLinks)) continue;
+    packed.push_back(name);
     packedNames.insert(name);
     packedByFoldedName.emplace(FoldCase(name), name);
   }
@@ -54,6 +55,12 @@ void WarningRun::Warn(const char* name, TextPosition at, std::string message,
                       std::vector<std::string> notes) {
   warnings.push_back(
       {Severity::kWarning, name, manifest, at, std::move(message), std::move(notes)});
+}
+
+void WarningRun::WarnAboutFile(const char* name, const std::string& file, std::string message,
+                               std::vector<std::string> notes) {
+  warnings.push_back({Severity::kWarning, name, JoinPath(folder, file), TextPosition(),
+                      std::move(message), std::move(notes)});
 }
 
 }  // namespace nv

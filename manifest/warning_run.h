@@ -40,18 +40,23 @@ struct WarningRun {
             std::vector<std::string> notes = {}) {
     Warn(name, positions.Of(at), std::move(message), std::move(notes));
   }
+  void WarnAboutFile(const char* name, const std::string& file, std::string message,
+                     std::vector<std::string> notes = {});
 
   FileSystem& fs;
   const std::string& folder;
   const WarningOptions& options;
   const std::string manifest;  // its path, as the log writes it
   const ElementPositions positions;
-  // The files the package will hold; listedWhole when the listing reached
-  // its end, so that a name missing from it is missing.
+  // The files the package will hold, in listing order; listedWhole when the
+  // listing reached its end, so that a name missing from it is missing.
+  std::vector<std::string> packed;
   bool listedWhole = false;
   std::set<std::string> packedNames;
   std::map<std::string, std::string> packedByFoldedName;  // the first of each
-  // The packed files whose content was looked at, for each use.
+  // The packed files that the elements the rules read name, and those of
+  // them whose content was looked at, for each use.
+  std::set<std::string> used;
   std::set<std::pair<std::string, ValueKind>> examined;
   std::vector<Diagnostic> warnings;
 };
@@ -62,5 +67,8 @@ void CheckElements(const TiXmlDocument& manifest, WarningRun* run);
 // A file that an attribute names: where it is and what it holds.
 void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
                         WarningRun* run);
+
+// The files that the package will hold, whether named or not.
+void CheckFolderFiles(WarningRun* run);
 
 }  // namespace nv
