@@ -102,13 +102,15 @@ class MeddlingFileSystem : public FileSystem {
     return m_read[path];
   }
 
-  bool PathExists(const std::string& path) override { return m_real.PathExists(path); }
-  bool IsReadableFile(const std::string& path, std::string* why) override {
-    return m_real.IsReadableFile(path, why);
+  bool PathExists(const std::string& path, std::string* err) override {
+    return m_real.PathExists(path, err);
   }
-  bool LeadsOutside(const std::string& folder, const std::string& path,
-                    std::string* target) override {
-    return m_real.LeadsOutside(folder, path, target);
+  bool IsReadableFile(const std::string& path, std::string* err) override {
+    return m_real.IsReadableFile(path, err);
+  }
+  bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                    std::string* err) override {
+    return m_real.LeadsOutside(folder, path, target, err);
   }
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                        std::string* err) override {
@@ -145,11 +147,11 @@ class MeddlingFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path, std::string* err) override {
     return m_real.RemoveFile(path, err);
   }
-  bool Identify(const std::string& path, FileIdentity* id) override {
-    return m_real.Identify(path, id);
+  bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
+    return m_real.Identify(path, id, err);
   }
-  bool FileSize(const std::string& path, uint64_t* size) override {
-    return m_real.FileSize(path, size);
+  bool FileSize(const std::string& path, uint64_t* size, std::string* err) override {
+    return m_real.FileSize(path, size, err);
   }
 
  private:

@@ -102,8 +102,8 @@ bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
 // A manifest that leads outside the folder, where such files are not taken,
 // is not read: its text could be anyone's.
 bool ThemeBuilder::ManifestLeadsOutside(const std::string& folder, const std::string& path) {
-  std::string target;
-  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target)) return false;
+  std::string target, err;
+  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target, &err)) return false;
   Context().Note(path, "not read: a link to " + target + ", outside the folder");
   return true;
 }

@@ -24,8 +24,9 @@ constexpr int kUsageError = 2;
 // name exists, the run gets the name unchanged. Whether all passed.
 bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, std::ostream& err) {
   bool allPassed = true;
+  std::string missing;
   for (const std::string& folder : line.operands) {
-    if (!fs.PathExists(folder)) {
+    if (!fs.PathExists(folder, &missing)) {
       WriteErrorLine(err, folder + ": no such file or folder");
       allPassed = false;
       continue;

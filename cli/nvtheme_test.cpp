@@ -162,7 +162,8 @@ TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
                 "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
             out.str());
   EXPECT_EQ("", err.str());
-  EXPECT_FALSE(fs.PathExists("sound.nvp"));
+  std::string absent;
+  EXPECT_FALSE(fs.PathExists("sound.nvp", &absent));
 }
 
 TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
@@ -535,8 +536,9 @@ TEST_F(PackageCommandTest, HostilePackageWritesNothing) {
     EXPECT_EQ(1, Run({"verify", "hostile.nvp"}));
     EXPECT_EQ(1, Run({"list", "hostile.nvp"}));
     EXPECT_EQ(0u, err.str().find("nvtheme: hostile.nvp: file 2 "));
-    EXPECT_FALSE(fs.PathExists("out"));
-    EXPECT_FALSE(fs.PathExists("evil.png"));
+    std::string absent;
+    EXPECT_FALSE(fs.PathExists("out", &absent));
+    EXPECT_FALSE(fs.PathExists("evil.png", &absent));
   }
   fs.AddFile("sound.nvp", PackageOf({{"a.png", "a"}, {"b.png", ""}}));
   EXPECT_EQ(0, Run({"verify", "sound.nvp"}));

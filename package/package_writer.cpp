@@ -123,7 +123,8 @@ class PackageWriter {
     std::vector<std::string> names;
     std::string err;
     const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
-    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId);
+    std::string absent;  // a package not made yet is no fault
+    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId, &absent);
     int32_t nextId = 1;
     for (const std::string& name : names) {
       const std::string path = JoinPath(m_folder, name);
@@ -149,7 +150,8 @@ class PackageWriter {
       return false;
     }
     if (IsOwnFile(name, path)) return false;
-    if (!m_run.fs.LeadsOutside(m_folder, path, &target)) return true;
+    // A path that cannot be followed (its folder moved meanwhile) counts as inside.
+    if (!m_run.fs.LeadsOutside(m_folder, path, &target, &why)) return true;
     if (!m_run.outsideLinks) {
       m_run.Note(path, "left out: a link to " + target + ", outside the folder");
       return false;
@@ -169,13 +171,15 @@ class PackageWriter {
                                  : m_package + name.substr(name.size() - kTemporarySuffixSize);
     const bool temporaryShape = IsTemporaryPackagePath(m_package, twin);
     FileIdentity id, twinId;
-    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id)) return false;
+    std::string unknown;  // a file that cannot be identified is no build's own
+    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id, &unknown))
+      return false;
     return (m_packageKnown && id == m_packageId) ||
-           (temporaryShape && m_run.fs.Identify(twin, &twinId) && id == twinId);
+           (temporaryShape && m_run.fs.Identify(twin, &twinId, &unknown) && id == twinId);
   }
 
   bool CreateTemporary() {
-    std::string err;
+    std::string err, absent;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
       const std::string path = TemporaryPath(m_package, FreshToken());
       m_files->package = m_run.fs.CreateNew(path, &err);
@@ -184,7 +188,8 @@ class PackageWriter {
         m_files->packageTemporary = path;
         return true;
       }
-      if (!m_run.fs.PathExists(path)) break;  // not a clash: another name fares no better
+      // Not a clash: another name fares no better.
+      if (!m_run.fs.PathExists(path, &absent)) break;
     }
     m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
     return false;
@@ -266,8 +271,10 @@ class PackageWriter {
     const char* name = element.Attribute(kIndexNameAttribute);
     if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
     const std::string source = JoinPath(m_folder, name);
+    // A size not known only orders the file last; reading it says what is wrong.
     uint64_t size = 0;
-    m_run.fs.FileSize(source, &size);
+    std::string unknown;
+    m_run.fs.FileSize(source, &size, &unknown);
     jobs->push_back(FileJob{id, source, size});
     return true;
   }

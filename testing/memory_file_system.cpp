@@ -131,19 +131,19 @@ const std::string& MemoryFileSystem::Contents(const std::string& path) const {
   return it == m_files.end() ? none : *it->second;
 }
 
-bool MemoryFileSystem::PathExists(const std::string& path) {
+bool MemoryFileSystem::PathExists(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  std::string err;
-  if (!Allowed(Op::Exists, path, &err)) return false;
+  if (!Allowed(Op::Exists, path, err)) return false;
   std::string p = Normal(path);
-  return m_files.count(p) || m_folders.count(p);
+  if (m_files.count(p) || m_folders.count(p)) return true;
+  *err = "no such file";
+  return false;
 }
 
-bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* why) {
+bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  std::string err;
-  auto file = OpenForReading(path, false, &err);
-  if (!file && why) *why = IsFolder(path) ? "" : err;
+  auto file = OpenForReading(path, false, err);
+  if (!file && IsFolder(path)) err->clear();
   return file != nullptr;
 }
 
@@ -155,8 +155,9 @@ bool MemoryFileSystem::IsFolder(const std::string& path) const {
 }
 
 bool MemoryFileSystem::LeadsOutside(const std::string& folder, const std::string& path,
-                                    std::string* target) {
+                                    std::string* target, std::string* err) {
   Lock lock(m_mutex);
+  err->clear();
   auto link = m_links.find(Normal(path));
   if (link == m_links.end() || link->second.rfind(Normal(folder) + kPathSeparator, 0) == 0)
     return false;
@@ -270,20 +271,26 @@ bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
   return true;
 }
 
-bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size) {
+bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size, std::string* err) {
   Lock lock(m_mutex);
   std::string p = Normal(path);
   auto file = m_files.find(p);
-  if (file == m_files.end()) return false;
+  if (file == m_files.end()) {
+    *err = "no such file";
+    return false;
+  }
   auto apparent = m_sizes.find(p);
   *size = apparent != m_sizes.end() ? apparent->second : file->second->size();
   return true;
 }
 
-bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id) {
+bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id, std::string* err) {
   Lock lock(m_mutex);
   std::string p = Normal(path);
-  if (!m_files.count(p) && !m_folders.count(p)) return false;
+  if (!m_files.count(p) && !m_folders.count(p)) {
+    *err = "no such file";
+    return false;
+  }
   id->device = 1;
   id->file = std::hash<std::string>()(p);
   return true;

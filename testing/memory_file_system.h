@@ -57,10 +57,10 @@ class MemoryFileSystem : public FileSystem {
     m_sizes[Normal(path)] = size;
   }
 
-  bool PathExists(const std::string& path) override;
-  bool IsReadableFile(const std::string& path, std::string* why) override;
-  bool LeadsOutside(const std::string& folder, const std::string& path,
-                    std::string* target) override;
+  bool PathExists(const std::string& path, std::string* err) override;
+  bool IsReadableFile(const std::string& path, std::string* err) override;
+  bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                    std::string* err) override;
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                        std::string* err) override;
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override;
@@ -71,8 +71,8 @@ class MemoryFileSystem : public FileSystem {
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
   bool SyncFolderOf(const std::string& path, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
-  bool Identify(const std::string& path, FileIdentity* id) override;
-  bool FileSize(const std::string& path, uint64_t* size) override;
+  bool Identify(const std::string& path, FileIdentity* id, std::string* err) override;
+  bool FileSize(const std::string& path, uint64_t* size, std::string* err) override;
 
  private:
   class MemoryFile;

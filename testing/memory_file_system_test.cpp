@@ -45,9 +45,10 @@ TEST(MemoryFileSystemTest, DotStepsNameTheSameFile) {
   fs.AddFolder("t");
   fs.AddFile(JoinPath("t", "a"), "a");
   FileIdentity a, b, c;
-  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath("t", "."), "a"), &a));
-  ASSERT_TRUE(fs.Identify(JoinPath("t", "a"), &b));
-  ASSERT_TRUE(fs.Identify("t", &c));
+  std::string err;
+  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath("t", "."), "a"), &a, &err));
+  ASSERT_TRUE(fs.Identify(JoinPath("t", "a"), &b, &err));
+  ASSERT_TRUE(fs.Identify("t", &c, &err));
   EXPECT_TRUE(a == b);
   EXPECT_FALSE(a == c);
 }
@@ -74,9 +75,9 @@ TEST(MemoryFileSystemTest, WrittenBytesAppearAndHeldFilesRefuseReaders) {
   auto out = fs.CreateForWriting("pkg", &err);
   ASSERT_NE(nullptr, out);
   EXPECT_TRUE(out->Write("abc", 3, &err));
-  EXPECT_FALSE(fs.IsReadableFile("pkg", nullptr));  // not shared while written
+  EXPECT_FALSE(fs.IsReadableFile("pkg", &err));  // not shared while written
   EXPECT_TRUE(out->Close(&err));
-  EXPECT_TRUE(fs.IsReadableFile("pkg", nullptr));
+  EXPECT_TRUE(fs.IsReadableFile("pkg", &err));
   EXPECT_EQ("abc", fs.Contents("pkg"));
   EXPECT_EQ(nullptr, fs.CreateNew("pkg", &err));
   EXPECT_EQ(0, fs.OpenFiles());
