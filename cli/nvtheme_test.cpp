@@ -149,7 +149,7 @@ TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
 TEST_F(NvthemeTest, FolderThatCannotBeListedIsNamed) {
   AddFolder("ocean", "<nuvarinepackage/>");
   fs.before = [](MemoryFileSystem::Op op, const std::string&) {
-    return op != MemoryFileSystem::Op::List;
+    return op != MemoryFileSystem::Op::ListFolder;
   };
   EXPECT_EQ(1, Run({"build", "ocean"}));
   EXPECT_EQ(0u, err.str().find("nvtheme: ocean: cannot list the folder: ")) << err.str();
@@ -546,7 +546,7 @@ TEST_F(PackageCommandTest, HostilePackageWritesNothing) {
 
 TEST_F(PackageCommandTest, ExtractNeedsAFolderItCanMake) {
   fs.before = [](MemoryFileSystem::Op op, const std::string&) {
-    return op != MemoryFileSystem::Op::MakeFolder;
+    return op != MemoryFileSystem::Op::CreateFolder;
   };
   EXPECT_EQ(1, Run({"extract", "ocean.nvp", "out"}));
   EXPECT_EQ("nvtheme: ocean.nvp: cannot create the folder out: injected fault\n", err.str());

@@ -110,7 +110,7 @@ class PackageWriterTest : public testing::Test {
   // temporary package held when it was removed.
   void FailWhen(std::function<bool(Op, const std::string&)> fault) {
     fs.before = [this, fault](Op op, const std::string& path) {
-      if (op == Op::Remove && IsTemporary(path)) removed = fs.Contents(path);
+      if (op == Op::RemoveFile && IsTemporary(path)) removed = fs.Contents(path);
       return !fault(op, path);
     };
   }
@@ -231,7 +231,7 @@ TEST_F(PackageWriterTest, NothingToPackMakesNoPackage) {
   EXPECT_FALSE(flags.filesFound);
   EXPECT_EQ(Packing(""), log.Text());
 
-  FailWhen([](Op op, const std::string&) { return op == Op::List; });
+  FailWhen([](Op op, const std::string&) { return op == Op::ListFolder; });
   Add("main.xml", "m");
   flags = Write();
   EXPECT_FALSE(flags.filesFound);
@@ -242,7 +242,8 @@ TEST_F(PackageWriterTest, NothingToPackMakesNoPackage) {
 TEST_F(PackageWriterTest, PackageThatCannotBeCreated) {
   Add("main.xml", "m");
   fs.AddFile(package, "last good");
-  FailWhen([this](Op op, const std::string& path) { return op == Op::Create && IsTemporary(path); });
+  FailWhen(
+      [this](Op op, const std::string& path) { return op == Op::CreateNew && IsTemporary(path); });
   RunFlags flags = Write();
   EXPECT_TRUE(flags.filesFound);
   EXPECT_FALSE(flags.packageOk);
@@ -286,9 +287,8 @@ TEST_F(PackageWriterTest, SourceUnreadableAtPackingTimeKeepsItsId) {
   Add("b.png", "b");
   Add("c.png", "c");
   fs.AddFile(package, "last good");
-  int opens = 0;
   FailWhen([&](Op op, const std::string& path) {
-    return op == Op::Open && path == Source("b.png") && ++opens == 2;  // after the listing's
+    return op == Op::OpenForReading && path == Source("b.png");
   });
   RunFlags flags = Write();
   EXPECT_TRUE(flags.filesFound);
@@ -436,7 +436,7 @@ TEST_F(PackageWriterTest, ListingThatFailsPartWayMakesNoPackage) {
   Add("b.png", "b");
   Add("c.png", "c");
   FailWhen([this](Op op, const std::string& path) {
-    return (op == Op::ListEntry && path == Source("c.png")) || op == Op::Create;
+    return (op == Op::ListEntry && path == Source("c.png")) || op == Op::CreateNew;
   });
   RunFlags flags = Write();
   EXPECT_FALSE(flags.filesFound);
@@ -448,7 +448,7 @@ TEST_F(PackageWriterTest, ListingThatFailsPartWayMakesNoPackage) {
 
 TEST_F(PackageWriterTest, NoCompressionServiceMakesNoPackage) {
   Add("a.png", "a");
-  FailWhen([](Op op, const std::string&) { return op == Op::Create; });
+  FailWhen([](Op op, const std::string&) { return op == Op::CreateNew; });
   RunFlags flags = Write(folder, nullptr);
   EXPECT_TRUE(flags.filesFound);
   EXPECT_FALSE(flags.packageOk);
@@ -463,7 +463,7 @@ TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
     if (held) {
       fs.Hold(package);  // another program has it open
     } else {
-      FailWhen([](Op op, const std::string&) { return op == Op::Replace; });
+      FailWhen([](Op op, const std::string&) { return op == Op::MoveOver; });
     }
     const size_t start = log.Text().size();
     EXPECT_FALSE(Write().packageOk);
@@ -478,7 +478,8 @@ TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
 TEST_F(PackageWriterTest, FolderThatCannotBeSyncedFailsTheRun) {
   Add("a.png", "a");
   fs.AddFile(package, "last good");
-  FailWhen([&](Op op, const std::string& path) { return op == Op::SyncFolder && path == package; });
+  FailWhen(
+      [&](Op op, const std::string& path) { return op == Op::SyncFolderOf && path == package; });
   EXPECT_FALSE(Write().packageOk);
   const std::string tail = "</files>\r\n\r\nError: Unable to write file: " + package + ".\r\n";
   EXPECT_EQ(tail, Ending(log.Text(), tail.size()));
@@ -491,7 +492,7 @@ TEST_F(PackageWriterTest, EachBuildWritesAFileOfItsOwn) {
   Add("a.png", "a");
   std::vector<std::string> created;
   fs.before = [&](Op op, const std::string& path) {
-    if (op == Op::Create) created.push_back(path);
+    if (op == Op::CreateNew) created.push_back(path);
     return true;
   };
   EXPECT_TRUE(Write().packageOk);
@@ -523,11 +524,9 @@ TEST_F(PackageWriterTest, TemporaryFilesOfOthersAreLeftAlone) {
 TEST_F(PackageWriterTest, TrailingSeparatorsAreStrippedForThePackageOnly) {
   Add("a.png", "a");
   const std::string typed = folder + kPathSeparator + kPathSeparator;
-  int opens = 0;
   const std::string source = typed + kPathSeparator + "a.png";
-  FailWhen([&](Op op, const std::string& path) {
-    return op == Op::Open && path == source && ++opens == 2;
-  });
+  FailWhen(
+      [&](Op op, const std::string& path) { return op == Op::OpenForReading && path == source; });
   Write(typed, zlib.get());
   EXPECT_EQ(Packing("1, a.png\r\n"), log.Text().substr(0, Packing("1, a.png\r\n").size()));
   // The source path keeps the folder as typed; the package lies beside it.
