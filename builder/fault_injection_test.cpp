@@ -4,6 +4,7 @@
 // lose data passes unseen or costs the last good package.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -14,6 +15,7 @@
 #include "builder/theme_builder.h"
 #include "package/package_writer.h"
 #include "testing/memory_file_system.h"
+#include "testing/recording_notes.h"
 #include "testing/recording_publisher.h"
 #include "testing/unpack_package.h"
 
@@ -168,6 +170,7 @@ struct Expected {
   std::string ending;      // how the run's log ends; empty: not fixed
   std::string holds;       // a line the run's log holds; empty: none
   bool leavesOut = false;  // the package lacks the file the call was on
+  std::string noted{};     // the path of the note that gives the call's reason; empty: none
 };
 
 class FaultInjectionTest : public testing::Test {
@@ -217,21 +220,35 @@ class FaultInjectionTest : public testing::Test {
   struct Run {
     RunFlags flags;
     std::string log;
+    std::vector<std::pair<std::string, std::string>> notes;  // path, text
   };
+
+  // The path, with the temporary package's drawn name made the same in every build.
+  std::string Known(const std::string& path) const {
+    return IsTemporaryPackagePath(package, path) ? temporary : path;
+  }
 
   // One full build, over the last good package, with the plan in place.
   Run Build(unsigned jobs) {
     if (!previous.empty()) fs.AddFile(package, previous);
     fs.before = [this](Op op, const std::string& path) {
-      return plan.Pass(MemoryFileSystem::NameOf(op),
-                       IsTemporaryPackagePath(package, path) ? temporary : path);
+      return plan.Pass(MemoryFileSystem::NameOf(op), Known(path));
     };
     RecordingPublisher publisher;
-    ThemeBuilder builder(fs, publisher, &zlib,
-                         BuildOptions{false, nullptr, jobs, nullptr});
-    Run run{builder.BuildFolder(folder), builder.Log()};
+    RecordingNotes notes;
+    ThemeBuilder builder(fs, publisher, &zlib, BuildOptions{false, nullptr, jobs, nullptr, &notes});
+    Run run{builder.BuildFolder(folder), builder.Log(), {}};
+    for (const auto& note : notes.notes) run.notes.push_back({Known(note.first), note.second});
     fs.before = nullptr;
     return run;
+  }
+
+  // The paths of the notes that give an injected fault as their reason.
+  std::vector<std::string> NotedFaults(const Run& run) const {
+    std::vector<std::string> paths;
+    for (const auto& note : run.notes)
+      if (EndsWith(note.second, fs.faultText)) paths.push_back(note.first);
+    return paths;
   }
 
   // The files directly in the folder, by name.
@@ -281,7 +298,7 @@ class FaultInjectionTest : public testing::Test {
       case Stage::kManifest:
         // Closing a file that was only read can lose nothing.
         if (c.kind == "Close") return {Expected::kSucceeds, "", created};
-        return {Expected::kFails, manifest + " ... failed\r\n\r\n", ""};
+        return {Expected::kFails, manifest + " ... failed\r\n\r\n", "", false, manifest};
       case Stage::kValidation:
         // The file test of a name the manifest gives: a layout that counts
         // fails its theme, one beside a sound one does not.
@@ -290,13 +307,18 @@ class FaultInjectionTest : public testing::Test {
                   "Error: The file: '" + NameOf(c.path) + "' in attribute '"};
         break;
       case Stage::kListing:
-        // A folder that cannot be listed counts as empty, without a word.
-        if (c.kind == "ListFolder") return {Expected::kFails, "\r\nPacking files ...\r\n", ""};
+        // A folder that cannot be listed counts as empty, without a word in
+        // the log.
+        if (c.kind == "ListFolder")
+          return {Expected::kFails, "\r\nPacking files ...\r\n", "", false, folder};
         if (c.kind == "ListEntry")
-          return {Expected::kFails, "Error: Unable to list folder: " + folder + ".\r\n", ""};
+          return {Expected::kFails, "Error: Unable to list folder: " + folder + ".\r\n", "", false,
+                  folder};
         // The file test of an entry: a file that fails it is left out
-        // silently, as one that another program holds open for writing.
-        if (c.kind == "IsReadableFile") return {Expected::kSucceeds, "", created, IsSource(c.path)};
+        // without a word in the log, as one that another program holds open
+        // for writing.
+        if (c.kind == "IsReadableFile")
+          return {Expected::kSucceeds, "", created, IsSource(c.path), c.path};
         // Whether an entry is the package itself, or leads outside through a
         // link: one that cannot be told is packed as a file of the folder.
         if (c.kind == "Identify" || c.kind == "LeadsOutside")
@@ -313,22 +335,26 @@ class FaultInjectionTest : public testing::Test {
     const std::string created = package + " successfully created.\r\n";
     if (c.path == temporary) {
       if (c.kind == "CreateNew")
-        return {Expected::kFails, "\r\nError: Unable to create file: " + package + ".\r\n", ""};
+        return {Expected::kFails, "\r\nError: Unable to create file: " + package + ".\r\n", "",
+                false, temporary};
       if (c.kind == "Write" || c.kind == "Sync" || c.kind == "Close")
-        return {Expected::kFails, unableToWrite, ""};
+        return {Expected::kFails, unableToWrite, "", false, temporary};
     } else if (c.kind == "MoveOver" && c.path == package) {
       // After the index, which was written whole.
       return {Expected::kFails,
-              "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n", ""};
+              "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n", "", false,
+              package};
     } else if (c.kind == "SyncFolderOf" && c.path == package) {
-      return {Expected::kFails, "</files>\r\n\r\n" + unableToWrite, ""};
+      return {Expected::kFails, "</files>\r\n\r\n" + unableToWrite, "", false, package};
     } else if (c.kind == "compress") {
+      // The service gives no reason; the log's line is all there is.
       return {Expected::kFails, "Error: Compression failed: " + c.path + ".\r\n", ""};
     } else if (IsSource(c.path)) {
       // A size that cannot be had only changes the order files are read in.
       if (c.kind == "Close" || c.kind == "FileSize") return {Expected::kSucceeds, "", created};
       if (c.kind == "OpenForReading" || c.kind == "Size" || c.kind == "Read")
-        return {Expected::kFails, "Error: Source files reading failed: " + c.path + ".\r\n", ""};
+        return {Expected::kFails, "Error: Source files reading failed: " + c.path + ".\r\n", "",
+                false, c.path};
     }
     ADD_FAILURE() << "a call no expectation covers: " << c.kind << " " << c.path;
     return {Expected::kFails, "", ""};
@@ -366,6 +392,9 @@ class FaultInjectionTest : public testing::Test {
   }
 
   void ExpectOutcome(const Call& c, const Expected& e, const Run& run) {
+    // The system's reason reaches the notes, once, about the path concerned.
+    EXPECT_EQ(e.noted.empty() ? std::vector<std::string>() : std::vector<std::string>{e.noted},
+              NotedFaults(run));
     if (!e.ending.empty()) {
       EXPECT_TRUE(EndsWith(run.log, e.ending)) << run.log;
     }
@@ -503,6 +532,10 @@ TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
         }
         const std::vector<std::string> left = Temporaries();
         EXPECT_EQ(1u, left.size());
+        // The log says nothing of it; a note names it.
+        const std::pair<std::string, std::string> leftBehind{temporary,
+                                                             "left behind: " + fs.faultText};
+        EXPECT_NE(run.notes.end(), std::find(run.notes.begin(), run.notes.end(), leftBehind));
         plan.Inject({});
         EXPECT_TRUE(Build(1).flags.Succeeded());
         ++runs;

@@ -241,7 +241,15 @@ TEST_F(RealFaultsTest, DiskThatFillsUp) {
         // beside them does not.
         const std::string big = JoinPath(theme, "big.png"), package = theme + ".nvp";
         WriteFile(big, Incompressible(640 << 10));
-        const std::string full = Outcome(Build(theme), package, lastGood);
+        const Built filled = Build(theme);
+        // The log names the package; a note, the file the disk refused and why.
+        std::string noted;
+        for (const auto& note : filled.notes)
+          noted +=
+              "\nnote on " +
+              (IsTemporaryPackagePath(package, note.first) ? "the temporary package" : note.first) +
+              ": " + note.second;
+        const std::string full = Outcome(filled, package, lastGood) + noted;
         ::unlink(big.c_str());
         WriteFile(JoinPath(theme, "shot.png"), "another shot");
         return full + "\n" + Outcome(Build(theme), package, lastGood);
@@ -252,6 +260,7 @@ TEST_F(RealFaultsTest, DiskThatFillsUp) {
   const std::string package = JoinPath(disk, "ocean.nvp");
   EXPECT_EQ("failed; Error: Unable to write file: " + package +
                 ".; last good package kept; temporary file gone\n"
+                "note on the temporary package: write: No space left on device\n"
                 // The space of the removed temporary file is free again.
                 "succeeded; Please record down this operation log for future reference "
                 "(Optional).; last good package replaced; temporary file gone",

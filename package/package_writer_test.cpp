@@ -10,6 +10,7 @@
 #include "package/little_endian.h"
 #include "package/package_format.h"
 #include "testing/memory_file_system.h"
+#include "testing/recording_notes.h"
 
 namespace nv {
 namespace {
@@ -98,7 +99,7 @@ class PackageWriterTest : public testing::Test {
     RunFlags flags;
     TiXmlDocument index;
     if (!seed.empty()) index.Parse(seed.c_str());
-    WritePackage(RunContext{fs, log, publisher}, f, z, options, &index, &files, &flags);
+    WritePackage(RunContext{fs, log, publisher, &notes}, f, z, options, &index, &files, &flags);
     EXPECT_EQ(0, fs.OpenFiles());
     EXPECT_TRUE(files.packageTemporary.empty());
     EXPECT_EQ(kept, Temporaries(PackagePath(f))) << "temporary file left behind";
@@ -142,6 +143,7 @@ class PackageWriterTest : public testing::Test {
   MemoryFileSystem fs;
   OperationLog log;
   CountingPublisher publisher;
+  RecordingNotes notes;
   ServiceRef<IZlib> zlib;
   OpenFiles files;
   std::string removed;
@@ -313,6 +315,7 @@ struct SourceFault {
   std::optional<Op> failing;  // the call on b.png that fails
   std::function<void(MemoryFileSystem& fs, FakeZlib& fake, const std::string& b)> arrange;
   const char* line;
+  const char* note;  // on b.png, beside the log's line; null: none
 };
 
 TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
@@ -321,32 +324,46 @@ TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
   Add("c.png", "c");
   auto none = [](MemoryFileSystem&, FakeZlib&, const std::string&) {};
   const SourceFault cases[] = {
-      {"short read", {},
+      {"short read",
+       {},
        [](MemoryFileSystem& fs, FakeZlib&, const std::string& b) { fs.SetApparentSize(b, 9); },
-       "Error: Source files reading failed: "},
-      {"failed read", Op::Read, none, "Error: Source files reading failed: "},
-      {"failed size", Op::Size, none, "Error: Source files reading failed: "},
-      {"4 GiB", {},
+       "Error: Source files reading failed: ",
+       "read: the file ended at byte 4 of 9"},
+      {"failed open", Op::OpenForReading, none,
+       "Error: Source files reading failed: ", "open: Permission denied"},
+      {"failed read", Op::Read, none,
+       "Error: Source files reading failed: ", "read: Input/output error"},
+      {"failed size", Op::Size, none,
+       "Error: Source files reading failed: ", "fstat: Input/output error"},
+      {"4 GiB",
+       {},
        [](MemoryFileSystem& fs, FakeZlib&, const std::string& b) {
          fs.SetApparentSize(b, uint64_t{1} << 32);
        },
-       "Error: File too large to pack: "},
-      {"compression fails", {},
+       "Error: File too large to pack: ",
+       nullptr},
+      {"compression fails",
+       {},
        [](MemoryFileSystem&, FakeZlib& fake, const std::string&) { fake.failOn = "bbbb"; },
-       "Error: Compression failed: "},
-      {"output too long", {},
+       "Error: Compression failed: ",
+       nullptr},
+      {"output too long",
+       {},
        [](MemoryFileSystem&, FakeZlib& fake, const std::string&) {
          fake.failOn = "bbbb";
          fake.result = kKestTooLarge;
        },
-       "Error: Compression failed: "},
-      {"length without output", {},
+       "Error: Compression failed: ",
+       nullptr},
+      {"length without output",
+       {},
        [](MemoryFileSystem&, FakeZlib& fake, const std::string&) {
          fake.failOn = "bbbb";
          fake.result = kKestOk;
          fake.claimedLength = 10;
        },
-       "Error: Compression failed: "},
+       "Error: Compression failed: ",
+       nullptr},
   };
   const std::string b = Source("b.png");
   for (const SourceFault& c : cases) {
@@ -356,13 +373,18 @@ TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
     FakeZlib fake(zlib.get());
     c.arrange(fs, fake, b);
     FailWhen([&](Op op, const std::string& path) { return op == c.failing && path == b; });
+    if (c.failing) fs.faultText = c.note;
     const size_t start = log.Text().size();
+    notes.notes.clear();
     RunFlags flags = Write(folder, &fake);
     EXPECT_FALSE(flags.packageOk);
     const std::string text = log.Text().substr(start);
     EXPECT_EQ(0u, text.find(Packing("1, a.png\r\n2, b.png\r\n3, c.png\r\n")));
     const std::string tail = "</files>\r\n\r\n" + std::string(c.line) + b + ".\r\n";
     EXPECT_EQ(tail, Ending(text, tail.size()));
+    using Notes = std::vector<std::pair<std::string, std::string>>;
+    const Notes noted = c.note ? Notes{{b, c.note}} : Notes();
+    EXPECT_EQ(noted, notes.notes);
     Unpacked p = Unpack(removed);
     ASSERT_EQ(3u, p.records.size());
     EXPECT_EQ(3, p.records[2].entryId);
