@@ -4,6 +4,7 @@
 // lose data passes unseen or costs the last good package.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -14,6 +15,7 @@
 #include "builder/theme_builder.h"
 #include "package/package_writer.h"
 #include "testing/memory_file_system.h"
+#include "testing/recording_notes.h"
 #include "testing/recording_publisher.h"
 #include "testing/unpack_package.h"
 
@@ -23,27 +25,6 @@ namespace {
 using Op = MemoryFileSystem::Op;
 using Clock = std::chrono::steady_clock;
 
-const char* KindOf(Op op) {
-  switch (op) {
-    case Op::Exists: return "exists";
-    case Op::Open: return "open";
-    case Op::Read: return "read";
-    case Op::Write: return "write";
-    case Op::Size: return "size";
-    case Op::Seek: return "seek";
-    case Op::Sync: return "sync";
-    case Op::Close: return "close";
-    case Op::Create: return "create";
-    case Op::List: return "list";
-    case Op::ListEntry: return "list entry";
-    case Op::MakeFolder: return "make folder";
-    case Op::Replace: return "rename";
-    case Op::SyncFolder: return "sync folder";
-    case Op::Remove: return "remove";
-  }
-  return "?";
-}
-
 // Where in a build a call is made.
 enum class Stage { kManifest, kValidation, kListing, kPacking };
 
@@ -51,7 +32,7 @@ enum class Stage { kManifest, kValidation, kListing, kPacking };
 // and how many calls of that kind on that path came before it: the calls on
 // one path come in the same order on any number of threads.
 struct Call {
-  std::string kind;  // "open", "read", ..., or "compress"
+  std::string kind;  // the file system's call ("OpenForReading", "Read", ...), or "compress"
   std::string path;  // for "compress", the file whose bytes are compressed
   int nth = 0;
   Stage stage = Stage::kManifest;
@@ -101,10 +82,10 @@ class FaultPlan {
   // The stages as the calls show them: the manifest is read and closed, the
   // files it names are tested, the folder is listed, the package is created.
   void Record(const std::string& kind, const std::string& path, int nth) {
-    if (kind == "list") m_stage = Stage::kListing;
-    if (kind == "create") m_stage = Stage::kPacking;
+    if (kind == "ListFolder") m_stage = Stage::kListing;
+    if (kind == "CreateNew") m_stage = Stage::kPacking;
     m_calls.push_back({kind, path, nth, m_stage});
-    if (kind == "close" && m_stage == Stage::kManifest) m_stage = Stage::kValidation;
+    if (kind == "Close" && m_stage == Stage::kManifest) m_stage = Stage::kValidation;
   }
 
   std::mutex m_mutex;  // the compression service is called on several threads
@@ -189,6 +170,7 @@ struct Expected {
   std::string ending;      // how the run's log ends; empty: not fixed
   std::string holds;       // a line the run's log holds; empty: none
   bool leavesOut = false;  // the package lacks the file the call was on
+  std::string noted{};     // the path of the note that gives the call's reason; empty: none
 };
 
 class FaultInjectionTest : public testing::Test {
@@ -238,20 +220,35 @@ class FaultInjectionTest : public testing::Test {
   struct Run {
     RunFlags flags;
     std::string log;
+    std::vector<std::pair<std::string, std::string>> notes;  // path, text
   };
+
+  // The path, with the temporary package's drawn name made the same in every build.
+  std::string Known(const std::string& path) const {
+    return IsTemporaryPackagePath(package, path) ? temporary : path;
+  }
 
   // One full build, over the last good package, with the plan in place.
   Run Build(unsigned jobs) {
     if (!previous.empty()) fs.AddFile(package, previous);
     fs.before = [this](Op op, const std::string& path) {
-      return plan.Pass(KindOf(op), IsTemporaryPackagePath(package, path) ? temporary : path);
+      return plan.Pass(MemoryFileSystem::NameOf(op), Known(path));
     };
     RecordingPublisher publisher;
-    ThemeBuilder builder(fs, publisher, &zlib,
-                         BuildOptions{false, nullptr, jobs, nullptr});
-    Run run{builder.BuildFolder(folder), builder.Log()};
+    RecordingNotes notes;
+    ThemeBuilder builder(fs, publisher, &zlib, BuildOptions{false, nullptr, jobs, nullptr, &notes});
+    Run run{builder.BuildFolder(folder), builder.Log(), {}};
+    for (const auto& note : notes.notes) run.notes.push_back({Known(note.first), note.second});
     fs.before = nullptr;
     return run;
+  }
+
+  // The paths of the notes that give an injected fault as their reason.
+  std::vector<std::string> NotedFaults(const Run& run) const {
+    std::vector<std::string> paths;
+    for (const auto& note : run.notes)
+      if (EndsWith(note.second, fs.faultText)) paths.push_back(note.first);
+    return paths;
   }
 
   // The files directly in the folder, by name.
@@ -300,23 +297,32 @@ class FaultInjectionTest : public testing::Test {
     switch (c.stage) {
       case Stage::kManifest:
         // Closing a file that was only read can lose nothing.
-        if (c.kind == "close") return {Expected::kSucceeds, "", created};
-        return {Expected::kFails, manifest + " ... failed\r\n\r\n", ""};
+        if (c.kind == "Close") return {Expected::kSucceeds, "", created};
+        return {Expected::kFails, manifest + " ... failed\r\n\r\n", "", false, manifest};
       case Stage::kValidation:
         // The file test of a name the manifest gives: a layout that counts
         // fails its theme, one beside a sound one does not.
-        if (c.kind == "open")
+        if (c.kind == "IsReadableFile")
           return {Expected::kEither, "",
                   "Error: The file: '" + NameOf(c.path) + "' in attribute '"};
         break;
       case Stage::kListing:
-        // A folder that cannot be listed counts as empty, without a word.
-        if (c.kind == "list") return {Expected::kFails, "\r\nPacking files ...\r\n", ""};
-        if (c.kind == "list entry")
-          return {Expected::kFails, "Error: Unable to list folder: " + folder + ".\r\n", ""};
+        // A folder that cannot be listed counts as empty, without a word in
+        // the log.
+        if (c.kind == "ListFolder")
+          return {Expected::kFails, "\r\nPacking files ...\r\n", "", false, folder};
+        if (c.kind == "ListEntry")
+          return {Expected::kFails, "Error: Unable to list folder: " + folder + ".\r\n", "", false,
+                  folder};
         // The file test of an entry: a file that fails it is left out
-        // silently, as one that another program holds open for writing.
-        if (c.kind == "open") return {Expected::kSucceeds, "", created, IsSource(c.path)};
+        // without a word in the log, as one that another program holds open
+        // for writing.
+        if (c.kind == "IsReadableFile")
+          return {Expected::kSucceeds, "", created, IsSource(c.path), c.path};
+        // Whether an entry is the package itself, or leads outside through a
+        // link: one that cannot be told is packed as a file of the folder.
+        if (c.kind == "Identify" || c.kind == "LeadsOutside")
+          return {Expected::kSucceeds, "", created};
         break;
       case Stage::kPacking: return OnPackingFailure(c);
     }
@@ -326,24 +332,29 @@ class FaultInjectionTest : public testing::Test {
 
   Expected OnPackingFailure(const Call& c) const {
     const std::string unableToWrite = "Error: Unable to write file: " + package + ".\r\n";
+    const std::string created = package + " successfully created.\r\n";
     if (c.path == temporary) {
-      if (c.kind == "create")
-        return {Expected::kFails, "\r\nError: Unable to create file: " + package + ".\r\n", ""};
-      if (c.kind == "write" || c.kind == "sync" || c.kind == "close")
-        return {Expected::kFails, unableToWrite, ""};
-    } else if (c.kind == "rename" && c.path == package) {
+      if (c.kind == "CreateNew")
+        return {Expected::kFails, "\r\nError: Unable to create file: " + package + ".\r\n", "",
+                false, temporary};
+      if (c.kind == "Write" || c.kind == "Sync" || c.kind == "Close")
+        return {Expected::kFails, unableToWrite, "", false, temporary};
+    } else if (c.kind == "MoveOver" && c.path == package) {
       // After the index, which was written whole.
       return {Expected::kFails,
-              "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n", ""};
-    } else if (c.kind == "sync folder" && c.path == package) {
-      return {Expected::kFails, "</files>\r\n\r\n" + unableToWrite, ""};
+              "</files>\r\n\r\nError: Unable to create file: " + package + ".\r\n", "", false,
+              package};
+    } else if (c.kind == "SyncFolderOf" && c.path == package) {
+      return {Expected::kFails, "</files>\r\n\r\n" + unableToWrite, "", false, package};
     } else if (c.kind == "compress") {
+      // The service gives no reason; the log's line is all there is.
       return {Expected::kFails, "Error: Compression failed: " + c.path + ".\r\n", ""};
     } else if (IsSource(c.path)) {
-      if (c.kind == "close")
-        return {Expected::kSucceeds, "", package + " successfully created.\r\n"};
-      if (c.kind == "open" || c.kind == "size" || c.kind == "read")
-        return {Expected::kFails, "Error: Source files reading failed: " + c.path + ".\r\n", ""};
+      // A size that cannot be had only changes the order files are read in.
+      if (c.kind == "Close" || c.kind == "FileSize") return {Expected::kSucceeds, "", created};
+      if (c.kind == "OpenForReading" || c.kind == "Size" || c.kind == "Read")
+        return {Expected::kFails, "Error: Source files reading failed: " + c.path + ".\r\n", "",
+                false, c.path};
     }
     ADD_FAILURE() << "a call no expectation covers: " << c.kind << " " << c.path;
     return {Expected::kFails, "", ""};
@@ -365,7 +376,7 @@ class FaultInjectionTest : public testing::Test {
 
   // Whether a fault in the call comes after the new package was moved into
   // place: the package's folder is synced only then.
-  static bool AfterTheMove(const Call& c) { return c.kind == "sync folder"; }
+  static bool AfterTheMove(const Call& c) { return c.kind == "SyncFolderOf"; }
 
   // A build that fails keeps the last good package as it was and says so;
   // one that failed after the move leaves the new package whole in its place.
@@ -381,6 +392,9 @@ class FaultInjectionTest : public testing::Test {
   }
 
   void ExpectOutcome(const Call& c, const Expected& e, const Run& run) {
+    // The system's reason reaches the notes, once, about the path concerned.
+    EXPECT_EQ(e.noted.empty() ? std::vector<std::string>() : std::vector<std::string>{e.noted},
+              NotedFaults(run));
     if (!e.ending.empty()) {
       EXPECT_TRUE(EndsWith(run.log, e.ending)) << run.log;
     }
@@ -444,15 +458,17 @@ void Report(const char* what, size_t runs, Clock::time_point start) {
 TEST_F(FaultInjectionTest, CleanBuildCallsEverySeam) {
   std::map<std::string, int> kinds;
   for (const Call& c : plan.Calls()) ++kinds[c.kind];
-  // The manifest, its named files, the listing, the sources read in
-  // pieces, and the package written, flushed, closed, moved into place and
-  // its folder synced.
-  for (const char* kind : {"open", "read", "size", "close", "list", "list entry", "create", "write",
-                           "sync", "rename", "sync folder", "compress"})
+  // The manifest, its named files, the listing with each entry tested and
+  // told from the package, the sources sized and read in pieces, and the
+  // package written, flushed, closed, moved into place and its folder synced.
+  for (const char* kind : {"OpenForReading", "Read", "Size", "Close", "IsReadableFile",
+                           "ListFolder", "ListEntry", "Identify", "LeadsOutside", "FileSize",
+                           "CreateNew", "Write", "Sync", "MoveOver", "SyncFolderOf", "compress"})
     EXPECT_LT(0, kinds[kind]) << kind;
+  EXPECT_EQ(15, kinds["FileSize"]);       // one a file, to order them
   EXPECT_EQ(16, kinds["compress"]);       // the index and 15 files
-  EXPECT_EQ(1 + 2 * 16, kinds["write"]);  // the header, then record and block each
-  EXPECT_EQ(0, kinds["remove"]);          // nothing to clean up
+  EXPECT_EQ(1 + 2 * 16, kinds["Write"]);  // the header, then record and block each
+  EXPECT_EQ(0, kinds["RemoveFile"]);      // nothing to clean up
   std::string counts;
   for (const auto& k : kinds) counts += " " + k.first + " " + std::to_string(k.second) + ",";
   std::printf("[ faults   ] a clean build makes %zu calls:%s\n", plan.Calls().size(),
@@ -486,12 +502,12 @@ TEST_F(FaultInjectionTest, EachCallFailsOrThrowsInTurnOnTwoThreads) {
 // taken.
 TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
   const auto start = Clock::now();
-  const Call removal{"remove", temporary, 1, Stage::kPacking};
+  const Call removal{"RemoveFile", temporary, 1, Stage::kPacking};
   std::set<std::string> taken;
   size_t runs = 0;
   for (const Call& c : plan.Calls()) {
     // No temporary file yet, or none any more.
-    if (c.stage != Stage::kPacking || c.kind == "create" || AfterTheMove(c)) continue;
+    if (c.stage != Stage::kPacking || c.kind == "CreateNew" || AfterTheMove(c)) continue;
     const std::string on = c.path == temporary || c.path == package ? c.path : "a source";
     if (!taken.insert(c.kind + " " + on).second) continue;
     const bool failureFailsTheBuild = OnFailure(c).verdict == Expected::kFails;
@@ -516,6 +532,10 @@ TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
         }
         const std::vector<std::string> left = Temporaries();
         EXPECT_EQ(1u, left.size());
+        // The log says nothing of it; a note names it.
+        const std::pair<std::string, std::string> leftBehind{temporary,
+                                                             "left behind: " + fs.faultText};
+        EXPECT_NE(run.notes.end(), std::find(run.notes.begin(), run.notes.end(), leftBehind));
         plan.Inject({});
         EXPECT_TRUE(Build(1).flags.Succeeded());
         ++runs;
@@ -529,7 +549,7 @@ TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
   }
   // A removal that throws inside the catch-all is not tried: the catch-all's
   // own cleanup is trusted not to throw, as its writing of the log is.
-  EXPECT_EQ(10u, taken.size());
+  EXPECT_EQ(11u, taken.size());
   Report("faults whose cleanup fails, each with the build after it", runs, start);
 }
 

@@ -92,13 +92,15 @@ class MeddlingFileSystem : public FileSystem {
     return m_read[path];
   }
 
-  bool PathExists(const std::string& path) override { return m_real.PathExists(path); }
-  bool IsReadableFile(const std::string& path, std::string* why) override {
-    return m_real.IsReadableFile(path, why);
+  bool PathExists(const std::string& path, std::string* err) override {
+    return m_real.PathExists(path, err);
   }
-  bool LeadsOutside(const std::string& folder, const std::string& path,
-                    std::string* target) override {
-    return m_real.LeadsOutside(folder, path, target);
+  bool IsReadableFile(const std::string& path, std::string* err) override {
+    return m_real.IsReadableFile(path, err);
+  }
+  bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                    std::string* err) override {
+    return m_real.LeadsOutside(folder, path, target, err);
   }
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                        std::string* err) override {
@@ -135,11 +137,11 @@ class MeddlingFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path, std::string* err) override {
     return m_real.RemoveFile(path, err);
   }
-  bool Identify(const std::string& path, FileIdentity* id) override {
-    return m_real.Identify(path, id);
+  bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
+    return m_real.Identify(path, id, err);
   }
-  bool FileSize(const std::string& path, uint64_t* size) override {
-    return m_real.FileSize(path, size);
+  bool FileSize(const std::string& path, uint64_t* size, std::string* err) override {
+    return m_real.FileSize(path, size, err);
   }
 
  private:
@@ -229,7 +231,15 @@ TEST_F(RealFaultsTest, DiskThatFillsUp) {
         // beside them does not.
         const std::string big = JoinPath(theme, "big.png"), package = theme + ".nvp";
         WriteFile(big, Incompressible(640 << 10));
-        const std::string full = Outcome(Build(theme), package, lastGood);
+        const Built filled = Build(theme);
+        // The log names the package; a note, the file the disk refused and why.
+        std::string noted;
+        for (const auto& note : filled.notes)
+          noted +=
+              "\nnote on " +
+              (IsTemporaryPackagePath(package, note.first) ? "the temporary package" : note.first) +
+              ": " + note.second;
+        const std::string full = Outcome(filled, package, lastGood) + noted;
         ::unlink(big.c_str());
         WriteFile(JoinPath(theme, "shot.png"), "another shot");
         return full + "\n" + Outcome(Build(theme), package, lastGood);
@@ -240,6 +250,7 @@ TEST_F(RealFaultsTest, DiskThatFillsUp) {
   const std::string package = JoinPath(disk, "ocean.nvp");
   EXPECT_EQ("failed; Error: Unable to write file: " + package +
                 ".; last good package kept; temporary file gone\n"
+                "note on the temporary package: write: No space left on device\n"
                 // The space of the removed temporary file is free again.
                 "succeeded; Please record down this operation log for future reference "
                 "(Optional).; last good package replaced; temporary file gone",

@@ -40,7 +40,8 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
     // leaving the last good one.
     files.package.reset();
     std::string err;
-    if (!files.packageTemporary.empty()) m_fs.RemoveFile(files.packageTemporary, &err);
+    if (!files.packageTemporary.empty() && !m_fs.RemoveFile(files.packageTemporary, &err))
+      Context().Note(files.packageTemporary, "left behind: " + err);
     flags.packageOk = false;
     m_log << kFatalErrorText;
   }
@@ -70,9 +71,12 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
 bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
                                 TiXmlDocument* manifest) {
   const std::string path = JoinPath(folder, "main.xml");
+  std::string err;
   const TextRead read = ManifestLeadsOutside(folder, path)
                             ? TextRead::kUnreadable
-                            : ReadTextFile(m_fs, path, text, kMaxManifestBytes);
+                            : ReadTextFile(m_fs, path, text, &err, kMaxManifestBytes);
+  // The log says "failed" alone; the note says why.
+  if (read == TextRead::kUnreadable && !err.empty()) Context().Note(path, err);
   const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
   const bool parsed =
       read != TextRead::kTooLarge && beyond.limit == ElementBeyondLimits::Limit::kNone;
@@ -102,8 +106,8 @@ bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
 // A manifest that leads outside the folder, where such files are not taken,
 // is not read: its text could be anyone's.
 bool ThemeBuilder::ManifestLeadsOutside(const std::string& folder, const std::string& path) {
-  std::string target;
-  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target)) return false;
+  std::string target, err;
+  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target, &err)) return false;
   Context().Note(path, "not read: a link to " + target + ", outside the folder");
   return true;
 }

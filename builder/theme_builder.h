@@ -29,7 +29,8 @@ struct BuildOptions {
   // Told how far packing has come; may be null.
   BuildProgress* progress = nullptr;
   // Told what the log leaves unsaid: files left out and why, links that lead
-  // outside the folder; may be null.
+  // outside the folder, the system's reason for each disk operation that
+  // failed; may be null.
   BuildNotes* notes = nullptr;
   // Whether files that lead outside the folder through a link are packed
   // (and named in a note) or passed over as unreadable.

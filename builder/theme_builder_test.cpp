@@ -97,7 +97,7 @@ TEST_F(ThemeBuilderTest, RunsAppendToOneLog) {
 TEST_F(ThemeBuilderTest, CatchAllEndsRunWithoutLineEnd) {
   fs.AddFile(Manifest(), "<nuvarinepackage/>");
   fs.before = [](MemoryFileSystem::Op op, const std::string&) -> bool {
-    if (op == MemoryFileSystem::Op::Open) throw std::bad_alloc();
+    if (op == MemoryFileSystem::Op::OpenForReading) throw std::bad_alloc();
     return true;
   };
   RunFlags flags = builder.BuildFolder(folder);
@@ -240,8 +240,8 @@ TEST_F(DiagnosticsTest, CheckingWritesNothing) {
   std::vector<MemoryFileSystem::Op> writes;
   fs.before = [&](MemoryFileSystem::Op op, const std::string&) {
     using Op = MemoryFileSystem::Op;
-    if (op == Op::Create || op == Op::Write || op == Op::MakeFolder || op == Op::Replace ||
-        op == Op::Remove)
+    if (op == Op::CreateNew || op == Op::CreateForWriting || op == Op::Write ||
+        op == Op::CreateFolder || op == Op::MoveOver || op == Op::RemoveFile)
       writes.push_back(op);
     return true;
   };

@@ -21,16 +21,20 @@ constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
 // Each operand is run as the dialog runs a field: when something of that
-// name exists, the run gets the name unchanged. Whether all passed.
-bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, std::ostream& err) {
+// name exists, the run gets the name unchanged. Each folder's log is
+// followed by its notes. Whether all passed.
+bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, StderrNotes& notes,
+                std::ostream& err) {
   bool allPassed = true;
+  std::string missing;
   for (const std::string& folder : line.operands) {
-    if (!fs.PathExists(folder)) {
+    if (!fs.PathExists(folder, &missing)) {
       WriteErrorLine(err, folder + ": no such file or folder");
       allPassed = false;
       continue;
     }
     const RunFlags flags = builder.BuildFolder(folder);
+    notes.WriteTo(err);
     allPassed &= line.command == "check" ? flags.Valid() : flags.Succeeded();
   }
   return allPassed;
@@ -41,14 +45,14 @@ int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   StreamPublisher publisher(out);
-  StderrNotes notes(err);
+  StderrNotes notes;
   BuildOptions options;
   options.jobs = line.jobs;
   options.progress = progress;
   options.notes = &notes;
   options.outsideLinks = line.outsideLinks;
   ThemeBuilder builder(fs, publisher, zlib.get(), options);
-  return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
+  return RunFolders(line, fs, builder, notes, err) ? kSuccess : kFailure;
 }
 
 // A check needs no services: it never packs.
@@ -57,7 +61,7 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   StreamPublisher logPublisher(out);
   SilentPublisher silent;
   GnuDiagnostics diagnostics(out);
-  StderrNotes notes(err);
+  StderrNotes notes;
   BuildOptions options;
   options.checkOnly = true;
   options.diagnostics = gnu ? &diagnostics : nullptr;
@@ -65,7 +69,7 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   options.outsideLinks = line.outsideLinks;
   ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
                        options);
-  return RunFolders(line, fs, builder, err) ? kSuccess : kFailure;
+  return RunFolders(line, fs, builder, notes, err) ? kSuccess : kFailure;
 }
 
 int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {

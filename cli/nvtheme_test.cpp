@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "builder/theme_builder.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "services/component.h"
@@ -146,10 +147,51 @@ TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
   EXPECT_EQ(2, Run({"list", "--no-outside-links", "ocean.nvp"}));
 }
 
+// A build on a full disk fails with the log's line as ever; standard error
+// then says which file the disk refused, and why, in the system's words.
+TEST_F(NvthemeTest, FullDiskGivesTheSystemsReasonBesideAnUnchangedLog) {
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  fs.faultText = "write: No space left on device";
+  std::string created;
+  fs.before = [&](MemoryFileSystem::Op op, const std::string& path) {
+    if (op == MemoryFileSystem::Op::CreateNew) created = path;
+    return op != MemoryFileSystem::Op::Write;
+  };
+  EXPECT_EQ(1, Run({"build", "ocean"}));
+  EXPECT_TRUE(IsTemporaryPackagePath("ocean.nvp", created)) << created;
+  EXPECT_EQ("nvtheme: " + created + ": write: No space left on device\n", err.str());
+  EXPECT_NE(std::string::npos, out.str().find("\r\nError: Unable to write file: ocean.nvp.\r\n"));
+
+  // The same failure, built with nobody to take notes: the same log.
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  SilentPublisher silent;
+  ThemeBuilder unnoted(fs, silent, zlib.get());
+  unnoted.BuildFolder("ocean");
+  EXPECT_EQ(unnoted.Log(), out.str());
+}
+
+// Where standard output and standard error meet, as on a terminal, each
+// folder's log stands whole, and its notes follow it.
+TEST_F(NvthemeTest, EachFolderLogIsFollowedByItsNotes) {
+  std::string alone;  // each folder's log, built alone
+  for (const char* folder : {"sea", "ocean"}) {
+    AddFolder(folder, "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+    fs.AddFile(JoinPath(folder, "held.png"), "x");
+    fs.Hold(JoinPath(folder, "held.png"));
+    EXPECT_EQ(0, Run({"build", folder}));
+    alone += out.str() + "nvtheme: " + JoinPath(folder, "held.png") +
+             ": left out: held by another program\n";
+  }
+  std::ostringstream both;
+  EXPECT_EQ(0, RunNvtheme({"build", "sea", "ocean"}, fs, both, both));
+  EXPECT_EQ(alone, both.str());
+}
+
 TEST_F(NvthemeTest, FolderThatCannotBeListedIsNamed) {
   AddFolder("ocean", "<nuvarinepackage/>");
   fs.before = [](MemoryFileSystem::Op op, const std::string&) {
-    return op != MemoryFileSystem::Op::List;
+    return op != MemoryFileSystem::Op::ListFolder;
   };
   EXPECT_EQ(1, Run({"build", "ocean"}));
   EXPECT_EQ(0u, err.str().find("nvtheme: ocean: cannot list the folder: ")) << err.str();
@@ -162,7 +204,8 @@ TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
                 "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
             out.str());
   EXPECT_EQ("", err.str());
-  EXPECT_FALSE(fs.PathExists("sound.nvp"));
+  std::string absent;
+  EXPECT_FALSE(fs.PathExists("sound.nvp", &absent));
 }
 
 TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
@@ -535,8 +578,9 @@ TEST_F(PackageCommandTest, HostilePackageWritesNothing) {
     EXPECT_EQ(1, Run({"verify", "hostile.nvp"}));
     EXPECT_EQ(1, Run({"list", "hostile.nvp"}));
     EXPECT_EQ(0u, err.str().find("nvtheme: hostile.nvp: file 2 "));
-    EXPECT_FALSE(fs.PathExists("out"));
-    EXPECT_FALSE(fs.PathExists("evil.png"));
+    std::string absent;
+    EXPECT_FALSE(fs.PathExists("out", &absent));
+    EXPECT_FALSE(fs.PathExists("evil.png", &absent));
   }
   fs.AddFile("sound.nvp", PackageOf({{"a.png", "a"}, {"b.png", ""}}));
   EXPECT_EQ(0, Run({"verify", "sound.nvp"}));
@@ -544,7 +588,7 @@ TEST_F(PackageCommandTest, HostilePackageWritesNothing) {
 
 TEST_F(PackageCommandTest, ExtractNeedsAFolderItCanMake) {
   fs.before = [](MemoryFileSystem::Op op, const std::string&) {
-    return op != MemoryFileSystem::Op::MakeFolder;
+    return op != MemoryFileSystem::Op::CreateFolder;
   };
   EXPECT_EQ(1, Run({"extract", "ocean.nvp", "out"}));
   EXPECT_EQ("nvtheme: ocean.nvp: cannot create the folder out: injected fault\n", err.str());

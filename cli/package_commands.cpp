@@ -81,7 +81,7 @@ bool Extract(FileSystem& fs, const std::string& package, const std::string& fold
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
-  if (!fs.PathExists(folder) && !fs.CreateFolder(folder, &fault))
+  if (!fs.PathExists(folder, &fault) && !fs.CreateFolder(folder, &fault))
     return Report(err, package, "cannot create the folder " + folder + ": " + fault);
   for (const PackedFile& file : reader.Files()) {
     if (!ExtractFile(fs, reader, file, JoinPath(folder, file.name), &fault))

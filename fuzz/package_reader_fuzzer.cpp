@@ -90,20 +90,19 @@ bool InFolder(const std::string& path) {
 void GuardWrites(MemoryFileSystem& fs, std::set<std::string>* created) {
   fs.before = [&fs, created](Op op, const std::string& path) {
     switch (op) {
-      case Op::MakeFolder:
+      case Op::CreateFolder:
         Require(path == kFolder, "only the extraction's folder is created");
         break;
-      case Op::Create:
+      case Op::CreateNew:
+      case Op::CreateForWriting:
         Require(InFolder(path), "files are created only inside the folder");
         if (!fs.HasFile(path)) created->insert(path);
         break;
       case Op::Write:
-      case Op::Remove:
+      case Op::RemoveFile:
         Require(created->count(path) == 1, "only files made by the extraction change");
         break;
-      case Op::Replace:
-        Require(false, "nothing is moved");
-        break;
+      case Op::MoveOver: Require(false, "nothing is moved"); break;
       default:
         break;
     }
@@ -154,7 +153,9 @@ void CheckCommands(MemoryFileSystem& fs, const std::vector<std::string>* recipe)
   Require(!verified || opens, "verify opens the package");
   const bool extracted = ExtractPackage(fs, kPackage, kFolder, err);
   Require(extracted == verified, "extraction succeeds exactly when verification does");
-  Require(opens || !fs.PathExists(kFolder), "a package that does not open creates nothing");
+  std::string absent;
+  Require(opens || !fs.PathExists(kFolder, &absent),
+          "a package that does not open creates nothing");
   if (opens) CheckExtracted(fs, posix, extracted, recipe);
 
   // Again into the same folder: every file is there already, and stays.

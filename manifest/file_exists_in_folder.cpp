@@ -7,7 +7,8 @@ bool FileExistsInFolder(FileSystem& fs, const std::string& folder, const std::st
                         bool outsideLinks) {
   const std::string path = JoinPath(folder, name);
   std::string why, target;
-  return fs.IsReadableFile(path, &why) && (outsideLinks || !fs.LeadsOutside(folder, path, &target));
+  return fs.IsReadableFile(path, &why) &&
+         (outsideLinks || !fs.LeadsOutside(folder, path, &target, &why));
 }
 
 }  // namespace nv

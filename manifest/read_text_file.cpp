@@ -21,23 +21,23 @@ std::string TextWithLfLines(const std::string& bytes) {
   return text;
 }
 
-TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text,
+TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text, std::string* err,
                       uint64_t maxBytes) {
   text->clear();
-  std::string err;
-  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, &err);
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, err);
   uint64_t size = 0;
-  if (!file || !file->Size(&size, &err)) return TextRead::kUnreadable;
+  if (!file || !file->Size(&size, err)) return TextRead::kUnreadable;
   if (size > maxBytes) return TextRead::kTooLarge;
   std::string bytes;
   char chunk[1 << 16];
   size_t got = 0;
   do {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, size - bytes.size()));
-    if (!file->Read(chunk, want, &got, &err)) return TextRead::kUnreadable;
+    if (!file->Read(chunk, want, &got, err)) return TextRead::kUnreadable;
     bytes.append(chunk, got);
   } while (got > 0 && bytes.size() < size);
-  file->Close(&err);  // a file only read loses nothing if closing fails
+  std::string lost;
+  file->Close(&lost);  // a file only read loses nothing if closing fails
   *text = TextWithLfLines(bytes);
   return TextRead::kRead;
 }

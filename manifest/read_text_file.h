@@ -21,8 +21,8 @@ enum class TextRead {
 // file is read up to the size it had when it was opened, so one that keeps
 // growing is not followed for ever. A file larger than maxBytes is not read.
 // Whatever fails leaves the text empty, so that a file cut short is never
-// taken for a whole one.
-TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text,
+// taken for a whole one; when it is unreadable, *err gives the system's words.
+TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text, std::string* err,
                       uint64_t maxBytes = UINT64_MAX);
 
 // The line-end rule of ReadTextFile, applied to bytes already read.

@@ -28,29 +28,32 @@ TEST(ReadTextFileTest, EachLineEndsInOneLf) {
   for (const LineEndCase& c : cases) {
     MemoryFileSystem fs;
     fs.AddFile("main.xml", c.bytes);
-    std::string text = "stale";
-    ReadTextFile(fs, "main.xml", &text);
+    std::string text = "stale", err;
+    ReadTextFile(fs, "main.xml", &text, &err);
     EXPECT_EQ(c.text, text) << c.name;
   }
 }
 
-TEST(ReadTextFileTest, MissingFileYieldsEmptyText) {
+TEST(ReadTextFileTest, MissingFileYieldsEmptyTextAndTheReason) {
   MemoryFileSystem fs;
-  std::string text = "stale";
-  ReadTextFile(fs, "main.xml", &text);
+  std::string text = "stale", err;
+  EXPECT_EQ(TextRead::kUnreadable, ReadTextFile(fs, "main.xml", &text, &err));
   EXPECT_EQ("", text);
+  EXPECT_EQ("no such file", err);
 }
 
-TEST(ReadTextFileTest, ReadErrorPartWayYieldsEmptyText) {
+TEST(ReadTextFileTest, ReadErrorPartWayYieldsEmptyTextAndTheReason) {
   MemoryFileSystem fs;
   fs.AddFile("main.xml", std::string(200000, 'x'));
+  fs.faultText = "read: Input/output error";
   int reads = 0;
   fs.before = [&](MemoryFileSystem::Op op, const std::string&) {
     return op != MemoryFileSystem::Op::Read || ++reads < 2;
   };
-  std::string text;
-  ReadTextFile(fs, "main.xml", &text);
+  std::string text, err;
+  EXPECT_EQ(TextRead::kUnreadable, ReadTextFile(fs, "main.xml", &text, &err));
   EXPECT_EQ("", text);
+  EXPECT_EQ("read: Input/output error", err);
   EXPECT_EQ(0, fs.OpenFiles());
 }
 
@@ -58,8 +61,8 @@ TEST(ReadTextFileTest, ReadsFilesLargerThanOneChunk) {
   MemoryFileSystem fs;
   std::string line(70000, 'y');
   fs.AddFile("big.txt", line + "\r\n" + line);
-  std::string text;
-  ReadTextFile(fs, "big.txt", &text);
+  std::string text, err;
+  ReadTextFile(fs, "big.txt", &text, &err);
   EXPECT_EQ(line + "\n" + line + "\n", text);
 }
 
@@ -74,8 +77,8 @@ TEST(ReadTextFileTest, FileThatKeepsGrowingIsReadUpToItsSizeWhenOpened) {
     if (op == MemoryFileSystem::Op::Read && ++reads < 1000) fs.AppendToFile(path, start);
     return true;
   };
-  std::string text;
-  EXPECT_EQ(TextRead::kRead, ReadTextFile(fs, "main.xml", &text));
+  std::string text, err;
+  EXPECT_EQ(TextRead::kRead, ReadTextFile(fs, "main.xml", &text, &err));
   EXPECT_EQ(start + "\n", text);
   EXPECT_LE(reads, 3);
 }
@@ -87,14 +90,14 @@ TEST(ReadTextFileTest, FileLargerThanAllowedIsNotRead) {
   fs.before = [](MemoryFileSystem::Op op, const std::string&) {
     return op != MemoryFileSystem::Op::Read;
   };
-  std::string text = "stale";
-  EXPECT_EQ(TextRead::kTooLarge, ReadTextFile(fs, "main.xml", &text, uint64_t{256} << 20));
+  std::string text = "stale", err;
+  EXPECT_EQ(TextRead::kTooLarge, ReadTextFile(fs, "main.xml", &text, &err, uint64_t{256} << 20));
   EXPECT_EQ("", text);
   EXPECT_EQ(0, fs.OpenFiles());
 
   fs.SetApparentSize("main.xml", 4);
   fs.before = nullptr;
-  EXPECT_EQ(TextRead::kRead, ReadTextFile(fs, "main.xml", &text, 4));
+  EXPECT_EQ(TextRead::kRead, ReadTextFile(fs, "main.xml", &text, &err, 4));
   EXPECT_EQ("<a/>\n", text);
 }
 

@@ -22,7 +22,7 @@ class EntryProducerTest : public testing::Test {
     KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
     fs.AddFolder("t");
     fs.before = [this](Op op, const std::string& path) {
-      if (op == Op::Open) opened.push_back(path);
+      if (op == Op::OpenForReading) opened.push_back(path);
       return true;
     };
   }
@@ -152,7 +152,7 @@ class EntryProducerMemoryTest : public testing::Test {
   EntryProducerMemoryTest() {
     fs.AddFolder("t");
     fs.before = [this](Op op, const std::string& path) {
-      if (op == Op::Open) held.Add(static_cast<int64_t>(sizes.at(path)));
+      if (op == Op::OpenForReading) held.Add(static_cast<int64_t>(sizes.at(path)));
       return true;
     };
   }

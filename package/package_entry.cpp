@@ -15,11 +15,10 @@ namespace {
 constexpr size_t kReadPiece = size_t{1} << 20;
 
 FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<uint8_t[]>* content,
-                     uint32_t* size) {
-  std::string err;
-  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, &err);
+                     uint32_t* size, std::string* err) {
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, err);
   uint64_t fileSize = 0;
-  if (!file || !file->Size(&fileSize, &err)) return FileFault::kUnreadable;
+  if (!file || !file->Size(&fileSize, err)) return FileFault::kUnreadable;
   // A record holds 32-bit sizes, the stored one too: a file whose stream
   // might not fit is refused from its size, before a byte of it is read.
   if (ZlibStreamBound(fileSize) > UINT32_MAX) return FileFault::kTooLarge;
@@ -28,11 +27,17 @@ FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<ui
   for (uint32_t done = 0; done < *size;) {
     size_t want = std::min<size_t>(kReadPiece, *size - done);
     size_t got = 0;
-    if (!file->Read(content->get() + done, want, &got, &err) || got != want)
+    if (!file->Read(content->get() + done, want, &got, err)) return FileFault::kUnreadable;
+    if (got != want) {
+      // The system saw nothing wrong: another program cut the file short.
+      *err = "read: the file ended at byte " + std::to_string(done + got) + " of " +
+             std::to_string(*size);
       return FileFault::kUnreadable;
+    }
     done += static_cast<uint32_t>(got);
   }
-  file->Close(&err);  // only read: closing can lose nothing
+  std::string lost;
+  file->Close(&lost);  // only read: closing can lose nothing
   return FileFault::kNone;
 }
 
@@ -59,7 +64,7 @@ Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int
   Entry entry;
   entry.record.entryId = id;
   std::unique_ptr<uint8_t[]> content;
-  entry.fault = ReadSource(fs, path, &content, &entry.record.originalSize);
+  entry.fault = ReadSource(fs, path, &content, &entry.record.originalSize, &entry.reason);
   if (entry.fault == FileFault::kNone && !CompressContent(zlib, content.get(), &entry))
     entry.fault = FileFault::kNotCompressed;
   return entry;

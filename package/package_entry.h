@@ -22,6 +22,7 @@ const char* FaultText(FileFault fault);
 // A record and its compressed block, made before anything of them is written.
 struct Entry {
   FileFault fault = FileFault::kNone;
+  std::string reason;  // why the source was unreadable, in the system's words
   EntryRecord record;
   TaskMemPtr<uint8_t> block;
   std::exception_ptr thrown;  // what making it threw, to be thrown where it is written

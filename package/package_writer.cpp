@@ -123,7 +123,8 @@ class PackageWriter {
     std::vector<std::string> names;
     std::string err;
     const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
-    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId);
+    std::string absent;  // a package not made yet is no fault
+    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId, &absent);
     int32_t nextId = 1;
     for (const std::string& name : names) {
       const std::string path = JoinPath(m_folder, name);
@@ -149,7 +150,8 @@ class PackageWriter {
       return false;
     }
     if (IsOwnFile(name, path)) return false;
-    if (!m_run.fs.LeadsOutside(m_folder, path, &target)) return true;
+    // A path that cannot be followed (its folder moved meanwhile) counts as inside.
+    if (!m_run.fs.LeadsOutside(m_folder, path, &target, &why)) return true;
     if (!m_run.outsideLinks) {
       m_run.Note(path, "left out: a link to " + target + ", outside the folder");
       return false;
@@ -169,37 +171,43 @@ class PackageWriter {
                                  : m_package + name.substr(name.size() - kTemporarySuffixSize);
     const bool temporaryShape = IsTemporaryPackagePath(m_package, twin);
     FileIdentity id, twinId;
-    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id)) return false;
+    std::string unknown;  // a file that cannot be identified is no build's own
+    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id, &unknown))
+      return false;
     return (m_packageKnown && id == m_packageId) ||
-           (temporaryShape && m_run.fs.Identify(twin, &twinId) && id == twinId);
+           (temporaryShape && m_run.fs.Identify(twin, &twinId, &unknown) && id == twinId);
   }
 
   bool CreateTemporary() {
-    std::string err;
+    std::string path, err, absent;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-      const std::string path = TemporaryPath(m_package, FreshToken());
+      path = TemporaryPath(m_package, FreshToken());
       m_files->package = m_run.fs.CreateNew(path, &err);
       if (m_files->package) {
         m_temporary = path;
         m_files->packageTemporary = path;
         return true;
       }
-      if (!m_run.fs.PathExists(path)) break;  // not a clash: another name fares no better
+      // Not a clash: another name fares no better.
+      if (!m_run.fs.PathExists(path, &absent)) break;
     }
     m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+    m_run.Note(path, err);
     return false;
   }
 
   bool WriteBytes(const uint8_t* data, size_t size) {
     std::string err;
     if (size == 0 || m_files->package->Write(data, size, &err)) return true;
-    FailWriting();
+    FailWriting(m_temporary, err);
     return false;
   }
 
-  // Once a write has failed, nothing more is written to the package.
-  void FailWriting() {
+  // Once a write has failed, nothing more is written to the package. The
+  // log names the package; the note, the file the system refused and why.
+  void FailWriting(const std::string& path, const std::string& err) {
     m_run.log << "Error: Unable to write file: " << m_package << ".\r\n";
+    m_run.Note(path, err);
     m_flags->packageOk = false;
     m_stopped = true;
   }
@@ -266,8 +274,10 @@ class PackageWriter {
     const char* name = element.Attribute(kIndexNameAttribute);
     if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
     const std::string source = JoinPath(m_folder, name);
+    // A size not known only orders the file last; reading it says what is wrong.
     uint64_t size = 0;
-    m_run.fs.FileSize(source, &size);
+    std::string unknown;
+    m_run.fs.FileSize(source, &size, &unknown);
     jobs->push_back(FileJob{id, source, size});
     return true;
   }
@@ -279,6 +289,7 @@ class PackageWriter {
   void WriteFileEntry(const std::string& source, const Entry& entry, ProgressScope* progress) {
     if (entry.fault != FileFault::kNone) {
       Fail(FaultText(entry.fault) + source + ".\r\n");
+      if (!entry.reason.empty()) m_run.Note(source, entry.reason);
     } else if (WriteEntry(entry)) {
       progress->Packed(entry.record.originalSize);
     }
@@ -289,25 +300,28 @@ class PackageWriter {
   void ClosePackage() {
     std::unique_ptr<File> package = std::move(m_files->package);
     std::string err;
-    if (m_flags->packageOk && !(package->Sync(&err) && package->Close(&err))) FailWriting();
+    if (m_flags->packageOk && !(package->Sync(&err) && package->Close(&err)))
+      FailWriting(m_temporary, err);
   }
 
   void Finish() {
     std::string err;
     if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
       m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+      m_run.Note(m_package, err);
       m_flags->packageOk = false;
     } else if (m_flags->packageOk) {
       m_files->packageTemporary.clear();  // it is the package now
       // The new package is in place and whole, but until its folder is
       // synced a power cut may undo the move and bring back the last good
       // one: its being there is not assured, so the run cannot succeed.
-      if (!m_run.fs.SyncFolderOf(m_package, &err)) FailWriting();
+      if (!m_run.fs.SyncFolderOf(m_package, &err)) FailWriting(m_package, err);
     }
     if (m_flags->packageOk) {
       m_run.log << m_package << " successfully created.\r\n";
-    } else if (!m_files->packageTemporary.empty()) {
-      m_run.fs.RemoveFile(m_temporary, &err);  // the last good package stays
+    } else if (!m_files->packageTemporary.empty() && !m_run.fs.RemoveFile(m_temporary, &err)) {
+      // The last good package stays; the log says nothing of what is left.
+      m_run.Note(m_temporary, "left behind: " + err);
     }
     m_files->packageTemporary.clear();
   }

@@ -10,6 +10,7 @@
 #include "package/little_endian.h"
 #include "package/package_format.h"
 #include "testing/memory_file_system.h"
+#include "testing/recording_notes.h"
 
 namespace nv {
 namespace {
@@ -98,7 +99,7 @@ class PackageWriterTest : public testing::Test {
     RunFlags flags;
     TiXmlDocument index;
     if (!seed.empty()) index.Parse(seed.c_str());
-    WritePackage(RunContext{fs, log, publisher}, f, z, options, &index, &files, &flags);
+    WritePackage(RunContext{fs, log, publisher, &notes}, f, z, options, &index, &files, &flags);
     EXPECT_EQ(0, fs.OpenFiles());
     EXPECT_TRUE(files.packageTemporary.empty());
     EXPECT_EQ(kept, Temporaries(PackagePath(f))) << "temporary file left behind";
@@ -110,7 +111,7 @@ class PackageWriterTest : public testing::Test {
   // temporary package held when it was removed.
   void FailWhen(std::function<bool(Op, const std::string&)> fault) {
     fs.before = [this, fault](Op op, const std::string& path) {
-      if (op == Op::Remove && IsTemporary(path)) removed = fs.Contents(path);
+      if (op == Op::RemoveFile && IsTemporary(path)) removed = fs.Contents(path);
       return !fault(op, path);
     };
   }
@@ -142,6 +143,7 @@ class PackageWriterTest : public testing::Test {
   MemoryFileSystem fs;
   OperationLog log;
   CountingPublisher publisher;
+  RecordingNotes notes;
   ServiceRef<IZlib> zlib;
   OpenFiles files;
   std::string removed;
@@ -231,7 +233,7 @@ TEST_F(PackageWriterTest, NothingToPackMakesNoPackage) {
   EXPECT_FALSE(flags.filesFound);
   EXPECT_EQ(Packing(""), log.Text());
 
-  FailWhen([](Op op, const std::string&) { return op == Op::List; });
+  FailWhen([](Op op, const std::string&) { return op == Op::ListFolder; });
   Add("main.xml", "m");
   flags = Write();
   EXPECT_FALSE(flags.filesFound);
@@ -242,7 +244,8 @@ TEST_F(PackageWriterTest, NothingToPackMakesNoPackage) {
 TEST_F(PackageWriterTest, PackageThatCannotBeCreated) {
   Add("main.xml", "m");
   fs.AddFile(package, "last good");
-  FailWhen([this](Op op, const std::string& path) { return op == Op::Create && IsTemporary(path); });
+  FailWhen(
+      [this](Op op, const std::string& path) { return op == Op::CreateNew && IsTemporary(path); });
   RunFlags flags = Write();
   EXPECT_TRUE(flags.filesFound);
   EXPECT_FALSE(flags.packageOk);
@@ -286,9 +289,8 @@ TEST_F(PackageWriterTest, SourceUnreadableAtPackingTimeKeepsItsId) {
   Add("b.png", "b");
   Add("c.png", "c");
   fs.AddFile(package, "last good");
-  int opens = 0;
   FailWhen([&](Op op, const std::string& path) {
-    return op == Op::Open && path == Source("b.png") && ++opens == 2;  // after the listing's
+    return op == Op::OpenForReading && path == Source("b.png");
   });
   RunFlags flags = Write();
   EXPECT_TRUE(flags.filesFound);
@@ -313,6 +315,7 @@ struct SourceFault {
   std::optional<Op> failing;  // the call on b.png that fails
   std::function<void(MemoryFileSystem& fs, FakeZlib& fake, const std::string& b)> arrange;
   const char* line;
+  const char* note;  // on b.png, beside the log's line; null: none
 };
 
 TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
@@ -321,32 +324,46 @@ TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
   Add("c.png", "c");
   auto none = [](MemoryFileSystem&, FakeZlib&, const std::string&) {};
   const SourceFault cases[] = {
-      {"short read", {},
+      {"short read",
+       {},
        [](MemoryFileSystem& fs, FakeZlib&, const std::string& b) { fs.SetApparentSize(b, 9); },
-       "Error: Source files reading failed: "},
-      {"failed read", Op::Read, none, "Error: Source files reading failed: "},
-      {"failed size", Op::Size, none, "Error: Source files reading failed: "},
-      {"4 GiB", {},
+       "Error: Source files reading failed: ",
+       "read: the file ended at byte 4 of 9"},
+      {"failed open", Op::OpenForReading, none,
+       "Error: Source files reading failed: ", "open: Permission denied"},
+      {"failed read", Op::Read, none,
+       "Error: Source files reading failed: ", "read: Input/output error"},
+      {"failed size", Op::Size, none,
+       "Error: Source files reading failed: ", "fstat: Input/output error"},
+      {"4 GiB",
+       {},
        [](MemoryFileSystem& fs, FakeZlib&, const std::string& b) {
          fs.SetApparentSize(b, uint64_t{1} << 32);
        },
-       "Error: File too large to pack: "},
-      {"compression fails", {},
+       "Error: File too large to pack: ",
+       nullptr},
+      {"compression fails",
+       {},
        [](MemoryFileSystem&, FakeZlib& fake, const std::string&) { fake.failOn = "bbbb"; },
-       "Error: Compression failed: "},
-      {"output too long", {},
+       "Error: Compression failed: ",
+       nullptr},
+      {"output too long",
+       {},
        [](MemoryFileSystem&, FakeZlib& fake, const std::string&) {
          fake.failOn = "bbbb";
          fake.result = kKestTooLarge;
        },
-       "Error: Compression failed: "},
-      {"length without output", {},
+       "Error: Compression failed: ",
+       nullptr},
+      {"length without output",
+       {},
        [](MemoryFileSystem&, FakeZlib& fake, const std::string&) {
          fake.failOn = "bbbb";
          fake.result = kKestOk;
          fake.claimedLength = 10;
        },
-       "Error: Compression failed: "},
+       "Error: Compression failed: ",
+       nullptr},
   };
   const std::string b = Source("b.png");
   for (const SourceFault& c : cases) {
@@ -356,13 +373,18 @@ TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
     FakeZlib fake(zlib.get());
     c.arrange(fs, fake, b);
     FailWhen([&](Op op, const std::string& path) { return op == c.failing && path == b; });
+    if (c.failing) fs.faultText = c.note;
     const size_t start = log.Text().size();
+    notes.notes.clear();
     RunFlags flags = Write(folder, &fake);
     EXPECT_FALSE(flags.packageOk);
     const std::string text = log.Text().substr(start);
     EXPECT_EQ(0u, text.find(Packing("1, a.png\r\n2, b.png\r\n3, c.png\r\n")));
     const std::string tail = "</files>\r\n\r\n" + std::string(c.line) + b + ".\r\n";
     EXPECT_EQ(tail, Ending(text, tail.size()));
+    using Notes = std::vector<std::pair<std::string, std::string>>;
+    const Notes noted = c.note ? Notes{{b, c.note}} : Notes();
+    EXPECT_EQ(noted, notes.notes);
     Unpacked p = Unpack(removed);
     ASSERT_EQ(3u, p.records.size());
     EXPECT_EQ(3, p.records[2].entryId);
@@ -436,7 +458,7 @@ TEST_F(PackageWriterTest, ListingThatFailsPartWayMakesNoPackage) {
   Add("b.png", "b");
   Add("c.png", "c");
   FailWhen([this](Op op, const std::string& path) {
-    return (op == Op::ListEntry && path == Source("c.png")) || op == Op::Create;
+    return (op == Op::ListEntry && path == Source("c.png")) || op == Op::CreateNew;
   });
   RunFlags flags = Write();
   EXPECT_FALSE(flags.filesFound);
@@ -448,7 +470,7 @@ TEST_F(PackageWriterTest, ListingThatFailsPartWayMakesNoPackage) {
 
 TEST_F(PackageWriterTest, NoCompressionServiceMakesNoPackage) {
   Add("a.png", "a");
-  FailWhen([](Op op, const std::string&) { return op == Op::Create; });
+  FailWhen([](Op op, const std::string&) { return op == Op::CreateNew; });
   RunFlags flags = Write(folder, nullptr);
   EXPECT_TRUE(flags.filesFound);
   EXPECT_FALSE(flags.packageOk);
@@ -463,7 +485,7 @@ TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
     if (held) {
       fs.Hold(package);  // another program has it open
     } else {
-      FailWhen([](Op op, const std::string&) { return op == Op::Replace; });
+      FailWhen([](Op op, const std::string&) { return op == Op::MoveOver; });
     }
     const size_t start = log.Text().size();
     EXPECT_FALSE(Write().packageOk);
@@ -478,7 +500,8 @@ TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {
 TEST_F(PackageWriterTest, FolderThatCannotBeSyncedFailsTheRun) {
   Add("a.png", "a");
   fs.AddFile(package, "last good");
-  FailWhen([&](Op op, const std::string& path) { return op == Op::SyncFolder && path == package; });
+  FailWhen(
+      [&](Op op, const std::string& path) { return op == Op::SyncFolderOf && path == package; });
   EXPECT_FALSE(Write().packageOk);
   const std::string tail = "</files>\r\n\r\nError: Unable to write file: " + package + ".\r\n";
   EXPECT_EQ(tail, Ending(log.Text(), tail.size()));
@@ -491,7 +514,7 @@ TEST_F(PackageWriterTest, EachBuildWritesAFileOfItsOwn) {
   Add("a.png", "a");
   std::vector<std::string> created;
   fs.before = [&](Op op, const std::string& path) {
-    if (op == Op::Create) created.push_back(path);
+    if (op == Op::CreateNew) created.push_back(path);
     return true;
   };
   EXPECT_TRUE(Write().packageOk);
@@ -523,11 +546,9 @@ TEST_F(PackageWriterTest, TemporaryFilesOfOthersAreLeftAlone) {
 TEST_F(PackageWriterTest, TrailingSeparatorsAreStrippedForThePackageOnly) {
   Add("a.png", "a");
   const std::string typed = folder + kPathSeparator + kPathSeparator;
-  int opens = 0;
   const std::string source = typed + kPathSeparator + "a.png";
-  FailWhen([&](Op op, const std::string& path) {
-    return op == Op::Open && path == source && ++opens == 2;
-  });
+  FailWhen(
+      [&](Op op, const std::string& path) { return op == Op::OpenForReading && path == source; });
   Write(typed, zlib.get());
   EXPECT_EQ(Packing("1, a.png\r\n"), log.Text().substr(0, Packing("1, a.png\r\n").size()));
   // The source path keeps the folder as typed; the package lies beside it.

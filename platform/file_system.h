@@ -68,21 +68,25 @@ enum class ListResult {
   kFailedPartWay,  // reading the entries failed: the names read so far
 };
 
+// Every call says whether it succeeded, and when it did not, puts the
+// system's words in *err, which is never null: the operation and its reason,
+// as in "write: No space left on device".
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   // Whether a file or folder of that name exists.
-  virtual bool PathExists(const std::string& path) = 0;
+  virtual bool PathExists(const std::string& path, std::string* err) = 0;
   // Whether the path opens for reading as an existing file while others may
   // read it too: folders, devices, pipes and files held open for writing do
-  // not. When it does not, *why (unless null) says why in the system's
-  // words, and is empty for a folder, which is no file at all.
-  virtual bool IsReadableFile(const std::string& path, std::string* why) = 0;
+  // not. *err is empty for a folder, which is no file at all, rather than
+  // one that failed.
+  virtual bool IsReadableFile(const std::string& path, std::string* err) = 0;
   // Whether the path, followed through every link on its way, ends outside
-  // the folder; *target is then where it ends.
-  virtual bool LeadsOutside(const std::string& folder, const std::string& path,
-                            std::string* target) = 0;
+  // the folder; *target is then where it ends. When it does not, *err is
+  // empty if it ends inside, and says why if either could not be followed.
+  virtual bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                            std::string* err) = 0;
   // Opens an existing file for reading. Other programs may go on reading it,
   // and writing it as well when `shareWrite` is set.
   virtual std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
@@ -107,9 +111,9 @@ class FileSystem {
   // folder, there is nothing to do.
   virtual bool SyncFolderOf(const std::string& path, std::string* err) = 0;
   virtual bool RemoveFile(const std::string& path, std::string* err) = 0;
-  virtual bool Identify(const std::string& path, FileIdentity* id) = 0;
+  virtual bool Identify(const std::string& path, FileIdentity* id, std::string* err) = 0;
   // The size of the file at path, without opening it.
-  virtual bool FileSize(const std::string& path, uint64_t* size) = 0;
+  virtual bool FileSize(const std::string& path, uint64_t* size, std::string* err) = 0;
 };
 
 // The disk of the platform the program runs on.

@@ -153,10 +153,14 @@ std::unique_ptr<File> CreateUnshared(const std::string& path, std::string* err) 
   return file;
 }
 
-// The path with every link, "." and ".." resolved; empty when it cannot be.
-std::string RealPath(const std::string& path) {
+// The path with every link, "." and ".." resolved; empty, with *err saying
+// why, when it cannot be.
+std::string RealPath(const std::string& path, std::string* err) {
   char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return "";
+  if (!real) {
+    Fail(err, "realpath");
+    return "";
+  }
   std::string result(real);
   std::free(real);
   return result;
@@ -176,25 +180,25 @@ bool CannotOpenFolderToSync(int error) { return error == EACCES || error == EPER
 
 class PosixFileSystem : public FileSystem {
  public:
-  bool PathExists(const std::string& path) override {
+  bool PathExists(const std::string& path, std::string* err) override {
     struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+    return ::stat(path.c_str(), &st) == 0 || Fail(err, "stat");
   }
 
-  bool IsReadableFile(const std::string& path, std::string* why) override {
-    std::string err;
-    int fd = OpenRegularFile(path, &err);
+  bool IsReadableFile(const std::string& path, std::string* err) override {
+    int fd = OpenRegularFile(path, err);
     if (fd < 0) {
-      if (why) *why = errno == EISDIR ? "" : err;
+      if (errno == EISDIR) err->clear();
       return false;
     }
     ::close(fd);
     return true;
   }
 
-  bool LeadsOutside(const std::string& folder, const std::string& path,
-                    std::string* target) override {
-    const std::string inside = RealPath(folder), end = RealPath(path);
+  bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                    std::string* err) override {
+    err->clear();
+    const std::string inside = RealPath(folder, err), end = RealPath(path, err);
     if (inside.empty() || end.empty()) return false;
     const std::string prefix = inside == "/" ? inside : inside + "/";
     if (end.compare(0, prefix.size(), prefix) == 0) return false;
@@ -270,17 +274,17 @@ class PosixFileSystem : public FileSystem {
     return ::unlink(path.c_str()) == 0 || Fail(err, "unlink");
   }
 
-  bool Identify(const std::string& path, FileIdentity* id) override {
+  bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return false;
+    if (::stat(path.c_str(), &st) != 0) return Fail(err, "stat");
     id->device = static_cast<uint64_t>(st.st_dev);
     id->file = static_cast<uint64_t>(st.st_ino);
     return true;
   }
 
-  bool FileSize(const std::string& path, uint64_t* size) override {
+  bool FileSize(const std::string& path, uint64_t* size, std::string* err) override {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return false;
+    if (::stat(path.c_str(), &st) != 0) return Fail(err, "stat");
     *size = static_cast<uint64_t>(st.st_size);
     return true;
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "testing/temp_folder.h"
 
@@ -62,7 +63,8 @@ TEST(StripTrailingSeparatorsTest, StripsAllButARoot) {
 
 TEST_F(RealFileSystemTest, ReadableFileTest) {
   std::string file = Put("a.png", "png");
-  EXPECT_TRUE(fs.IsReadableFile(file, nullptr));
+  std::string err;
+  EXPECT_TRUE(fs.IsReadableFile(file, &err));
   // Why not: nothing for a folder, which is no file at all; the system's
   // words for the rest.
   const struct {
@@ -74,9 +76,52 @@ TEST_F(RealFileSystemTest, ReadableFileTest) {
     EXPECT_FALSE(fs.IsReadableFile(c.path, &why)) << c.path;
     EXPECT_EQ(c.said, !why.empty()) << c.path << ": " << why;
   }
-  EXPECT_TRUE(fs.PathExists(root));
-  EXPECT_TRUE(fs.PathExists(file));
-  EXPECT_FALSE(fs.PathExists(JoinPath(root, "none.png")));
+  EXPECT_TRUE(fs.PathExists(root, &err));
+  EXPECT_TRUE(fs.PathExists(file, &err));
+  EXPECT_FALSE(fs.PathExists(JoinPath(root, "none.png"), &err));
+}
+
+// Every call that fails says so alike: false, and in *err the operation the
+// system refused and the system's reason.
+TEST_F(RealFileSystemTest, CallsOnAMissingPathSayWhyInTheSystemsWords) {
+  const std::string none = JoinPath(root, "none.png");
+  const bool windows = kPlatformNameRules == NameRules::kWindows;
+  const struct {
+    const char* call;
+    const char* operation;  // as the platform names it
+    std::function<bool(std::string*)> run;
+  } calls[] = {
+      {"PathExists", windows ? "PathFileExistsA" : "stat",
+       [&](std::string* err) { return fs.PathExists(none, err); }},
+      {"IsReadableFile", windows ? "CreateFileA" : "open",
+       [&](std::string* err) { return fs.IsReadableFile(none, err); }},
+      {"LeadsOutside", windows ? "CreateFileA" : "realpath",
+       [&](std::string* err) {
+         std::string target;
+         return fs.LeadsOutside(root, none, &target, err);
+       }},
+      {"Identify", windows ? "CreateFileA" : "stat",
+       [&](std::string* err) {
+         FileIdentity id;
+         return fs.Identify(none, &id, err);
+       }},
+      {"FileSize", windows ? "GetFileAttributesExA" : "stat",
+       [&](std::string* err) {
+         uint64_t size = 0;
+         return fs.FileSize(none, &size, err);
+       }},
+      {"OpenForReading", windows ? "CreateFileA" : "open",
+       [&](std::string* err) { return fs.OpenForReading(none, false, err) != nullptr; }},
+      {"RemoveFile", windows ? "DeleteFileA" : "unlink",
+       [&](std::string* err) { return fs.RemoveFile(none, err); }},
+  };
+  for (const auto& c : calls) {
+    std::string err;
+    EXPECT_FALSE(c.run(&err)) << c.call;
+    const std::string said = std::string(c.operation) + ": ";
+    EXPECT_EQ(0u, err.find(said)) << c.call << ": " << err;
+    EXPECT_LT(said.size(), err.size()) << c.call << ": no reason";
+  }
 }
 
 TEST_F(RealFileSystemTest, WritesAndReadsBack) {
@@ -139,7 +184,7 @@ TEST_F(RealFileSystemTest, MoveOverReplacesTheTarget) {
   std::string to = Put("pkg.nvp", "old");
   std::string err;
   ASSERT_TRUE(fs.MoveOver(from, to, &err)) << err;
-  EXPECT_FALSE(fs.PathExists(from));
+  EXPECT_FALSE(fs.PathExists(from, &err));
   std::ifstream in(to, std::ios::binary);
   EXPECT_EQ("new", std::string(std::istreambuf_iterator<char>(in), {}));
 }
@@ -160,9 +205,10 @@ TEST_F(RealFileSystemTest, ListsEveryEntry) {
 TEST_F(RealFileSystemTest, IdentifiesOneFileUnderTwoSpellings) {
   std::string file = Put("a", "");
   FileIdentity a, b, c;
-  ASSERT_TRUE(fs.Identify(file, &a));
-  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath(root, "."), "a"), &b));
-  ASSERT_TRUE(fs.Identify(Put("b", ""), &c));
+  std::string err;
+  ASSERT_TRUE(fs.Identify(file, &a, &err)) << err;
+  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath(root, "."), "a"), &b, &err)) << err;
+  ASSERT_TRUE(fs.Identify(Put("b", ""), &c, &err)) << err;
   EXPECT_TRUE(a == b);
   EXPECT_FALSE(a == c);
 }

@@ -129,49 +129,56 @@ std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, D
 }
 
 // Where the path ends once every link, junction and other reparse point on
-// its way is followed; empty when it cannot be told.
-std::string FinalPath(const std::string& path) {
+// its way is followed; empty, with *err saying why, when it cannot be told.
+std::string FinalPath(const std::string& path, std::string* err) {
   // Backup semantics let folders be opened too; no access is asked for.
   HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "";
+  if (h == INVALID_HANDLE_VALUE) {
+    Fail(err, "CreateFileA");
+    return "";
+  }
   char buffer[MAX_PATH * 4];
   const DWORD n = GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  const bool found = n > 0 && n < sizeof buffer;
+  // Too long a path is told by its length alone, without an error code.
+  if (n >= sizeof buffer) SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  if (!found) Fail(err, "GetFinalPathNameByHandleA");
   CloseHandle(h);
-  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : "";
+  return found ? std::string(buffer, n) : "";
 }
 
 class Win32FileSystem : public FileSystem {
  public:
-  bool PathExists(const std::string& path) override {
-    return PathFileExistsA(path.c_str()) != FALSE;
+  bool PathExists(const std::string& path, std::string* err) override {
+    return PathFileExistsA(path.c_str()) != FALSE || Fail(err, "PathFileExistsA");
   }
 
-  bool IsReadableFile(const std::string& path, std::string* why) override {
-    std::string err;
+  bool IsReadableFile(const std::string& path, std::string* err) override {
     // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a file
     // that another program writes refuses FILE_SHARE_READ alone: both fail here.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-      Fail(&err, "CreateFileA");
+      Fail(err, "CreateFileA");
       const DWORD attributes = GetFileAttributesA(path.c_str());
       const bool folder =
           attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-      if (why) *why = folder ? "" : err;
+      if (folder) err->clear();
       return false;
     }
     // Reserved names such as "nul", "aux" or "nul.png" open a device in any
     // folder; only a file on disk counts.
     const bool onDisk = GetFileType(h) == FILE_TYPE_DISK;
     CloseHandle(h);
-    if (!onDisk && why) *why = "a device, not a file on disk";
+    if (!onDisk) *err = "a device, not a file on disk";
     return onDisk;
   }
 
-  bool LeadsOutside(const std::string& folder, const std::string& path,
-                    std::string* target) override {
-    const std::string inside = FinalPath(folder), end = FinalPath(path);
+  bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                    std::string* err) override {
+    err->clear();
+    const std::string inside = FinalPath(folder, err), end = FinalPath(path, err);
     if (inside.empty() || end.empty()) return false;
     // Letter case does not tell names apart, so it does not tell places apart.
     const std::string prefix = IsSeparator(inside.back()) ? inside : inside + "\\";
@@ -239,13 +246,14 @@ class Win32FileSystem : public FileSystem {
     return DeleteFileA(path.c_str()) || Fail(err, "DeleteFileA");
   }
 
-  bool Identify(const std::string& path, FileIdentity* id) override {
+  bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
     // Backup semantics let folders be opened too; no access is asked for.
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) return Fail(err, "CreateFileA");
     BY_HANDLE_FILE_INFORMATION info;
-    bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+    const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+    if (!ok) Fail(err, "GetFileInformationByHandle");
     CloseHandle(h);
     if (!ok) return false;
     id->device = info.dwVolumeSerialNumber;
@@ -253,9 +261,10 @@ class Win32FileSystem : public FileSystem {
     return true;
   }
 
-  bool FileSize(const std::string& path, uint64_t* size) override {
+  bool FileSize(const std::string& path, uint64_t* size, std::string* err) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+      return Fail(err, "GetFileAttributesExA");
     *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
   }

@@ -1,7 +1,8 @@
 // Notes of a build run for the author, beside the operation log: what the
 // log leaves unsaid but an author should hear of, such as a file left out of
-// the package or one packed from outside the folder. They never change the
-// log, the package or a run's outcome.
+// the package, one packed from outside the folder, or the system's reason for
+// a disk operation that failed. They never change the log, the package or a
+// run's outcome.
 #pragma once
 
 #include <string>
@@ -11,7 +12,9 @@ namespace nv {
 class BuildNotes {
  public:
   virtual ~BuildNotes() = default;
-  // One note: the path it concerns, then what about it.
+  // One note: the path it concerns, then what about it; for a failed disk
+  // operation, the system's words ("write: No space left on device"). Made
+  // on the thread that runs the build.
   virtual void Note(const std::string& path, const std::string& text) = 0;
 };
 

@@ -11,6 +11,7 @@
 #include "builder/theme_builder.h"
 #include "package/package_writer.h"
 #include "platform/file_system.h"
+#include "testing/recording_notes.h"
 #include "testing/unpack_package.h"
 
 namespace nv {
@@ -48,6 +49,7 @@ inline std::string MakeTheme(const std::string& parent) {
 struct Built {
   RunFlags flags;
   std::string log;
+  std::vector<std::pair<std::string, std::string>> notes;  // path, text
 };
 
 inline Built Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
@@ -55,10 +57,11 @@ inline Built Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   SilentPublisher publisher;
+  RecordingNotes notes;
   ThemeBuilder builder(fs, publisher, zlib.get(),
-                       BuildOptions{false, nullptr, jobs, nullptr});
+                       BuildOptions{false, nullptr, jobs, nullptr, &notes});
   RunFlags flags = builder.BuildFolder(folder);
-  return Built{flags, builder.Log()};
+  return Built{flags, builder.Log(), notes.notes};
 }
 
 // The log's last line, without its line end.

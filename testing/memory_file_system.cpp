@@ -98,9 +98,35 @@ std::string MemoryFileSystem::Normal(const std::string& path) {
   return out.empty() ? "." : out;
 }
 
+const char* MemoryFileSystem::NameOf(Op op) {
+  switch (op) {
+    case Op::PathExists: return "PathExists";
+    case Op::IsReadableFile: return "IsReadableFile";
+    case Op::LeadsOutside: return "LeadsOutside";
+    case Op::OpenForReading: return "OpenForReading";
+    case Op::CreateForWriting: return "CreateForWriting";
+    case Op::CreateNew: return "CreateNew";
+    case Op::ListFolder: return "ListFolder";
+    case Op::ListEntry: return "ListEntry";
+    case Op::CreateFolder: return "CreateFolder";
+    case Op::MoveOver: return "MoveOver";
+    case Op::SyncFolderOf: return "SyncFolderOf";
+    case Op::RemoveFile: return "RemoveFile";
+    case Op::Identify: return "Identify";
+    case Op::FileSize: return "FileSize";
+    case Op::Read: return "Read";
+    case Op::Write: return "Write";
+    case Op::Size: return "Size";
+    case Op::Seek: return "Seek";
+    case Op::Sync: return "Sync";
+    case Op::Close: return "Close";
+  }
+  return "?";
+}
+
 bool MemoryFileSystem::Allowed(Op op, const std::string& path, std::string* err) {
   if (!before || before(op, path)) return true;
-  *err = "injected fault";
+  *err = faultText;
   return false;
 }
 
@@ -131,20 +157,21 @@ const std::string& MemoryFileSystem::Contents(const std::string& path) const {
   return it == m_files.end() ? none : *it->second;
 }
 
-bool MemoryFileSystem::PathExists(const std::string& path) {
+bool MemoryFileSystem::PathExists(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  std::string err;
-  if (!Allowed(Op::Exists, path, &err)) return false;
+  if (!Allowed(Op::PathExists, path, err)) return false;
   std::string p = Normal(path);
-  return m_files.count(p) || m_folders.count(p);
+  if (m_files.count(p) || m_folders.count(p)) return true;
+  *err = "no such file";
+  return false;
 }
 
-bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* why) {
+bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  std::string err;
-  auto file = OpenForReading(path, false, &err);
-  if (!file && why) *why = IsFolder(path) ? "" : err;
-  return file != nullptr;
+  if (!Allowed(Op::IsReadableFile, path, err)) return false;
+  if (Open(path, err)) return true;
+  if (IsFolder(path)) err->clear();
+  return false;
 }
 
 // Listings hold "." and "..", which are folders wherever they stand.
@@ -155,8 +182,10 @@ bool MemoryFileSystem::IsFolder(const std::string& path) const {
 }
 
 bool MemoryFileSystem::LeadsOutside(const std::string& folder, const std::string& path,
-                                    std::string* target) {
+                                    std::string* target, std::string* err) {
   Lock lock(m_mutex);
+  err->clear();
+  if (!Allowed(Op::LeadsOutside, path, err)) return false;
   auto link = m_links.find(Normal(path));
   if (link == m_links.end() || link->second.rfind(Normal(folder) + kPathSeparator, 0) == 0)
     return false;
@@ -167,7 +196,11 @@ bool MemoryFileSystem::LeadsOutside(const std::string& folder, const std::string
 std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, bool,
                                                        std::string* err) {
   Lock lock(m_mutex);
-  if (!Allowed(Op::Open, path, err)) return nullptr;
+  if (!Allowed(Op::OpenForReading, path, err)) return nullptr;
+  return Open(path, err);
+}
+
+std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, std::string* err) {
   std::string p = Normal(path);
   auto it = m_files.find(p);
   if (it == m_files.end() || m_held.count(p)) {
@@ -179,7 +212,7 @@ std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, 
 
 std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mustBeNew,
                                                std::string* err) {
-  if (!Allowed(Op::Create, path, err)) return nullptr;
+  if (!Allowed(mustBeNew ? Op::CreateNew : Op::CreateForWriting, path, err)) return nullptr;
   std::string p = Normal(path);
   if (m_folders.count(p) || m_held.count(p) || (mustBeNew && m_files.count(p))) {
     *err = "cannot create";
@@ -206,7 +239,7 @@ ListResult MemoryFileSystem::ListFolder(const std::string& folder,
   Lock lock(m_mutex);
   names->clear();
   std::string prefix = Normal(folder);
-  if (!Allowed(Op::List, prefix, err)) return ListResult::kNotStarted;
+  if (!Allowed(Op::ListFolder, prefix, err)) return ListResult::kNotStarted;
   if (!m_folders.count(prefix)) {
     *err = "no such folder";
     return ListResult::kNotStarted;
@@ -230,7 +263,7 @@ ListResult MemoryFileSystem::ListFolder(const std::string& folder,
 
 bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  if (!Allowed(Op::MakeFolder, path, err)) return false;
+  if (!Allowed(Op::CreateFolder, path, err)) return false;
   std::string p = Normal(path);
   if (m_folders.count(p) || m_files.count(p)) {
     *err = "exists";
@@ -243,7 +276,7 @@ bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
 bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
                                    std::string* err) {
   Lock lock(m_mutex);
-  if (!Allowed(Op::Replace, to, err)) return false;
+  if (!Allowed(Op::MoveOver, to, err)) return false;
   std::string f = Normal(from), t = Normal(to);
   auto it = m_files.find(f);
   if (it == m_files.end() || m_held.count(t) || m_held.count(f) || m_folders.count(t)) {
@@ -257,12 +290,12 @@ bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
 
 bool MemoryFileSystem::SyncFolderOf(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  return Allowed(Op::SyncFolder, path, err);
+  return Allowed(Op::SyncFolderOf, path, err);
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  if (!Allowed(Op::Remove, path, err)) return false;
+  if (!Allowed(Op::RemoveFile, path, err)) return false;
   if (!m_files.erase(Normal(path))) {
     *err = "no such file";
     return false;
@@ -270,20 +303,28 @@ bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
   return true;
 }
 
-bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size) {
+bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size, std::string* err) {
   Lock lock(m_mutex);
+  if (!Allowed(Op::FileSize, path, err)) return false;
   std::string p = Normal(path);
   auto file = m_files.find(p);
-  if (file == m_files.end()) return false;
+  if (file == m_files.end()) {
+    *err = "no such file";
+    return false;
+  }
   auto apparent = m_sizes.find(p);
   *size = apparent != m_sizes.end() ? apparent->second : file->second->size();
   return true;
 }
 
-bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id) {
+bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id, std::string* err) {
   Lock lock(m_mutex);
+  if (!Allowed(Op::Identify, path, err)) return false;
   std::string p = Normal(path);
-  if (!m_files.count(p) && !m_folders.count(p)) return false;
+  if (!m_files.count(p) && !m_folders.count(p)) {
+    *err = "no such file";
+    return false;
+  }
   id->device = 1;
   id->file = std::hash<std::string>()(p);
   return true;

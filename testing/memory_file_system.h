@@ -16,17 +16,45 @@ namespace nv {
 
 class MemoryFileSystem : public FileSystem {
  public:
+  // The calls, named as FileSystem's and File's methods are; ListEntry is
+  // ListFolder's step from one entry to the next.
   enum class Op {
-    Exists, Open, Read, Write, Size, Seek, Sync, Close, Create, List, ListEntry, MakeFolder,
-    Replace, SyncFolder, Remove
+    // FileSystem's
+    PathExists,
+    IsReadableFile,
+    LeadsOutside,
+    OpenForReading,
+    CreateForWriting,
+    CreateNew,
+    ListFolder,
+    ListEntry,
+    CreateFolder,
+    MoveOver,
+    SyncFolderOf,
+    RemoveFile,
+    Identify,
+    FileSize,
+    // File's
+    Read,
+    Write,
+    Size,
+    Seek,
+    Sync,
+    Close
   };
+  static const char* NameOf(Op op);
 
   // Asked before each call with the operation and the path it concerns;
-  // answering false makes the call fail. It may also throw. A listing asks
-  // once for the folder (List) and then once per entry, with the entry's path
-  // (ListEntry): failing there ends the listing part-way. SyncFolder is
-  // asked with the path whose folder is synced.
+  // answering false makes the call fail, with `faultText` as its reason. It
+  // may also throw. A listing asks once for the folder (ListFolder) and then
+  // once per entry, with the entry's path (ListEntry): failing there ends the
+  // listing part-way. MoveOver is asked with the path moved over,
+  // SyncFolderOf with the path whose folder is synced, LeadsOutside with the
+  // path followed.
   std::function<bool(Op, const std::string& path)> before;
+  // What a call the hook fails puts in *err: the words a disk would use, as
+  // "write: No space left on device", where a test needs them.
+  std::string faultText = "injected fault";
 
   void AddFile(const std::string& path, std::string contents);
   void AddFolder(const std::string& path);
@@ -57,10 +85,10 @@ class MemoryFileSystem : public FileSystem {
     m_sizes[Normal(path)] = size;
   }
 
-  bool PathExists(const std::string& path) override;
-  bool IsReadableFile(const std::string& path, std::string* why) override;
-  bool LeadsOutside(const std::string& folder, const std::string& path,
-                    std::string* target) override;
+  bool PathExists(const std::string& path, std::string* err) override;
+  bool IsReadableFile(const std::string& path, std::string* err) override;
+  bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
+                    std::string* err) override;
   std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
                                        std::string* err) override;
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override;
@@ -71,8 +99,8 @@ class MemoryFileSystem : public FileSystem {
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
   bool SyncFolderOf(const std::string& path, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
-  bool Identify(const std::string& path, FileIdentity* id) override;
-  bool FileSize(const std::string& path, uint64_t* size) override;
+  bool Identify(const std::string& path, FileIdentity* id, std::string* err) override;
+  bool FileSize(const std::string& path, uint64_t* size, std::string* err) override;
 
  private:
   class MemoryFile;
@@ -83,6 +111,7 @@ class MemoryFileSystem : public FileSystem {
   static std::string Normal(const std::string& path);
   bool IsFolder(const std::string& path) const;
   bool Allowed(Op op, const std::string& path, std::string* err);
+  std::unique_ptr<File> Open(const std::string& path, std::string* err);
   std::unique_ptr<File> Create(const std::string& path, bool mustBeNew, std::string* err);
 
   std::map<std::string, std::shared_ptr<std::string>> m_files;

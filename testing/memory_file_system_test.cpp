@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace nv {
 namespace {
 
@@ -34,7 +36,7 @@ TEST(MemoryFileSystemTest, ListingFailsAtTheStartOrPartWay) {
   EXPECT_EQ(ListResult::kFailedPartWay, fs.ListFolder("t", &names, &err));
   EXPECT_EQ((std::vector<std::string>{".", "..", "a.xml"}), names);
   fs.before = [](MemoryFileSystem::Op op, const std::string&) {
-    return op != MemoryFileSystem::Op::List;
+    return op != MemoryFileSystem::Op::ListFolder;
   };
   EXPECT_EQ(ListResult::kNotStarted, fs.ListFolder("t", &names, &err));
   EXPECT_TRUE(names.empty());
@@ -45,9 +47,10 @@ TEST(MemoryFileSystemTest, DotStepsNameTheSameFile) {
   fs.AddFolder("t");
   fs.AddFile(JoinPath("t", "a"), "a");
   FileIdentity a, b, c;
-  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath("t", "."), "a"), &a));
-  ASSERT_TRUE(fs.Identify(JoinPath("t", "a"), &b));
-  ASSERT_TRUE(fs.Identify("t", &c));
+  std::string err;
+  ASSERT_TRUE(fs.Identify(JoinPath(JoinPath("t", "."), "a"), &a, &err));
+  ASSERT_TRUE(fs.Identify(JoinPath("t", "a"), &b, &err));
+  ASSERT_TRUE(fs.Identify("t", &c, &err));
   EXPECT_TRUE(a == b);
   EXPECT_FALSE(a == c);
 }
@@ -74,28 +77,101 @@ TEST(MemoryFileSystemTest, WrittenBytesAppearAndHeldFilesRefuseReaders) {
   auto out = fs.CreateForWriting("pkg", &err);
   ASSERT_NE(nullptr, out);
   EXPECT_TRUE(out->Write("abc", 3, &err));
-  EXPECT_FALSE(fs.IsReadableFile("pkg", nullptr));  // not shared while written
+  EXPECT_FALSE(fs.IsReadableFile("pkg", &err));  // not shared while written
   EXPECT_TRUE(out->Close(&err));
-  EXPECT_TRUE(fs.IsReadableFile("pkg", nullptr));
+  EXPECT_TRUE(fs.IsReadableFile("pkg", &err));
   EXPECT_EQ("abc", fs.Contents("pkg"));
   EXPECT_EQ(nullptr, fs.CreateNew("pkg", &err));
   EXPECT_EQ(0, fs.OpenFiles());
 }
 
-TEST(MemoryFileSystemTest, HookMakesCallsFail) {
+// The hook is asked before every call, by the call's own name, and a call
+// it fails says so as any other failure does, in the words it was given.
+TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
+  using Op = MemoryFileSystem::Op;
   MemoryFileSystem fs;
-  fs.AddFile("a", "data");
-  fs.before = [](MemoryFileSystem::Op op, const std::string&) {
-    return op != MemoryFileSystem::Op::Read;
+  fs.AddFolder("t");
+  fs.AddFile(JoinPath("t", "a"), "data");
+  fs.faultText = "write: No space left on device";
+  const std::string a = JoinPath("t", "a");
+  std::unique_ptr<File> open, written;
+  auto opened = [&](std::unique_ptr<File> file) {
+    EXPECT_NE(nullptr, file);
+    return file;
   };
-  std::string err;
-  auto in = fs.OpenForReading("a", false, &err);
-  ASSERT_NE(nullptr, in);
-  char buffer[4];
-  size_t got = 9;
-  EXPECT_FALSE(in->Read(buffer, 4, &got, &err));
-  EXPECT_EQ(0u, got);
-  EXPECT_EQ("injected fault", err);
+  const struct {
+    Op op;
+    std::function<bool(std::string*)> call;
+  } calls[] = {
+      {Op::PathExists, [&](std::string* err) { return fs.PathExists(a, err); }},
+      {Op::IsReadableFile, [&](std::string* err) { return fs.IsReadableFile(a, err); }},
+      {Op::LeadsOutside,
+       [&](std::string* err) {
+         std::string target;
+         // Inside: true only as a call that did not fail.
+         return !fs.LeadsOutside("t", a, &target, err) && err->empty();
+       }},
+      {Op::OpenForReading,
+       [&](std::string* err) { return fs.OpenForReading(a, false, err) != nullptr; }},
+      {Op::CreateForWriting,
+       [&](std::string* err) { return fs.CreateForWriting(JoinPath("t", "w"), err) != nullptr; }},
+      {Op::CreateNew,
+       [&](std::string* err) { return fs.CreateNew(JoinPath("t", "n"), err) != nullptr; }},
+      {Op::ListFolder,
+       [&](std::string* err) {
+         std::vector<std::string> names;
+         return fs.ListFolder("t", &names, err) == ListResult::kComplete;
+       }},
+      {Op::ListEntry,
+       [&](std::string* err) {
+         std::vector<std::string> names;
+         return fs.ListFolder("t", &names, err) == ListResult::kComplete;
+       }},
+      {Op::CreateFolder,
+       [&](std::string* err) { return fs.CreateFolder(JoinPath("t", "sub"), err); }},
+      {Op::MoveOver, [&](std::string* err) { return fs.MoveOver(a, JoinPath("t", "b"), err); }},
+      {Op::SyncFolderOf, [&](std::string* err) { return fs.SyncFolderOf(a, err); }},
+      {Op::RemoveFile, [&](std::string* err) { return fs.RemoveFile(a, err); }},
+      {Op::Identify,
+       [&](std::string* err) {
+         FileIdentity id;
+         return fs.Identify(a, &id, err);
+       }},
+      {Op::FileSize,
+       [&](std::string* err) {
+         uint64_t size = 0;
+         return fs.FileSize(a, &size, err);
+       }},
+      {Op::Read,
+       [&](std::string* err) {
+         char buffer[4];
+         size_t got = 0;
+         return open->Read(buffer, sizeof buffer, &got, err);
+       }},
+      {Op::Write, [&](std::string* err) { return written->Write("x", 1, err); }},
+      {Op::Size,
+       [&](std::string* err) {
+         uint64_t size = 0;
+         return open->Size(&size, err);
+       }},
+      {Op::Seek, [&](std::string* err) { return open->Seek(1, err); }},
+      {Op::Sync, [&](std::string* err) { return written->Sync(err); }},
+      {Op::Close, [&](std::string* err) { return written->Close(err); }},
+  };
+  for (const auto& c : calls) {
+    SCOPED_TRACE(MemoryFileSystem::NameOf(c.op));
+    fs.before = nullptr;
+    fs.AddFile(a, "data");
+    open.reset();
+    written.reset();
+    std::string err;
+    open = opened(fs.OpenForReading(a, false, &err));
+    written = opened(fs.CreateForWriting(JoinPath("t", "out"), &err));
+    ASSERT_TRUE(c.call(&err)) << err;
+    fs.before = [&](Op op, const std::string&) { return op != c.op; };
+    EXPECT_FALSE(c.call(&err));
+    EXPECT_EQ("write: No space left on device", err);
+  }
 }
 
 }  // namespace
