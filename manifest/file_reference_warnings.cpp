@@ -44,9 +44,9 @@ void CheckImage(const TiXmlElement& element, const std::string& name, WarningRun
 
 void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRun* run) {
   const std::string path = JoinPath(run->folder, name);
-  std::string text;
+  std::string text, err;
   XmlFault fault;
-  if (ReadTextFile(run->fs, path, &text, kMaxManifestBytes) != TextRead::kRead ||
+  if (ReadTextFile(run->fs, path, &text, &err, kMaxManifestBytes) != TextRead::kRead ||
       IsWellFormedXml(text, &fault))
     return;
   const TextPosition at = TextLines(text).At(fault.offset);

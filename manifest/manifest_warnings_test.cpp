@@ -324,8 +324,10 @@ TEST(WarningNamesTest, EachOnceAndFoundAllOnButUnusedFile) {
 
 TEST(ManifestWarningsExampleTest, OceanGivesNoWarningByDefault) {
   const std::string folder = JoinPath(NV_EXAMPLES_DIR, "ocean");
-  std::string text;
-  ASSERT_EQ(TextRead::kRead, ReadTextFile(RealFileSystem(), JoinPath(folder, "main.xml"), &text));
+  std::string text, err;
+  ASSERT_EQ(TextRead::kRead,
+            ReadTextFile(RealFileSystem(), JoinPath(folder, "main.xml"), &text, &err))
+      << err;
   TiXmlDocument manifest;
   ParseManifest(text, &manifest);
   ASSERT_TRUE(HasManifestRoot(manifest));
