@@ -315,7 +315,7 @@ TEST_F(HostileManifestTest, TimeGrowsInProportionToTheManifest) {
        true},
   };
   struct Silent : ManifestDiagnostics {
-    void Report(const std::string&, TextPosition, const std::string&) override {}
+    void Report(const Diagnostic&) override {}
   } silent;
   for (const Shape& shape : shapes) {
     BuildOptions options;

@@ -131,7 +131,12 @@ void ThemeBuilder::ValidateManifest(const std::string& folder, const std::string
 
 void ThemeBuilder::Report(const std::string& manifest, TextPosition at,
                           const std::string& message) {
-  if (m_options.diagnostics) m_options.diagnostics->Report(manifest, at, message);
+  if (!m_options.diagnostics) return;
+  Diagnostic error;
+  error.file = manifest;
+  error.at = at;
+  error.message = message;
+  m_options.diagnostics->Report(error);
 }
 
 // Reports the error line written to the log from lineStart on.

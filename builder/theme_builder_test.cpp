@@ -15,9 +15,9 @@ namespace {
 // Each report as a line: manifest, line, column and message.
 class RecordingDiagnostics : public ManifestDiagnostics {
  public:
-  void Report(const std::string& manifest, TextPosition at, const std::string& message) override {
-    reports.push_back(manifest + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                      ": " + message);
+  void Report(const Diagnostic& d) override {
+    reports.push_back(d.file + ":" + std::to_string(d.at.line) + ":" + std::to_string(d.at.column) +
+                      ": " + d.message);
   }
   std::vector<std::string> reports;
 };

@@ -1,6 +1,7 @@
 // Diagnostics in the form compilers write them, which editors and CI
-// systems take up: MANIFEST:LINE:COLUMN: error: MESSAGE, one a line. Path and
-// message are escaped, so that no value of a manifest can break its line or
+// systems take up: FILE:LINE:COLUMN: SEVERITY: MESSAGE [-WNAME], one a line,
+// each note after its diagnostic as FILE:LINE:COLUMN: note: NOTE. Paths and
+// texts are escaped, so that no value of a manifest can break its line or
 // forge another.
 #pragma once
 
@@ -15,12 +16,27 @@ class GnuDiagnostics : public ManifestDiagnostics {
  public:
   explicit GnuDiagnostics(std::ostream& out) : m_out(out) {}
 
-  void Report(const std::string& manifest, TextPosition at, const std::string& message) override {
-    m_out << EscapeText(manifest, Backslash::kSingle) << ':' << at.line << ':' << at.column
-          << ": error: " << EscapeText(message, Backslash::kSingle) << '\n' << std::flush;
+  void Report(const Diagnostic& d) override {
+    Line(d, SeverityWord(d.severity), d.message + (d.name.empty() ? "" : " [-W" + d.name + "]"));
+    for (const std::string& note : d.notes) Line(d, "note", note);
+    m_out << std::flush;
   }
 
  private:
+  static const char* SeverityWord(Severity severity) {
+    switch (severity) {
+      case Severity::kError: return "error";
+      case Severity::kWarning: return "warning";
+      default: return "note";
+    }
+  }
+
+  void Line(const Diagnostic& d, const char* severity, const std::string& text) {
+    m_out << EscapeText(d.file, Backslash::kSingle) << ':' << d.at.line << ':' << d.at.column
+          << ": " << severity << ": " << EscapeText(text, Backslash::kSingle) << '\n';
+  }
+
+
   std::ostream& m_out;
 };
 

@@ -53,9 +53,7 @@ const std::string kPackage = PackagePath(kFolder);
 // The manifest's places as the check reports them.
 class Places : public ManifestDiagnostics {
  public:
-  void Report(const std::string& manifest, TextPosition at, const std::string& message) override {
-    reports.push_back({manifest, at, message});
-  }
+  void Report(const Diagnostic& d) override { reports.push_back({d.file, d.at, d.message}); }
   struct Place {
     std::string manifest;
     TextPosition at;

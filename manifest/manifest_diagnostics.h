@@ -1,10 +1,11 @@
 // Findings of a build run about places in a manifest, for tools that take an
-// editor there. The operation log stays the one record of what was found:
-// each finding's message is the text of its log line.
+// editor there. The operation log stays the record of the rules: each error's
+// message is the text of its log line; warnings and notes are told here alone.
 #pragma once
 
 #include <string>
 
+#include "manifest/diagnostic.h"
 #include "xml/text_position.h"
 
 namespace nv {
@@ -12,9 +13,9 @@ namespace nv {
 class ManifestDiagnostics {
  public:
   virtual ~ManifestDiagnostics() = default;
-  // One finding: the manifest's path as the log writes it, the place the
-  // finding is about, and its message, without "Error: " and line end.
-  virtual void Report(const std::string& manifest, TextPosition at, const std::string& message) = 0;
+  // One finding. An error's message is its log line without "Error: " and
+  // line end.
+  virtual void Report(const Diagnostic& diagnostic) = 0;
 };
 
 // The message of an error line of the log: the line without its leading
