@@ -14,7 +14,7 @@
 
 namespace nv {
 
-EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs,
+EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs,
                              unsigned workers, uint64_t budget)
     : m_fs(fs),
       m_zlib(zlib),

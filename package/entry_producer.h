@@ -14,7 +14,7 @@
 
 namespace nv {
 
-struct FileJob {
+struct EntryJob {
   int32_t id;
   std::string source;
   uint64_t size;  // as the file stood when listed: a guide for the order only
@@ -28,7 +28,7 @@ class EntryProducer {
 
   // A file that needs more than `budget` alone raises it to what that file
   // needs: it is made while nothing else is held, never refused.
-  EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<FileJob> jobs, unsigned workers,
+  EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs, unsigned workers,
                 uint64_t budget = kDefaultBudget);
   // Stops the workers and waits for them; entries not taken are dropped.
   ~EntryProducer();
@@ -53,7 +53,7 @@ class EntryProducer {
 
   FileSystem& m_fs;
   IZlib& m_zlib;
-  const std::vector<FileJob> m_jobs;
+  const std::vector<EntryJob> m_jobs;
   std::vector<size_t> m_largestFirst;
   size_t m_cursor = 0;        // into m_largestFirst: every job before it has started
   size_t m_second = 0;        // into m_largestFirst: none after m_cursor and before it waits

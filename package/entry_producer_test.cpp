@@ -28,10 +28,10 @@ class EntryProducerTest : public testing::Test {
   }
 
   // A job for a file whose listed size is `size`; its content is small.
-  FileJob Job(int32_t id, uint64_t size) {
+  EntryJob Job(int32_t id, uint64_t size) {
     std::string path = JoinPath("t", std::to_string(id));
     fs.AddFile(path, std::string(static_cast<size_t>(std::min<uint64_t>(size, 4096)), 'a'));
-    return FileJob{id, path, size};
+    return EntryJob{id, path, size};
   }
 
   MemoryFileSystem fs;
@@ -40,7 +40,7 @@ class EntryProducerTest : public testing::Test {
 };
 
 TEST_F(EntryProducerTest, HandsEntriesOverInIndexOrder) {
-  std::vector<FileJob> jobs;
+  std::vector<EntryJob> jobs;
   for (int32_t id = 1; id <= 20; ++id) jobs.push_back(Job(id, 100 * (id % 7)));
   EntryProducer producer(fs, *zlib.get(), jobs, 3);
   for (size_t k = 0; k < jobs.size(); ++k) {
@@ -52,7 +52,7 @@ TEST_F(EntryProducerTest, HandsEntriesOverInIndexOrder) {
 }
 
 TEST_F(EntryProducerTest, LargestFilesStartFirst) {
-  std::vector<FileJob> jobs = {Job(1, 10), Job(2, 3000), Job(3, 20), Job(4, 4000)};
+  std::vector<EntryJob> jobs = {Job(1, 10), Job(2, 3000), Job(3, 20), Job(4, 4000)};
   EntryProducer producer(fs, *zlib.get(), jobs, 1);
   for (size_t k = 0; k < jobs.size(); ++k) producer.Take(k);
   EXPECT_EQ((std::vector<std::string>{jobs[3].source, jobs[1].source, jobs[2].source,
@@ -64,7 +64,7 @@ TEST_F(EntryProducerTest, FilesTooLargeToHoldAheadAreMadeInOrder) {
   // No two fit the budget at once, so each waits until the one before it
   // is taken: memory stays bounded.
   const uint64_t budget = 1 << 20, big = budget;
-  std::vector<FileJob> jobs = {Job(1, 10), Job(2, big), Job(3, big + 1), Job(4, big + 2)};
+  std::vector<EntryJob> jobs = {Job(1, 10), Job(2, big), Job(3, big + 1), Job(4, big + 2)};
   EntryProducer producer(fs, *zlib.get(), jobs, 2, budget);
   for (size_t k = 0; k < jobs.size(); ++k) producer.Take(k);
   EXPECT_EQ((std::vector<std::string>{jobs[0].source, jobs[1].source, jobs[2].source,
@@ -73,7 +73,7 @@ TEST_F(EntryProducerTest, FilesTooLargeToHoldAheadAreMadeInOrder) {
 }
 
 TEST_F(EntryProducerTest, WhatAWorkerThrowsIsThrownByTake) {
-  std::vector<FileJob> jobs = {Job(1, 10), Job(2, 10), Job(3, 10)};
+  std::vector<EntryJob> jobs = {Job(1, 10), Job(2, 10), Job(3, 10)};
   fs.before = [&](Op op, const std::string& path) -> bool {
     if (op == Op::Read && path == jobs[1].source) throw std::bad_alloc();
     return true;
@@ -86,7 +86,7 @@ TEST_F(EntryProducerTest, WhatAWorkerThrowsIsThrownByTake) {
 }
 
 TEST_F(EntryProducerTest, StopsWithEntriesNotTaken) {
-  std::vector<FileJob> jobs;
+  std::vector<EntryJob> jobs;
   for (int32_t id = 1; id <= 50; ++id) jobs.push_back(Job(id, 4096));
   {
     EntryProducer producer(fs, *zlib.get(), jobs, 4);
@@ -161,7 +161,7 @@ class EntryProducerMemoryTest : public testing::Test {
     const std::string path = JoinPath("t", std::to_string(id));
     fs.AddFile(path, std::string(size, static_cast<char>('a' + id % 26)));
     sizes[path] = size;
-    jobs.push_back(FileJob{id, path, size});
+    jobs.push_back(EntryJob{id, path, size});
   }
 
   // Takes every entry in order, as the writer does: each is let go of before
@@ -186,7 +186,7 @@ class EntryProducerMemoryTest : public testing::Test {
   HeldBytes held;
   CopyingZlib zlib{&held};
   std::map<std::string, size_t> sizes;
-  std::vector<FileJob> jobs;
+  std::vector<EntryJob> jobs;
 };
 
 // The files and blocks held at once stay within one budget on any number

@@ -1,6 +1,8 @@
 // One packed file's entry.
 #include "package/package_entry.h"
 
+#include "package/package_log_texts.h"
+
 #include <algorithm>
 #include <memory>
 
@@ -45,9 +47,9 @@ FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<ui
 
 const char* FaultText(FileFault fault) {
   switch (fault) {
-    case FileFault::kUnreadable: return "Error: Source files reading failed: ";
-    case FileFault::kTooLarge: return "Error: File too large to pack: ";
-    default: return "Error: Compression failed: ";
+    case FileFault::kUnreadable: return kSourceUnreadable;
+    case FileFault::kTooLarge: return kFileTooLarge;
+    default: return kCompressionFailed;
   }
 }
 

@@ -24,12 +24,12 @@
 #include "package/entry_producer.h"
 #include "package/package_entry.h"
 #include "package/package_format.h"
+#include "package/package_log_texts.h"
 
 namespace nv {
 
 namespace {
 
-const char kInternalXmlError[] = "Error: Internal XML construction failed.\r\n";
 
 // A temporary file's name ends in "." and the token's 16 hex digits, then ".tmp".
 constexpr size_t kTokenDigits = 16;
@@ -63,10 +63,10 @@ std::string TemporaryPath(const std::string& package, uint64_t token) {
 // Ends the progress display however packing ends.
 class ProgressScope {
  public:
-  ProgressScope(BuildProgress* progress, const std::vector<FileJob>& jobs) : m_progress(progress) {
+  ProgressScope(BuildProgress* progress, const std::vector<EntryJob>& jobs) : m_progress(progress) {
     if (!m_progress) return;
     uint64_t bytes = 0;
-    for (const FileJob& job : jobs) bytes += job.size;
+    for (const EntryJob& job : jobs) bytes += job.size;
     m_progress->PackingStarted(jobs.size(), bytes);
   }
   ~ProgressScope() {
@@ -93,7 +93,7 @@ class PackageWriter {
         m_package(PackagePath(folder)) {}
 
   void Write(TiXmlDocument* index) {
-    m_run.log << "\r\nPacking files ...\r\n";
+    m_run.log << kPackingHead;
     index->InsertEndChild(IndexDeclaration());
     TiXmlElement files(kIndexRootName);
     ListFiles(&files);
@@ -101,7 +101,7 @@ class PackageWriter {
     m_run.PublishLog();
     if (!m_flags->filesFound) return;
     if (!m_zlib) {
-      m_run.log << "Error: Compression service unavailable.\r\n";
+      m_run.log << kNoCompressionService;
       return;
     }
     if (!CreateTemporary()) return;
@@ -136,7 +136,7 @@ class PackageWriter {
     if (listed != ListResult::kComplete) m_run.Note(m_folder, "cannot list the folder: " + err);
     // A partial listing would make a package that lacks files without a word.
     if (listed == ListResult::kFailedPartWay)
-      m_run.log << "Error: Unable to list folder: " << m_folder << ".\r\n";
+      m_run.log << kUnableToList << m_folder << kErrorLineEnd;
     m_flags->filesFound = listed == ListResult::kComplete && nextId > 1;
   }
 
@@ -191,7 +191,7 @@ class PackageWriter {
       // Not a clash: another name fares no better.
       if (!m_run.fs.PathExists(path, &absent)) break;
     }
-    m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+    m_run.log << kUnableToCreate << m_package << kErrorLineEnd;
     m_run.Note(path, err);
     return false;
   }
@@ -206,7 +206,7 @@ class PackageWriter {
   // Once a write has failed, nothing more is written to the package. The
   // log names the package; the note, the file the system refused and why.
   void FailWriting(const std::string& path, const std::string& err) {
-    m_run.log << "Error: Unable to write file: " << m_package << ".\r\n";
+    m_run.log << kUnableToWrite << m_package << kErrorLineEnd;
     m_run.Note(path, err);
     m_flags->packageOk = false;
     m_stopped = true;
@@ -236,7 +236,7 @@ class PackageWriter {
     entry.record.originalSize = static_cast<uint32_t>(text.size());
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     if (text.size() > UINT32_MAX || !CompressContent(*m_zlib, bytes, &entry)) {
-      m_run.log << "Error: Compression failed: " << m_package << ".\r\n";
+      m_run.log << kCompressionFailed << m_package << kErrorLineEnd;
       m_stopped = true;
       return false;
     }
@@ -252,7 +252,7 @@ class PackageWriter {
     // Each element becomes a job, or an internal fault reported where it
     // stands in the index.
     std::vector<bool> isJob;
-    std::vector<FileJob> jobs;
+    std::vector<EntryJob> jobs;
     for (const TiXmlElement* file = files->FirstChildElement(); file;
          file = file->NextSiblingElement())
       isJob.push_back(AddJob(*file, &jobs));
@@ -269,7 +269,7 @@ class PackageWriter {
   }
 
   // A job for an element with a numeric id and a name.
-  bool AddJob(const TiXmlElement& element, std::vector<FileJob>* jobs) {
+  bool AddJob(const TiXmlElement& element, std::vector<EntryJob>* jobs) {
     int id = 0;
     const char* name = element.Attribute(kIndexNameAttribute);
     if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
@@ -278,7 +278,7 @@ class PackageWriter {
     uint64_t size = 0;
     std::string unknown;
     m_run.fs.FileSize(source, &size, &unknown);
-    jobs->push_back(FileJob{id, source, size});
+    jobs->push_back(EntryJob{id, source, size});
     return true;
   }
 
@@ -288,7 +288,7 @@ class PackageWriter {
 
   void WriteFileEntry(const std::string& source, const Entry& entry, ProgressScope* progress) {
     if (entry.fault != FileFault::kNone) {
-      Fail(FaultText(entry.fault) + source + ".\r\n");
+      Fail(FaultText(entry.fault) + source + kErrorLineEnd);
       if (!entry.reason.empty()) m_run.Note(source, entry.reason);
     } else if (WriteEntry(entry)) {
       progress->Packed(entry.record.originalSize);
@@ -307,7 +307,7 @@ class PackageWriter {
   void Finish() {
     std::string err;
     if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
-      m_run.log << "Error: Unable to create file: " << m_package << ".\r\n";
+      m_run.log << kUnableToCreate << m_package << kErrorLineEnd;
       m_run.Note(m_package, err);
       m_flags->packageOk = false;
     } else if (m_flags->packageOk) {
@@ -318,7 +318,7 @@ class PackageWriter {
       if (!m_run.fs.SyncFolderOf(m_package, &err)) FailWriting(m_package, err);
     }
     if (m_flags->packageOk) {
-      m_run.log << m_package << " successfully created.\r\n";
+      m_run.log << m_package << kPackageCreated;
     } else if (!m_files->packageTemporary.empty() && !m_run.fs.RemoveFile(m_temporary, &err)) {
       // The last good package stays; the log says nothing of what is left.
       m_run.Note(m_temporary, "left behind: " + err);
