@@ -14,6 +14,8 @@
 
 namespace nv {
 
+// What one entry is made from: the packed file's id in the index, and its
+// source.
 struct EntryJob {
   int32_t id;
   std::string source;
