@@ -13,13 +13,16 @@
 
 namespace nv {
 
-namespace {
-
 bool StartsWithByteOrderMark(const std::string& text) {
   return text.compare(0, 3, "\xEF\xBB\xBF") == 0;
 }
 
-}  // namespace
+bool SelectsUtf8(const std::string& encoding) {
+  // The parser compares the value as it compares its own keywords.
+  const TinyXmlLexer value(encoding);
+  return value.Size() == 0 || value.StartsWith(0, "utf-8", true) ||
+         value.StartsWith(0, "utf8", true);
+}
 
 TinyXmlLexer::TinyXmlLexer(const std::string& text)
     : m_s(text.data()),
@@ -140,7 +143,7 @@ size_t TinyXmlLexer::SkipNode(size_t i, XmlNode node) const {
   switch (node) {
     case XmlNode::kText: return SkipUntil(i, '<');
     case XmlNode::kEndTag: return SkipEndTag(i);
-    case XmlNode::kDeclaration: return SkipDeclaration(i);
+    case XmlNode::kDeclaration: return ReadDeclaration(i).end;
     case XmlNode::kComment: return SkipPast(i + 4, "-->");
     case XmlNode::kCData: return SkipPast(i + 9, "]]>");
     case XmlNode::kElement: return ReadStartTag(i).end;
@@ -171,18 +174,24 @@ TinyXmlLexer::StartTag TinyXmlLexer::ReadStartTag(size_t i) const {
 
 // Anything but version, encoding and standalone is passed over up to white
 // space or ">", quotes and all.
-size_t TinyXmlLexer::SkipDeclaration(size_t i) const {
+TinyXmlLexer::Declaration TinyXmlLexer::ReadDeclaration(size_t i) const {
+  Declaration declaration;
+  declaration.lastAttribute = i;
   for (i += 5; i < m_n;) {
-    if (At(i) == '>') return i + 1;
+    if (At(i) == '>') {
+      declaration.end = i + 1;
+      break;
+    }
     i = SkipSpace(i);
     if (StartsWith(i, "version", true) || StartsWith(i, "encoding", true) ||
         StartsWith(i, "standalone", true)) {
+      declaration.lastAttribute = i;
       i = SkipAttribute(i);
     } else {
       while (i < m_n && At(i) != '>' && !IsXmlSpace(At(i))) ++i;
     }
   }
-  return npos;
+  return declaration;
 }
 
 }  // namespace nv

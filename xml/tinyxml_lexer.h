@@ -1,6 +1,7 @@
-// TinyXML 2.6's byte rules: which bytes are white space and names, how far
-// one character reaches, what a "<" opens, and where a quoted value, a tag
-// or a declaration ends.
+// TinyXML 2.6's byte rules: which bytes are white space, names and line
+// breaks, how far one character reaches, what a "<" opens, where a quoted
+// value, a tag or a declaration ends, and which encoding a declaration
+// selects. The limits scan and the element positions both read through them.
 #pragma once
 
 #include <tinyxml.h>
@@ -29,6 +30,20 @@ inline size_t Utf8SequenceLength(unsigned char lead) {
   return static_cast<size_t>(TiXmlBase::utf8ByteTable[lead]);
 }
 
+// The parser counts CR LF, and also LF CR, as one line break.
+inline bool IsLineBreak(unsigned char c) { return c == '\r' || c == '\n'; }
+inline size_t LineBreakLength(unsigned char first, unsigned char next) {
+  return IsLineBreak(next) && next != first ? 2 : 1;
+}
+
+// The parser reads UTF-8 from the start behind a byte-order mark; editors
+// do not show the mark.
+bool StartsWithByteOrderMark(const std::string& text);
+
+// Whether a declaration's encoding value turns the parser to UTF-8: an empty
+// one does, and one that begins "UTF-8" or "UTF8" in any letter case.
+bool SelectsUtf8(const std::string& encoding);
+
 // What the parser makes of the node that starts at a position.
 enum class XmlNode { kText, kEndTag, kDeclaration, kComment, kCData, kElement, kUnknown };
 
@@ -49,7 +64,13 @@ class TinyXmlLexer {
   unsigned char At(size_t i) const { return i < m_n ? static_cast<unsigned char>(m_s[i]) : 0; }
   bool Utf8() const { return m_utf8; }
   void SetUtf8(bool utf8) { m_utf8 = utf8; }
+  // `literal` in lower case where the case is ignored: the parser folds
+  // ASCII letters alone.
+  bool StartsWith(size_t i, const char* literal, bool ignoreCase = false) const;
 
+  // In UTF-8 a byte-order mark, U+FFFE or U+FFFF, which the parser passes
+  // over as white space and counts as no column.
+  bool ZeroWidthAt(size_t i) const;
   size_t SkipSpace(size_t i) const;
 
   // `inElement`: at document level "</" ends nothing and is an unknown tag.
@@ -64,13 +85,16 @@ class TinyXmlLexer {
   };
   StartTag ReadStartTag(size_t i) const;
 
+  struct Declaration {
+    size_t end = npos;
+    // Where the parser last stamps its row and column inside the
+    // declaration: the start of its last version, encoding or standalone
+    // attribute, else the "<".
+    size_t lastAttribute = npos;
+  };
+  Declaration ReadDeclaration(size_t i) const;
+
  private:
-  // `literal` in lower case where the case is ignored: the parser folds
-  // ASCII letters alone.
-  bool StartsWith(size_t i, const char* literal, bool ignoreCase = false) const;
-  // In UTF-8 a byte-order mark, U+FFFE or U+FFFF, which the parser passes
-  // over as white space.
-  bool ZeroWidthAt(size_t i) const;
   size_t SkipName(size_t i) const;
   size_t SkipChar(size_t i) const;
   size_t SkipCharacterReference(size_t i) const;
@@ -78,7 +102,6 @@ class TinyXmlLexer {
   size_t SkipPast(size_t i, const char* terminator) const;
   size_t SkipAttribute(size_t i) const;
   size_t SkipEndTag(size_t i) const;
-  size_t SkipDeclaration(size_t i) const;
 
   const char* m_s;
   size_t m_n;

@@ -7,6 +7,19 @@
 namespace nv {
 namespace {
 
+TEST(TinyXmlLexerTest, EncodingSelectsUtf8AsTheParserDecides) {
+  // A character reference becomes two bytes in UTF-8 and one in 8-bit text.
+  for (const char* encoding :
+       {"", "utf-8", "UTF-8", "uTf8", "UTF-8x", "UTF-16", "latin1", " utf-8", "utf"}) {
+    const std::string text =
+        std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?><r a=\"&#233;\"/>";
+    TiXmlDocument document;
+    document.Parse(text.c_str());
+    const size_t bytes = std::string(document.RootElement()->Attribute("a")).size();
+    EXPECT_EQ(bytes == 2, SelectsUtf8(encoding)) << encoding;
+  }
+}
+
 TEST(TinyXmlLexerTest, NodesAreWhatTheParserBuildsAndEndWhereItsNextBegins) {
   const struct {
     std::string node;
