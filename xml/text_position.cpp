@@ -8,107 +8,51 @@
 #include <tinyxml.h>
 
 #include <algorithm>
-#include <cctype>
+
+#include "xml/tinyxml_lexer.h"
 
 namespace nv {
 
 namespace {
 
-bool StartsWithBom(const std::string& text) { return text.compare(0, 3, "\xEF\xBB\xBF") == 0; }
-
-bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
-// LF CR and CR LF are one break each.
-bool PairsWith(char first, char second) { return IsLineBreak(second) && second != first; }
-
 // The declaration from which the parser reads UTF-8: its first one at
-// document level, when the encoding it names is empty or begins "UTF-8" or
-// "UTF8" in any letter case.
+// document level, when the encoding it names selects UTF-8.
 const TiXmlDeclaration* Utf8Declaration(const TiXmlDocument& document) {
   for (const TiXmlNode* node = document.FirstChild(); node; node = node->NextSibling()) {
     const TiXmlDeclaration* declaration = node->ToDeclaration();
-    if (!declaration) continue;
-    std::string encoding = declaration->Encoding();
-    std::transform(encoding.begin(), encoding.end(), encoding.begin(),
-                   [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
-    const bool utf8 = encoding.empty() || encoding.compare(0, 5, "UTF-8") == 0 ||
-                      encoding.compare(0, 4, "UTF8") == 0;
-    return utf8 ? declaration : nullptr;
+    if (declaration) return SelectsUtf8(declaration->Encoding()) ? declaration : nullptr;
   }
   return nullptr;
-}
-
-// The parser's white space: isspace() in the C locale.
-bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-unsigned char ByteAt(const std::string& text, size_t i) {
-  return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-}
-
-// Past the declaration's attribute at i, read by the parser's own attribute
-// reading, character references and all, as it reads one before it has
-// chosen an encoding; npos where it stops with an error.
-size_t SkipDeclarationAttribute(const std::string& text, size_t i) {
-  TiXmlAttribute attribute;
-  const char* end = attribute.Parse(text.c_str() + i, nullptr, TIXML_ENCODING_UNKNOWN);
-  return end ? static_cast<size_t>(end - text.c_str()) : std::string::npos;
-}
-
-// Where the parser last stamps its count inside the declaration whose "<" is
-// at `at`: the start of its last version, encoding or standalone attribute,
-// else the "<".
-size_t LastStampInDeclaration(const std::string& text, size_t at) {
-  auto startsWith = [&](size_t i, const char* word) {
-    for (; *word; ++word, ++i)
-      if (std::tolower(ByteAt(text, i)) != *word) return false;
-    return true;
-  };
-  size_t last = at;
-  for (size_t i = at + 5; ByteAt(text, i) && ByteAt(text, i) != '>';) {
-    while (IsSpace(ByteAt(text, i))) ++i;
-    if (startsWith(i, "version") || startsWith(i, "encoding") || startsWith(i, "standalone")) {
-      last = i;
-      i = SkipDeclarationAttribute(text, i);
-      if (i == std::string::npos) break;
-    } else {
-      while (ByteAt(text, i) && ByteAt(text, i) != '>' && !IsSpace(ByteAt(text, i))) ++i;
-    }
-  }
-  return last;
 }
 
 // The parser's row and column counting, one step at a time.
 class ParserCount {
  public:
-  ParserCount(const std::string& text, int tabSize, bool utf8)
-      : m_text(text), m_tabSize(tabSize), m_utf8(utf8) {}
+  ParserCount(const std::string& text, int tabSize) : m_lexer(text), m_tabSize(tabSize) {}
 
   size_t Offset() const { return m_offset; }
   int Row() const { return m_row; }
   int Column() const { return m_column; }
-  bool AtEnd() const { return At(m_offset) == 0; }  // the parser stops at a NUL
+  bool AtEnd() const { return m_offset >= m_lexer.Size(); }  // at a NUL, as the parser
   bool Reached(int row, int column) const { return m_row == row && m_column == column; }
   // The parser reads UTF-8 once past the declaration that selects it. It
   // stamps its count at the declaration's "<" and at each of its version,
   // encoding and standalone attributes still in the encoding it had, and
   // counts from the last of those stamps on in UTF-8.
   void SwitchAt(const TiXmlDeclaration* declaration) {
-    if (!declaration || m_utf8) return;
-    if (m_switch == std::string::npos && At(m_offset) == '<' &&
+    if (!declaration || m_lexer.Utf8()) return;
+    if (m_switch == std::string::npos && m_lexer.At(m_offset) == '<' &&
         Reached(declaration->Row() - 1, declaration->Column() - 1))
-      m_switch = LastStampInDeclaration(m_text, m_offset);
-    if (m_offset >= m_switch) m_utf8 = true;
+      m_switch = m_lexer.ReadDeclaration(m_offset).lastAttribute;
+    if (m_offset >= m_switch) m_lexer.SetUtf8(true);
   }
   void Step();
 
  private:
-  unsigned char At(size_t i) const {
-    return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0;
-  }
   void StepOverEf();
 
-  const std::string& m_text;
+  TinyXmlLexer m_lexer;
   const int m_tabSize;
-  bool m_utf8;
   size_t m_offset = 0;
   int m_row = 0;
   int m_column = 0;
@@ -116,43 +60,41 @@ class ParserCount {
 };
 
 void ParserCount::Step() {
-  const unsigned char c = At(m_offset);
+  const unsigned char c = m_lexer.At(m_offset);
   if (IsLineBreak(c)) {
-    m_offset += PairsWith(c, At(m_offset + 1)) ? 2 : 1;
+    m_offset += LineBreakLength(c, m_lexer.At(m_offset + 1));
     ++m_row;
     m_column = 0;
   } else if (c == '\t') {
     ++m_offset;
     m_column = (m_column / m_tabSize + 1) * m_tabSize;
-  } else if (m_utf8 && c == 0xEF) {
+  } else if (m_lexer.Utf8() && c == 0xEF) {
     StepOverEf();
   } else {
-    // A UTF-8 lead byte carries its sequence along, whatever follows it.
-    m_offset += m_utf8 ? std::max(1, TiXmlBase::utf8ByteTable[c]) : 1;
+    m_offset += m_lexer.Utf8() ? Utf8SequenceLength(c) : 1;
     ++m_column;
   }
 }
 
-// Byte-order marks and U+FFFE, U+FFFF take no column; an EF just before the
-// end is passed over without one.
+// An EF just before the end is passed over without a column, as is a
+// byte-order mark, U+FFFE or U+FFFF.
 void ParserCount::StepOverEf() {
-  const unsigned char b1 = At(m_offset + 1), b2 = At(m_offset + 2);
-  if (!b1 || !b2) {
+  if (!m_lexer.At(m_offset + 1) || !m_lexer.At(m_offset + 2)) {
     ++m_offset;
     return;
   }
+  if (!m_lexer.ZeroWidthAt(m_offset)) ++m_column;
   m_offset += 3;
-  const bool zeroWidth = (b1 == 0xBB && b2 == 0xBF) || (b1 == 0xBF && (b2 == 0xBE || b2 == 0xBF));
-  if (!zeroWidth) ++m_column;
 }
 
 }  // namespace
 
 TextLines::TextLines(const std::string& text) {
-  m_starts.push_back(StartsWithBom(text) ? 3 : 0);
+  m_starts.push_back(StartsWithByteOrderMark(text) ? 3 : 0);
   for (size_t i = 0; i < text.size(); ++i) {
     if (!IsLineBreak(text[i])) continue;
-    if (i + 1 < text.size() && PairsWith(text[i], text[i + 1])) ++i;
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    i += LineBreakLength(text[i], next) - 1;
     m_starts.push_back(i + 1);
   }
 }
@@ -169,7 +111,7 @@ ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument&
   const int tabSize = document.TabSize();
   if (tabSize < 1) return;  // the parser did not count
   const TiXmlDeclaration* utf8Declaration = Utf8Declaration(document);
-  ParserCount count(text, tabSize, StartsWithBom(text));
+  ParserCount count(text, tabSize);
   while (!count.AtEnd()) {
     count.SwitchAt(utf8Declaration);
     if (text[count.Offset()] == '<')
