@@ -1,11 +1,13 @@
 // For tests: a fresh folder on the real disk, named after the running test
-// and removed with everything in it.
+// and removed with everything in it. A random part in its name keeps two
+// folders of one test, or two runs of the tests at once, apart.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "platform/file_system.h"
@@ -16,10 +18,11 @@ class TempFolder {
  public:
   TempFolder() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    m_path =
-        (std::filesystem::temp_directory_path() / ("nv_fs_" + std::string(info->name()))).string();
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
+    const std::string stem = "nv_fs_" + std::string(info ? info->name() : "test") + "_";
+    std::random_device random;
+    do {
+      m_path = (std::filesystem::temp_directory_path() / (stem + std::to_string(random()))).string();
+    } while (!std::filesystem::create_directory(m_path));
   }
   ~TempFolder() { std::filesystem::remove_all(m_path); }
 
