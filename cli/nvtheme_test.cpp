@@ -17,6 +17,7 @@
 #include "services/task_memory.h"
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
+#include "testing/temp_folder.h"
 
 namespace nv {
 namespace {
@@ -599,12 +600,7 @@ TEST_F(PackageCommandTest, ExtractNeedsAFolderItCanMake) {
 // depends on one.
 class RoundTripTest : public testing::Test {
  protected:
-  RoundTripTest() {
-    fsys::remove_all(work);
-    fsys::create_directories(work);
-    fsys::copy(fsys::path(NV_EXAMPLES_DIR) / "ocean", work / "ocean");
-  }
-  ~RoundTripTest() override { fsys::remove_all(work); }
+  RoundTripTest() { fsys::copy(fsys::path(NV_EXAMPLES_DIR) / "ocean", work / "ocean"); }
 
   int Run(const std::vector<std::string>& args) {
     out.str("");
@@ -622,11 +618,27 @@ class RoundTripTest : public testing::Test {
     return files;
   }
 
-  const fsys::path work = fsys::temp_directory_path() / "nv_round_trip";
+  TempFolder temp;
+  const fsys::path work = temp.Path();
   const std::string folder = (work / "ocean").string();
   std::ostringstream out;
   std::ostringstream err;
 };
+
+// The reference's complete example, as an author copies it from the page,
+// passes the check with nothing to say.
+TEST_F(RoundTripTest, TheReferencesExamplePassesTheCheck) {
+  std::ifstream page(JoinPath(NV_DOCS_DIR, "MANIFEST.md"), std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(page), {}};
+  const size_t start = text.find("```xml\n");
+  ASSERT_NE(std::string::npos, start);
+  const size_t end = text.find("```", start + 7);
+  std::ofstream(JoinPath(folder, "main.xml"), std::ios::binary)
+      << text.substr(start + 7, end - start - 7);
+  EXPECT_EQ(0, Run({"check", "--format=gnu", folder}));
+  EXPECT_EQ("", out.str());
+  EXPECT_EQ("", err.str());
+}
 
 TEST_F(RoundTripTest, OceanComesBackByteForByte) {
   ASSERT_EQ(0, Run({"build", folder})) << out.str() << err.str();
