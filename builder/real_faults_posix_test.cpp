@@ -25,7 +25,7 @@
 #include <mutex>
 #include <thread>
 
-#include "testing/disk_build.h"
+#include "testing/build_runs_on_disk.h"
 #include "testing/temp_folder.h"
 #include "testing/test_bytes.h"
 
@@ -33,7 +33,7 @@ namespace nv {
 namespace {
 
 namespace fsys = std::filesystem;
-using namespace disk_build;
+using namespace on_disk;
 
 // Runs `body` in a child process, for what must not touch this one (a
 // file-size limit, a mount namespace), and gives back what it returned, or
@@ -231,7 +231,7 @@ TEST_F(RealFaultsTest, DiskThatFillsUp) {
         // beside them does not.
         const std::string big = JoinPath(theme, "big.png"), package = theme + ".nvp";
         WriteFile(big, Incompressible(640 << 10));
-        const Built filled = Build(theme);
+        const RunOutcome filled = Build(theme);
         // The log names the package; a note, the file the disk refused and why.
         std::string noted;
         for (const auto& note : filled.notes)
@@ -302,7 +302,7 @@ TEST_F(RealFaultsTest, PackageWhoseFolderBecameAFile) {
     fsys::rename(themes, moved);
     WriteFile(themes, "a file");
   };
-  const Built run = Build(folder, fs);
+  const RunOutcome run = Build(folder, fs);
   EXPECT_EQ("failed; Error: Unable to create file: " + package +
                 ".; last good package kept; temporary file gone",
             Outcome(run, JoinPath(moved, "ocean.nvp"), lastGood));
@@ -341,7 +341,7 @@ TEST_F(RealFaultsTest, SourceThatChangesBetweenListingAndPacking) {
       }
     };
     (change.beforeOpen ? fs.beforeOpen : fs.beforeFirstRead) = act;
-    const Built run = Build(folder, fs);
+    const RunOutcome run = Build(folder, fs);
     if (change.lastLine) {
       EXPECT_EQ("failed; " + std::string(change.lastLine) + notes +
                     ".; last good package kept; temporary file gone",
@@ -366,7 +366,7 @@ TEST_F(RealFaultsTest, FolderHoldingWhatIsNoFileAndOddNames) {
   WriteFile(Source("a\nb.png"), "lf");
   WriteFile(Source("caf\xE9.png"), "latin-1");
   ::alarm(60);  // a build that waited on the pipe would end the process, not hang it
-  const Built run = Build(folder);
+  const RunOutcome run = Build(folder);
   ::alarm(0);
   EXPECT_TRUE(run.flags.Succeeded()) << run.log;
   // Byte order; the pipe, the dangling link and the folder are left out
@@ -405,7 +405,7 @@ TEST_F(RealFaultsTest, HundredThousandFiles) {
       ::close(fd);
     }
     const auto made = Clock::now();
-    const Built run = Build(theme, RealFileSystem(), 0);
+    const RunOutcome run = Build(theme, RealFileSystem(), 0);
     const auto built = Clock::now();
     const std::map<std::string, std::string> files = Unpack(theme + ".nvp");
     const auto verified = Clock::now();
@@ -447,7 +447,7 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
       changed.notify_all();
       changed.wait(lock, [&] { return secondDone; });
     };
-    Built first;
+    RunOutcome first;
     std::thread thread([&] { first = Build(folder, fs); });
     bool paused = false;
     {
@@ -455,7 +455,7 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
       paused = changed.wait_for(lock, std::chrono::seconds(60), [&] { return firstPaused; });
     }
     EXPECT_TRUE(paused) << "the first build never came to its pause";
-    const Built second = Build(folder);
+    const RunOutcome second = Build(folder);
     const std::map<std::string, std::string> secondPackage = Unpack(package);
     {
       std::lock_guard<std::mutex> lock(mutex);
@@ -522,7 +522,7 @@ TEST_F(RealFaultsTest, WhateverLiesAtTheOldTemporaryName) {
       };
     }
     ::alarm(60);  // a build that waited on the pipe would end the process, not hang it
-    const Built run = Build(folder, fs);
+    const RunOutcome run = Build(folder, fs);
     ::alarm(0);
     if (c.failing) {
       EXPECT_EQ("failed; Error: Source files reading failed: " + sand +
@@ -595,7 +595,7 @@ TEST_F(RealFaultsTest, SparseFileOfFourGibibytesAndOneByte) {
   ASSERT_EQ(0, ::ftruncate(fd, (off_t{1} << 32) + 1)) << std::strerror(errno);
   ::close(fd);
   MeddlingFileSystem fs;
-  const Built run = Build(folder, fs);
+  const RunOutcome run = Build(folder, fs);
   // It keeps its listing line and its place in the index; the files after
   // it are packed, and the package is not made.
   EXPECT_EQ("failed; Error: File too large to pack: " + huge +
@@ -610,7 +610,7 @@ TEST_F(RealFaultsTest, SparseManifestOfTwoGibibytes) {
   const std::string manifest = Source("main.xml");
   ASSERT_EQ(0, ::truncate(manifest.c_str(), off_t{2} << 30)) << std::strerror(errno);
   MeddlingFileSystem fs;
-  const Built run = Build(folder, fs);
+  const RunOutcome run = Build(folder, fs);
   EXPECT_FALSE(run.flags.manifestLoaded);
   EXPECT_NE(std::string::npos,
             run.log.find("failed\r\nError: main.xml is larger than 256 MiB.\r\n"));

@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "testing/disk_build.h"
+#include "testing/build_runs_on_disk.h"
 #include "testing/temp_folder.h"
 
 namespace nv {
 namespace {
 
-using namespace disk_build;
+using namespace on_disk;
 
 // The environment that tells this test program, started again, which file
 // to hold open and how.
@@ -146,7 +146,7 @@ TEST_F(HeldFilesTest, PackageHeldOpenIsKeptAndTheBuildFails) {
   {
     Holder holder(package, GENERIC_READ, FILE_SHARE_READ);
     ASSERT_TRUE(holder.Holding());
-    const Built run = Build(folder);
+    const RunOutcome run = Build(folder);
     // The package is written whole before the move fails, so its index is
     // in the log.
     EXPECT_NE(std::string::npos, run.log.find("</files>\r\n\r\nError: Unable to create file: "));
@@ -166,7 +166,7 @@ TEST_F(HeldFilesTest, SourceHeldOpenForWritingIsLeftOut) {
   const std::string notes = JoinPath(folder, "notes.txt");
   Holder holder(notes, GENERIC_WRITE, 0);
   ASSERT_TRUE(holder.Holding());
-  const Built run = Build(folder);
+  const RunOutcome run = Build(folder);
   EXPECT_TRUE(run.flags.Succeeded()) << run.log;
   EXPECT_NE(std::string::npos, run.log.find("\r\nPacking files ...\r\n"));
   EXPECT_EQ(std::string::npos, run.log.find("notes.txt"));

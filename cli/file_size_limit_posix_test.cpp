@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "testing/disk_build.h"
+#include "testing/build_runs_on_disk.h"
 #include "testing/run_program_posix.h"
 #include "testing/temp_folder.h"
 #include "testing/test_bytes.h"
@@ -22,7 +22,7 @@ namespace nv {
 namespace {
 
 namespace fsys = std::filesystem;
-using namespace disk_build;
+using namespace on_disk;
 
 // Runs nvtheme with `args`, its files allowed to grow to `limit` bytes (its
 // standard output and error are pipes, to which the limit does not apply),

@@ -206,13 +206,13 @@ void CheckCheckOnly(const std::string& manifest, const RunFlags& built, const st
 // What the parser built of a manifest: how deep it went, the most
 // attributes it gave one element, and whether a value holds a line break,
 // with which a line of the log can pass for another.
-struct Built {
+struct TreeShape {
   size_t depth = 0;
   size_t attributes = 0;
   bool lineBreakInValue = false;
 };
 
-void Measure(const TiXmlNode& node, size_t depth, Built* built) {
+void Measure(const TiXmlNode& node, size_t depth, TreeShape* built) {
   const TiXmlElement* element = node.ToElement();
   if (!element) return;
   built->depth = std::max(built->depth, depth);
@@ -225,8 +225,8 @@ void Measure(const TiXmlNode& node, size_t depth, Built* built) {
 }
 
 // Walks the tree without recursion: it may be deeper than the stack allows.
-Built Measure(const TiXmlDocument& document) {
-  Built built;
+TreeShape Measure(const TiXmlDocument& document) {
+  TreeShape built;
   size_t depth = 1;  // the root element is level 1
   const TiXmlNode* node = document.FirstChild();
   while (node) {
@@ -246,12 +246,12 @@ Built Measure(const TiXmlDocument& document) {
 }
 
 // What the scan lets the parser read, the parser builds within the limits.
-Built CheckParserLimits(const std::string& manifest) {
+TreeShape CheckParserLimits(const std::string& manifest) {
   const std::string text = TextWithLfLines(manifest);
-  if (FindElementBeyondLimits(text).limit != ElementBeyondLimits::Limit::kNone) return Built();
+  if (FindElementBeyondLimits(text).limit != ElementBeyondLimits::Limit::kNone) return TreeShape();
   TiXmlDocument document;
   ParseManifest(text, &document);
-  const Built built = Measure(document);
+  const TreeShape built = Measure(document);
   Require(built.depth <= kMaxNestingDepth, "the parser stays within the depth scanned", text);
   Require(built.attributes <= kMaxAttributes, "the parser reads no more attributes than scanned",
           text);
@@ -264,7 +264,7 @@ Built CheckParserLimits(const std::string& manifest) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace nv;
   const std::string manifest(reinterpret_cast<const char*>(data), size);
-  const Built built = CheckParserLimits(manifest);
+  const TreeShape built = CheckParserLimits(manifest);
   MemoryFileSystem fs;
   AddFolder(fs, manifest, LastGoodPackage());
   RunFlags flags;

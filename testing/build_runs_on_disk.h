@@ -1,4 +1,4 @@
-// For tests: full builds of theme folders on the real disk, and what they
+// For tests: build runs of theme folders on the real disk, and what they
 // leave there, put in words to be compared whole.
 #pragma once
 
@@ -15,7 +15,7 @@
 #include "testing/unpack_package.h"
 
 namespace nv {
-namespace disk_build {
+namespace on_disk {
 
 const char kManifest[] =
     "<nuvarinepackage>\n"
@@ -46,14 +46,15 @@ inline std::string MakeTheme(const std::string& parent) {
   return folder;
 }
 
-struct Built {
+struct RunOutcome {
   RunFlags flags;
   std::string log;
   std::vector<std::pair<std::string, std::string>> notes;  // path, text
 };
 
-inline Built Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
-                   unsigned jobs = 1) {
+// One build run of the folder, as nvtheme build runs it.
+inline RunOutcome Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
+                        unsigned jobs = 1) {
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   SilentPublisher publisher;
@@ -61,7 +62,7 @@ inline Built Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
   ThemeBuilder builder(fs, publisher, zlib.get(),
                        BuildOptions{false, nullptr, jobs, nullptr, &notes});
   RunFlags flags = builder.BuildFolder(folder);
-  return Built{flags, builder.Log(), notes.notes};
+  return RunOutcome{flags, builder.Log(), notes.notes};
 }
 
 // The log's last line, without its line end.
@@ -86,7 +87,7 @@ inline std::vector<std::string> Temporaries(const std::string& package) {
 // What a build left, in words, to be compared whole: whether it succeeded,
 // its last line, whether the last good package is as it was, and whether a
 // temporary file stayed behind.
-inline std::string Outcome(const Built& run, const std::string& package,
+inline std::string Outcome(const RunOutcome& run, const std::string& package,
                            const std::string& lastGood) {
   return std::string(run.flags.Succeeded() ? "succeeded" : "failed") + "; " + LastLine(run.log) +
          "; last good package " + (ReadFile(package) == lastGood ? "kept" : "replaced") +
@@ -97,5 +98,5 @@ inline std::map<std::string, std::string> Unpack(const std::string& package) {
   return UnpackPackage(RealFileSystem(), package);
 }
 
-}  // namespace disk_build
+}  // namespace on_disk
 }  // namespace nv
