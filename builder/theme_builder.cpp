@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "manifest/manifest.h"
+#include "manifest/manifest_log_texts.h"
 #include "manifest/read_text_file.h"
 #include "manifest/validate_themes.h"
 #include "package/package_writer.h"
@@ -82,24 +83,22 @@ bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
       read != TextRead::kTooLarge && beyond.limit == ElementBeyondLimits::Limit::kNone;
   if (parsed) ParseManifest(*text, manifest);
   const bool loaded = parsed && HasManifestRoot(*manifest);
-  m_log << (loaded ? "succeeded.\r\n" : "failed\r\n");
+  m_log << (loaded ? log_text::kLoadSucceeded : log_text::kLoadFailed);
   const size_t lineStart = m_log.Text().size();
   if (read == TextRead::kTooLarge) {
-    m_log << "Error: main.xml is larger than " << (kMaxManifestBytes >> 20) << " MiB.\r\n";
+    m_log << log_text::ManifestTooLarge();
     ReportLogLine(path, TextPosition(), lineStart);
   } else if (beyond.limit == ElementBeyondLimits::Limit::kDepth) {
-    m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth
-          << " levels deep.\r\n";
+    m_log << log_text::NestedTooDeep();
     ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
   } else if (beyond.limit == ElementBeyondLimits::Limit::kAttributes) {
-    m_log << "Error: main.xml gives an element more than " << kMaxAttributes
-          << " attributes.\r\n";
+    m_log << log_text::TooManyAttributes();
     ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
   } else if (!loaded) {
     Report(path, TextPosition(), "no root element \"nuvarinepackage\".");
   }
   PublishLog();
-  m_log << "\r\n";
+  m_log << log_text::kLoadEnd;
   return loaded;
 }
 

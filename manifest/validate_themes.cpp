@@ -8,6 +8,7 @@
 
 #include "manifest/file_exists_in_folder.h"
 #include "manifest/manifest_error.h"
+#include "manifest/manifest_log_texts.h"
 
 namespace nv {
 
@@ -68,9 +69,9 @@ bool ThemeValidator::Validate(const TiXmlElement& theme) {
   ThemeState state;
   CheckContent(theme, &state);
   if (state.Valid())
-    m_run.log << "Theme is valid.\r\n";
+    m_run.log << log_text::kThemeValid;
   else
-    ErrorLine(theme, "Error: Theme is invalid.\r\n");
+    ErrorLine(theme, log_text::kThemeInvalid);
   return state.Valid();
 }
 
@@ -193,7 +194,7 @@ void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart) {
 void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
                     const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
                     std::vector<bool>* verdicts, const ThemeFindings& findings) {
-  run.log << "Checking themes ... ";
+  run.log << log_text::kCheckingThemes;
   run.PublishLog();
   const TiXmlElement* root = manifest.FirstChildElement();
   for (const TiXmlElement* theme = root ? root->FirstChildElement("theme") : nullptr; theme;
@@ -201,11 +202,11 @@ void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
     themes->push_back(theme);
     verdicts->push_back(false);
   }
-  run.log << themes->size() << " variations.\r\n";
+  run.log << log_text::Variations(themes->size());
   run.PublishLog();
   ThemeValidator validator(run, sourceFolder, findings);
   for (size_t i = 0; i < themes->size(); ++i) {
-    run.log << "Validating #" << i + 1 << "... \r\n";
+    run.log << log_text::Validating(i + 1);
     (*verdicts)[i] = validator.Validate(*(*themes)[i]);
   }
   run.PublishLog();
