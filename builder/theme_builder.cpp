@@ -6,12 +6,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "manifest/manifest.h"
-#include "manifest/manifest_log_texts.h"
-#include "manifest/read_text_file.h"
+#include "manifest/load_manifest.h"
 #include "manifest/validate_themes.h"
 #include "package/package_writer.h"
-#include "xml/parser_limits.h"
 
 namespace nv {
 
@@ -53,7 +50,7 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
 void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags) {
   std::string text;
   TiXmlDocument manifest;
-  flags->manifestLoaded = LoadManifest(folder, &text, &manifest);
+  flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, m_options.diagnostics);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
   if (flags->manifestLoaded) ValidateManifest(folder, text, manifest, &themes, &verdicts);
@@ -67,48 +64,6 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
           << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
     PublishLog();
   }
-}
-
-bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
-                                TiXmlDocument* manifest) {
-  const std::string path = JoinPath(folder, "main.xml");
-  std::string err;
-  const TextRead read = ManifestLeadsOutside(folder, path)
-                            ? TextRead::kUnreadable
-                            : ReadTextFile(m_fs, path, text, &err, kMaxManifestBytes);
-  // The log says "failed" alone; the note says why.
-  if (read == TextRead::kUnreadable && !err.empty()) Context().Note(path, err);
-  const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
-  const bool parsed =
-      read != TextRead::kTooLarge && beyond.limit == ElementBeyondLimits::Limit::kNone;
-  if (parsed) ParseManifest(*text, manifest);
-  const bool loaded = parsed && HasManifestRoot(*manifest);
-  m_log << (loaded ? log_text::kLoadSucceeded : log_text::kLoadFailed);
-  const size_t lineStart = m_log.Text().size();
-  if (read == TextRead::kTooLarge) {
-    m_log << log_text::ManifestTooLarge();
-    ReportLogLine(path, TextPosition(), lineStart);
-  } else if (beyond.limit == ElementBeyondLimits::Limit::kDepth) {
-    m_log << log_text::NestedTooDeep();
-    ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
-  } else if (beyond.limit == ElementBeyondLimits::Limit::kAttributes) {
-    m_log << log_text::TooManyAttributes();
-    ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
-  } else if (!loaded) {
-    Report(path, TextPosition(), "no root element \"nuvarinepackage\".");
-  }
-  PublishLog();
-  m_log << log_text::kLoadEnd;
-  return loaded;
-}
-
-// A manifest that leads outside the folder, where such files are not taken,
-// is not read: its text could be anyone's.
-bool ThemeBuilder::ManifestLeadsOutside(const std::string& folder, const std::string& path) {
-  std::string target, err;
-  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target, &err)) return false;
-  Context().Note(path, "not read: a link to " + target + ", outside the folder");
-  return true;
 }
 
 // The validation's findings are reported where their elements stand.
@@ -136,11 +91,6 @@ void ThemeBuilder::Report(const std::string& manifest, TextPosition at,
   error.at = at;
   error.message = message;
   m_options.diagnostics->Report(error);
-}
-
-// Reports the error line written to the log from lineStart on.
-void ThemeBuilder::ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart) {
-  Report(manifest, at, MessageOfErrorLine(m_log.Text().substr(lineStart)));
 }
 
 }  // namespace nv
