@@ -227,17 +227,18 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
 
   EXPECT_EQ(1, Run({"check", "--format=gnu", "faulty", "sound", "rootless", "deep"}));
   const std::string faulty = JoinPath("faulty", "main.xml");
-  EXPECT_EQ(faulty +
-                ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
-                "read.\n" +
-                faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" + faulty +
-                ":4:2: error: Attributes 'uvspace' invalid.\n" + faulty +
-                ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" + faulty +
-                ":2:1: error: Theme is invalid.\n" + JoinPath("rootless", "main.xml") +
-                ":1:1: error: no root element \"nuvarinepackage\".\n" +
-                JoinPath("deep", "main.xml") +
-                ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
-            out.str());
+  EXPECT_EQ(
+      faulty +
+          ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
+          "read.\n" +
+          faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" + faulty +
+          ":4:2: error: Attributes 'uvspace' invalid.\n" + faulty +
+          ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" + faulty +
+          ":2:1: error: Theme is invalid.\n" + JoinPath("rootless", "main.xml") +
+          ":1:1: error: no root element \"nuvarinepackage\".\n" + JoinPath("rootless", "main.xml") +
+          ":1:1: note: the first element is 'themes', at 2:1\n" + JoinPath("deep", "main.xml") +
+          ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
+      out.str());
   EXPECT_EQ("", err.str());
 }
 

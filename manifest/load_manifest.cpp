@@ -3,6 +3,7 @@
 
 #include <tinyxml.h>
 
+#include "manifest/load_failure_notes.h"
 #include "manifest/manifest.h"
 #include "manifest/manifest_log_texts.h"
 #include "manifest/read_text_file.h"
@@ -14,20 +15,22 @@ namespace {
 
 // A manifest that leads outside the folder, where such files are not taken,
 // is not read: its text could be anyone's.
-bool LeadsOutside(const RunContext& run, const std::string& folder, const std::string& path) {
-  std::string target, err;
-  if (run.outsideLinks || !run.fs.LeadsOutside(folder, path, &target, &err)) return false;
-  run.Note(path, "not read: a link to " + target + ", outside the folder");
+bool LeadsOutside(const RunContext& run, const std::string& folder, const std::string& path,
+                  std::string* target) {
+  std::string err;
+  if (run.outsideLinks || !run.fs.LeadsOutside(folder, path, target, &err)) return false;
+  run.Note(path, "not read: a link to " + *target + ", outside the folder");
   return true;
 }
 
 void Report(ManifestDiagnostics* diagnostics, const std::string& manifest, TextPosition at,
-            const std::string& message) {
+            const std::string& message, std::vector<std::string> notes = {}) {
   if (!diagnostics) return;
   Diagnostic error;
   error.file = manifest;
   error.at = at;
   error.message = message;
+  error.notes = std::move(notes);
   diagnostics->Report(error);
 }
 
@@ -36,10 +39,10 @@ void Report(ManifestDiagnostics* diagnostics, const std::string& manifest, TextP
 bool LoadManifest(const RunContext& run, const std::string& folder, std::string* text,
                   TiXmlDocument* manifest, ManifestDiagnostics* diagnostics) {
   const std::string path = JoinPath(folder, "main.xml");
-  std::string err;
-  const TextRead read = LeadsOutside(run, folder, path)
-                            ? TextRead::kUnreadable
-                            : ReadTextFile(run.fs, path, text, &err, kMaxManifestBytes);
+  std::string err, target;
+  const bool outside = LeadsOutside(run, folder, path, &target);
+  const TextRead read =
+      outside ? TextRead::kUnreadable : ReadTextFile(run.fs, path, text, &err, kMaxManifestBytes);
   // The log says "failed" alone; the note says why.
   if (read == TextRead::kUnreadable && !err.empty()) run.Note(path, err);
   const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
@@ -62,8 +65,9 @@ bool LoadManifest(const RunContext& run, const std::string& folder, std::string*
   run.log << limitLine;
   if (!limitLine.empty())
     Report(diagnostics, path, at, MessageOfErrorLine(limitLine));
-  else if (!loaded)
-    Report(diagnostics, path, at, "no root element \"nuvarinepackage\".");
+  else if (!loaded && diagnostics)
+    Report(diagnostics, path, at, "no root element \"nuvarinepackage\".",
+           WhyManifestDidNotLoad(run.fs, {folder, read, err, outside, target, *text, *manifest}));
   run.PublishLog();
   run.log << log_text::kLoadEnd;
   return loaded;
