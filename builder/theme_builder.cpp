@@ -53,7 +53,9 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
   flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, m_options.diagnostics);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
-  if (flags->manifestLoaded) ValidateManifest(folder, text, manifest, &themes, &verdicts);
+  if (flags->manifestLoaded)
+    ValidateThemesReporting(Context(), folder, text, manifest, &themes, &verdicts,
+                            m_options.diagnostics);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
   if (m_options.checkOnly || !flags->manifestLoaded || !flags->themesValid) return;
   TiXmlDocument index;
@@ -64,33 +66,6 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
           << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
     PublishLog();
   }
-}
-
-// The validation's findings are reported where their elements stand.
-void ThemeBuilder::ValidateManifest(const std::string& folder, const std::string& text,
-                                    const TiXmlDocument& manifest,
-                                    std::vector<const TiXmlElement*>* themes,
-                                    std::vector<bool>* verdicts) {
-  const std::string path = JoinPath(folder, "main.xml");
-  std::unique_ptr<ElementPositions> positions;
-  ThemeFindings findings;
-  if (m_options.diagnostics) {
-    positions = std::make_unique<ElementPositions>(text, manifest);
-    findings = [&](const TiXmlElement& concerned, const std::string& line) {
-      Report(path, positions->Of(concerned), MessageOfErrorLine(line));
-    };
-  }
-  ValidateThemes(Context(), folder, manifest, themes, verdicts, findings);
-}
-
-void ThemeBuilder::Report(const std::string& manifest, TextPosition at,
-                          const std::string& message) {
-  if (!m_options.diagnostics) return;
-  Diagnostic error;
-  error.file = manifest;
-  error.at = at;
-  error.message = message;
-  m_options.diagnostics->Report(error);
 }
 
 }  // namespace nv

@@ -5,7 +5,9 @@
 #include <tinyxml.h>
 
 #include <cstring>
+#include <memory>
 
+#include "manifest/error_notes.h"
 #include "manifest/file_exists_in_folder.h"
 #include "manifest/manifest_error.h"
 #include "manifest/manifest_log_texts.h"
@@ -37,8 +39,10 @@ bool IsNamed(const TiXmlElement& element, const char* tag) {
 
 class ThemeValidator {
  public:
-  ThemeValidator(const RunContext& run, const std::string& folder, const ThemeFindings& findings)
-      : m_run(run), m_folder(folder), m_findings(findings) {}
+  // Findings get notes from `notes` when it is given.
+  ThemeValidator(const RunContext& run, const std::string& folder, const ThemeFindings& findings,
+                 ErrorNotes* notes)
+      : m_run(run), m_folder(folder), m_findings(findings), m_notes(notes) {}
 
   // Walks one theme, writing a line per broken rule, and gives its verdict.
   bool Validate(const TiXmlElement& theme);
@@ -57,11 +61,12 @@ class ThemeValidator {
   void Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
              const std::string& second = "");
   void ErrorLine(const TiXmlElement& concerned, const char* line);
-  void Tell(const TiXmlElement& concerned, size_t lineStart);
+  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes = {});
 
   const RunContext& m_run;
   const std::string& m_folder;
   const ThemeFindings& m_findings;
+  ErrorNotes* m_notes;
 };
 
 bool ThemeValidator::Validate(const TiXmlElement& theme) {
@@ -176,24 +181,29 @@ void ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::
                            const std::string& second) {
   const size_t lineStart = m_run.log.Text().size();
   WriteManifestError(kind, m_run.log, first, second);
-  Tell(concerned, lineStart);
+  if (m_findings)
+    Tell(concerned, lineStart,
+         m_notes ? m_notes->Of(RuleFault{&concerned, kind, first, second})
+                 : std::vector<std::string>());
 }
 
 void ThemeValidator::ErrorLine(const TiXmlElement& concerned, const char* line) {
   const size_t lineStart = m_run.log.Text().size();
   m_run.log << line;
-  Tell(concerned, lineStart);
+  if (m_findings) Tell(concerned, lineStart);
 }
 
-void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart) {
-  if (m_findings) m_findings(concerned, m_run.log.Text().substr(lineStart));
+void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
+                          std::vector<std::string> notes) {
+  m_findings(ThemeFinding{concerned, m_run.log.Text().substr(lineStart), std::move(notes)});
 }
 
 }  // namespace
 
 void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
                     const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
-                    std::vector<bool>* verdicts, const ThemeFindings& findings) {
+                    std::vector<bool>* verdicts, const ThemeFindings& findings,
+                    const ElementPositions* positions) {
   run.log << log_text::kCheckingThemes;
   run.PublishLog();
   const TiXmlElement* root = manifest.FirstChildElement();
@@ -204,12 +214,36 @@ void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
   }
   run.log << log_text::Variations(themes->size());
   run.PublishLog();
-  ThemeValidator validator(run, sourceFolder, findings);
+  std::unique_ptr<ErrorNotes> notes;
+  if (findings) notes = std::make_unique<ErrorNotes>(run, sourceFolder, positions);
+  ThemeValidator validator(run, sourceFolder, findings, notes.get());
   for (size_t i = 0; i < themes->size(); ++i) {
     run.log << log_text::Validating(i + 1);
     (*verdicts)[i] = validator.Validate(*(*themes)[i]);
   }
   run.PublishLog();
+}
+
+// The findings are reported where their elements stand.
+void ValidateThemesReporting(const RunContext& run, const std::string& sourceFolder,
+                             const std::string& text, const TiXmlDocument& manifest,
+                             std::vector<const TiXmlElement*>* themes, std::vector<bool>* verdicts,
+                             ManifestDiagnostics* diagnostics) {
+  if (!diagnostics) {
+    ValidateThemes(run, sourceFolder, manifest, themes, verdicts);
+    return;
+  }
+  const std::string path = JoinPath(sourceFolder, "main.xml");
+  const ElementPositions positions(text, manifest);
+  const ThemeFindings report = [&](const ThemeFinding& finding) {
+    Diagnostic error;
+    error.file = path;
+    error.at = positions.Of(finding.concerned);
+    error.message = MessageOfErrorLine(finding.line);
+    error.notes = finding.notes;
+    diagnostics->Report(error);
+  };
+  ValidateThemes(run, sourceFolder, manifest, themes, verdicts, report, &positions);
 }
 
 }  // namespace nv
