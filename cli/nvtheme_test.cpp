@@ -244,6 +244,14 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
       faulty + ":5:3: error: Attributes 'image' not found in 'catalog' node.",
       faulty + ":5:3: note: add 'image', naming an image in the folder",
       faulty + ":2:1: error: Theme is invalid.",
+      faulty +
+          ":2:1: note: it needs a 'detail' with a 'mode' and a 'file' that exists; the "
+          "'detail' at 3:13 names 'none.xml' in 'file', which doesn't exist or can't be read",
+      faulty +
+          ":2:1: note: the 'virtualshelf' at 4:2 gives 'uhspace' as 'px', which is no "
+          "number: a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else "
+          "it holds",
+      faulty + ":2:1: note: 2 more such faults fail it too",
       rootless + ":1:1: error: no root element \"nuvarinepackage\".",
       rootless + ":1:1: note: the first element is 'themes', at 2:1",
       JoinPath("deep", "main.xml") +
@@ -304,6 +312,8 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
     return "The file: '" + file + "' in attribute '" + attribute +
            "' doesn't exist or can't be read.";
   };
+  const std::string shelfFault =
+      ": a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else it holds";
   const std::string noNearFile =
       "the folder holds no file of that name, nor of a near one: add it, or name one that is there";
   // Each theme's findings, with the line and column of the element concerned,
@@ -324,12 +334,19 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
        {"11:7",
         "Attributes 'olx' invalid.",
         {"'olx' is 'px', which does not begin with a number: write a whole number"}},
-       {"4:3", "Theme is invalid.", {}}},
+       {"4:3",
+        "Theme is invalid.",
+        {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 9:5 names "
+         "'shelf-sand.png' in 'background', which doesn't exist or can't be read",
+         "the 'catalog' at 10:7 has no 'name'" + shelfFault, "1 more such fault fails it too"}}},
       {{"18:5", "Attributes 'uwidth' invalid.", {"'uwidth' is empty: write a whole number"}},
        {"19:7",
         missing("cat-musics.png", "image"),
         {"did you mean 'cat-music.png'? it is in the folder"}},
-       {"14:3", "Theme is invalid.", {}}},
+       {"14:3",
+        "Theme is invalid.",
+        {"the 'virtualshelf' at 18:5 has an empty 'uwidth'" + shelfFault,
+         "1 more such fault fails it too"}}},
       {{"22:3", missing("shot-dusk.png", "screenshot"), {noNearFile}}},
   };
   std::string log = Head("ocean") + "Checking themes ... 3 variations.\r\n";

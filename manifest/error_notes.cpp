@@ -1,5 +1,5 @@
 // The notes of the validation's error lines, made from the element a line is
-// about and the folder's files.
+// about, the folder's files and what the theme's walk met.
 #include "manifest/error_notes.h"
 
 #include <tinyxml.h>
@@ -30,6 +30,8 @@ std::vector<std::string> Names(const std::string& list) {
     start = end + (end == comma ? 2 : 4);
   }
 }
+
+std::string Quoted(const char* name) { return std::string("'") + name + "'"; }
 
 // The element's attributes that its kind does not know: a misspelt name is
 // among them, where a known one is the author's own.
@@ -69,6 +71,22 @@ bool HasFolderPart(const std::string& name) {
 std::string LastStep(const std::string& name) {
   size_t separator = name.find_last_of(std::string("/") + kPathSeparator);
   return separator == std::string::npos ? name : name.substr(separator + 1);
+}
+
+// A child element a letter or two off the one the theme lacks.
+std::string NearChild(const TiXmlElement& theme, const char* wanted, const ErrorNotes& notes) {
+  std::vector<std::string> names;
+  std::vector<const TiXmlElement*> children;
+  for (const TiXmlElement* child = theme.FirstChildElement(); child;
+       child = child->NextSiblingElement()) {
+    names.push_back(child->Value());
+    children.push_back(child);
+  }
+  const std::string near = NearestName(wanted, names);
+  if (near.empty()) return "";
+  const size_t at = std::find(names.begin(), names.end(), near) - names.begin();
+  return "it has " + Quote(near) + " at " + notes.Place(*children[at]) + ": did you mean " +
+         Quoted(wanted) + "?";
 }
 
 }  // namespace
@@ -205,6 +223,60 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
                     ": letter case counts, so write the name as it is");
   else
     notes.push_back("did you mean " + Quote(near) + "? it is in the folder");
+  return notes;
+}
+
+// A fault in a few words, with its place.
+std::string ErrorNotes::Describe(const RuleFault& fault) const {
+  const TiXmlElement& element = *fault.element;
+  const std::string which = "the " + Quoted(element.Value()) + " at " + Place(element);
+  switch (fault.kind) {
+    case ManifestErrorKind::FileMissing:
+      return which + " names " + Quote(fault.first) + " in '" + fault.second +
+             "', which doesn't exist or can't be read";
+    case ManifestErrorKind::NoChildNodes: return which + " holds nothing";
+    case ManifestErrorKind::AttributesNotFound:
+    case ManifestErrorKind::AttributesInvalid: {
+      const char* value = element.Attribute(fault.first.c_str());
+      if (!value) return which + " has no '" + fault.first + "'";
+      if (!*value) return which + " has an empty '" + fault.first + "'";
+      return which + " gives '" + fault.first + "' as " + Quote(value) + ", which is no number";
+    }
+  }
+  return which;
+}
+
+// The rule needs a sound detail and a shelf with a background that exists,
+// and no fault of a shelf or catalog: each need the theme missed is a note.
+std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
+                                                    const ThemeWalkFacts& facts, bool detailFound,
+                                                    bool backgroundFound) {
+  std::vector<std::string> notes;
+  auto add = [&](const std::string& note) {
+    if (!note.empty()) notes.push_back(note);
+  };
+  const std::string detail = "a 'detail' with a 'mode' and a 'file' that exists";
+  if (!detailFound && !facts.templatesMet) {
+    add("it has no 'templates': it needs one holding " + detail);
+    add(NearChild(theme, "templates", *this));
+  } else if (!detailFound && !facts.detailMet) {
+    add("its 'templates' hold no 'detail': it needs " + detail);
+  } else if (!detailFound && facts.detailFault) {
+    add("it needs " + detail + "; " + Describe(*facts.detailFault));
+  }
+  if (!backgroundFound && !facts.shelfMet) {
+    add("it has no 'virtualshelf': it needs one whose 'background' exists");
+    add(NearChild(theme, "virtualshelf", *this));
+  } else if (!backgroundFound && facts.backgroundFault) {
+    add("it needs a 'virtualshelf' whose 'background' exists; " + Describe(*facts.backgroundFault));
+  }
+  if (facts.clearingFault) {
+    add(Describe(*facts.clearingFault) +
+        ": a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else it holds");
+    if (facts.clearingFaults > 1)
+      add(std::to_string(facts.clearingFaults - 1) + " more such fault" +
+          (facts.clearingFaults > 2 ? "s fail" : " fails") + " it too");
+  }
   return notes;
 }
 

@@ -186,5 +186,56 @@ TEST(ErrorNotesTest, MissingFiles) {
   });
 }
 
+TEST(ErrorNotesTest, WhatAnInvalidThemeLacked) {
+  const std::string invalid = "Theme is invalid.";
+  const std::string needsDetail =
+      "it has no 'templates': it needs one holding a 'detail' with a 'mode' and a 'file' that "
+      "exists";
+  const std::string shelfFault =
+      ": a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else it holds";
+  Expect({
+      {"without templates",
+       {{"<templates>\n      <detail mode=\"grid\" file=\"grid.xml\"/>\n    </templates>", ""}},
+       {},
+       invalid,
+       {needsDetail}},
+      {"Templates",
+       {{"<templates>", "<Templates>"}, {"</templates>", "</Templates>"}},
+       {},
+       invalid,
+       {needsDetail, "it has 'Templates' at 3:5: did you mean 'templates'?"}},
+      {"templates without a detail",
+       {{"<detail mode=\"grid\" file=\"grid.xml\"/>", ""}},
+       {},
+       invalid,
+       {"its 'templates' hold no 'detail': it needs a 'detail' with a 'mode' and a 'file' that "
+        "exists"}},
+      {"without a shelf",
+       {{"<virtualshelf", "<!--"}, {"</virtualshelf>", "-->"}},
+       {},
+       invalid,
+       {"it has no 'virtualshelf': it needs one whose 'background' exists"}},
+      {"a shelf whose background is missing",
+       {{"sand.png", "deep.png"}},
+       {},
+       invalid,
+       {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 6:5 names "
+        "'deep.png' in 'background', which doesn't exist or can't be read"}},
+      {"a shelf without background",
+       {{"background=\"sand.png\" ", ""}},
+       {},
+       invalid,
+       {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 6:5 has no "
+        "'background'",
+        "the 'virtualshelf' at 6:5 has no 'background'" + shelfFault}},
+      {"two faults of a catalog",
+       {{"olx=\"10\"", "olx=\"x\""}, {"name=\"Novels\" ", ""}},
+       {},
+       invalid,
+       {"the 'catalog' at 7:7 gives 'olx' as 'x', which is no number" + shelfFault,
+        "1 more such fault fails it too"}},
+  });
+}
+
 }  // namespace
 }  // namespace nv

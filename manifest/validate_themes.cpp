@@ -29,8 +29,13 @@ struct ThemeState {
   bool noFault = true;
   bool detailFileFound = false;
   bool shelfBackgroundFound = false;
+  ThemeWalkFacts facts;  // for the notes of the verdict
 
   bool Valid() const { return noFault && detailFileFound && shelfBackgroundFound; }
+  void Clear(const RuleFault& fault) {
+    noFault = false;
+    facts.Cleared(fault);
+  }
 };
 
 bool IsNamed(const TiXmlElement& element, const char* tag) {
@@ -54,14 +59,13 @@ class ThemeValidator {
   void CheckDetail(const TiXmlElement& detail, ThemeState* state);
   void CheckShelf(const TiXmlElement& shelf, ThemeState* state);
   void CheckCatalog(const TiXmlElement& catalog, ThemeState* state);
-  bool IntegersValid(const TiXmlElement& element, const char* const (&names)[4]);
+  void CheckIntegers(const TiXmlElement& element, const char* const (&names)[4], ThemeState* state);
   bool Exists(const char* name) {
     return FileExistsInFolder(m_run.fs, m_folder, name, m_run.outsideLinks);
   }
-  void Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
-             const std::string& second = "");
-  void ErrorLine(const TiXmlElement& concerned, const char* line);
-  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes = {});
+  RuleFault Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
+                  const std::string& second = "");
+  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes);
 
   const RunContext& m_run;
   const std::string& m_folder;
@@ -73,11 +77,18 @@ bool ThemeValidator::Validate(const TiXmlElement& theme) {
   if (!PassesEntryChecks(theme)) return false;
   ThemeState state;
   CheckContent(theme, &state);
-  if (state.Valid())
+  if (state.Valid()) {
     m_run.log << log_text::kThemeValid;
-  else
-    ErrorLine(theme, log_text::kThemeInvalid);
-  return state.Valid();
+    return true;
+  }
+  const size_t lineStart = m_run.log.Text().size();
+  m_run.log << log_text::kThemeInvalid;
+  if (m_findings)
+    Tell(theme, lineStart,
+         m_notes ? m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
+                                           state.shelfBackgroundFound)
+                 : std::vector<std::string>());
+  return false;
 }
 
 // A theme that fails one of these is not walked and gets no verdict line.
@@ -114,34 +125,38 @@ void ThemeValidator::CheckContent(const TiXmlElement& theme, ThemeState* state) 
 
 // Only "detail" elements count; anything else in "templates" is passed over.
 void ThemeValidator::CheckTemplates(const TiXmlElement& templates, ThemeState* state) {
+  state->facts.templatesMet = true;
   for (const TiXmlElement* detail = templates.FirstChildElement("detail"); detail;
        detail = detail->NextSiblingElement("detail"))
     CheckDetail(*detail, state);
 }
 
 void ThemeValidator::CheckDetail(const TiXmlElement& detail, ThemeState* state) {
+  state->facts.detailMet = true;
   const char* file = detail.Attribute("file");
   if (!detail.Attribute("mode"))
-    Fault(detail, Kind::AttributesNotFound, "mode", "detail");
+    state->facts.DetailFailed(Fault(detail, Kind::AttributesNotFound, "mode", "detail"));
   else if (!file)
-    Fault(detail, Kind::AttributesNotFound, "file", "detail");
+    state->facts.DetailFailed(Fault(detail, Kind::AttributesNotFound, "file", "detail"));
   else if (Exists(file))
     state->detailFileFound = true;
   else
-    Fault(detail, Kind::FileMissing, file, "file");
+    state->facts.DetailFailed(Fault(detail, Kind::FileMissing, file, "file"));
 }
 
 void ThemeValidator::CheckShelf(const TiXmlElement& shelf, ThemeState* state) {
+  state->facts.shelfMet = true;
   const char* background = shelf.Attribute("background");
   if (!background) {
-    state->noFault = false;
-    Fault(shelf, Kind::AttributesNotFound, "background", "virtualshelf");
+    const RuleFault fault = Fault(shelf, Kind::AttributesNotFound, "background", "virtualshelf");
+    state->facts.BackgroundFailed(fault);
+    state->Clear(fault);
   } else if (Exists(background)) {
     state->shelfBackgroundFound = true;
   } else {
-    Fault(shelf, Kind::FileMissing, background, "background");
+    state->facts.BackgroundFailed(Fault(shelf, Kind::FileMissing, background, "background"));
   }
-  if (!IntegersValid(shelf, kShelfSizes)) state->noFault = false;
+  CheckIntegers(shelf, kShelfSizes, state);
   for (const TiXmlElement* catalog = shelf.FirstChildElement("catalog"); catalog;
        catalog = catalog->NextSiblingElement("catalog"))
     CheckCatalog(*catalog, state);
@@ -149,48 +164,36 @@ void ThemeValidator::CheckShelf(const TiXmlElement& shelf, ThemeState* state) {
 
 // Catalogs are optional, but each fault of one fails the theme.
 void ThemeValidator::CheckCatalog(const TiXmlElement& catalog, ThemeState* state) {
-  if (!IntegersValid(catalog, kCatalogPlace)) state->noFault = false;
-  if (!catalog.Attribute("name")) {
-    state->noFault = false;
-    Fault(catalog, Kind::AttributesNotFound, "name", "catalog");
-  }
+  CheckIntegers(catalog, kCatalogPlace, state);
+  if (!catalog.Attribute("name"))
+    state->Clear(Fault(catalog, Kind::AttributesNotFound, "name", "catalog"));
   const char* image = catalog.Attribute("image");
-  if (!image) {
-    state->noFault = false;
-    Fault(catalog, Kind::AttributesNotFound, "image", "catalog");
-  } else if (!Exists(image)) {
-    state->noFault = false;
-    Fault(catalog, Kind::FileMissing, image, "image");
-  }
+  if (!image)
+    state->Clear(Fault(catalog, Kind::AttributesNotFound, "image", "catalog"));
+  else if (!Exists(image))
+    state->Clear(Fault(catalog, Kind::FileMissing, image, "image"));
 }
 
 // An integer is what "%d" reads at the start of the value, so "12px" and
-// "-3" pass; a missing attribute and a value without a number both fail.
-bool ThemeValidator::IntegersValid(const TiXmlElement& element, const char* const (&names)[4]) {
-  bool valid = true;
+// "-3" pass; a missing attribute and a value without a number both fail,
+// and each fails the theme.
+void ThemeValidator::CheckIntegers(const TiXmlElement& element, const char* const (&names)[4],
+                                   ThemeState* state) {
   for (const char* name : names) {
     int value = 0;
-    if (element.QueryIntAttribute(name, &value) == TIXML_SUCCESS) continue;
-    valid = false;
-    Fault(element, Kind::AttributesInvalid, name);
+    if (element.QueryIntAttribute(name, &value) != TIXML_SUCCESS)
+      state->Clear(Fault(element, Kind::AttributesInvalid, name));
   }
-  return valid;
 }
 
-void ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
-                           const std::string& second) {
+RuleFault ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
+                                const std::string& second) {
+  const RuleFault fault{&concerned, kind, first, second};
   const size_t lineStart = m_run.log.Text().size();
   WriteManifestError(kind, m_run.log, first, second);
   if (m_findings)
-    Tell(concerned, lineStart,
-         m_notes ? m_notes->Of(RuleFault{&concerned, kind, first, second})
-                 : std::vector<std::string>());
-}
-
-void ThemeValidator::ErrorLine(const TiXmlElement& concerned, const char* line) {
-  const size_t lineStart = m_run.log.Text().size();
-  m_run.log << line;
-  if (m_findings) Tell(concerned, lineStart);
+    Tell(concerned, lineStart, m_notes ? m_notes->Of(fault) : std::vector<std::string>());
+  return fault;
 }
 
 void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
