@@ -237,5 +237,30 @@ TEST(ErrorNotesTest, WhatAnInvalidThemeLacked) {
   });
 }
 
+TEST(ErrorNotesTest, AFailedEntryCheckHidesNoFault) {
+  const std::string missing =
+      "The file: 'none.png' in attribute 'screenshot' doesn't exist or "
+      "can't be read.";
+  Expect({
+      {"a catalog fault behind a missing screenshot",
+       {{"shot.png", "none.png"}, {"olx=\"10\"", "olx=\"x\""}},
+       {},
+       missing,
+       {kNoNearFile, "once this is fixed: 7:7: Attributes 'olx' invalid.",
+        "once this is fixed: 2:3: Theme is invalid."}},
+      {"nothing behind a missing screenshot",
+       {{"shot.png", "none.png"}},
+       {},
+       missing,
+       {kNoNearFile}},
+      {"a missing screenshot behind a missing name",
+       {{"name=\"Day\" screenshot=\"shot.png\"", "screenshot=\"none.png\""}},
+       {},
+       "Attributes 'name or screenshot' not found in 'theme' node.",
+       {"it has 'screenshot' but no 'name'", "add 'name', the theme's name, of 2 bytes or more",
+        "once this is fixed: 2:3: " + missing}},
+  });
+}
+
 }  // namespace
 }  // namespace nv

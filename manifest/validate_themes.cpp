@@ -38,6 +38,19 @@ struct ThemeState {
   }
 };
 
+// The checks a theme must pass before it is walked, in their order.
+enum class EntryCheck { kNone, kAttributesGiven, kLengths, kScreenshotExists };
+
+// The line of the entry check that failed.
+RuleFault EntryFault(const TiXmlElement& theme, EntryCheck failed) {
+  switch (failed) {
+    case EntryCheck::kLengths: return {&theme, Kind::AttributesInvalid, "name, screenshot", ""};
+    case EntryCheck::kScreenshotExists:
+      return {&theme, Kind::FileMissing, theme.Attribute("screenshot"), "screenshot"};
+    default: return {&theme, Kind::AttributesNotFound, "name or screenshot", "theme"};
+  }
+}
+
 bool IsNamed(const TiXmlElement& element, const char* tag) {
   return std::strcmp(element.Value(), tag) == 0;
 }
@@ -53,7 +66,10 @@ class ThemeValidator {
   bool Validate(const TiXmlElement& theme);
 
  private:
-  bool PassesEntryChecks(const TiXmlElement& theme);
+  EntryCheck FailedEntryCheck(const TiXmlElement& theme);
+  void CheckBeyond(const TiXmlElement& theme, EntryCheck failed);
+  std::vector<std::string> HiddenBehind(const TiXmlElement& theme, EntryCheck failed);
+  bool Walk(const TiXmlElement& theme);
   void CheckContent(const TiXmlElement& theme, ThemeState* state);
   void CheckTemplates(const TiXmlElement& templates, ThemeState* state);
   void CheckDetail(const TiXmlElement& detail, ThemeState* state);
@@ -65,6 +81,8 @@ class ThemeValidator {
   }
   RuleFault Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
                   const std::string& second = "");
+  // Writes the fault's line and tells it, its notes followed by `more`.
+  void Write(const RuleFault& fault, const std::vector<std::string>& more = {});
   void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes);
 
   const RunContext& m_run;
@@ -73,8 +91,57 @@ class ThemeValidator {
   ErrorNotes* m_notes;
 };
 
+// A theme that fails an entry check is not walked and gets no verdict line;
+// what the walk would find is told in the notes of the entry check's line.
 bool ThemeValidator::Validate(const TiXmlElement& theme) {
-  if (!PassesEntryChecks(theme)) return false;
+  const EntryCheck failed = FailedEntryCheck(theme);
+  if (failed == EntryCheck::kNone) return Walk(theme);
+  Write(EntryFault(theme, failed),
+        m_notes ? HiddenBehind(theme, failed) : std::vector<std::string>());
+  return false;
+}
+
+EntryCheck ThemeValidator::FailedEntryCheck(const TiXmlElement& theme) {
+  const char* name = theme.Attribute("name");
+  const char* screenshot = theme.Attribute("screenshot");
+  if (!name || !screenshot) return EntryCheck::kAttributesGiven;
+  if (std::strlen(name) < 2 || std::strlen(screenshot) < 2) return EntryCheck::kLengths;
+  if (!Exists(screenshot)) return EntryCheck::kScreenshotExists;
+  return EntryCheck::kNone;
+}
+
+// What the theme would show once the failed entry check passed: the later
+// checks, as far as its attributes allow, and its walk, none of them
+// stopping at a fault, so that no fault hides another.
+void ThemeValidator::CheckBeyond(const TiXmlElement& theme, EntryCheck failed) {
+  const char* name = theme.Attribute("name");
+  const char* screenshot = theme.Attribute("screenshot");
+  auto isShort = [](const char* value) { return value && std::strlen(value) < 2; };
+  if (failed < EntryCheck::kLengths && (isShort(name) || isShort(screenshot)))
+    Fault(theme, Kind::AttributesInvalid, "name, screenshot");
+  if (failed < EntryCheck::kScreenshotExists && screenshot && !isShort(screenshot) &&
+      !Exists(screenshot))
+    Fault(theme, Kind::FileMissing, screenshot, "screenshot");
+  Walk(theme);
+}
+
+// The findings of that second look, walked into a log of its own: the
+// operation log says what the rules did, and they stopped.
+std::vector<std::string> ThemeValidator::HiddenBehind(const TiXmlElement& theme,
+                                                      EntryCheck failed) {
+  OperationLog scratchLog;
+  SilentPublisher silent;
+  const RunContext scratch{m_run.fs, scratchLog, silent, nullptr, m_run.outsideLinks};
+  std::vector<std::string> hidden;
+  const ThemeFindings collect = [&](const ThemeFinding& finding) {
+    hidden.push_back("once this is fixed: " + m_notes->Place(finding.concerned) + ": " +
+                     MessageOfErrorLine(finding.line));
+  };
+  ThemeValidator(scratch, m_folder, collect, nullptr).CheckBeyond(theme, failed);
+  return hidden;
+}
+
+bool ThemeValidator::Walk(const TiXmlElement& theme) {
   ThemeState state;
   CheckContent(theme, &state);
   if (state.Valid()) {
@@ -89,25 +156,6 @@ bool ThemeValidator::Validate(const TiXmlElement& theme) {
                                            state.shelfBackgroundFound)
                  : std::vector<std::string>());
   return false;
-}
-
-// A theme that fails one of these is not walked and gets no verdict line.
-bool ThemeValidator::PassesEntryChecks(const TiXmlElement& theme) {
-  const char* name = theme.Attribute("name");
-  const char* screenshot = theme.Attribute("screenshot");
-  if (!name || !screenshot) {
-    Fault(theme, Kind::AttributesNotFound, "name or screenshot", "theme");
-    return false;
-  }
-  if (std::strlen(name) < 2 || std::strlen(screenshot) < 2) {
-    Fault(theme, Kind::AttributesInvalid, "name, screenshot");
-    return false;
-  }
-  if (!Exists(screenshot)) {
-    Fault(theme, Kind::FileMissing, screenshot, "screenshot");
-    return false;
-  }
-  return true;
 }
 
 // A comment or text counts as content, though it holds nothing that counts.
@@ -189,11 +237,18 @@ void ThemeValidator::CheckIntegers(const TiXmlElement& element, const char* cons
 RuleFault ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
                                 const std::string& second) {
   const RuleFault fault{&concerned, kind, first, second};
-  const size_t lineStart = m_run.log.Text().size();
-  WriteManifestError(kind, m_run.log, first, second);
-  if (m_findings)
-    Tell(concerned, lineStart, m_notes ? m_notes->Of(fault) : std::vector<std::string>());
+  Write(fault);
   return fault;
+}
+
+void ThemeValidator::Write(const RuleFault& fault, const std::vector<std::string>& more) {
+  const size_t lineStart = m_run.log.Text().size();
+  WriteManifestError(fault.kind, m_run.log, fault.first, fault.second);
+  if (!m_findings) return;
+  std::vector<std::string> notes;
+  if (m_notes) notes = m_notes->Of(fault);
+  notes.insert(notes.end(), more.begin(), more.end());
+  Tell(*fault.element, lineStart, std::move(notes));
 }
 
 void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
