@@ -6,11 +6,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "manifest/manifest.h"
-#include "manifest/read_text_file.h"
+#include "manifest/load_manifest.h"
 #include "manifest/validate_themes.h"
 #include "package/package_writer.h"
-#include "xml/parser_limits.h"
 
 namespace nv {
 
@@ -52,10 +50,12 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
 void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags) {
   std::string text;
   TiXmlDocument manifest;
-  flags->manifestLoaded = LoadManifest(folder, &text, &manifest);
+  flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, m_options.diagnostics);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
-  if (flags->manifestLoaded) ValidateManifest(folder, text, manifest, &themes, &verdicts);
+  if (flags->manifestLoaded)
+    ValidateThemesReporting(Context(), folder, text, manifest, &themes, &verdicts,
+                            m_options.diagnostics);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
   if (m_options.checkOnly || !flags->manifestLoaded || !flags->themesValid) return;
   TiXmlDocument index;
@@ -66,82 +66,6 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
           << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
     PublishLog();
   }
-}
-
-bool ThemeBuilder::LoadManifest(const std::string& folder, std::string* text,
-                                TiXmlDocument* manifest) {
-  const std::string path = JoinPath(folder, "main.xml");
-  std::string err;
-  const TextRead read = ManifestLeadsOutside(folder, path)
-                            ? TextRead::kUnreadable
-                            : ReadTextFile(m_fs, path, text, &err, kMaxManifestBytes);
-  // The log says "failed" alone; the note says why.
-  if (read == TextRead::kUnreadable && !err.empty()) Context().Note(path, err);
-  const ElementBeyondLimits beyond = FindElementBeyondLimits(*text);
-  const bool parsed =
-      read != TextRead::kTooLarge && beyond.limit == ElementBeyondLimits::Limit::kNone;
-  if (parsed) ParseManifest(*text, manifest);
-  const bool loaded = parsed && HasManifestRoot(*manifest);
-  m_log << (loaded ? "succeeded.\r\n" : "failed\r\n");
-  const size_t lineStart = m_log.Text().size();
-  if (read == TextRead::kTooLarge) {
-    m_log << "Error: main.xml is larger than " << (kMaxManifestBytes >> 20) << " MiB.\r\n";
-    ReportLogLine(path, TextPosition(), lineStart);
-  } else if (beyond.limit == ElementBeyondLimits::Limit::kDepth) {
-    m_log << "Error: main.xml nests elements more than " << kMaxNestingDepth
-          << " levels deep.\r\n";
-    ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
-  } else if (beyond.limit == ElementBeyondLimits::Limit::kAttributes) {
-    m_log << "Error: main.xml gives an element more than " << kMaxAttributes
-          << " attributes.\r\n";
-    ReportLogLine(path, TextLines(*text).At(beyond.offset), lineStart);
-  } else if (!loaded) {
-    Report(path, TextPosition(), "no root element \"nuvarinepackage\".");
-  }
-  PublishLog();
-  m_log << "\r\n";
-  return loaded;
-}
-
-// A manifest that leads outside the folder, where such files are not taken,
-// is not read: its text could be anyone's.
-bool ThemeBuilder::ManifestLeadsOutside(const std::string& folder, const std::string& path) {
-  std::string target, err;
-  if (m_options.outsideLinks || !m_fs.LeadsOutside(folder, path, &target, &err)) return false;
-  Context().Note(path, "not read: a link to " + target + ", outside the folder");
-  return true;
-}
-
-// The validation's findings are reported where their elements stand.
-void ThemeBuilder::ValidateManifest(const std::string& folder, const std::string& text,
-                                    const TiXmlDocument& manifest,
-                                    std::vector<const TiXmlElement*>* themes,
-                                    std::vector<bool>* verdicts) {
-  const std::string path = JoinPath(folder, "main.xml");
-  std::unique_ptr<ElementPositions> positions;
-  ThemeFindings findings;
-  if (m_options.diagnostics) {
-    positions = std::make_unique<ElementPositions>(text, manifest);
-    findings = [&](const TiXmlElement& concerned, const std::string& line) {
-      Report(path, positions->Of(concerned), MessageOfErrorLine(line));
-    };
-  }
-  ValidateThemes(Context(), folder, manifest, themes, verdicts, findings);
-}
-
-void ThemeBuilder::Report(const std::string& manifest, TextPosition at,
-                          const std::string& message) {
-  if (!m_options.diagnostics) return;
-  Diagnostic error;
-  error.file = manifest;
-  error.at = at;
-  error.message = message;
-  m_options.diagnostics->Report(error);
-}
-
-// Reports the error line written to the log from lineStart on.
-void ThemeBuilder::ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart) {
-  Report(manifest, at, MessageOfErrorLine(m_log.Text().substr(lineStart)));
 }
 
 }  // namespace nv

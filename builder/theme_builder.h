@@ -14,9 +14,6 @@
 #include "run/run_flags.h"
 #include "services/component.h"
 
-class TiXmlDocument;
-class TiXmlElement;
-
 namespace nv {
 
 struct BuildOptions {
@@ -51,13 +48,6 @@ class ThemeBuilder {
 
  private:
   void RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags);
-  bool ManifestLeadsOutside(const std::string& folder, const std::string& path);
-  bool LoadManifest(const std::string& folder, std::string* text, TiXmlDocument* manifest);
-  void ValidateManifest(const std::string& folder, const std::string& text,
-                        const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
-                        std::vector<bool>* verdicts);
-  void Report(const std::string& manifest, TextPosition at, const std::string& message);
-  void ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
   RunContext Context() {
     return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};

@@ -228,17 +228,39 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
 
   EXPECT_EQ(1, Run({"check", "--format=gnu", "faulty", "sound", "rootless", "deep"}));
   const std::string faulty = JoinPath("faulty", "main.xml");
-  EXPECT_EQ(faulty +
-                ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
-                "read.\n" +
-                faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" + faulty +
-                ":4:2: error: Attributes 'uvspace' invalid.\n" + faulty +
-                ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" + faulty +
-                ":2:1: error: Theme is invalid.\n" + JoinPath("rootless", "main.xml") +
-                ":1:1: error: no root element \"nuvarinepackage\".\n" +
-                JoinPath("deep", "main.xml") +
-                ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
-            out.str());
+  const std::string rootless = JoinPath("rootless", "main.xml");
+  const std::string lines[] = {
+      faulty +
+          ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
+          "read.",
+      faulty +
+          ":3:13: note: the folder holds no file of that name, nor of a near one: add it, or "
+          "name one that is there",
+      faulty + ":4:2: error: Attributes 'uhspace' invalid.",
+      faulty +
+          ":4:2: note: 'uhspace' is 'px', which does not begin with a number: write a whole "
+          "number",
+      faulty + ":4:2: error: Attributes 'uvspace' invalid.",
+      faulty + ":4:2: note: 'uvspace' is empty: write a whole number",
+      faulty + ":5:3: error: Attributes 'image' not found in 'catalog' node.",
+      faulty + ":5:3: note: add 'image', naming an image in the folder",
+      faulty + ":2:1: error: Theme is invalid.",
+      faulty +
+          ":2:1: note: it needs a 'detail' with a 'mode' and a 'file' that exists; the "
+          "'detail' at 3:13 names 'none.xml' in 'file', which doesn't exist or can't be read",
+      faulty +
+          ":2:1: note: the 'virtualshelf' at 4:2 gives 'uhspace' as 'px', which is no "
+          "number: a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else "
+          "it holds",
+      faulty + ":2:1: note: 2 more such faults fail it too",
+      rootless + ":1:1: error: no root element \"nuvarinepackage\".",
+      rootless + ":1:1: note: the first element is 'themes', at 2:1",
+      JoinPath("deep", "main.xml") +
+          ":2:766: error: main.xml nests elements more than 256 levels deep.",
+  };
+  std::string gnu;
+  for (const std::string& line : lines) gnu += line + "\n";
+  EXPECT_EQ(gnu, out.str());
   EXPECT_EQ("", err.str());
 }
 
@@ -291,21 +313,45 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
     return "The file: '" + file + "' in attribute '" + attribute +
            "' doesn't exist or can't be read.";
   };
-  // Each theme's findings, with the line and column of the element concerned.
+  const std::string shelfFault =
+      ": a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else it holds";
+  const std::string noNearFile =
+      "the folder holds no file of that name, nor of a near one: add it, or name one that is there";
+  // Each theme's findings, with the line and column of the element concerned,
+  // and their notes.
   struct Finding {
     const char* at;
     std::string message;
+    std::vector<std::string> notes;
   };
   const std::vector<std::vector<Finding>> themes = {
-      {{"7:7", missing("layout-lists.xml", "file")},
-       {"9:5", missing("shelf-sand.png", "background")},
-       {"10:7", "Attributes 'name' not found in 'catalog' node."},
-       {"11:7", "Attributes 'olx' invalid."},
-       {"4:3", "Theme is invalid."}},
-      {{"18:5", "Attributes 'uwidth' invalid."},
-       {"19:7", missing("cat-musics.png", "image")},
-       {"14:3", "Theme is invalid."}},
-      {{"22:3", missing("shot-dusk.png", "screenshot")}},
+      {{"7:7",
+        missing("layout-lists.xml", "file"),
+        {"did you mean 'layout-list.xml'? it is in the folder"}},
+       {"9:5", missing("shelf-sand.png", "background"), {noNearFile}},
+       {"10:7",
+        "Attributes 'name' not found in 'catalog' node.",
+        {"add 'name': the rules take any value"}},
+       {"11:7",
+        "Attributes 'olx' invalid.",
+        {"'olx' is 'px', which does not begin with a number: write a whole number"}},
+       {"4:3",
+        "Theme is invalid.",
+        {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 9:5 names "
+         "'shelf-sand.png' in 'background', which doesn't exist or can't be read",
+         "the 'catalog' at 10:7 has no 'name'" + shelfFault, "1 more such fault fails it too"}}},
+      {{"18:5", "Attributes 'uwidth' invalid.", {"'uwidth' is empty: write a whole number"}},
+       {"19:7",
+        missing("cat-musics.png", "image"),
+        {"did you mean 'cat-music.png'? it is in the folder"}},
+       {"14:3",
+        "Theme is invalid.",
+        {"the 'virtualshelf' at 18:5 has an empty 'uwidth'" + shelfFault,
+         "1 more such fault fails it too"}}},
+      {{"22:3",
+        missing("shot-dusk.png", "screenshot"),
+        {noNearFile, "once this is fixed: 22:3: No child nodes found in 'theme' node.",
+         "once this is fixed: 22:3: Theme is invalid."}}},
   };
   std::string log = Head("ocean") + "Checking themes ... 3 variations.\r\n";
   std::string gnu;
@@ -314,6 +360,8 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
     for (const Finding& f : themes[n]) {
       log += "Error: " + f.message + "\r\n";
       gnu += manifest + ":" + f.at + ": error: " + f.message + "\n";
+      for (const std::string& note : f.notes)
+        gnu += manifest + ":" + f.at + ": note: " + note + "\n";
     }
   }
 
@@ -351,9 +399,13 @@ TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
     const std::string message =
         "The file: '" + v.value + "' in attribute 'screenshot' doesn't exist or can't be read.";
     EXPECT_EQ(1, Run({"check", "--format=gnu", "t"}));
-    EXPECT_EQ(manifest + ":1:18: error: The file: '" + v.shown +
-                  "' in attribute 'screenshot' doesn't exist or can't be read.\n",
-              out.str());
+    const std::string error = manifest + ":1:18: error: The file: '" + v.shown +
+                              "' in attribute 'screenshot' doesn't exist or can't be read.\n";
+    EXPECT_EQ(error, out.str().substr(0, error.size()));
+    // Its notes, which may quote the value too, stand each on one line.
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_EQ(0u, line.rfind(manifest + ":1:18: ", 0)) << line;
     EXPECT_EQ(1, Run({"check", "t"}));
     EXPECT_NE(std::string::npos, out.str().find("\r\nError: " + message + "\r\n")) << v.shown;
   }

@@ -79,11 +79,12 @@ std::vector<std::string> ElementKindNames() {
 
 // A third of the candidate's letters may be wrong, and at least one: more,
 // and a short name would be "near" to unrelated ones.
-std::string NearestName(const std::string& name, const std::vector<std::string>& candidates) {
+std::string NearestName(const std::string& name, const std::vector<std::string>& candidates,
+                        size_t maxDistance) {
   std::string nearest;
   size_t best = SIZE_MAX;
   for (const std::string& candidate : candidates) {
-    const size_t limit = std::max<size_t>(1, candidate.size() / 3);
+    const size_t limit = std::min(maxDistance, std::max<size_t>(1, candidate.size() / 3));
     // Lengths that differ by more cannot be near, and a long name costs
     // nothing to pass over.
     if (name.size() > candidate.size() + limit || candidate.size() > name.size() + limit) continue;

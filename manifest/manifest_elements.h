@@ -3,6 +3,8 @@
 // what the rules pass over and how they read what they take.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,8 +42,9 @@ const AttributeKind* FindAttributeKind(const ElementKind& element, const std::st
 std::vector<std::string> ElementKindNames();
 
 // The candidate nearest the name by edit distance (a letter added, dropped,
-// changed, or two swapped), when it is close enough to be the name meant;
-// else empty.
-std::string NearestName(const std::string& name, const std::vector<std::string>& candidates);
+// changed, or two swapped), when it is close enough to be the name meant
+// and no further than maxDistance; else empty.
+std::string NearestName(const std::string& name, const std::vector<std::string>& candidates,
+                        size_t maxDistance = SIZE_MAX);
 
 }  // namespace nv

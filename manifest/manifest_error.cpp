@@ -1,24 +1,19 @@
 // The error lines of the theme validation.
 #include "manifest/manifest_error.h"
 
+#include "manifest/manifest_log_texts.h"
+
 namespace nv {
 
 void WriteManifestError(ManifestErrorKind kind, OperationLog& log, const std::string& first,
                         const std::string& second) {
   switch (kind) {
-    case ManifestErrorKind::FileMissing:
-      log << "Error: The file: '" << first << "' in attribute '" << second
-          << "' doesn't exist or can't be read.\r\n";
-      break;
-    case ManifestErrorKind::NoChildNodes:
-      log << "Error: No child nodes found in '" << first << "' node.\r\n";
-      break;
+    case ManifestErrorKind::FileMissing: log << log_text::FileMissing(first, second); break;
+    case ManifestErrorKind::NoChildNodes: log << log_text::NoChildNodes(first); break;
     case ManifestErrorKind::AttributesNotFound:
-      log << "Error: Attributes '" << first << "' not found in '" << second << "' node.\r\n";
+      log << log_text::AttributesNotFound(first, second);
       break;
-    case ManifestErrorKind::AttributesInvalid:
-      log << "Error: Attributes '" << first << "' invalid.\r\n";
-      break;
+    case ManifestErrorKind::AttributesInvalid: log << log_text::AttributesInvalid(first); break;
   }
 }
 

@@ -5,9 +5,12 @@
 #include <tinyxml.h>
 
 #include <cstring>
+#include <memory>
 
+#include "manifest/error_notes.h"
 #include "manifest/file_exists_in_folder.h"
 #include "manifest/manifest_error.h"
+#include "manifest/manifest_log_texts.h"
 
 namespace nv {
 
@@ -26,9 +29,27 @@ struct ThemeState {
   bool noFault = true;
   bool detailFileFound = false;
   bool shelfBackgroundFound = false;
+  ThemeWalkFacts facts;  // for the notes of the verdict
 
   bool Valid() const { return noFault && detailFileFound && shelfBackgroundFound; }
+  void Clear(const RuleFault& fault) {
+    noFault = false;
+    facts.Cleared(fault);
+  }
 };
+
+// The checks a theme must pass before it is walked, in their order.
+enum class EntryCheck { kNone, kAttributesGiven, kLengths, kScreenshotExists };
+
+// The line of the entry check that failed.
+RuleFault EntryFault(const TiXmlElement& theme, EntryCheck failed) {
+  switch (failed) {
+    case EntryCheck::kLengths: return {&theme, Kind::AttributesInvalid, "name, screenshot", ""};
+    case EntryCheck::kScreenshotExists:
+      return {&theme, Kind::FileMissing, theme.Attribute("screenshot"), "screenshot"};
+    default: return {&theme, Kind::AttributesNotFound, "name or screenshot", "theme"};
+  }
+}
 
 bool IsNamed(const TiXmlElement& element, const char* tag) {
   return std::strcmp(element.Value(), tag) == 0;
@@ -36,61 +57,105 @@ bool IsNamed(const TiXmlElement& element, const char* tag) {
 
 class ThemeValidator {
  public:
-  ThemeValidator(const RunContext& run, const std::string& folder, const ThemeFindings& findings)
-      : m_run(run), m_folder(folder), m_findings(findings) {}
+  // Findings get notes from `notes` when it is given.
+  ThemeValidator(const RunContext& run, const std::string& folder, const ThemeFindings& findings,
+                 ErrorNotes* notes)
+      : m_run(run), m_folder(folder), m_findings(findings), m_notes(notes) {}
 
   // Walks one theme, writing a line per broken rule, and gives its verdict.
   bool Validate(const TiXmlElement& theme);
 
  private:
-  bool PassesEntryChecks(const TiXmlElement& theme);
+  EntryCheck FailedEntryCheck(const TiXmlElement& theme);
+  void CheckBeyond(const TiXmlElement& theme, EntryCheck failed);
+  std::vector<std::string> HiddenBehind(const TiXmlElement& theme, EntryCheck failed);
+  bool Walk(const TiXmlElement& theme);
   void CheckContent(const TiXmlElement& theme, ThemeState* state);
   void CheckTemplates(const TiXmlElement& templates, ThemeState* state);
   void CheckDetail(const TiXmlElement& detail, ThemeState* state);
   void CheckShelf(const TiXmlElement& shelf, ThemeState* state);
   void CheckCatalog(const TiXmlElement& catalog, ThemeState* state);
-  bool IntegersValid(const TiXmlElement& element, const char* const (&names)[4]);
+  void CheckIntegers(const TiXmlElement& element, const char* const (&names)[4], ThemeState* state);
   bool Exists(const char* name) {
     return FileExistsInFolder(m_run.fs, m_folder, name, m_run.outsideLinks);
   }
-  void Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
-             const std::string& second = "");
-  void ErrorLine(const TiXmlElement& concerned, const char* line);
-  void Tell(const TiXmlElement& concerned, size_t lineStart);
+  RuleFault Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
+                  const std::string& second = "");
+  // Writes the fault's line and tells it, its notes followed by `more`.
+  void Write(const RuleFault& fault, const std::vector<std::string>& more = {});
+  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes);
 
   const RunContext& m_run;
   const std::string& m_folder;
   const ThemeFindings& m_findings;
+  ErrorNotes* m_notes;
 };
 
+// A theme that fails an entry check is not walked and gets no verdict line;
+// what the walk would find is told in the notes of the entry check's line.
 bool ThemeValidator::Validate(const TiXmlElement& theme) {
-  if (!PassesEntryChecks(theme)) return false;
-  ThemeState state;
-  CheckContent(theme, &state);
-  if (state.Valid())
-    m_run.log << "Theme is valid.\r\n";
-  else
-    ErrorLine(theme, "Error: Theme is invalid.\r\n");
-  return state.Valid();
+  const EntryCheck failed = FailedEntryCheck(theme);
+  if (failed == EntryCheck::kNone) return Walk(theme);
+  Write(EntryFault(theme, failed),
+        m_notes ? HiddenBehind(theme, failed) : std::vector<std::string>());
+  return false;
 }
 
-// A theme that fails one of these is not walked and gets no verdict line.
-bool ThemeValidator::PassesEntryChecks(const TiXmlElement& theme) {
+EntryCheck ThemeValidator::FailedEntryCheck(const TiXmlElement& theme) {
   const char* name = theme.Attribute("name");
   const char* screenshot = theme.Attribute("screenshot");
-  if (!name || !screenshot) {
-    Fault(theme, Kind::AttributesNotFound, "name or screenshot", "theme");
-    return false;
-  }
-  if (std::strlen(name) < 2 || std::strlen(screenshot) < 2) {
+  if (!name || !screenshot) return EntryCheck::kAttributesGiven;
+  if (std::strlen(name) < 2 || std::strlen(screenshot) < 2) return EntryCheck::kLengths;
+  if (!Exists(screenshot)) return EntryCheck::kScreenshotExists;
+  return EntryCheck::kNone;
+}
+
+// What the theme would show once the failed entry check passed: the later
+// checks, as far as its attributes allow, and its walk, none of them
+// stopping at a fault, so that no fault hides another.
+void ThemeValidator::CheckBeyond(const TiXmlElement& theme, EntryCheck failed) {
+  const char* name = theme.Attribute("name");
+  const char* screenshot = theme.Attribute("screenshot");
+  auto isShort = [](const char* value) { return value && std::strlen(value) < 2; };
+  if (failed < EntryCheck::kLengths && (isShort(name) || isShort(screenshot)))
     Fault(theme, Kind::AttributesInvalid, "name, screenshot");
-    return false;
-  }
-  if (!Exists(screenshot)) {
+  if (failed < EntryCheck::kScreenshotExists && screenshot && !isShort(screenshot) &&
+      !Exists(screenshot))
     Fault(theme, Kind::FileMissing, screenshot, "screenshot");
-    return false;
+  Walk(theme);
+}
+
+// The findings of that second look, walked into a log of its own: the
+// operation log says what the rules did, and they stopped.
+std::vector<std::string> ThemeValidator::HiddenBehind(const TiXmlElement& theme,
+                                                      EntryCheck failed) {
+  OperationLog scratchLog;
+  SilentPublisher silent;
+  const RunContext scratch{m_run.fs, scratchLog, silent, nullptr, m_run.outsideLinks};
+  std::vector<std::string> hidden;
+  const ThemeFindings collect = [&](const ThemeFinding& finding) {
+    hidden.push_back("once this is fixed: " + m_notes->Place(finding.concerned) + ": " +
+                     MessageOfErrorLine(finding.line));
+  };
+  ThemeValidator(scratch, m_folder, collect, nullptr).CheckBeyond(theme, failed);
+  return hidden;
+}
+
+bool ThemeValidator::Walk(const TiXmlElement& theme) {
+  ThemeState state;
+  CheckContent(theme, &state);
+  if (state.Valid()) {
+    m_run.log << log_text::kThemeValid;
+    return true;
   }
-  return true;
+  const size_t lineStart = m_run.log.Text().size();
+  m_run.log << log_text::kThemeInvalid;
+  if (m_findings)
+    Tell(theme, lineStart,
+         m_notes ? m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
+                                           state.shelfBackgroundFound)
+                 : std::vector<std::string>());
+  return false;
 }
 
 // A comment or text counts as content, though it holds nothing that counts.
@@ -108,34 +173,38 @@ void ThemeValidator::CheckContent(const TiXmlElement& theme, ThemeState* state) 
 
 // Only "detail" elements count; anything else in "templates" is passed over.
 void ThemeValidator::CheckTemplates(const TiXmlElement& templates, ThemeState* state) {
+  state->facts.templatesMet = true;
   for (const TiXmlElement* detail = templates.FirstChildElement("detail"); detail;
        detail = detail->NextSiblingElement("detail"))
     CheckDetail(*detail, state);
 }
 
 void ThemeValidator::CheckDetail(const TiXmlElement& detail, ThemeState* state) {
+  state->facts.detailMet = true;
   const char* file = detail.Attribute("file");
   if (!detail.Attribute("mode"))
-    Fault(detail, Kind::AttributesNotFound, "mode", "detail");
+    state->facts.DetailFailed(Fault(detail, Kind::AttributesNotFound, "mode", "detail"));
   else if (!file)
-    Fault(detail, Kind::AttributesNotFound, "file", "detail");
+    state->facts.DetailFailed(Fault(detail, Kind::AttributesNotFound, "file", "detail"));
   else if (Exists(file))
     state->detailFileFound = true;
   else
-    Fault(detail, Kind::FileMissing, file, "file");
+    state->facts.DetailFailed(Fault(detail, Kind::FileMissing, file, "file"));
 }
 
 void ThemeValidator::CheckShelf(const TiXmlElement& shelf, ThemeState* state) {
+  state->facts.shelfMet = true;
   const char* background = shelf.Attribute("background");
   if (!background) {
-    state->noFault = false;
-    Fault(shelf, Kind::AttributesNotFound, "background", "virtualshelf");
+    const RuleFault fault = Fault(shelf, Kind::AttributesNotFound, "background", "virtualshelf");
+    state->facts.BackgroundFailed(fault);
+    state->Clear(fault);
   } else if (Exists(background)) {
     state->shelfBackgroundFound = true;
   } else {
-    Fault(shelf, Kind::FileMissing, background, "background");
+    state->facts.BackgroundFailed(Fault(shelf, Kind::FileMissing, background, "background"));
   }
-  if (!IntegersValid(shelf, kShelfSizes)) state->noFault = false;
+  CheckIntegers(shelf, kShelfSizes, state);
   for (const TiXmlElement* catalog = shelf.FirstChildElement("catalog"); catalog;
        catalog = catalog->NextSiblingElement("catalog"))
     CheckCatalog(*catalog, state);
@@ -143,57 +212,57 @@ void ThemeValidator::CheckShelf(const TiXmlElement& shelf, ThemeState* state) {
 
 // Catalogs are optional, but each fault of one fails the theme.
 void ThemeValidator::CheckCatalog(const TiXmlElement& catalog, ThemeState* state) {
-  if (!IntegersValid(catalog, kCatalogPlace)) state->noFault = false;
-  if (!catalog.Attribute("name")) {
-    state->noFault = false;
-    Fault(catalog, Kind::AttributesNotFound, "name", "catalog");
-  }
+  CheckIntegers(catalog, kCatalogPlace, state);
+  if (!catalog.Attribute("name"))
+    state->Clear(Fault(catalog, Kind::AttributesNotFound, "name", "catalog"));
   const char* image = catalog.Attribute("image");
-  if (!image) {
-    state->noFault = false;
-    Fault(catalog, Kind::AttributesNotFound, "image", "catalog");
-  } else if (!Exists(image)) {
-    state->noFault = false;
-    Fault(catalog, Kind::FileMissing, image, "image");
-  }
+  if (!image)
+    state->Clear(Fault(catalog, Kind::AttributesNotFound, "image", "catalog"));
+  else if (!Exists(image))
+    state->Clear(Fault(catalog, Kind::FileMissing, image, "image"));
 }
 
 // An integer is what "%d" reads at the start of the value, so "12px" and
-// "-3" pass; a missing attribute and a value without a number both fail.
-bool ThemeValidator::IntegersValid(const TiXmlElement& element, const char* const (&names)[4]) {
-  bool valid = true;
+// "-3" pass; a missing attribute and a value without a number both fail,
+// and each fails the theme.
+void ThemeValidator::CheckIntegers(const TiXmlElement& element, const char* const (&names)[4],
+                                   ThemeState* state) {
   for (const char* name : names) {
     int value = 0;
-    if (element.QueryIntAttribute(name, &value) == TIXML_SUCCESS) continue;
-    valid = false;
-    Fault(element, Kind::AttributesInvalid, name);
+    if (element.QueryIntAttribute(name, &value) != TIXML_SUCCESS)
+      state->Clear(Fault(element, Kind::AttributesInvalid, name));
   }
-  return valid;
 }
 
-void ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
-                           const std::string& second) {
+RuleFault ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
+                                const std::string& second) {
+  const RuleFault fault{&concerned, kind, first, second};
+  Write(fault);
+  return fault;
+}
+
+void ThemeValidator::Write(const RuleFault& fault, const std::vector<std::string>& more) {
   const size_t lineStart = m_run.log.Text().size();
-  WriteManifestError(kind, m_run.log, first, second);
-  Tell(concerned, lineStart);
+  WriteManifestError(fault.kind, m_run.log, fault.first, fault.second);
+  if (!m_findings) return;
+  std::vector<std::string> notes;
+  if (m_notes) notes = m_notes->Of(fault);
+  notes.insert(notes.end(), more.begin(), more.end());
+  Tell(*fault.element, lineStart, std::move(notes));
 }
 
-void ThemeValidator::ErrorLine(const TiXmlElement& concerned, const char* line) {
-  const size_t lineStart = m_run.log.Text().size();
-  m_run.log << line;
-  Tell(concerned, lineStart);
-}
-
-void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart) {
-  if (m_findings) m_findings(concerned, m_run.log.Text().substr(lineStart));
+void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
+                          std::vector<std::string> notes) {
+  m_findings(ThemeFinding{concerned, m_run.log.Text().substr(lineStart), std::move(notes)});
 }
 
 }  // namespace
 
 void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
                     const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
-                    std::vector<bool>* verdicts, const ThemeFindings& findings) {
-  run.log << "Checking themes ... ";
+                    std::vector<bool>* verdicts, const ThemeFindings& findings,
+                    const ElementPositions* positions) {
+  run.log << log_text::kCheckingThemes;
   run.PublishLog();
   const TiXmlElement* root = manifest.FirstChildElement();
   for (const TiXmlElement* theme = root ? root->FirstChildElement("theme") : nullptr; theme;
@@ -201,14 +270,38 @@ void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
     themes->push_back(theme);
     verdicts->push_back(false);
   }
-  run.log << themes->size() << " variations.\r\n";
+  run.log << log_text::Variations(themes->size());
   run.PublishLog();
-  ThemeValidator validator(run, sourceFolder, findings);
+  std::unique_ptr<ErrorNotes> notes;
+  if (findings) notes = std::make_unique<ErrorNotes>(run, sourceFolder, positions);
+  ThemeValidator validator(run, sourceFolder, findings, notes.get());
   for (size_t i = 0; i < themes->size(); ++i) {
-    run.log << "Validating #" << i + 1 << "... \r\n";
+    run.log << log_text::Validating(i + 1);
     (*verdicts)[i] = validator.Validate(*(*themes)[i]);
   }
   run.PublishLog();
+}
+
+// The findings are reported where their elements stand.
+void ValidateThemesReporting(const RunContext& run, const std::string& sourceFolder,
+                             const std::string& text, const TiXmlDocument& manifest,
+                             std::vector<const TiXmlElement*>* themes, std::vector<bool>* verdicts,
+                             ManifestDiagnostics* diagnostics) {
+  if (!diagnostics) {
+    ValidateThemes(run, sourceFolder, manifest, themes, verdicts);
+    return;
+  }
+  const std::string path = JoinPath(sourceFolder, "main.xml");
+  const ElementPositions positions(text, manifest);
+  const ThemeFindings report = [&](const ThemeFinding& finding) {
+    Diagnostic error;
+    error.file = path;
+    error.at = positions.Of(finding.concerned);
+    error.message = MessageOfErrorLine(finding.line);
+    error.notes = finding.notes;
+    diagnostics->Report(error);
+  };
+  ValidateThemes(run, sourceFolder, manifest, themes, verdicts, report, &positions);
 }
 
 }  // namespace nv

@@ -7,24 +7,45 @@
 #include <string>
 #include <vector>
 
+#include "manifest/manifest_diagnostics.h"
 #include "run/run_context.h"
+#include "xml/text_position.h"
 
 class TiXmlDocument;
 class TiXmlElement;
 
 namespace nv {
 
-// Told of each error line as the validation writes it, with the element the
-// line is about (a theme's verdict line is about the theme).
-using ThemeFindings = std::function<void(const TiXmlElement& concerned, const std::string& line)>;
+// An error line as the validation writes it, with the element the line is
+// about (a theme's verdict line is about the theme), and notes that say why
+// and what to do.
+struct ThemeFinding {
+  const TiXmlElement& concerned;
+  std::string line;
+  std::vector<std::string> notes;
+};
+
+// Told of each error line as the validation writes it.
+using ThemeFindings = std::function<void(const ThemeFinding& finding)>;
 
 // Collects the "theme" children of the manifest's root element into `themes`
 // and gives each a verdict in `verdicts`, both in document order; both lists
 // are empty on entry. Every theme is examined, and within a theme every rule
 // it reaches, so that one run reports all faults. The log is published after
 // the opening words, after the count of themes and after the last theme.
+// Findings get their notes only when told to someone; the notes name places
+// by `positions` when given, else by the parser's own count.
 void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
                     const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
-                    std::vector<bool>* verdicts, const ThemeFindings& findings = nullptr);
+                    std::vector<bool>* verdicts, const ThemeFindings& findings = nullptr,
+                    const ElementPositions* positions = nullptr);
+
+// The same validation, each finding reported to `diagnostics` (may be null)
+// with its notes, where its element stands in `text`, the manifest's text as
+// it was parsed.
+void ValidateThemesReporting(const RunContext& run, const std::string& sourceFolder,
+                             const std::string& text, const TiXmlDocument& manifest,
+                             std::vector<const TiXmlElement*>* themes, std::vector<bool>* verdicts,
+                             ManifestDiagnostics* diagnostics);
 
 }  // namespace nv

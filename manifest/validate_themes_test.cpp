@@ -86,7 +86,7 @@ class ValidateThemesTest : public testing::Test {
     OperationLog log;
     std::vector<const TiXmlElement*> themes;
     ValidateThemes(RunContext{fs, log, out.publisher}, folder, manifest, &themes, &out.verdicts,
-                   [&](const TiXmlElement&, const std::string& line) { out.told += line; });
+                   [&](const ThemeFinding& finding) { out.told += finding.line; });
     out.log = log.Text();
     out.themes = themes.size();
     return out;

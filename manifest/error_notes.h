@@ -1,0 +1,85 @@
+// The notes of the validation's error lines: for each fault, why the rule
+// refused it and what to do, and for a theme found invalid, what it lacked
+// or which fault failed it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "manifest/manifest_error.h"
+#include "run/run_context.h"
+#include "xml/text_position.h"
+
+class TiXmlElement;
+
+namespace nv {
+
+// A fault the rules found: the element and what its error line says, with
+// first and second as WriteManifestError takes them.
+struct RuleFault {
+  const TiXmlElement* element;
+  ManifestErrorKind kind;
+  std::string first;
+  std::string second;
+};
+
+// What a theme's walk met, for the notes of its verdict: the first fault of
+// each kind that counts against it.
+struct ThemeWalkFacts {
+  bool templatesMet = false;
+  bool detailMet = false;
+  bool shelfMet = false;
+  std::optional<RuleFault> detailFault;
+  std::optional<RuleFault> backgroundFault;
+  // Faults that fail the theme whatever else it holds.
+  std::optional<RuleFault> clearingFault;
+  size_t clearingFaults = 0;
+
+  void DetailFailed(const RuleFault& fault) {
+    if (!detailFault) detailFault = fault;
+  }
+  void BackgroundFailed(const RuleFault& fault) {
+    if (!backgroundFault) backgroundFault = fault;
+  }
+  void Cleared(const RuleFault& fault) {
+    if (!clearingFault) clearingFault = fault;
+    ++clearingFaults;
+  }
+};
+
+class ErrorNotes {
+ public:
+  // Places are named by `positions` when given, else by the parser's count.
+  ErrorNotes(const RunContext& run, const std::string& folder, const ElementPositions* positions);
+  ~ErrorNotes();
+
+  // The notes of a fault's line.
+  std::vector<std::string> Of(const RuleFault& fault);
+  // The notes of "Theme is invalid.", given which of the rule's needs the
+  // theme met.
+  std::vector<std::string> OfInvalidTheme(const TiXmlElement& theme, const ThemeWalkFacts& facts,
+                                          bool detailFound, bool backgroundFound);
+  // "LINE:COLUMN" of the element.
+  std::string Place(const TiXmlElement& element) const;
+
+ private:
+  std::vector<std::string> OfMissingAttributes(const TiXmlElement& element,
+                                               const std::vector<std::string>& names);
+  std::vector<std::string> OfShortValues(const TiXmlElement& element,
+                                         const std::vector<std::string>& names);
+  std::vector<std::string> OfInteger(const TiXmlElement& element, const std::string& name);
+  std::vector<std::string> OfMissingFile(const std::string& name, const std::string& attribute);
+  std::string NearFile(const std::string& name);
+  std::string Describe(const RuleFault& fault) const;
+  const std::vector<std::string>& FolderNames();
+
+  const RunContext& m_run;
+  const std::string& m_folder;
+  const ElementPositions* m_positions;
+  // The folder's names, listed once, when a missing file first asks.
+  std::unique_ptr<std::vector<std::string>> m_names;
+};
+
+}  // namespace nv
