@@ -2,7 +2,9 @@
 // validated and its files packed, every step reported in the operation log.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,11 +15,19 @@
 #include "run/run_context.h"
 #include "run/run_flags.h"
 #include "services/component.h"
+#include "xml/text_position.h"
 
 class TiXmlDocument;
 class TiXmlElement;
 
 namespace nv {
+
+// A theme as the validation judged it, for reports that list the themes.
+struct ThemeVerdict {
+  std::string name;  // its "name" attribute; empty when it has none
+  TextPosition at;   // where its element stands in the manifest
+  bool valid = false;
+};
 
 struct BuildOptions {
   // Ends each run after the validation: nothing is packed or written.
@@ -35,6 +45,14 @@ struct BuildOptions {
   // Whether files that lead outside the folder through a link are packed
   // (and named in a note) or passed over as unreadable.
   bool outsideLinks = true;
+  // The warnings, by the names WarningNames() gives, that a run with
+  // diagnostics reports once its manifest loaded; empty: none are looked for.
+  std::set<std::string> warnings = {};
+  // Called once a folder's manifest loaded and its themes and warnings are
+  // checked, with each theme's verdict in document order; a build whose call
+  // answers false stops there, as a check does, and packs nothing. May be
+  // empty.
+  std::function<bool(const std::vector<ThemeVerdict>& themes)> checked = nullptr;
 };
 
 extern const char kFatalErrorText[];
@@ -56,6 +74,11 @@ class ThemeBuilder {
   void ValidateManifest(const std::string& folder, const std::string& text,
                         const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
                         std::vector<bool>* verdicts);
+  bool FinishChecks(const std::string& folder, const std::string& text,
+                    const TiXmlDocument& manifest, const std::vector<const TiXmlElement*>& themes,
+                    const std::vector<bool>& verdicts);
+  void ReportWarnings(const std::string& folder, const std::string& text,
+                      const TiXmlDocument& manifest);
   void Report(const std::string& manifest, TextPosition at, const std::string& message);
   void ReportLogLine(const std::string& manifest, TextPosition at, size_t lineStart);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
