@@ -65,6 +65,7 @@ int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostre
   BuildOptions options;
   options.checkOnly = true;
   options.diagnostics = gnu ? &diagnostics : nullptr;
+  options.warnings = line.warnings;
   options.notes = &notes;
   options.outsideLinks = line.outsideLinks;
   ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
@@ -94,7 +95,11 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kSuccess;
   }
   if (line.version) {
-    out << "nvtheme 1.0.0.1\n";
+    out << "nvtheme " << kVersion << "\n";
+    return kSuccess;
+  }
+  if (line.listWarnings) {
+    out << WarningList();
     return kSuccess;
   }
   if (line.command == "build") return Build(line, fs, out, err, progress);

@@ -29,12 +29,14 @@ namespace fsys = std::filesystem;
 
 class NvthemeTest : public testing::Test {
  protected:
-  // A theme folder with this manifest and the files a sound theme names.
+  // A theme folder with this manifest and the files a sound theme names,
+  // each what its name says, so that a sound theme gives no warning.
   void AddFolder(const std::string& folder, const std::string& manifest) {
     fs.AddFolder(folder);
     fs.AddFile(JoinPath(folder, "main.xml"), manifest);
-    for (const char* name : {"shot.png", "grid.xml", "sand.png"})
-      fs.AddFile(JoinPath(folder, name), "x");
+    for (const char* name : {"shot.png", "sand.png"})
+      fs.AddFile(JoinPath(folder, name), "\x89PNG\r\n\x1A\n");
+    fs.AddFile(JoinPath(folder, "grid.xml"), "<layout/>");
   }
 
   int Run(const std::vector<std::string>& args) {
@@ -233,7 +235,16 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
                 faulty + ":4:2: error: Attributes 'uhspace' invalid.\n" + faulty +
                 ":4:2: error: Attributes 'uvspace' invalid.\n" + faulty +
                 ":5:3: error: Attributes 'image' not found in 'catalog' node.\n" + faulty +
-                ":2:1: error: Theme is invalid.\n" + JoinPath("rootless", "main.xml") +
+                ":2:1: error: Theme is invalid.\n" + faulty +
+                ":4:2: warning: 'uwidth' is '12px', which the rule reads as 12 [-Wloose-integer]\n" +
+                faulty +
+                ":4:2: note: the rule reads the leading number and passes over the rest, where a "
+                "strict reader refuses the value; write a whole number alone\n" +
+                faulty +
+                ":4:2: warning: 'uheight' is '-3': a width or height must be 1 or more "
+                "[-Wloose-integer]\n" +
+                faulty + ":4:2: note: the rule takes it, but nothing of that size can be shown\n" +
+                JoinPath("rootless", "main.xml") +
                 ":1:1: error: no root element \"nuvarinepackage\".\n" +
                 JoinPath("deep", "main.xml") +
                 ":2:766: error: main.xml nests elements more than 256 levels deep.\n",
@@ -331,13 +342,18 @@ TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
     std::string xml;    // as the manifest writes it
     std::string value;  // as it is read
     std::string shown;  // in a gnu line
+    std::string more = "";  // the lines after it: a warning about the value
   };
   const Value values[] = {
       {"nope&#10;t/main.xml:1:1: error: forged line&#10;", "nope\nt/main.xml:1:1: error: forged line\n",
        "nope\\nt/main.xml:1:1: error: forged line\\n"},
       {"a&#13;b", "a\rb", "a\\rb"},
       {"a&#9;b", "a\tb", "a\\tb"},
-      {"a&#x01;b", "a\x01" "b", "a\\x01b"},
+      {"a&#x01;b", "a\x01" "b", "a\\x01b",
+       ":1:49: warning: main.xml is not well-formed XML: reference to invalid character number "
+       "[-Wmalformed-xml]\n"
+       ":1:49: note: the builder reads it, but a strict reader (the media application may be "
+       "one) refuses this file\n"},
       {"a\x7F.png", "a\x7F.png", "a\\x7F.png"},
       {"a\\b.png", "a\\b.png", "a\\b.png"},
       {"caf\xC3\xA9.png", "caf\xC3\xA9.png", "caf\xC3\xA9.png"},
@@ -350,8 +366,10 @@ TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
     const std::string message =
         "The file: '" + v.value + "' in attribute 'screenshot' doesn't exist or can't be read.";
     EXPECT_EQ(1, Run({"check", "--format=gnu", "t"}));
+    std::string more = v.more;
+    for (size_t at = 0; at < more.size(); at = more.find('\n', at) + 1) more.insert(at, manifest);
     EXPECT_EQ(manifest + ":1:18: error: The file: '" + v.shown +
-                  "' in attribute 'screenshot' doesn't exist or can't be read.\n",
+                  "' in attribute 'screenshot' doesn't exist or can't be read.\n" + more,
               out.str());
     EXPECT_EQ(1, Run({"check", "t"}));
     EXPECT_NE(std::string::npos, out.str().find("\r\nError: " + message + "\r\n")) << v.shown;
