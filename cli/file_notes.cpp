@@ -41,4 +41,24 @@ std::string FileNoteName(const std::string& text) {
   return "";
 }
 
+// As the writer's test of files in the folder, but for the package's own
+// files, which only a folder that holds its package meets, and which are
+// readable files inside the folder that give no note.
+void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
+                     BuildNotes& notes) {
+  std::vector<std::string> names;
+  std::string err;
+  const ListResult listed = fs.ListFolder(folder, &names, &err);
+  for (const std::string& name : names) {
+    const std::string path = JoinPath(folder, name);
+    std::string why, target;
+    if (!fs.IsReadableFile(path, &why)) {
+      if (!why.empty()) notes.Note(path, kLeftOut + why);
+    } else if (fs.LeadsOutside(folder, path, &target, &why)) {
+      notes.Note(path, (outsideLinks ? kPackedFrom : kLinkTo) + target + kOutside);
+    }
+  }
+  if (listed != ListResult::kComplete) notes.Note(folder, kCannotList + err);
+}
+
 }  // namespace nv

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "builder/theme_builder.h"
+#include "cli/folder_report.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "services/component.h"
@@ -70,7 +71,8 @@ TEST_F(NvthemeTest, MissingFolderIsReportedAndSkipped) {
   fs.AddFolder("ocean");
   fs.AddFile(JoinPath("ocean", "main.xml"), "<nuvarinepackage/>");
   EXPECT_EQ(1, Run({"build", "nowhere", "ocean"}));
-  EXPECT_EQ("nvtheme: nowhere: no such file or folder\n", err.str());
+  EXPECT_EQ("nvtheme: nowhere: no such file or folder\nnvtheme: ocean.nvp: 1 file, 1.3 kB\n",
+            err.str());
   EXPECT_EQ("\r\nProcessing ocean ...\r\nProcessing " + JoinPath("ocean", "main.xml") +
                 " ... succeeded.\r\n\r\nChecking themes ... 0 variations.\r\n"
                 "\r\nPacking files ...\r\n1, main.xml\r\n"
@@ -131,12 +133,15 @@ TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
   const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
 
   EXPECT_EQ(0, Run({"build", "ocean"}));
-  EXPECT_EQ(heldNote + "nvtheme: " + link + ": packed from /etc/secret, outside the folder\n",
+  EXPECT_EQ(heldNote + "nvtheme: " + link + ": packed from /etc/secret, outside the folder\n" +
+                "nvtheme: ocean.nvp: 5 files, 1.9 kB\n",
             err.str());
   EXPECT_NE(std::string::npos, out.str().find(", secret.png\r\n"));
 
   EXPECT_EQ(0, Run({"build", "--no-outside-links", "ocean"}));
-  EXPECT_EQ(heldNote + "nvtheme: " + link + ": left out: a link to /etc/secret, outside the folder\n",
+  EXPECT_EQ(heldNote + "nvtheme: " + link +
+                ": left out: a link to /etc/secret, outside the folder\n" +
+                "nvtheme: ocean.nvp: 4 files, 1.8 kB\n",
             err.str());
   EXPECT_EQ(std::string::npos, out.str().find("secret.png"));
 
@@ -161,7 +166,9 @@ TEST_F(NvthemeTest, FullDiskGivesTheSystemsReasonBesideAnUnchangedLog) {
   };
   EXPECT_EQ(1, Run({"build", "ocean"}));
   EXPECT_TRUE(IsTemporaryPackagePath("ocean.nvp", created)) << created;
-  EXPECT_EQ("nvtheme: " + created + ": write: No space left on device\n", err.str());
+  EXPECT_EQ("nvtheme: " + created +
+                ": write: No space left on device\nnvtheme: ocean: 1 error, 0 warnings\n",
+            err.str());
   EXPECT_NE(std::string::npos, out.str().find("\r\nError: Unable to write file: ocean.nvp.\r\n"));
 
   // The same failure, built with nobody to take notes: the same log.
@@ -183,7 +190,8 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByItsNotes) {
     fs.Hold(JoinPath(folder, "held.png"));
     EXPECT_EQ(0, Run({"build", folder}));
     alone += out.str() + "nvtheme: " + JoinPath(folder, "held.png") +
-             ": left out: held by another program\n";
+             ": left out: held by another program\n" + "nvtheme: " + folder +
+             ".nvp: 4 files, 1.8 kB\n";
   }
   std::ostringstream both;
   EXPECT_EQ(0, RunNvtheme({"build", "sea", "ocean"}, fs, both, both));
@@ -205,7 +213,7 @@ TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
   EXPECT_EQ(Head("sound") +
                 "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
             out.str());
-  EXPECT_EQ("", err.str());
+  EXPECT_EQ("nvtheme: sound: 0 errors, 0 warnings\n", err.str());
   std::string absent;
   EXPECT_FALSE(fs.PathExists("sound.nvp", &absent));
 }
@@ -263,7 +271,7 @@ TEST(NvthemeExampleTest, ExampleThemesAreValid) {
                 "Validating #1... \r\nTheme is valid.\r\n"
                 "Validating #2... \r\nTheme is valid.\r\n",
             out.str());
-  EXPECT_EQ("", err.str());
+  EXPECT_EQ("nvtheme: " + kOcean + ": 0 errors, 0 warnings\n", err.str());
 }
 
 // The example copied into memory, to be broken there.
@@ -331,6 +339,139 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
   EXPECT_EQ(log, out.str());
   EXPECT_EQ(1, Run({"check", "--format=gnu", "ocean"}));
   EXPECT_EQ(gnu, out.str());
+}
+
+// After each folder's log, standard error tells of it in one order: the
+// notes of the run, the errors with their notes, the warnings with theirs,
+// and one summary line.
+TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFile(JoinPath("sea", "held.png"), "x");
+  fs.Hold(JoinPath("sea", "held.png"));
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+
+  EXPECT_EQ(0, Run({"check", "sea"}));
+  const std::string seaLog = out.str(), seaErr = err.str();
+  const std::string m = JoinPath("sea", "main.xml");
+  EXPECT_EQ("nvtheme: " + JoinPath("sea", "held.png") + ": left out: held by another program\n" +
+                m +
+                ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
+                "be read.\n" +
+                m +
+                ":2:51: warning: 'Grid.xml' is not in the folder in that letter case "
+                "[-Wcase-mismatch]\n" +
+                m +
+                ":2:51: note: the folder holds 'grid.xml': Windows builds the theme, Linux does "
+                "not, and the media application may not find the file; write its name as it is\n"
+                "nvtheme: sea: 1 error, 2 warnings\n",
+            seaErr);
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ("nvtheme: ocean: 0 errors, 0 warnings\n", err.str());
+
+  // Where both streams meet, as on a terminal.
+  std::ostringstream both;
+  EXPECT_EQ(0, RunNvtheme({"check", "sea", "ocean"}, fs, both, both));
+  EXPECT_EQ(seaLog + seaErr + out.str() + err.str(), both.str());
+}
+
+// -Werror fails a run that gives any warning: a build stops after the checks
+// as a check does, packs nothing and keeps the last good package, and its
+// summary says why. Without it, the same folder builds.
+TEST_F(NvthemeTest, WarningsAsErrorsStopTheBuildBeforePacking) {
+  const std::string sub = std::string("img") + kPathSeparator + "sand.png";
+  std::string theme = kSoundTheme;
+  Replace(&theme, "name=\"Day\"", "name=\"Day & Night\"");  // a strict parser's fault
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  Replace(&theme, "background=\"sand.png\"", "background=\"" + sub + "\"");
+  AddFolder("ocean", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFolder(JoinPath("ocean", "img"));
+  fs.AddFile(JoinPath("ocean", sub), "\x89PNG\r\n\x1A\n");
+  fs.AddFile("ocean.nvp", "last good");
+
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  const std::string checkLog = out.str();
+  const std::string names[] = {"[-Wmalformed-xml]", "[-Wcase-mismatch]", "[-Wunpacked-reference]"};
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"build", "-Werror", "ocean"},
+        std::vector<std::string>{"build", "--warnings-as-errors", "ocean"}}) {
+    EXPECT_EQ(1, Run(args));
+    EXPECT_EQ(checkLog, out.str());
+    EXPECT_EQ("last good", fs.Contents("ocean.nvp"));
+    for (const std::string& name : names)
+      EXPECT_NE(std::string::npos, err.str().find(name)) << name;
+    const std::string summary =
+        "nvtheme: ocean: 1 error, 3 warnings; not packed, as -Werror makes them errors\n";
+    ASSERT_GE(err.str().size(), summary.size());
+    EXPECT_EQ(summary, err.str().substr(err.str().size() - summary.size()));
+  }
+  std::vector<std::string> beside;
+  std::string listError;
+  fs.ListFolder(".", &beside, &listError);
+  for (const std::string& name : beside) EXPECT_FALSE(IsTemporaryPackagePath("ocean.nvp", name));
+
+  EXPECT_EQ(1, Run({"check", "-Werror", "ocean"}));
+  EXPECT_EQ(checkLog, out.str());
+  EXPECT_NE(std::string::npos, err.str().find("3 warnings; -Werror makes them errors\n"));
+  // Turned off, a warning fails nothing.
+  EXPECT_EQ(0, Run({"check", "-Werror", "-Wno-malformed-xml", "-Wno-case-mismatch",
+                    "-Wno-unpacked-reference", "ocean"}));
+  EXPECT_EQ(0, Run({"build", "ocean"}));
+  const std::string made =
+      "nvtheme: ocean.nvp: 4 files, " + FormatSize(fs.Contents("ocean.nvp").size()) + "\n";
+  EXPECT_EQ(made, err.str().substr(err.str().size() - made.size()));
+  EXPECT_NE("last good", fs.Contents("ocean.nvp"));
+}
+
+// The notes that are warnings answer to -W and -Werror: a check tells of
+// them too, -Wno-NAME leaves them out, and -Werror stops a build on them.
+// A note that gives the system's reason for a failure is always shown.
+TEST_F(NvthemeTest, NotesThatAreWarningsAnswerToSwitches) {
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  const std::string held = JoinPath("ocean", "held.png"), link = JoinPath("ocean", "l.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+  fs.AddFile(link, "x");
+  fs.SetLinkTarget(link, "/etc/l.png");
+  const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
+  const std::string linkNote =
+      "nvtheme: " + link + ": packed from /etc/l.png, outside the folder\n";
+
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ(heldNote + linkNote + "nvtheme: ocean: 0 errors, 2 warnings\n", err.str());
+  EXPECT_EQ(0, Run({"check", "-Wno-unreadable-file", "-Wno-outside-link", "ocean"}));
+  EXPECT_EQ("nvtheme: ocean: 0 errors, 0 warnings\n", err.str());
+  EXPECT_EQ(0, Run({"build", "-Wno-outside-link", "ocean"}));
+  EXPECT_EQ(0u, err.str().find(heldNote + "nvtheme: ocean.nvp: 5 files, ")) << err.str();
+
+  fs.AddFile("ocean.nvp", "last good");
+  EXPECT_EQ(1, Run({"build", "-Werror", "-Wno-outside-link", "ocean"}));
+  EXPECT_EQ(heldNote +
+                "nvtheme: ocean: 0 errors, 1 warning; not packed, as -Werror makes them "
+                "errors\n",
+            err.str());
+  EXPECT_EQ("last good", fs.Contents("ocean.nvp"));
+  EXPECT_EQ(0, Run({"build", "-Werror", "-Wno-outside-link", "-Wno-unreadable-file", "ocean"}));
+
+  // A disk that fails a write: its reason stays, whatever -W says.
+  fs.faultText = "write: No space left on device";
+  fs.before = [](MemoryFileSystem::Op op, const std::string&) {
+    return op != MemoryFileSystem::Op::Write;
+  };
+  EXPECT_EQ(1, Run({"build", "-Wno-unreadable-file", "-Wno-outside-link", "ocean"}));
+  EXPECT_NE(std::string::npos, err.str().find(": write: No space left on device\n"));
+}
+
+TEST(FormatSizeTest, OneDecimalInUnitsOfAThousand) {
+  const std::pair<uint64_t, const char*> sizes[] = {
+      {0, "0 bytes"},        {1, "1 byte"},          {999, "999 bytes"},   {1000, "1.0 kB"},
+      {6549, "6.5 kB"},      {6550, "6.6 kB"},       {999949, "999.9 kB"}, {999950, "1.0 MB"},
+      {79980000, "80.0 MB"}, {4294967296, "4.3 GB"},
+  };
+  for (const auto& size : sizes) EXPECT_EQ(size.second, FormatSize(size.first)) << size.first;
 }
 
 // One error is one gnu line, whatever bytes the manifest's values hold:
@@ -403,7 +544,8 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
   fs.SetLinkTarget(link, "/etc/\x1B[2J");
   EXPECT_EQ(0, Run({"build", "sea"}));
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb.png") + ": left out: held by another program\n" +
-                "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n",
+                "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n" +
+                "nvtheme: sea.nvp: 5 files, 1.9 kB\n",
             err.str());
 }
 
@@ -527,12 +669,13 @@ TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
   struct LostOutput {
     std::vector<std::string> args;
     bool outLost;  // else standard error is
+    std::string summary = "";  // what standard error says of a folder before
   };
   const LostOutput cases[] = {
       {{"list", "ocean.nvp"}, true},
       {{"verify", "ocean.nvp"}, true},
-      {{"build", "ocean"}, true},
-      {{"check", "ocean"}, true},
+      {{"build", "ocean"}, true, "nvtheme: ocean.nvp: 3 files, 1.5 kB\n"},
+      {{"check", "ocean"}, true, "nvtheme: ocean: 0 errors, 0 warnings\n"},
       {{"--version"}, true},
       {{"list", "none.nvp"}, false},
       {{"build", "nowhere"}, false},
@@ -547,7 +690,7 @@ TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
     EXPECT_EQ(1, RunNvtheme(c.args, fs, o, e)) << c.args[0];
     const std::string said =
         c.outLost ? "nvtheme: write error: " + std::string(std::strerror(ENOSPC)) + "\n" : "";
-    EXPECT_EQ(said, kept.str()) << c.args[0];
+    EXPECT_EQ(c.summary + said, kept.str()) << c.args[0];
   }
   // Standard error that is never written to fails nothing.
   EXPECT_EQ(0, RunNvtheme({"list", "ocean.nvp"}, fs, out, lost));
