@@ -32,6 +32,8 @@ const char kUsage[] =
     "                       or warning, FILE:LINE:COLUMN: error: MESSAGE, as\n"
     "                       compilers write them for editors to jump to, each\n"
     "                       followed by its notes\n"
+    "  --format=json        with check: instead of the log, one JSON document:\n"
+    "                       each folder, its themes and its findings\n"
     "  -W NAME, -WNAME      with build and check: report the warning NAME\n"
     "  -W no-NAME, -Wno-NAME\n"
     "                       with build and check: do not report it\n"
@@ -81,14 +83,15 @@ bool IsOption(const std::string& word) { return word.size() > 1 && word[0] == '-
 
 bool ParseFormat(const std::string& word, OutputFormat* format, std::string* error) {
   const std::string value = word.substr(std::string("--format=").size());
-  const std::pair<const char*, OutputFormat> formats[] = {{"gnu", OutputFormat::Gnu}};
+  const std::pair<const char*, OutputFormat> formats[] = {{"gnu", OutputFormat::Gnu},
+                                                          {"json", OutputFormat::Json}};
   for (const auto& known : formats) {
     if (value == known.first) {
       *format = known.second;
       return true;
     }
   }
-  *error = "unknown format '" + value + "' (the one format is gnu)";
+  *error = "unknown format '" + value + "' (the formats are gnu and json)";
   return false;
 }
 

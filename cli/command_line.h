@@ -10,9 +10,9 @@
 
 namespace nv {
 
-// How `check` reports: the operation log, or one line per finding as
-// compilers write them (--format=gnu).
-enum class OutputFormat { Log, Gnu };
+// How `check` reports: the operation log, one line per finding as compilers
+// write them (--format=gnu), or one JSON document (--format=json).
+enum class OutputFormat { Log, Gnu, Json };
 
 struct CommandLine {
   std::string command;  // "build", "check", "list", "extract", "verify"; empty with --help

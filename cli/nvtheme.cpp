@@ -10,6 +10,7 @@
 #include "cli/error_line.h"
 #include "cli/file_notes.h"
 #include "cli/folder_report.h"
+#include "cli/json_report.h"
 #include "cli/package_commands.h"
 #include "cli/stream_publisher.h"
 #include "package/package_writer.h"
@@ -92,11 +93,15 @@ class FolderRun {
                          zlib.get(), options);
     m_builder = &builder;
     bool allPassed = true;
+    std::vector<FolderReport> reports;  // for a document of them all
     for (const std::string& folder : m_line.operands) {
       FolderReport report = RunFolder(folder);
       allPassed &= report.Passed();
       Write(report);
+      if (m_line.format == OutputFormat::Json) reports.push_back(std::move(report));
     }
+    if (m_line.format == OutputFormat::Json)
+      WriteJsonReport(m_out, reports, m_line.warningsAsErrors);
     return allPassed ? kSuccess : kFailure;
   }
 
@@ -146,8 +151,8 @@ class FolderRun {
       WriteErrorLine(m_err, report.folder + ": no such file or folder");
       return;
     }
-    if (m_line.format == OutputFormat::Gnu) {
-      WriteGnuDiagnostics(m_out, report);
+    if (m_line.format != OutputFormat::Log) {
+      if (m_line.format == OutputFormat::Gnu) WriteGnuDiagnostics(m_out, report);
       WriteNotes(m_err, report);
       return;
     }

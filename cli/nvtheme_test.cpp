@@ -16,6 +16,7 @@
 #include "package/package_writer.h"
 #include "services/component.h"
 #include "services/task_memory.h"
+#include "testing/json_reader.h"
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
 
@@ -472,6 +473,100 @@ TEST(FormatSizeTest, OneDecimalInUnitsOfAThousand) {
       {79980000, "80.0 MB"}, {4294967296, "4.3 GB"},
   };
   for (const auto& size : sizes) EXPECT_EQ(size.second, FormatSize(size.first)) << size.first;
+}
+
+// check --format=json: one document on standard output, read back by
+// field: each folder with its themes and verdicts, every diagnostic whole,
+// and the notes; names whose bytes are no UTF-8 still give valid JSON.
+TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "<theme name=\"Night\"/></nuvarinepackage>");
+  const std::string held = JoinPath("sea", "a\nb\xE9.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+
+  EXPECT_EQ(1, Run({"check", "--format=json", "sea", "ocean", "nowhere"}));
+  EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb\xE9.png") +
+                ": left out: held by another program\n" +
+                "nvtheme: nowhere: no such file or folder\n",
+            err.str());
+  JsonValue doc;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &doc, &error)) << error << "\n" << out.str();
+  EXPECT_EQ("nvtheme", doc["tool"]["name"].string);
+  EXPECT_EQ("1.0.0.1", doc["tool"]["version"].string);
+  EXPECT_FALSE(doc["warningsAsErrors"].boolean);
+  EXPECT_FALSE(doc["passed"].boolean);
+  const JsonValue& folders = doc["folders"];
+  ASSERT_EQ(3u, folders.size());
+
+  const JsonValue& sea = folders[0];
+  const std::string m = JoinPath("sea", "main.xml");
+  EXPECT_EQ("sea", sea["path"].string);
+  EXPECT_TRUE(sea["exists"].boolean);
+  EXPECT_EQ(m, sea["manifest"].string);
+  EXPECT_TRUE(sea["loaded"].boolean);
+  EXPECT_FALSE(sea["passed"].boolean);
+  EXPECT_EQ(2, sea["errors"].number);
+  EXPECT_EQ(2, sea["warnings"].number);
+  ASSERT_EQ(2u, sea["themes"].size());
+  const JsonValue& day = sea["themes"][0];
+  EXPECT_EQ(1, day["number"].number);
+  EXPECT_EQ("Day", day["name"].string);
+  EXPECT_EQ(1, day["line"].number);
+  EXPECT_EQ(18, day["column"].number);
+  EXPECT_TRUE(day["valid"].boolean);
+  EXPECT_EQ(2, sea["themes"][1]["number"].number);
+  EXPECT_EQ("Night", sea["themes"][1]["name"].string);
+  EXPECT_FALSE(sea["themes"][1]["valid"].boolean);
+
+  const JsonValue& diagnostics = sea["diagnostics"];
+  ASSERT_EQ(3u, diagnostics.size());
+  const JsonValue& missing = diagnostics[0];
+  EXPECT_EQ("error", missing["severity"].string);
+  EXPECT_TRUE(missing.Has("name"));
+  EXPECT_TRUE(missing["name"].IsNull());
+  EXPECT_EQ(m, missing["file"].string);
+  EXPECT_EQ(2, missing["line"].number);
+  EXPECT_EQ(51, missing["column"].number);
+  EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
+            missing["message"].string);
+  EXPECT_EQ(JsonValue::Type::kArray, missing["notes"].type);
+  EXPECT_EQ(0u, missing["notes"].size());
+  EXPECT_EQ("error", diagnostics[1]["severity"].string);
+  const JsonValue& mismatch = diagnostics[2];
+  EXPECT_EQ("warning", mismatch["severity"].string);
+  EXPECT_EQ("case-mismatch", mismatch["name"].string);
+  EXPECT_EQ(m, mismatch["file"].string);
+  EXPECT_EQ(2, mismatch["line"].number);
+  EXPECT_EQ(51, mismatch["column"].number);
+  EXPECT_EQ("'Grid.xml' is not in the folder in that letter case", mismatch["message"].string);
+  ASSERT_EQ(1u, mismatch["notes"].size());
+  EXPECT_EQ(0u, mismatch["notes"][0].string.find("the folder holds 'grid.xml'"));
+
+  ASSERT_EQ(1u, sea["runNotes"].size());
+  const JsonValue& note = sea["runNotes"][0];
+  EXPECT_EQ("unreadable-file", note["name"].string);
+  EXPECT_EQ(JoinPath("sea", "a\nb\xC3\xA9.png"), note["path"].string);  // the byte as Latin-1
+  EXPECT_EQ("left out: held by another program", note["text"].string);
+
+  const JsonValue& ocean = folders[1];
+  EXPECT_TRUE(ocean["passed"].boolean);
+  EXPECT_EQ(0, ocean["errors"].number);
+  EXPECT_EQ(0, ocean["warnings"].number);
+  EXPECT_EQ(1u, ocean["themes"].size());
+  EXPECT_EQ(0u, ocean["diagnostics"].size());
+  EXPECT_EQ(0u, ocean["runNotes"].size());
+
+  const JsonValue& nowhere = folders[2];
+  EXPECT_EQ("nowhere", nowhere["path"].string);
+  EXPECT_FALSE(nowhere["exists"].boolean);
+  EXPECT_FALSE(nowhere["loaded"].boolean);
+  EXPECT_FALSE(nowhere["passed"].boolean);
+  EXPECT_EQ(0u, nowhere["themes"].size());
 }
 
 // One error is one gnu line, whatever bytes the manifest's values hold:
