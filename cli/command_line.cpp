@@ -34,6 +34,8 @@ const char kUsage[] =
     "                       followed by its notes\n"
     "  --format=json        with check: instead of the log, one JSON document:\n"
     "                       each folder, its themes and its findings\n"
+    "  --format=sarif       with check: instead of the log, a SARIF 2.1.0 log\n"
+    "                       for code-scanning services\n"
     "  -W NAME, -WNAME      with build and check: report the warning NAME\n"
     "  -W no-NAME, -Wno-NAME\n"
     "                       with build and check: do not report it\n"
@@ -83,15 +85,15 @@ bool IsOption(const std::string& word) { return word.size() > 1 && word[0] == '-
 
 bool ParseFormat(const std::string& word, OutputFormat* format, std::string* error) {
   const std::string value = word.substr(std::string("--format=").size());
-  const std::pair<const char*, OutputFormat> formats[] = {{"gnu", OutputFormat::Gnu},
-                                                          {"json", OutputFormat::Json}};
+  const std::pair<const char*, OutputFormat> formats[] = {
+      {"gnu", OutputFormat::Gnu}, {"json", OutputFormat::Json}, {"sarif", OutputFormat::Sarif}};
   for (const auto& known : formats) {
     if (value == known.first) {
       *format = known.second;
       return true;
     }
   }
-  *error = "unknown format '" + value + "' (the formats are gnu and json)";
+  *error = "unknown format '" + value + "' (the formats are gnu, json and sarif)";
   return false;
 }
 

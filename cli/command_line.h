@@ -11,8 +11,9 @@
 namespace nv {
 
 // How `check` reports: the operation log, one line per finding as compilers
-// write them (--format=gnu), or one JSON document (--format=json).
-enum class OutputFormat { Log, Gnu, Json };
+// write them (--format=gnu), one JSON document (--format=json), or a SARIF
+// log (--format=sarif).
+enum class OutputFormat { Log, Gnu, Json, Sarif };
 
 struct CommandLine {
   std::string command;  // "build", "check", "list", "extract", "verify"; empty with --help

@@ -12,6 +12,7 @@
 #include "cli/folder_report.h"
 #include "cli/json_report.h"
 #include "cli/package_commands.h"
+#include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
 #include "package/package_writer.h"
 #include "services/component.h"
@@ -93,16 +94,20 @@ class FolderRun {
                          zlib.get(), options);
     m_builder = &builder;
     bool allPassed = true;
+    const bool document =
+        m_line.format == OutputFormat::Json || m_line.format == OutputFormat::Sarif;
     std::vector<FolderReport> reports;  // for a document of them all
     for (const std::string& folder : m_line.operands) {
       FolderReport report = RunFolder(folder);
       allPassed &= report.Passed();
       Write(report);
-      if (m_line.format == OutputFormat::Json) reports.push_back(std::move(report));
+      if (document) reports.push_back(std::move(report));
     }
+    const int status = allPassed ? kSuccess : kFailure;
     if (m_line.format == OutputFormat::Json)
       WriteJsonReport(m_out, reports, m_line.warningsAsErrors);
-    return allPassed ? kSuccess : kFailure;
+    if (m_line.format == OutputFormat::Sarif) WriteSarifReport(m_out, reports, status);
+    return status;
   }
 
  private:

@@ -12,6 +12,8 @@
 
 #include "builder/theme_builder.h"
 #include "cli/folder_report.h"
+#include "cli/sarif_report.h"
+#include "cli/warning_switches.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "services/component.h"
@@ -567,6 +569,89 @@ TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   EXPECT_FALSE(nowhere["loaded"].boolean);
   EXPECT_FALSE(nowhere["passed"].boolean);
   EXPECT_EQ(0u, nowhere["themes"].size());
+}
+
+// check --format=sarif: a SARIF 2.1.0 log, read back with what the format
+// requires of each object checked present: a rule for the manifest's errors
+// and one for every warning, a result for each finding in its file and
+// place, and a notification for a folder that is not there.
+TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  const std::string held = JoinPath("sea", "a\nb\xE9.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+
+  EXPECT_EQ(1, Run({"check", "--format=sarif", "sea", "nowhere"}));
+  JsonValue log;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &log, &error)) << error << "\n" << out.str();
+  EXPECT_EQ("2.1.0", log["version"].string);
+  EXPECT_NE(std::string::npos, log["$schema"].string.find("sarif-schema-2.1.0.json"));
+  ASSERT_EQ(1u, log["runs"].size());
+  const JsonValue& run = log["runs"][0];
+  const JsonValue& driver = run["tool"]["driver"];
+  EXPECT_EQ("nvtheme", driver["name"].string);
+  EXPECT_EQ("1.0.0.1", driver["version"].string);
+
+  // Rules: an id each, once, with a description and help.
+  std::vector<std::string> ids;
+  for (const JsonValue& rule : driver["rules"].items) {
+    ids.push_back(rule["id"].string);
+    EXPECT_FALSE(rule["shortDescription"]["text"].string.empty()) << ids.back();
+    EXPECT_FALSE(rule["help"]["text"].string.empty()) << ids.back();
+    const std::string level = rule["defaultConfiguration"]["level"].string;
+    EXPECT_EQ(ids.back() == kManifestRuleId ? "error" : "warning", level) << ids.back();
+    EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
+  }
+  std::vector<std::string> expected = {kManifestRuleId};
+  for (const WarningName& warning : AllWarnings()) expected.push_back(warning.name);
+  EXPECT_EQ(expected, ids);
+
+  const JsonValue& invocation = run["invocations"][0];
+  EXPECT_EQ(JsonValue::Type::kBool, invocation["executionSuccessful"].type);
+  EXPECT_FALSE(invocation["executionSuccessful"].boolean);
+  EXPECT_EQ(1, invocation["exitCode"].number);
+  ASSERT_EQ(1u, invocation["toolExecutionNotifications"].size());
+  const JsonValue& nowhere = invocation["toolExecutionNotifications"][0];
+  EXPECT_EQ("error", nowhere["level"].string);
+  EXPECT_EQ("nowhere: no such file or folder", nowhere["message"]["text"].string);
+
+  // Results: each with a message, a rule of the driver's, a level and a file.
+  const JsonValue& results = run["results"];
+  ASSERT_EQ(3u, results.size());
+  for (const JsonValue& result : results.items) {
+    EXPECT_FALSE(result["message"]["text"].string.empty());
+    const size_t index = static_cast<size_t>(result["ruleIndex"].number);
+    ASSERT_LT(index, ids.size());
+    EXPECT_EQ(ids[index], result["ruleId"].string);
+    EXPECT_FALSE(
+        result["locations"][0]["physicalLocation"]["artifactLocation"]["uri"].string.empty());
+  }
+  const JsonValue& missing = results[0];
+  EXPECT_EQ(kManifestRuleId, missing["ruleId"].string);
+  EXPECT_EQ("error", missing["level"].string);
+  EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
+            missing["message"]["text"].string);
+  const JsonValue& place = missing["locations"][0]["physicalLocation"];
+  EXPECT_EQ("sea/main.xml", place["artifactLocation"]["uri"].string);
+  EXPECT_EQ(2, place["region"]["startLine"].number);
+  EXPECT_EQ(51, place["region"]["startColumn"].number);
+  const JsonValue& mismatch = results[1];
+  EXPECT_EQ("case-mismatch", mismatch["ruleId"].string);
+  EXPECT_EQ("warning", mismatch["level"].string);
+  ASSERT_EQ(1u, mismatch["relatedLocations"].size());
+  EXPECT_EQ(0u, mismatch["relatedLocations"][0]["message"]["text"].string.find(
+                    "the folder holds 'grid.xml'"));
+  const JsonValue& unreadable = results[2];
+  EXPECT_EQ("unreadable-file", unreadable["ruleId"].string);
+  EXPECT_EQ("warning", unreadable["level"].string);
+  EXPECT_EQ("left out: held by another program", unreadable["message"]["text"].string);
+  const JsonValue& file = unreadable["locations"][0]["physicalLocation"];
+  EXPECT_EQ("sea/a%0Ab%E9.png", file["artifactLocation"]["uri"].string);
+  EXPECT_FALSE(file.Has("region"));
 }
 
 // One error is one gnu line, whatever bytes the manifest's values hold:
