@@ -4,10 +4,13 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "manifest/load_manifest.h"
+#include "manifest/manifest_warnings.h"
 #include "manifest/validate_themes.h"
+#include "package/entry_name.h"
 #include "package/package_writer.h"
 
 namespace nv {
@@ -57,7 +60,9 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
     ValidateThemesReporting(Context(), folder, text, manifest, &themes, &verdicts,
                             m_options.diagnostics);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
-  if (m_options.checkOnly || !flags->manifestLoaded || !flags->themesValid) return;
+  const bool checked =
+      flags->manifestLoaded && FinishChecks(folder, text, manifest, themes, verdicts);
+  if (m_options.checkOnly || !checked || !flags->themesValid) return;
   TiXmlDocument index;
   WritePackage(Context(), folder, m_zlib, PackOptions{m_options.jobs, m_options.progress}, &index,
                files, flags);
@@ -66,6 +71,47 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
           << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
     PublishLog();
   }
+}
+
+// The warnings come after the validation, so that the log and its errors
+// stay as they were; whoever asked then hears the verdicts, and may stop the
+// build before anything is packed.
+bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& text,
+                                const TiXmlDocument& manifest,
+                                const std::vector<const TiXmlElement*>& themes,
+                                const std::vector<bool>& verdicts) {
+  ReportWarnings(folder, text, manifest);
+  if (!m_options.checked) return true;
+  const ElementPositions positions(text, manifest);
+  std::vector<ThemeVerdict> judged;
+  for (size_t i = 0; i < themes.size(); ++i) {
+    const char* name = themes[i]->Attribute("name");
+    judged.push_back({name ? name : "", positions.Of(*themes[i]), verdicts[i]});
+  }
+  return m_options.checked(judged);
+}
+
+// The warnings are an output of their own: however their pass fails, the
+// run goes on as it would without them, and a note says they are missing.
+void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& text,
+                                  const TiXmlDocument& manifest) {
+  if (!m_options.diagnostics || m_options.warnings.empty()) return;
+  WarningOptions options;
+  options.outsideLinks = m_options.outsideLinks;
+  options.windowsNameCheck = [](const std::string& name, std::string* fault) {
+    return CheckEntryName(name, NameRules::kWindows, fault);
+  };
+  std::string failed;
+  try {
+    for (const Diagnostic& warning : ManifestWarnings(m_fs, folder, text, manifest, options))
+      if (m_options.warnings.count(warning.name)) m_options.diagnostics->Report(warning);
+  } catch (const std::bad_alloc&) {
+    failed = "out of memory";
+  } catch (...) {
+    failed = "an unexpected fault";
+  }
+  if (!failed.empty())
+    Context().Note(JoinPath(folder, "main.xml"), "warnings not checked: " + failed);
 }
 
 }  // namespace nv

@@ -2,7 +2,9 @@
 // validated and its files packed, every step reported in the operation log.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,19 @@
 #include "run/run_context.h"
 #include "run/run_flags.h"
 #include "services/component.h"
+#include "xml/text_position.h"
+
+class TiXmlDocument;
+class TiXmlElement;
 
 namespace nv {
+
+// A theme as the validation judged it, for reports that list the themes.
+struct ThemeVerdict {
+  std::string name;  // its "name" attribute; empty when it has none
+  TextPosition at;   // where its element stands in the manifest
+  bool valid = false;
+};
 
 struct BuildOptions {
   // Ends each run after the validation: nothing is packed or written.
@@ -32,6 +45,14 @@ struct BuildOptions {
   // Whether files that lead outside the folder through a link are packed
   // (and named in a note) or passed over as unreadable.
   bool outsideLinks = true;
+  // The warnings, by the names WarningNames() gives, that a run with
+  // diagnostics reports once its manifest loaded; empty: none are looked for.
+  std::set<std::string> warnings = {};
+  // Called once a folder's manifest loaded and its themes and warnings are
+  // checked, with each theme's verdict in document order; a build whose call
+  // answers false stops there, as a check does, and packs nothing. May be
+  // empty.
+  std::function<bool(const std::vector<ThemeVerdict>& themes)> checked = nullptr;
 };
 
 extern const char kFatalErrorText[];
@@ -48,6 +69,11 @@ class ThemeBuilder {
 
  private:
   void RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags);
+  bool FinishChecks(const std::string& folder, const std::string& text,
+                    const TiXmlDocument& manifest, const std::vector<const TiXmlElement*>& themes,
+                    const std::vector<bool>& verdicts);
+  void ReportWarnings(const std::string& folder, const std::string& text,
+                      const TiXmlDocument& manifest);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
   RunContext Context() {
     return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};

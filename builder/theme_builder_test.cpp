@@ -329,5 +329,59 @@ TEST_F(PackingRunTest, WhatAWorkerThrowsReachesTheCatchAll) {
   EXPECT_EQ("last good", fs.Contents(package));
 }
 
+// Each warning by its name and place.
+class NamedDiagnostics : public ManifestDiagnostics {
+ public:
+  void Report(const Diagnostic& d) override {
+    reports.push_back(d.name + " " + std::to_string(d.at.line) + ":" + std::to_string(d.at.column));
+  }
+  std::vector<std::string> reports;
+};
+
+// Warnings are an output of their own: a build that reports them writes the
+// log and the package it writes without them; one whose caller stops it
+// after the checks writes a check's log and keeps the last good package.
+TEST_F(PackingRunTest, WarningsChangeNeitherLogNorPackage) {
+  AddThemeFiles();  // one byte each: no image, no layout
+  fs.AddFile(Manifest(), "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  ASSERT_TRUE(packing.BuildFolder(folder).Succeeded());
+  const std::string plainPackage = fs.Contents(package);
+
+  NamedDiagnostics diagnostics;
+  std::vector<ThemeVerdict> verdicts;
+  BuildOptions options;
+  options.diagnostics = &diagnostics;
+  options.warnings = {"not-an-image", "not-a-layout"};  // and not "unused-file"
+  options.checked = [&](const std::vector<ThemeVerdict>& themes) {
+    verdicts = themes;
+    return true;
+  };
+  RecordingPublisher warnedPublisher;
+  ThemeBuilder warned(fs, warnedPublisher, zlib.get(), options);
+  EXPECT_TRUE(warned.BuildFolder(folder).Succeeded());
+  EXPECT_EQ(packing.Log(), warned.Log());
+  EXPECT_EQ(plainPackage, fs.Contents(package));
+  EXPECT_EQ(
+      (std::vector<std::string>{"not-an-image 1:18", "not-a-layout 2:14", "not-an-image 3:3"}),
+      diagnostics.reports);
+  ASSERT_EQ(1u, verdicts.size());
+  EXPECT_EQ("Day", verdicts[0].name);
+  EXPECT_EQ((TextPosition{1, 18}), verdicts[0].at);
+  EXPECT_TRUE(verdicts[0].valid);
+
+  fs.AddFile(package, "last good");
+  options.checked = [](const std::vector<ThemeVerdict>&) { return false; };
+  RecordingPublisher stoppedPublisher, checkPublisher;
+  ThemeBuilder stopped(fs, stoppedPublisher, zlib.get(), options);
+  const RunFlags flags = stopped.BuildFolder(folder);
+  EXPECT_TRUE(flags.Valid());
+  EXPECT_FALSE(flags.Succeeded());
+  ThemeBuilder checker(fs, checkPublisher, nullptr, BuildOptions{true});
+  checker.BuildFolder(folder);
+  EXPECT_EQ(checker.Log(), stopped.Log());
+  EXPECT_EQ("last good", fs.Contents(package));
+  EXPECT_EQ(packageAlone, Beside());
+}
+
 }  // namespace
 }  // namespace nv

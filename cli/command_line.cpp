@@ -2,8 +2,11 @@
 #include "cli/command_line.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace nv {
+
+const char kVersion[] = "1.0.0.1";
 
 const char kUsage[] =
     "Usage: nvtheme COMMAND [OPTION]... ARGUMENT...\n"
@@ -25,9 +28,23 @@ const char kUsage[] =
     "  -j, --jobs N         with build: read and compress files on N threads\n"
     "                       (one per core when not given); the package and\n"
     "                       the log are the same on any number\n"
-    "  --format=gnu         with check: instead of the log, one line per error,\n"
-    "                       MANIFEST:LINE:COLUMN: error: MESSAGE, as compilers\n"
-    "                       write them for editors to jump to\n"
+    "  --format=gnu         with check: instead of the log, one line per error\n"
+    "                       or warning, FILE:LINE:COLUMN: error: MESSAGE, as\n"
+    "                       compilers write them for editors to jump to, each\n"
+    "                       followed by its notes\n"
+    "  --format=json        with check: instead of the log, one JSON document:\n"
+    "                       each folder, its themes and its findings\n"
+    "  --format=sarif       with check: instead of the log, a SARIF 2.1.0 log\n"
+    "                       for code-scanning services\n"
+    "  -W NAME, -WNAME      with build and check: report the warning NAME\n"
+    "  -W no-NAME, -Wno-NAME\n"
+    "                       with build and check: do not report it\n"
+    "  -Werror, --warnings-as-errors\n"
+    "                       with build and check: fail when a warning is\n"
+    "                       reported; a build then stops after the checks,\n"
+    "                       packs nothing and keeps the last good package\n"
+    "  --list-warnings      show each warning's name, whether it is on by\n"
+    "                       default, and what it finds\n"
     "  --no-outside-links   with build and check: pass over a file that leads\n"
     "                       outside its folder through a link, as if it could\n"
     "                       not be read (without it, such a file is packed and\n"
@@ -68,11 +85,15 @@ bool IsOption(const std::string& word) { return word.size() > 1 && word[0] == '-
 
 bool ParseFormat(const std::string& word, OutputFormat* format, std::string* error) {
   const std::string value = word.substr(std::string("--format=").size());
-  if (value == "gnu") {
-    *format = OutputFormat::Gnu;
-    return true;
+  const std::pair<const char*, OutputFormat> formats[] = {
+      {"gnu", OutputFormat::Gnu}, {"json", OutputFormat::Json}, {"sarif", OutputFormat::Sarif}};
+  for (const auto& known : formats) {
+    if (value == known.first) {
+      *format = known.second;
+      return true;
+    }
   }
-  *error = "unknown format '" + value + "' (the one format is gnu)";
+  *error = "unknown format '" + value + "' (the formats are gnu, json and sarif)";
   return false;
 }
 
@@ -119,7 +140,21 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     const std::string name = word.rfind("--", 0) == 0 ? "--jobs" : "-j";
     return OptionValue(args, i, name, &value, error) && ParseJobs(value, &line->jobs, error);
   }
-  if (word == "--no-outside-links") {
+  if (word.compare(0, 2, "-W") == 0 || word == "--warnings-as-errors") {
+    line->warningSwitches = true;
+    std::string value = word == "--warnings-as-errors" ? "error" : word.substr(2);
+    if (word == "-W") {
+      if (*i + 1 == args.size()) {
+        *error = "'-W' needs the name of a warning";
+        return false;
+      }
+      value = args[++*i];
+    }
+    return SwitchWarning(value, &line->warnings, &line->warningsAsErrors, error);
+  }
+  if (word == "--list-warnings") {
+    line->listWarnings = true;
+  } else if (word == "--no-outside-links") {
     line->outsideLinks = false;
   } else if (word == "--help") {
     line->help = true;
@@ -152,7 +187,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
       return false;
     }
   }
-  if (line->help || line->version) return true;
+  if (line->help || line->version || line->listWarnings) return true;
   if (words.empty()) {
     *error = "no command given";
     return false;
@@ -170,6 +205,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
   }
   if (!line->outsideLinks && line->command != "build" && line->command != "check") {
     *error = "'--no-outside-links' goes with 'build' and 'check' only";
+    return false;
+  }
+  if (line->warningSwitches && line->command != "build" && line->command != "check") {
+    *error = "'-W' goes with 'build' and 'check' only";
     return false;
   }
   if (line->jobs != 0 && line->command != "build") {

@@ -2,14 +2,18 @@
 // options and its operands.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cli/warning_switches.h"
+
 namespace nv {
 
-// How `check` reports: the operation log, or one line per error as
-// compilers write them (--format=gnu).
-enum class OutputFormat { Log, Gnu };
+// How `check` reports: the operation log, one line per finding as compilers
+// write them (--format=gnu), one JSON document (--format=json), or a SARIF
+// log (--format=sarif).
+enum class OutputFormat { Log, Gnu, Json, Sarif };
 
 struct CommandLine {
   std::string command;  // "build", "check", "list", "extract", "verify"; empty with --help
@@ -18,8 +22,14 @@ struct CommandLine {
   OutputFormat format = OutputFormat::Log;
   unsigned jobs = 0;  // threads for build; 0: one per core
   bool outsideLinks = true;  // false: --no-outside-links, with build and check
+  // The warnings build and check report, by name: those on by default, as
+  // -W switched them, the last switch of a name deciding.
+  std::set<std::string> warnings = DefaultWarnings();
+  bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
+  bool warningSwitches = false;   // whether any of those was given
   bool help = false;
   bool version = false;
+  bool listWarnings = false;
 };
 
 // Options may stand anywhere before "--", which makes every later word an
@@ -28,5 +38,6 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
                       std::string* error);
 
 extern const char kUsage[];
+extern const char kVersion[];
 
 }  // namespace nv

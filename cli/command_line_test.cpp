@@ -20,8 +20,9 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--verbose", "build", "f"}, "unknown option '--verbose'"},
       {{"build", "--"}, "'build' needs a folder"},
       {{"check"}, "'check' needs a folder"},
-      {{"check", "--format=xml", "f"}, "unknown format 'xml' (the one format is gnu)"},
-      {{"check", "--format=", "f"}, "unknown format '' (the one format is gnu)"},
+      {{"check", "--format=xml", "f"},
+       "unknown format 'xml' (the formats are gnu, json and sarif)"},
+      {{"check", "--format=", "f"}, "unknown format '' (the formats are gnu, json and sarif)"},
       {{"check", "--format", "gnu", "f"}, "'--format' needs a value, as in --format=gnu"},
       {{"build", "--format=gnu", "f"}, "'--format' goes with 'check' only"},
       {{"build", "-j"}, "'-j' needs a number"},
@@ -77,6 +78,50 @@ TEST(CommandLineTest, FormatMayStandAnywhereBeforeDoubleDash) {
   ASSERT_TRUE(ParseCommandLine({"check", "--", "--format=gnu"}, &line, &error));
   EXPECT_EQ(OutputFormat::Log, line.format);
   EXPECT_EQ((std::vector<std::string>{"--format=gnu"}), line.operands);
+}
+
+// -W in GCC's spellings, the last switch of a name deciding; every warning
+// is on by default but unused-file; a name no warning has is refused with
+// the nearest one.
+TEST(CommandLineTest, WarningSwitches) {
+  struct WarningCase {
+    std::vector<std::string> args;
+    std::string error;
+    std::vector<std::string> on = {}, off = {};
+    bool asErrors = false;
+  };
+  const WarningCase cases[] = {
+      {{"check", "f"}, "", {"malformed-xml", "case-mismatch", "unreadable-file"}, {"unused-file"}},
+      {{"check", "-W", "unused-file", "f"}, "", {"unused-file"}, {}},
+      {{"check", "-Wunused-file", "f"}, "", {"unused-file"}, {}},
+      {{"check", "-W", "no-case-mismatch", "f"}, "", {"malformed-xml"}, {"case-mismatch"}},
+      {{"build", "-Wno-outside-link", "f"}, "", {"unlistable-folder"}, {"outside-link"}},
+      {{"check", "-Wno-stray-file", "f", "-Wstray-file"}, "", {"stray-file"}, {}},
+      {{"check", "-Wunused-file", "-Wno-unused-file", "f"}, "", {}, {"unused-file"}},
+      {{"build", "-Werror", "f"}, "", {"not-a-layout"}, {"unused-file"}, true},
+      {{"check", "-W", "error", "f"}, "", {}, {}, true},
+      {{"build", "--warnings-as-errors", "f"}, "", {}, {}, true},
+      {{"build", "-Werror", "-Wno-error", "f"}, "", {}, {}, false},
+      {{"check", "-Wunsued-file", "f"},
+       "unknown warning 'unsued-file' (did you mean 'unused-file'?)"},
+      {{"check", "-W", "no-case-missmatch", "f"},
+       "unknown warning 'case-missmatch' (did you mean 'case-mismatch'?)"},
+      {{"check", "-Wall", "f"}, "unknown warning 'all' (nvtheme --list-warnings lists them)"},
+      {{"check", "-Wno-", "f"}, "unknown warning '' (nvtheme --list-warnings lists them)"},
+      {{"check", "f", "-W"}, "'-W' needs the name of a warning"},
+      {{"list", "-Werror", "a.nvp"}, "'-W' goes with 'build' and 'check' only"},
+      {{"verify", "-Wno-unused-file", "a.nvp"}, "'-W' goes with 'build' and 'check' only"},
+  };
+  for (const WarningCase& c : cases) {
+    CommandLine line;
+    std::string error;
+    EXPECT_EQ(c.error.empty(), ParseCommandLine(c.args, &line, &error)) << c.args[1];
+    EXPECT_EQ(c.error, error);
+    if (!c.error.empty()) continue;
+    for (const std::string& name : c.on) EXPECT_EQ(1u, line.warnings.count(name)) << name;
+    for (const std::string& name : c.off) EXPECT_EQ(0u, line.warnings.count(name)) << name;
+    EXPECT_EQ(c.asErrors, line.warningsAsErrors) << c.args[1];
+  }
 }
 
 TEST(CommandLineTest, HelpAndVersionNeedNoCommand) {

@@ -12,25 +12,26 @@
 
 namespace nv {
 
+// A severity as compilers write it, and as the other output formats name it.
+inline const char* SeverityName(Severity severity) {
+  switch (severity) {
+    case Severity::kError: return "error";
+    case Severity::kWarning: return "warning";
+    default: return "note";
+  }
+}
+
 class GnuDiagnostics : public ManifestDiagnostics {
  public:
   explicit GnuDiagnostics(std::ostream& out) : m_out(out) {}
 
   void Report(const Diagnostic& d) override {
-    Line(d, SeverityWord(d.severity), d.message + (d.name.empty() ? "" : " [-W" + d.name + "]"));
+    Line(d, SeverityName(d.severity), d.message + (d.name.empty() ? "" : " [-W" + d.name + "]"));
     for (const std::string& note : d.notes) Line(d, "note", note);
     m_out << std::flush;
   }
 
  private:
-  static const char* SeverityWord(Severity severity) {
-    switch (severity) {
-      case Severity::kError: return "error";
-      case Severity::kWarning: return "warning";
-      default: return "note";
-    }
-  }
-
   void Line(const Diagnostic& d, const char* severity, const std::string& text) {
     m_out << EscapeText(d.file, Backslash::kSingle) << ':' << d.at.line << ':' << d.at.column
           << ": " << severity << ": " << EscapeText(text, Backslash::kSingle) << '\n';

@@ -2,14 +2,19 @@
 // package reader.
 #include "cli/nvtheme.h"
 
+#include <algorithm>
+
 #include "builder/theme_builder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "cli/error_line.h"
-#include "cli/gnu_diagnostics.h"
+#include "cli/file_notes.h"
+#include "cli/folder_report.h"
+#include "cli/json_report.h"
 #include "cli/package_commands.h"
-#include "cli/stderr_notes.h"
+#include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
+#include "package/package_writer.h"
 #include "services/component.h"
 
 namespace nv {
@@ -20,57 +25,159 @@ constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-// Each operand is run as the dialog runs a field: when something of that
-// name exists, the run gets the name unchanged. Each folder's log is
-// followed by its notes. Whether all passed.
-bool RunFolders(const CommandLine& line, FileSystem& fs, ThemeBuilder& builder, StderrNotes& notes,
-                std::ostream& err) {
-  bool allPassed = true;
-  std::string missing;
-  for (const std::string& folder : line.operands) {
-    if (!fs.PathExists(folder, &missing)) {
-      WriteErrorLine(err, folder + ": no such file or folder");
-      allPassed = false;
-      continue;
-    }
-    const RunFlags flags = builder.BuildFolder(folder);
-    notes.WriteTo(err);
-    allPassed &= line.command == "check" ? flags.Valid() : flags.Succeeded();
+// Passes packing's progress on to whoever shows it, and keeps the number of
+// files the package holds, for the summary.
+class CountingProgress : public BuildProgress {
+ public:
+  explicit CountingProgress(BuildProgress* shown) : m_shown(shown) {}
+  void PackingStarted(size_t files, uint64_t bytes) override {
+    this->files = files;
+    if (m_shown) m_shown->PackingStarted(files, bytes);
   }
-  return allPassed;
+  void FilePacked(uint64_t bytes) override {
+    if (m_shown) m_shown->FilePacked(bytes);
+  }
+  void PackingEnded() override {
+    if (m_shown) m_shown->PackingEnded();
+  }
+
+  size_t files = 0;
+
+ private:
+  BuildProgress* m_shown;
+};
+
+// The errors that no diagnostic tells: the lines of the log from `from`,
+// where packing begins (npos for a run that never reached it), that begin
+// with "Error: ", and the fault that ends a run.
+size_t UnplacedErrors(const std::string& log, size_t from) {
+  size_t errors = 0;
+  const std::string line = "\nError: ";
+  for (size_t at = log.find(line, from); at != std::string::npos; at = log.find(line, at + 1))
+    ++errors;
+  const size_t fatal = std::string(kFatalErrorText).size();
+  return errors +
+         (log.size() >= fatal && log.compare(log.size() - fatal, fatal, kFatalErrorText) == 0);
 }
 
-int Build(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
-          BuildProgress* progress) {
-  ServiceRef<IZlib> zlib;
-  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
-  StreamPublisher publisher(out);
-  StderrNotes notes;
-  BuildOptions options;
-  options.jobs = line.jobs;
-  options.progress = progress;
-  options.notes = &notes;
-  options.outsideLinks = line.outsideLinks;
-  ThemeBuilder builder(fs, publisher, zlib.get(), options);
-  return RunFolders(line, fs, builder, notes, err) ? kSuccess : kFailure;
-}
+// The folders of build and check, each run as the dialog runs a field: when
+// something of that name exists, the run gets the name unchanged. The log
+// goes to standard output as it is written; each folder's notes,
+// diagnostics and summary follow its log on standard error.
+class FolderRun {
+ public:
+  FolderRun(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
+            BuildProgress* progress)
+      : m_line(line),
+        m_fs(fs),
+        m_out(out),
+        m_err(err),
+        m_logPublisher(out),
+        m_collector(line.warnings),
+        m_progress(progress) {}
 
-// A check needs no services: it never packs.
-int Check(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
-  const bool gnu = line.format == OutputFormat::Gnu;
-  StreamPublisher logPublisher(out);
-  SilentPublisher silent;
-  GnuDiagnostics diagnostics(out);
-  StderrNotes notes;
-  BuildOptions options;
-  options.checkOnly = true;
-  options.diagnostics = gnu ? &diagnostics : nullptr;
-  options.notes = &notes;
-  options.outsideLinks = line.outsideLinks;
-  ThemeBuilder builder(fs, gnu ? static_cast<LogPublisher&>(silent) : logPublisher, nullptr,
-                       options);
-  return RunFolders(line, fs, builder, notes, err) ? kSuccess : kFailure;
-}
+  int Run() {
+    const bool check = m_line.command == "check";
+    ServiceRef<IZlib> zlib;
+    if (!check) KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+    BuildOptions options;
+    options.checkOnly = check;
+    options.diagnostics = &m_collector;
+    options.jobs = m_line.jobs;
+    options.progress = check ? nullptr : &m_progress;
+    options.notes = &m_collector;
+    options.outsideLinks = m_line.outsideLinks;
+    options.warnings = m_line.warnings;
+    options.checked = [this](const std::vector<ThemeVerdict>& themes) { return Checked(themes); };
+    const bool showsLog = m_line.format == OutputFormat::Log;
+    ThemeBuilder builder(m_fs, showsLog ? static_cast<LogPublisher&>(m_logPublisher) : m_silent,
+                         zlib.get(), options);
+    m_builder = &builder;
+    bool allPassed = true;
+    const bool document =
+        m_line.format == OutputFormat::Json || m_line.format == OutputFormat::Sarif;
+    std::vector<FolderReport> reports;  // for a document of them all
+    for (const std::string& folder : m_line.operands) {
+      FolderReport report = RunFolder(folder);
+      allPassed &= report.Passed();
+      Write(report);
+      if (document) reports.push_back(std::move(report));
+    }
+    const int status = allPassed ? kSuccess : kFailure;
+    if (m_line.format == OutputFormat::Json)
+      WriteJsonReport(m_out, reports, m_line.warningsAsErrors);
+    if (m_line.format == OutputFormat::Sarif) WriteSarifReport(m_out, reports, status);
+    return status;
+  }
+
+ private:
+  FolderReport RunFolder(const std::string& folder) {
+    FolderReport report;
+    report.folder = folder;
+    report.checkOnly = m_line.command == "check";
+    report.warningsAsErrors = m_line.warningsAsErrors;
+    std::string missing;
+    if (!m_fs.PathExists(folder, &missing)) {
+      report.exists = false;
+      return report;
+    }
+    m_collector.CollectInto(&report);
+    m_report = &report;
+    m_progress.files = 0;
+    m_checksEnd = std::string::npos;
+    report.flags = m_builder->BuildFolder(folder);
+    m_collector.CollectInto(nullptr);
+    report.unplacedErrors = UnplacedErrors(m_builder->Log(), m_checksEnd);
+    if (!report.checkOnly && report.flags.Succeeded()) {
+      report.packedFiles = m_progress.files;
+      std::string unknown;  // a size not known is left out of the summary
+      report.packageSized = m_fs.FileSize(PackagePath(folder), &report.packageBytes, &unknown);
+    }
+    return report;
+  }
+
+  // A check, and a build that -Werror may stop, also hear of the folder's
+  // files that the package would leave out or take from outside, which a
+  // build that packs hears of from the writer; -Werror stops the build on
+  // any warning.
+  bool Checked(const std::vector<ThemeVerdict>& themes) {
+    m_report->themes = themes;
+    const bool noted =
+        std::any_of(FileNoteNames().begin(), FileNoteNames().end(),
+                    [&](const WarningName& w) { return m_line.warnings.count(w.name); });
+    if ((m_report->checkOnly || m_line.warningsAsErrors) && noted)
+      NoteFolderFiles(m_fs, m_report->folder, m_line.outsideLinks, m_collector);
+    m_checksEnd = m_builder->Log().size();
+    return !(m_line.warningsAsErrors && m_report->Warnings() > 0);
+  }
+
+  void Write(const FolderReport& report) {
+    if (!report.exists) {
+      WriteErrorLine(m_err, report.folder + ": no such file or folder");
+      return;
+    }
+    if (m_line.format != OutputFormat::Log) {
+      if (m_line.format == OutputFormat::Gnu) WriteGnuDiagnostics(m_out, report);
+      WriteNotes(m_err, report);
+      return;
+    }
+    WriteNotes(m_err, report);
+    WriteGnuDiagnostics(m_err, report);
+    WriteErrorLine(m_err, report.Summary());
+  }
+
+  const CommandLine& m_line;
+  FileSystem& m_fs;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  StreamPublisher m_logPublisher;
+  SilentPublisher m_silent;
+  ReportCollector m_collector;
+  CountingProgress m_progress;
+  ThemeBuilder* m_builder = nullptr;
+  FolderReport* m_report = nullptr;
+  size_t m_checksEnd = 0;
+};
 
 int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
   const std::vector<std::string>& operands = line.operands;
@@ -94,11 +201,15 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kSuccess;
   }
   if (line.version) {
-    out << "nvtheme 1.0.0.1\n";
+    out << "nvtheme " << kVersion << "\n";
     return kSuccess;
   }
-  if (line.command == "build") return Build(line, fs, out, err, progress);
-  if (line.command == "check") return Check(line, fs, out, err);
+  if (line.listWarnings) {
+    out << WarningList();
+    return kSuccess;
+  }
+  if (line.command == "build" || line.command == "check")
+    return FolderRun(line, fs, out, err, progress).Run();
   return ReadPackage(line, fs, out, err);
 }
 

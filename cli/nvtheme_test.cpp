@@ -11,10 +11,14 @@
 #include <sstream>
 
 #include "builder/theme_builder.h"
+#include "cli/folder_report.h"
+#include "cli/sarif_report.h"
+#include "cli/warning_switches.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "services/component.h"
 #include "services/task_memory.h"
+#include "testing/json_reader.h"
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
 #include "testing/temp_folder.h"
@@ -30,12 +34,14 @@ namespace fsys = std::filesystem;
 
 class NvthemeTest : public testing::Test {
  protected:
-  // A theme folder with this manifest and the files a sound theme names.
+  // A theme folder with this manifest and the files a sound theme names,
+  // each what its name says, so that a sound theme gives no warning.
   void AddFolder(const std::string& folder, const std::string& manifest) {
     fs.AddFolder(folder);
     fs.AddFile(JoinPath(folder, "main.xml"), manifest);
-    for (const char* name : {"shot.png", "grid.xml", "sand.png"})
-      fs.AddFile(JoinPath(folder, name), "x");
+    for (const char* name : {"shot.png", "sand.png"})
+      fs.AddFile(JoinPath(folder, name), "\x89PNG\r\n\x1A\n");
+    fs.AddFile(JoinPath(folder, "grid.xml"), "<layout/>");
   }
 
   int Run(const std::vector<std::string>& args) {
@@ -69,7 +75,8 @@ TEST_F(NvthemeTest, MissingFolderIsReportedAndSkipped) {
   fs.AddFolder("ocean");
   fs.AddFile(JoinPath("ocean", "main.xml"), "<nuvarinepackage/>");
   EXPECT_EQ(1, Run({"build", "nowhere", "ocean"}));
-  EXPECT_EQ("nvtheme: nowhere: no such file or folder\n", err.str());
+  EXPECT_EQ("nvtheme: nowhere: no such file or folder\nnvtheme: ocean.nvp: 1 file, 1.3 kB\n",
+            err.str());
   EXPECT_EQ("\r\nProcessing ocean ...\r\nProcessing " + JoinPath("ocean", "main.xml") +
                 " ... succeeded.\r\n\r\nChecking themes ... 0 variations.\r\n"
                 "\r\nPacking files ...\r\n1, main.xml\r\n"
@@ -130,12 +137,15 @@ TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
   const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
 
   EXPECT_EQ(0, Run({"build", "ocean"}));
-  EXPECT_EQ(heldNote + "nvtheme: " + link + ": packed from /etc/secret, outside the folder\n",
+  EXPECT_EQ(heldNote + "nvtheme: " + link + ": packed from /etc/secret, outside the folder\n" +
+                "nvtheme: ocean.nvp: 5 files, 1.9 kB\n",
             err.str());
   EXPECT_NE(std::string::npos, out.str().find(", secret.png\r\n"));
 
   EXPECT_EQ(0, Run({"build", "--no-outside-links", "ocean"}));
-  EXPECT_EQ(heldNote + "nvtheme: " + link + ": left out: a link to /etc/secret, outside the folder\n",
+  EXPECT_EQ(heldNote + "nvtheme: " + link +
+                ": left out: a link to /etc/secret, outside the folder\n" +
+                "nvtheme: ocean.nvp: 4 files, 1.8 kB\n",
             err.str());
   EXPECT_EQ(std::string::npos, out.str().find("secret.png"));
 
@@ -160,7 +170,9 @@ TEST_F(NvthemeTest, FullDiskGivesTheSystemsReasonBesideAnUnchangedLog) {
   };
   EXPECT_EQ(1, Run({"build", "ocean"}));
   EXPECT_TRUE(IsTemporaryPackagePath("ocean.nvp", created)) << created;
-  EXPECT_EQ("nvtheme: " + created + ": write: No space left on device\n", err.str());
+  EXPECT_EQ("nvtheme: " + created +
+                ": write: No space left on device\nnvtheme: ocean: 1 error, 0 warnings\n",
+            err.str());
   EXPECT_NE(std::string::npos, out.str().find("\r\nError: Unable to write file: ocean.nvp.\r\n"));
 
   // The same failure, built with nobody to take notes: the same log.
@@ -182,7 +194,8 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByItsNotes) {
     fs.Hold(JoinPath(folder, "held.png"));
     EXPECT_EQ(0, Run({"build", folder}));
     alone += out.str() + "nvtheme: " + JoinPath(folder, "held.png") +
-             ": left out: held by another program\n";
+             ": left out: held by another program\n" + "nvtheme: " + folder +
+             ".nvp: 4 files, 1.8 kB\n";
   }
   std::ostringstream both;
   EXPECT_EQ(0, RunNvtheme({"build", "sea", "ocean"}, fs, both, both));
@@ -204,7 +217,7 @@ TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
   EXPECT_EQ(Head("sound") +
                 "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
             out.str());
-  EXPECT_EQ("", err.str());
+  EXPECT_EQ("nvtheme: sound: 0 errors, 0 warnings\n", err.str());
   std::string absent;
   EXPECT_FALSE(fs.PathExists("sound.nvp", &absent));
 }
@@ -253,6 +266,13 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
           "number: a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else "
           "it holds",
       faulty + ":2:1: note: 2 more such faults fail it too",
+      faulty + ":4:2: warning: 'uwidth' is '12px', which the rule reads as 12 [-Wloose-integer]",
+      faulty +
+          ":4:2: note: the rule reads the leading number and passes over the rest, where a "
+          "strict reader refuses the value; write a whole number alone",
+      faulty + ":4:2: warning: 'uheight' is '-3': a width or height must be 1 or more "
+               "[-Wloose-integer]",
+      faulty + ":4:2: note: the rule takes it, but nothing of that size can be shown",
       rootless + ":1:1: error: no root element \"nuvarinepackage\".",
       rootless + ":1:1: note: the first element is 'themes', at 2:1",
       JoinPath("deep", "main.xml") +
@@ -275,7 +295,7 @@ TEST(NvthemeExampleTest, ExampleThemesAreValid) {
                 "Validating #1... \r\nTheme is valid.\r\n"
                 "Validating #2... \r\nTheme is valid.\r\n",
             out.str());
-  EXPECT_EQ("", err.str());
+  EXPECT_EQ("nvtheme: " + kOcean + ": 0 errors, 0 warnings\n", err.str());
 }
 
 // The example copied into memory, to be broken there.
@@ -371,6 +391,319 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
   EXPECT_EQ(gnu, out.str());
 }
 
+// After each folder's log, standard error tells of it in one order: the
+// notes of the run, the errors with their notes, the warnings with theirs,
+// and one summary line.
+TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFile(JoinPath("sea", "held.png"), "x");
+  fs.Hold(JoinPath("sea", "held.png"));
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+
+  EXPECT_EQ(0, Run({"check", "sea"}));
+  const std::string seaLog = out.str(), seaErr = err.str();
+  const std::string m = JoinPath("sea", "main.xml");
+  EXPECT_EQ("nvtheme: " + JoinPath("sea", "held.png") + ": left out: held by another program\n" +
+                m +
+                ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
+                "be read.\n" +
+                m + ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
+                "name as it is\n" +
+                m +
+                ":2:51: warning: 'Grid.xml' is not in the folder in that letter case "
+                "[-Wcase-mismatch]\n" +
+                m +
+                ":2:51: note: the folder holds 'grid.xml': Windows builds the theme, Linux does "
+                "not, and the media application may not find the file; write its name as it is\n"
+                "nvtheme: sea: 1 error, 2 warnings\n",
+            seaErr);
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ("nvtheme: ocean: 0 errors, 0 warnings\n", err.str());
+
+  // Where both streams meet, as on a terminal.
+  std::ostringstream both;
+  EXPECT_EQ(0, RunNvtheme({"check", "sea", "ocean"}, fs, both, both));
+  EXPECT_EQ(seaLog + seaErr + out.str() + err.str(), both.str());
+}
+
+// -Werror fails a run that gives any warning: a build stops after the checks
+// as a check does, packs nothing and keeps the last good package, and its
+// summary says why. Without it, the same folder builds.
+TEST_F(NvthemeTest, WarningsAsErrorsStopTheBuildBeforePacking) {
+  const std::string sub = std::string("img") + kPathSeparator + "sand.png";
+  std::string theme = kSoundTheme;
+  Replace(&theme, "name=\"Day\"", "name=\"Day & Night\"");  // a strict parser's fault
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  Replace(&theme, "background=\"sand.png\"", "background=\"" + sub + "\"");
+  AddFolder("ocean", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFolder(JoinPath("ocean", "img"));
+  fs.AddFile(JoinPath("ocean", sub), "\x89PNG\r\n\x1A\n");
+  fs.AddFile("ocean.nvp", "last good");
+
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  const std::string checkLog = out.str();
+  const std::string names[] = {"[-Wmalformed-xml]", "[-Wcase-mismatch]", "[-Wunpacked-reference]"};
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"build", "-Werror", "ocean"},
+        std::vector<std::string>{"build", "--warnings-as-errors", "ocean"}}) {
+    EXPECT_EQ(1, Run(args));
+    EXPECT_EQ(checkLog, out.str());
+    EXPECT_EQ("last good", fs.Contents("ocean.nvp"));
+    for (const std::string& name : names)
+      EXPECT_NE(std::string::npos, err.str().find(name)) << name;
+    const std::string summary =
+        "nvtheme: ocean: 1 error, 3 warnings; not packed, as -Werror makes them errors\n";
+    ASSERT_GE(err.str().size(), summary.size());
+    EXPECT_EQ(summary, err.str().substr(err.str().size() - summary.size()));
+  }
+  std::vector<std::string> beside;
+  std::string listError;
+  fs.ListFolder(".", &beside, &listError);
+  for (const std::string& name : beside) EXPECT_FALSE(IsTemporaryPackagePath("ocean.nvp", name));
+
+  EXPECT_EQ(1, Run({"check", "-Werror", "ocean"}));
+  EXPECT_EQ(checkLog, out.str());
+  EXPECT_NE(std::string::npos, err.str().find("3 warnings; -Werror makes them errors\n"));
+  // Turned off, a warning fails nothing.
+  EXPECT_EQ(0, Run({"check", "-Werror", "-Wno-malformed-xml", "-Wno-case-mismatch",
+                    "-Wno-unpacked-reference", "ocean"}));
+  EXPECT_EQ(0, Run({"build", "ocean"}));
+  const std::string made =
+      "nvtheme: ocean.nvp: 4 files, " + FormatSize(fs.Contents("ocean.nvp").size()) + "\n";
+  EXPECT_EQ(made, err.str().substr(err.str().size() - made.size()));
+  EXPECT_NE("last good", fs.Contents("ocean.nvp"));
+}
+
+// The notes that are warnings answer to -W and -Werror: a check tells of
+// them too, -Wno-NAME leaves them out, and -Werror stops a build on them.
+// A note that gives the system's reason for a failure is always shown.
+TEST_F(NvthemeTest, NotesThatAreWarningsAnswerToSwitches) {
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  const std::string held = JoinPath("ocean", "held.png"), link = JoinPath("ocean", "l.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+  fs.AddFile(link, "x");
+  fs.SetLinkTarget(link, "/etc/l.png");
+  const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
+  const std::string linkNote =
+      "nvtheme: " + link + ": packed from /etc/l.png, outside the folder\n";
+
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ(heldNote + linkNote + "nvtheme: ocean: 0 errors, 2 warnings\n", err.str());
+  EXPECT_EQ(0, Run({"check", "-Wno-unreadable-file", "-Wno-outside-link", "ocean"}));
+  EXPECT_EQ("nvtheme: ocean: 0 errors, 0 warnings\n", err.str());
+  EXPECT_EQ(0, Run({"build", "-Wno-outside-link", "ocean"}));
+  EXPECT_EQ(0u, err.str().find(heldNote + "nvtheme: ocean.nvp: 5 files, ")) << err.str();
+
+  fs.AddFile("ocean.nvp", "last good");
+  EXPECT_EQ(1, Run({"build", "-Werror", "-Wno-outside-link", "ocean"}));
+  EXPECT_EQ(heldNote +
+                "nvtheme: ocean: 0 errors, 1 warning; not packed, as -Werror makes them "
+                "errors\n",
+            err.str());
+  EXPECT_EQ("last good", fs.Contents("ocean.nvp"));
+  EXPECT_EQ(0, Run({"build", "-Werror", "-Wno-outside-link", "-Wno-unreadable-file", "ocean"}));
+
+  // A disk that fails a write: its reason stays, whatever -W says.
+  fs.faultText = "write: No space left on device";
+  fs.before = [](MemoryFileSystem::Op op, const std::string&) {
+    return op != MemoryFileSystem::Op::Write;
+  };
+  EXPECT_EQ(1, Run({"build", "-Wno-unreadable-file", "-Wno-outside-link", "ocean"}));
+  EXPECT_NE(std::string::npos, err.str().find(": write: No space left on device\n"));
+}
+
+TEST(FormatSizeTest, OneDecimalInUnitsOfAThousand) {
+  const std::pair<uint64_t, const char*> sizes[] = {
+      {0, "0 bytes"},        {1, "1 byte"},          {999, "999 bytes"},   {1000, "1.0 kB"},
+      {6549, "6.5 kB"},      {6550, "6.6 kB"},       {999949, "999.9 kB"}, {999950, "1.0 MB"},
+      {79980000, "80.0 MB"}, {4294967296, "4.3 GB"},
+  };
+  for (const auto& size : sizes) EXPECT_EQ(size.second, FormatSize(size.first)) << size.first;
+}
+
+// check --format=json: one document on standard output, read back by
+// field: each folder with its themes and verdicts, every diagnostic whole,
+// and the notes; names whose bytes are no UTF-8 still give valid JSON.
+TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "<theme name=\"Night\"/></nuvarinepackage>");
+  const std::string held = JoinPath("sea", "a\nb\xE9.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+
+  EXPECT_EQ(1, Run({"check", "--format=json", "sea", "ocean", "nowhere"}));
+  EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb\xE9.png") +
+                ": left out: held by another program\n" +
+                "nvtheme: nowhere: no such file or folder\n",
+            err.str());
+  JsonValue doc;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &doc, &error)) << error << "\n" << out.str();
+  EXPECT_EQ("nvtheme", doc["tool"]["name"].string);
+  EXPECT_EQ("1.0.0.1", doc["tool"]["version"].string);
+  EXPECT_FALSE(doc["warningsAsErrors"].boolean);
+  EXPECT_FALSE(doc["passed"].boolean);
+  const JsonValue& folders = doc["folders"];
+  ASSERT_EQ(3u, folders.size());
+
+  const JsonValue& sea = folders[0];
+  const std::string m = JoinPath("sea", "main.xml");
+  EXPECT_EQ("sea", sea["path"].string);
+  EXPECT_TRUE(sea["exists"].boolean);
+  EXPECT_EQ(m, sea["manifest"].string);
+  EXPECT_TRUE(sea["loaded"].boolean);
+  EXPECT_FALSE(sea["passed"].boolean);
+  EXPECT_EQ(2, sea["errors"].number);
+  EXPECT_EQ(2, sea["warnings"].number);
+  ASSERT_EQ(2u, sea["themes"].size());
+  const JsonValue& day = sea["themes"][0];
+  EXPECT_EQ(1, day["number"].number);
+  EXPECT_EQ("Day", day["name"].string);
+  EXPECT_EQ(1, day["line"].number);
+  EXPECT_EQ(18, day["column"].number);
+  EXPECT_TRUE(day["valid"].boolean);
+  EXPECT_EQ(2, sea["themes"][1]["number"].number);
+  EXPECT_EQ("Night", sea["themes"][1]["name"].string);
+  EXPECT_FALSE(sea["themes"][1]["valid"].boolean);
+
+  const JsonValue& diagnostics = sea["diagnostics"];
+  ASSERT_EQ(3u, diagnostics.size());
+  const JsonValue& missing = diagnostics[0];
+  EXPECT_EQ("error", missing["severity"].string);
+  EXPECT_TRUE(missing.Has("name"));
+  EXPECT_TRUE(missing["name"].IsNull());
+  EXPECT_EQ(m, missing["file"].string);
+  EXPECT_EQ(2, missing["line"].number);
+  EXPECT_EQ(51, missing["column"].number);
+  EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
+            missing["message"].string);
+  ASSERT_EQ(JsonValue::Type::kArray, missing["notes"].type);
+  ASSERT_EQ(1u, missing["notes"].size());
+  EXPECT_EQ(0u, missing["notes"][0].string.find("the folder holds 'grid.xml'"));
+  EXPECT_EQ("error", diagnostics[1]["severity"].string);
+  const JsonValue& mismatch = diagnostics[2];
+  EXPECT_EQ("warning", mismatch["severity"].string);
+  EXPECT_EQ("case-mismatch", mismatch["name"].string);
+  EXPECT_EQ(m, mismatch["file"].string);
+  EXPECT_EQ(2, mismatch["line"].number);
+  EXPECT_EQ(51, mismatch["column"].number);
+  EXPECT_EQ("'Grid.xml' is not in the folder in that letter case", mismatch["message"].string);
+  ASSERT_EQ(1u, mismatch["notes"].size());
+  EXPECT_EQ(0u, mismatch["notes"][0].string.find("the folder holds 'grid.xml'"));
+
+  ASSERT_EQ(1u, sea["runNotes"].size());
+  const JsonValue& note = sea["runNotes"][0];
+  EXPECT_EQ("unreadable-file", note["name"].string);
+  EXPECT_EQ(JoinPath("sea", "a\nb\xC3\xA9.png"), note["path"].string);  // the byte as Latin-1
+  EXPECT_EQ("left out: held by another program", note["text"].string);
+
+  const JsonValue& ocean = folders[1];
+  EXPECT_TRUE(ocean["passed"].boolean);
+  EXPECT_EQ(0, ocean["errors"].number);
+  EXPECT_EQ(0, ocean["warnings"].number);
+  EXPECT_EQ(1u, ocean["themes"].size());
+  EXPECT_EQ(0u, ocean["diagnostics"].size());
+  EXPECT_EQ(0u, ocean["runNotes"].size());
+
+  const JsonValue& nowhere = folders[2];
+  EXPECT_EQ("nowhere", nowhere["path"].string);
+  EXPECT_FALSE(nowhere["exists"].boolean);
+  EXPECT_FALSE(nowhere["loaded"].boolean);
+  EXPECT_FALSE(nowhere["passed"].boolean);
+  EXPECT_EQ(0u, nowhere["themes"].size());
+}
+
+// check --format=sarif: a SARIF 2.1.0 log, read back with what the format
+// requires of each object checked present: a rule for the manifest's errors
+// and one for every warning, a result for each finding in its file and
+// place, and a notification for a folder that is not there.
+TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  const std::string held = JoinPath("sea", "a\nb\xE9.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+
+  EXPECT_EQ(1, Run({"check", "--format=sarif", "sea", "nowhere"}));
+  JsonValue log;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &log, &error)) << error << "\n" << out.str();
+  EXPECT_EQ("2.1.0", log["version"].string);
+  EXPECT_NE(std::string::npos, log["$schema"].string.find("sarif-schema-2.1.0.json"));
+  ASSERT_EQ(1u, log["runs"].size());
+  const JsonValue& run = log["runs"][0];
+  const JsonValue& driver = run["tool"]["driver"];
+  EXPECT_EQ("nvtheme", driver["name"].string);
+  EXPECT_EQ("1.0.0.1", driver["version"].string);
+
+  // Rules: an id each, once, with a description and help.
+  std::vector<std::string> ids;
+  for (const JsonValue& rule : driver["rules"].items) {
+    ids.push_back(rule["id"].string);
+    EXPECT_FALSE(rule["shortDescription"]["text"].string.empty()) << ids.back();
+    EXPECT_FALSE(rule["help"]["text"].string.empty()) << ids.back();
+    const std::string level = rule["defaultConfiguration"]["level"].string;
+    EXPECT_EQ(ids.back() == kManifestRuleId ? "error" : "warning", level) << ids.back();
+    EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
+  }
+  std::vector<std::string> expected = {kManifestRuleId};
+  for (const WarningName& warning : AllWarnings()) expected.push_back(warning.name);
+  EXPECT_EQ(expected, ids);
+
+  const JsonValue& invocation = run["invocations"][0];
+  EXPECT_EQ(JsonValue::Type::kBool, invocation["executionSuccessful"].type);
+  EXPECT_FALSE(invocation["executionSuccessful"].boolean);
+  EXPECT_EQ(1, invocation["exitCode"].number);
+  ASSERT_EQ(1u, invocation["toolExecutionNotifications"].size());
+  const JsonValue& nowhere = invocation["toolExecutionNotifications"][0];
+  EXPECT_EQ("error", nowhere["level"].string);
+  EXPECT_EQ("nowhere: no such file or folder", nowhere["message"]["text"].string);
+
+  // Results: each with a message, a rule of the driver's, a level and a file.
+  const JsonValue& results = run["results"];
+  ASSERT_EQ(3u, results.size());
+  for (const JsonValue& result : results.items) {
+    EXPECT_FALSE(result["message"]["text"].string.empty());
+    const size_t index = static_cast<size_t>(result["ruleIndex"].number);
+    ASSERT_LT(index, ids.size());
+    EXPECT_EQ(ids[index], result["ruleId"].string);
+    EXPECT_FALSE(
+        result["locations"][0]["physicalLocation"]["artifactLocation"]["uri"].string.empty());
+  }
+  const JsonValue& missing = results[0];
+  EXPECT_EQ(kManifestRuleId, missing["ruleId"].string);
+  EXPECT_EQ("error", missing["level"].string);
+  EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
+            missing["message"]["text"].string);
+  const JsonValue& place = missing["locations"][0]["physicalLocation"];
+  EXPECT_EQ("sea/main.xml", place["artifactLocation"]["uri"].string);
+  EXPECT_EQ(2, place["region"]["startLine"].number);
+  EXPECT_EQ(51, place["region"]["startColumn"].number);
+  const JsonValue& mismatch = results[1];
+  EXPECT_EQ("case-mismatch", mismatch["ruleId"].string);
+  EXPECT_EQ("warning", mismatch["level"].string);
+  ASSERT_EQ(1u, mismatch["relatedLocations"].size());
+  EXPECT_EQ(0u, mismatch["relatedLocations"][0]["message"]["text"].string.find(
+                    "the folder holds 'grid.xml'"));
+  const JsonValue& unreadable = results[2];
+  EXPECT_EQ("unreadable-file", unreadable["ruleId"].string);
+  EXPECT_EQ("warning", unreadable["level"].string);
+  EXPECT_EQ("left out: held by another program", unreadable["message"]["text"].string);
+  const JsonValue& file = unreadable["locations"][0]["physicalLocation"];
+  EXPECT_EQ("sea/a%0Ab%E9.png", file["artifactLocation"]["uri"].string);
+  EXPECT_FALSE(file.Has("region"));
+}
+
 // One error is one gnu line, whatever bytes the manifest's values hold:
 // control bytes are written as escapes, a backslash stays one (Windows'
 // paths are made of them) and bytes from 0x80 up pass as they are. The log
@@ -402,10 +735,11 @@ TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
     const std::string error = manifest + ":1:18: error: The file: '" + v.shown +
                               "' in attribute 'screenshot' doesn't exist or can't be read.\n";
     EXPECT_EQ(error, out.str().substr(0, error.size()));
-    // Its notes, which may quote the value too, stand each on one line.
+    // Its notes, which may quote the value too, and the warnings about it
+    // stand each on one line of their own.
     std::istringstream lines(out.str());
     for (std::string line; std::getline(lines, line);)
-      EXPECT_EQ(0u, line.rfind(manifest + ":1:18: ", 0)) << line;
+      EXPECT_EQ(0u, line.rfind(manifest + ":1:", 0)) << line;
     EXPECT_EQ(1, Run({"check", "t"}));
     EXPECT_NE(std::string::npos, out.str().find("\r\nError: " + message + "\r\n")) << v.shown;
   }
@@ -438,7 +772,8 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
   fs.SetLinkTarget(link, "/etc/\x1B[2J");
   EXPECT_EQ(0, Run({"build", "sea"}));
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb.png") + ": left out: held by another program\n" +
-                "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n",
+                "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n" +
+                "nvtheme: sea.nvp: 5 files, 1.9 kB\n",
             err.str());
 }
 
@@ -562,12 +897,13 @@ TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
   struct LostOutput {
     std::vector<std::string> args;
     bool outLost;  // else standard error is
+    std::string summary = "";  // what standard error says of a folder before
   };
   const LostOutput cases[] = {
       {{"list", "ocean.nvp"}, true},
       {{"verify", "ocean.nvp"}, true},
-      {{"build", "ocean"}, true},
-      {{"check", "ocean"}, true},
+      {{"build", "ocean"}, true, "nvtheme: ocean.nvp: 3 files, 1.5 kB\n"},
+      {{"check", "ocean"}, true, "nvtheme: ocean: 0 errors, 0 warnings\n"},
       {{"--version"}, true},
       {{"list", "none.nvp"}, false},
       {{"build", "nowhere"}, false},
@@ -582,7 +918,7 @@ TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
     EXPECT_EQ(1, RunNvtheme(c.args, fs, o, e)) << c.args[0];
     const std::string said =
         c.outLost ? "nvtheme: write error: " + std::string(std::strerror(ENOSPC)) + "\n" : "";
-    EXPECT_EQ(said, kept.str()) << c.args[0];
+    EXPECT_EQ(c.summary + said, kept.str()) << c.args[0];
   }
   // Standard error that is never written to fails nothing.
   EXPECT_EQ(0, RunNvtheme({"list", "ocean.nvp"}, fs, out, lost));

@@ -1,0 +1,64 @@
+// The build notes that are warnings about the folder's files.
+#include "cli/file_notes.h"
+
+namespace nv {
+
+namespace {
+
+// The writer's words (package/package_writer.cpp), which the names are told by.
+const char kLeftOut[] = "left out: ";
+const char kLinkTo[] = "left out: a link to ";
+const char kPackedFrom[] = "packed from ";
+const char kOutside[] = ", outside the folder";
+const char kCannotList[] = "cannot list the folder: ";
+
+bool StartsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+const std::vector<WarningName>& FileNoteNames() {
+  static const std::vector<WarningName> names = {
+      {"unreadable-file", "a file left out of the package, as it cannot be read now", true},
+      {"unlistable-folder", "a folder that cannot be listed whole", true},
+      {"outside-link", "a file that leads outside the folder through a link", true},
+  };
+  return names;
+}
+
+// A main.xml that leads outside is "not read", which explains the log's
+// "failed": that note has no name.
+std::string FileNoteName(const std::string& text) {
+  if (StartsWith(text, kCannotList)) return "unlistable-folder";
+  if (StartsWith(text, kPackedFrom) || (StartsWith(text, kLinkTo) && EndsWith(text, kOutside)))
+    return "outside-link";
+  if (StartsWith(text, kLeftOut)) return "unreadable-file";
+  return "";
+}
+
+// As the writer's test of files in the folder, but for the package's own
+// files, which only a folder that holds its package meets, and which are
+// readable files inside the folder that give no note.
+void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
+                     BuildNotes& notes) {
+  std::vector<std::string> names;
+  std::string err;
+  const ListResult listed = fs.ListFolder(folder, &names, &err);
+  for (const std::string& name : names) {
+    const std::string path = JoinPath(folder, name);
+    std::string why, target;
+    if (!fs.IsReadableFile(path, &why)) {
+      if (!why.empty()) notes.Note(path, kLeftOut + why);
+    } else if (fs.LeadsOutside(folder, path, &target, &why)) {
+      notes.Note(path, (outsideLinks ? kPackedFrom : kLinkTo) + target + kOutside);
+    }
+  }
+  if (listed != ListResult::kComplete) notes.Note(folder, kCannotList + err);
+}
+
+}  // namespace nv

@@ -1,0 +1,32 @@
+// The notes of a build run that are warnings about the folder's files: their
+// names, how a note's text tells its name, and the same notes made before
+// anything is packed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "manifest/manifest_warnings.h"
+#include "platform/file_system.h"
+#include "run/build_notes.h"
+
+namespace nv {
+
+// The notes that -W takes by name, as WarningNames() gives the manifest's
+// warnings.
+const std::vector<WarningName>& FileNoteNames();
+
+// The name of the note with this text, or empty for one that is always
+// shown: the system's reason for a disk operation that failed, or what
+// explains a line of the log.
+std::string FileNoteName(const std::string& text);
+
+// The notes the package writer makes as it lists the folder (a file left
+// out and why, one that leads outside through a link, a listing that
+// failed), made with the writer's words for a run that packs nothing or has
+// yet to know whether it will: a check tells of them too, and -Werror stops
+// a build on them before it packs.
+void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
+                     BuildNotes& notes);
+
+}  // namespace nv

@@ -1,0 +1,116 @@
+// The JSON document of check.
+#include "cli/json_report.h"
+
+#include <algorithm>
+
+#include "cli/command_line.h"
+#include "cli/gnu_diagnostics.h"
+#include "cli/json_writer.h"
+
+namespace nv {
+
+namespace {
+
+void WriteDiagnostic(JsonWriter& json, const Diagnostic& d) {
+  json.BeginObject();
+  json.Key("severity");
+  json.String(SeverityName(d.severity));
+  json.Key("name");
+  json.StringOrNull(d.name);
+  json.Key("file");
+  json.String(d.file);
+  json.Key("line");
+  json.Number(d.at.line);
+  json.Key("column");
+  json.Number(d.at.column);
+  json.Key("message");
+  json.String(d.message);
+  json.Key("notes");
+  json.BeginArray();
+  for (const std::string& note : d.notes) json.String(note);
+  json.EndArray();
+  json.EndObject();
+}
+
+void WriteTheme(JsonWriter& json, size_t number, const ThemeVerdict& theme) {
+  json.BeginObject();
+  json.Key("number");
+  json.Number(number);
+  json.Key("name");
+  json.String(theme.name);
+  json.Key("line");
+  json.Number(theme.at.line);
+  json.Key("column");
+  json.Number(theme.at.column);
+  json.Key("valid");
+  json.Bool(theme.valid);
+  json.EndObject();
+}
+
+void WriteFolder(JsonWriter& json, const FolderReport& report) {
+  json.BeginObject();
+  json.Key("path");
+  json.String(report.folder);
+  json.Key("exists");
+  json.Bool(report.exists);
+  json.Key("manifest");
+  json.String(report.Manifest());
+  json.Key("loaded");
+  json.Bool(report.flags.manifestLoaded);
+  json.Key("passed");
+  json.Bool(report.Passed());
+  json.Key("errors");
+  json.Number(report.Errors());
+  json.Key("warnings");
+  json.Number(report.Warnings());
+  json.Key("themes");
+  json.BeginArray();
+  for (size_t i = 0; i < report.themes.size(); ++i) WriteTheme(json, i + 1, report.themes[i]);
+  json.EndArray();
+  json.Key("diagnostics");
+  json.BeginArray();
+  for (const Diagnostic& d : report.diagnostics) WriteDiagnostic(json, d);
+  json.EndArray();
+  json.Key("runNotes");
+  json.BeginArray();
+  for (const RunNote& note : report.notes) {
+    json.BeginObject();
+    json.Key("name");
+    json.StringOrNull(note.name);
+    json.Key("path");
+    json.String(note.path);
+    json.Key("text");
+    json.String(note.text);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+}
+
+}  // namespace
+
+void WriteJsonReport(std::ostream& out, const std::vector<FolderReport>& reports,
+                     bool warningsAsErrors) {
+  JsonWriter json(out);
+  json.BeginObject();
+  json.Key("tool");
+  json.BeginObject();
+  json.Key("name");
+  json.String("nvtheme");
+  json.Key("version");
+  json.String(kVersion);
+  json.EndObject();
+  json.Key("warningsAsErrors");
+  json.Bool(warningsAsErrors);
+  json.Key("passed");
+  json.Bool(std::all_of(reports.begin(), reports.end(),
+                        [](const FolderReport& r) { return r.Passed(); }));
+  json.Key("folders");
+  json.BeginArray();
+  for (const FolderReport& report : reports) WriteFolder(json, report);
+  json.EndArray();
+  json.EndObject();
+  json.Finish();
+}
+
+}  // namespace nv

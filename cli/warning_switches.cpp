@@ -1,0 +1,63 @@
+// The warnings' names and the -W switches.
+#include "cli/warning_switches.h"
+
+#include <algorithm>
+
+#include "cli/file_notes.h"
+#include "manifest/manifest_elements.h"
+
+namespace nv {
+
+const std::vector<WarningName>& AllWarnings() {
+  static const std::vector<WarningName> all = [] {
+    std::vector<WarningName> names = WarningNames();
+    names.insert(names.end(), FileNoteNames().begin(), FileNoteNames().end());
+    return names;
+  }();
+  return all;
+}
+
+std::set<std::string> DefaultWarnings() {
+  std::set<std::string> on;
+  for (const WarningName& warning : AllWarnings())
+    if (warning.defaultOn) on.insert(warning.name);
+  return on;
+}
+
+// Spelt as GCC spells its own: the name printed in "[-WNAME]" goes back
+// into -W as it is.
+bool SwitchWarning(const std::string& value, std::set<std::string>* on, bool* asErrors,
+                   std::string* error) {
+  const bool off = value.compare(0, 3, "no-") == 0;
+  const std::string name = off ? value.substr(3) : value;
+  if (name == "error") {
+    *asErrors = !off;
+    return true;
+  }
+  std::vector<std::string> names;
+  for (const WarningName& warning : AllWarnings()) names.push_back(warning.name);
+  if (std::find(names.begin(), names.end(), name) != names.end()) {
+    if (off)
+      on->erase(name);
+    else
+      on->insert(name);
+    return true;
+  }
+  const std::string nearest = NearestName(name, names);
+  *error = "unknown warning '" + name + "' " +
+           (nearest.empty() ? std::string("(nvtheme --list-warnings lists them)")
+                            : "(did you mean '" + nearest + "'?)");
+  return false;
+}
+
+std::string WarningList() {
+  std::string list;
+  for (const WarningName& warning : AllWarnings()) {
+    std::string name = warning.name;
+    name.resize(std::max<size_t>(name.size() + 1, 22), ' ');
+    list += name + (warning.defaultOn ? "on   " : "off  ") + warning.description + "\n";
+  }
+  return list;
+}
+
+}  // namespace nv
