@@ -15,9 +15,6 @@
 
 namespace nv {
 
-const char kFatalErrorText[] =
-    "Unhandled exception: Fatal error, please check the syntax of main.xml and all other files.";
-
 ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
                            BuildOptions options)
     : m_fs(fs),
@@ -27,9 +24,9 @@ ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
 
 RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   RunFlags flags;
-  m_log << "\r\n" << "Processing " << folder << " ...\r\n";
+  m_log << kRunStart << kProcessing << folder << kProcessingFolderEnd;
   m_publisher.ReplaceText(m_log.Text());
-  m_log << "Processing " << JoinPath(folder, "main.xml") << " ... ";
+  m_log << kProcessing << JoinPath(folder, "main.xml") << kProcessingManifestEnd;
   PublishLog();
   OpenFiles files;
   try {
@@ -67,8 +64,7 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
   WritePackage(Context(), folder, m_zlib, PackOptions{m_options.jobs, m_options.progress}, &index,
                files, flags);
   if (flags->Succeeded()) {
-    m_log << "\r\nProcess completed successfully\r\n"
-          << "\r\nPlease record down this operation log for future reference (Optional).\r\n";
+    m_log << kCompleted;
     PublishLog();
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/run_log_texts.h"
 #include "manifest/manifest_diagnostics.h"
 #include "platform/file_system.h"
 #include "run/build_progress.h"
@@ -55,7 +56,6 @@ struct BuildOptions {
   std::function<bool(const std::vector<ThemeVerdict>& themes)> checked = nullptr;
 };
 
-extern const char kFatalErrorText[];
 
 class ThemeBuilder {
  public:
