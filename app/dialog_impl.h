@@ -24,8 +24,7 @@ class CDialogImplBaseT : public TBase {
   virtual void OnFinalMessage(HWND) {}
 
  protected:
-  static INT_PTR CALLBACK StartDialogProc(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam);
+  static INT_PTR CALLBACK StartDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
@@ -51,8 +50,8 @@ class CDialogImpl : public CDialogImplBaseT<TBase> {
 // The first message binds the waiting object to the window and hands over
 // to DialogProc, which finds the object in the window's user slot.
 template <class TBase>
-INT_PTR CALLBACK CDialogImplBaseT<TBase>::StartDialogProc(HWND window, UINT message,
-                                                          WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CDialogImplBaseT<TBase>::StartDialogProc(HWND window, UINT message, WPARAM wParam,
+                                                          LPARAM lParam) {
   auto* self = static_cast<CDialogImplBaseT*>(g_appModule.ExtractCreateWndData());
   if (!self) return FALSE;
   self->m_hWnd = window;

@@ -17,8 +17,7 @@ class TestDialog : public CDialogImpl<TestDialog>, public CUpdateUI<TestDialog> 
   enum { IDD = IDD_MAINDLG };
   static std::vector<int> UpdateUIElements() { return {IDC_BROWSE1, IDC_BROWSE2}; }
 
-  bool ProcessWindowMessage(HWND window, UINT message, WPARAM, LPARAM,
-                            LRESULT* result) override {
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM, LPARAM, LRESULT* result) override {
     switch (message) {
       case WM_INITDIALOG:
         boundAtInit = m_hWnd == window && GetDlgItem(IDC_MESSAGES) != nullptr;

@@ -54,8 +54,7 @@ CMainDlg::~CMainDlg() {
   m_zlib.Reset();
 }
 
-bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM,
-                                    LRESULT* result) {
+bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
   switch (message) {
     case WM_INITDIALOG:
       *result = OnInitDialog();
@@ -131,8 +130,8 @@ LRESULT CMainDlg::OnClose() {
 void CMainDlg::SetIcons() {
   const auto load = [](int width, int height) {
     return static_cast<HICON>(LoadImageA(g_appModule.GetResourceInstance(),
-                                         MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, width,
-                                         height, LR_SHARED));
+                                         MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, width, height,
+                                         LR_SHARED));
   };
   SetIcon(load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)), true);
   SetIcon(load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)), false);

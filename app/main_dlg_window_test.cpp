@@ -21,8 +21,7 @@ namespace fs = std::filesystem;
 constexpr char kTitle[] = "Nuvarine Theme Builder";
 constexpr char kSection[] = "NuvarineThemeBuilder";
 constexpr int kFields[] = {IDC_SRCDIR1, IDC_SRCDIR2, IDC_SRCDIR3, IDC_SRCDIR4, IDC_SRCDIR5};
-constexpr int kBrowseButtons[] = {IDC_BROWSE1, IDC_BROWSE2, IDC_BROWSE3, IDC_BROWSE4,
-                                  IDC_BROWSE5};
+constexpr int kBrowseButtons[] = {IDC_BROWSE1, IDC_BROWSE2, IDC_BROWSE3, IDC_BROWSE4, IDC_BROWSE5};
 
 std::string ThisProgramFolder() {
   char path[MAX_PATH] = {};
@@ -36,7 +35,8 @@ std::string Nvtheme() { return '"' + ThisProgramFolder() + "\\..\\cli\\nvtheme.e
 
 // What one build of a folder without a usable manifest writes.
 std::string FailedRun(const std::string& folder) {
-  return "\r\nProcessing " + folder + " ...\r\nProcessing " + folder + "\\main.xml ... failed\r\n\r\n";
+  return "\r\nProcessing " + folder + " ...\r\nProcessing " + folder +
+         "\\main.xml ... failed\r\n\r\n";
 }
 
 class MainDialogTest : public testing::Test {
@@ -117,8 +117,8 @@ TEST_F(MainDialogTest, FirstStartShowsAnEmptyCentredDialogAndSavesEveryKey) {
   EXPECT_NEAR((area.top + area.bottom) / 2, (window.top + window.bottom) / 2, 1);
 
   Close(*program);
-  const std::vector<std::string> expected = {"SrcDir1=", "SrcDir2=", "SrcDir3=", "SrcDir4=",
-                                             "SrcDir5="};
+  const std::vector<std::string> expected = {
+      "SrcDir1=", "SrcDir2=", "SrcDir3=", "SrcDir4=", "SrcDir5="};
   EXPECT_EQ(expected, SectionLines());
 }
 
@@ -287,7 +287,8 @@ TEST_F(MainDialogTest, TheExampleThemeBuilds) {
   const std::string head =
       "\r\nProcessing " + ocean + " ...\r\nProcessing " + ocean + "\\main.xml ... succeeded.\r\n";
   EXPECT_EQ(head, log.substr(0, head.size()));
-  const std::string closing = ocean + ".nvp successfully created.\r\n"
+  const std::string closing = ocean +
+                              ".nvp successfully created.\r\n"
                               "\r\nProcess completed successfully\r\n"
                               "\r\nPlease record down this operation log for future reference "
                               "(Optional).\r\n";

@@ -15,9 +15,12 @@ constexpr UINT kB = WM_APP + 2;
 
 std::string Name(UINT message) {
   switch (message) {
-    case kA: return "A";
-    case kB: return "B";
-    default: return std::to_string(message);
+    case kA:
+      return "A";
+    case kB:
+      return "B";
+    default:
+      return std::to_string(message);
   }
 }
 

@@ -36,8 +36,7 @@ HWND FindDialog(DWORD processId) {
         GetWindowThreadProcessId(window, &owner);
         char className[16] = {};
         GetClassNameA(window, className, sizeof className);
-        if (owner != s->processId || !IsWindowVisible(window) ||
-            std::string(className) != "#32770")
+        if (owner != s->processId || !IsWindowVisible(window) || std::string(className) != "#32770")
           return TRUE;
         s->found = window;
         return FALSE;
@@ -62,8 +61,8 @@ ProgramDriver::ProgramDriver(const std::string& programPath) {
   std::string commandLine = '"' + programPath + '"';
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, folder.c_str(), &startup, &m_process))
+  if (!CreateProcessA(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &m_process))
     return;
   WaitForInputIdle(m_process.hProcess, kStartTimeoutMs);
   WaitUntil(
@@ -97,7 +96,8 @@ void ProgramDriver::Type(int id, const std::string& text) const {
 std::string ProgramDriver::Text(int id) const {
   const LRESULT length = Send(Control(id), WM_GETTEXTLENGTH, 0, 0);
   std::string text(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT got = Send(Control(id), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+  const LRESULT got =
+      Send(Control(id), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(static_cast<size_t>(got));
   return text;
 }
@@ -113,18 +113,14 @@ void ProgramDriver::PressKey(WORD virtualKey) const {
   SendKey(virtualKey, KEYEVENTF_KEYUP);
 }
 
-void ProgramDriver::PressCloseBox() const {
-  PostMessageA(m_window, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
+void ProgramDriver::PressCloseBox() const { PostMessageA(m_window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
-bool ProgramDriver::WaitForText(int id,
-                                const std::function<bool(const std::string&)>& test) const {
+bool ProgramDriver::WaitForText(int id, const std::function<bool(const std::string&)>& test) const {
   return WaitUntil([&] { return test(Text(id)); }, kTimeoutMs);
 }
 
 bool ProgramDriver::WaitForScroll(int id) const {
-  return WaitUntil([&] { return Send(Control(id), EM_GETFIRSTVISIBLELINE, 0, 0) > 0; },
-                   kTimeoutMs);
+  return WaitUntil([&] { return Send(Control(id), EM_GETFIRSTVISIBLELINE, 0, 0) > 0; }, kTimeoutMs);
 }
 
 int ProgramDriver::WaitForExit() {

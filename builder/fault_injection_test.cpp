@@ -324,7 +324,8 @@ class FaultInjectionTest : public testing::Test {
         if (c.kind == "Identify" || c.kind == "LeadsOutside")
           return {Expected::kSucceeds, "", created};
         break;
-      case Stage::kPacking: return OnPackingFailure(c);
+      case Stage::kPacking:
+        return OnPackingFailure(c);
     }
     ADD_FAILURE() << "a call no expectation covers: " << c.kind << " " << c.path;
     return {Expected::kFails, "", ""};
@@ -495,11 +496,10 @@ TEST_F(FaultInjectionTest, EachCallFailsOrThrowsInTurnOnTwoThreads) {
 
 // A temporary package that cannot be removed after a fault is the one thing
 // left behind; the last good package is still kept, and the next build
-// succeeds beside the temporary file, which it leaves alone. The writer removes it after a failure, the
-// run's catch-all after a throw; the writer's removal may throw as well, and
-// then the catch-all removes the file. Which call failed first matters only
-// by its kind and what it was made on, so the first of each such call is
-// taken.
+// succeeds beside the temporary file, which it leaves alone. The writer removes it after a failure,
+// the run's catch-all after a throw; the writer's removal may throw as well, and then the catch-all
+// removes the file. Which call failed first matters only by its kind and what it was made on, so
+// the first of each such call is taken.
 TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
   const auto start = Clock::now();
   const Call removal{"RemoveFile", temporary, 1, Stage::kPacking};

@@ -436,7 +436,8 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   const std::map<std::string, std::string> files = Unpack(package);
   ASSERT_EQ(4u, files.size());
   for (bool afterCreating : {true, false}) {
-    SCOPED_TRACE(afterCreating ? "the first paused after creating" : "the first paused before moving");
+    SCOPED_TRACE(afterCreating ? "the first paused after creating"
+                               : "the first paused before moving");
     std::mutex mutex;
     std::condition_variable changed;
     bool firstPaused = false, secondDone = false;

@@ -7,7 +7,7 @@
 namespace nv {
 
 constexpr char kRunStart[] = "\r\n";
-constexpr char kProcessing[] = "Processing ";   // the folder, or its main.xml, follows
+constexpr char kProcessing[] = "Processing ";  // the folder, or its main.xml, follows
 constexpr char kProcessingFolderEnd[] = " ...\r\n";
 constexpr char kProcessingManifestEnd[] = " ... ";  // the load's result completes the line
 

@@ -17,10 +17,7 @@ namespace nv {
 
 ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
                            BuildOptions options)
-    : m_fs(fs),
-      m_publisher(publisher),
-      m_zlib(zlib),
-      m_options(options) {}
+    : m_fs(fs), m_publisher(publisher), m_zlib(zlib), m_options(options) {}
 
 RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   RunFlags flags;

@@ -56,7 +56,6 @@ struct BuildOptions {
   std::function<bool(const std::vector<ThemeVerdict>& themes)> checked = nullptr;
 };
 
-
 class ThemeBuilder {
  public:
   // The compression service may be null; a run then packs nothing.

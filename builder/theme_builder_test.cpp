@@ -89,8 +89,7 @@ TEST_F(ThemeBuilderTest, RunsAppendToOneLog) {
   fs.AddFile(Manifest(), "<nuvarinepackage/>");
   builder.BuildFolder(folder);
   builder.BuildFolder(folder);
-  const std::string run =
-      Head(folder) + "succeeded.\r\n\r\n" + kNoThemes + PackingWithoutService();
+  const std::string run = Head(folder) + "succeeded.\r\n\r\n" + kNoThemes + PackingWithoutService();
   EXPECT_EQ(run + run, builder.Log());
 }
 
@@ -123,11 +122,11 @@ TEST_F(ThemeBuilderTest, TooDeepManifestIsNotParsed) {
 
   builder.BuildFolder(folder);
   builder.BuildFolder(other);
-  const std::string failed = Head(folder) + "failed\r\n" +
-                             "Error: main.xml nests elements more than 256 levels deep.\r\n";
-  EXPECT_EQ(failed + "\r\n" + Head(other) + "succeeded.\r\n\r\n" + kNoThemes +
-                PackingWithoutService(),
-            builder.Log());
+  const std::string failed =
+      Head(folder) + "failed\r\n" + "Error: main.xml nests elements more than 256 levels deep.\r\n";
+  EXPECT_EQ(
+      failed + "\r\n" + Head(other) + "succeeded.\r\n\r\n" + kNoThemes + PackingWithoutService(),
+      builder.Log());
   // The depth line is shown with "failed", not a publication later.
   EXPECT_EQ(failed, publisher.events[2].second);
 }

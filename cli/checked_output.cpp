@@ -18,8 +18,9 @@ bool CheckedOutput::Flush(std::string* reason) {
 
 CheckedOutput::Checked::int_type CheckedOutput::Checked::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  const bool put = m_target && !traits_type::eq_int_type(
-                                   m_target->sputc(traits_type::to_char_type(c)), traits_type::eof());
+  const bool put =
+      m_target &&
+      !traits_type::eq_int_type(m_target->sputc(traits_type::to_char_type(c)), traits_type::eof());
   return Passed(put) ? c : traits_type::eof();
 }
 

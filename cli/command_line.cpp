@@ -68,10 +68,8 @@ struct CommandInfo {
 };
 
 const CommandInfo kCommands[] = {
-    {"build", 1, SIZE_MAX, "a folder", false},
-    {"check", 1, SIZE_MAX, "a folder", true},
-    {"list", 1, 1, "a package", false},
-    {"extract", 2, 2, "a package and a folder", false},
+    {"build", 1, SIZE_MAX, "a folder", false}, {"check", 1, SIZE_MAX, "a folder", true},
+    {"list", 1, 1, "a package", false},        {"extract", 2, 2, "a package and a folder", false},
     {"verify", 1, 1, "a package", false},
 };
 
@@ -172,8 +170,7 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
 
 }  // namespace
 
-bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
-                      std::string* error) {
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error) {
   *line = CommandLine();
   bool optionsEnded = false;
   std::vector<std::string> words;

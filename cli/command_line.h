@@ -20,7 +20,7 @@ struct CommandLine {
                         // or --version alone
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
-  unsigned jobs = 0;  // threads for build; 0: one per core
+  unsigned jobs = 0;         // threads for build; 0: one per core
   bool outsideLinks = true;  // false: --no-outside-links, with build and check
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
@@ -34,8 +34,7 @@ struct CommandLine {
 
 // Options may stand anywhere before "--", which makes every later word an
 // operand. On a usage error returns false with the reason in *error.
-bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line,
-                      std::string* error);
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error);
 
 extern const char kUsage[];
 extern const char kVersion[];

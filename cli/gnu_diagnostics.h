@@ -15,9 +15,12 @@ namespace nv {
 // A severity as compilers write it, and as the other output formats name it.
 inline const char* SeverityName(Severity severity) {
   switch (severity) {
-    case Severity::kError: return "error";
-    case Severity::kWarning: return "warning";
-    default: return "note";
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    default:
+      return "note";
   }
 }
 
@@ -36,7 +39,6 @@ class GnuDiagnostics : public ManifestDiagnostics {
     m_out << EscapeText(d.file, Backslash::kSingle) << ':' << d.at.line << ':' << d.at.column
           << ": " << severity << ": " << EscapeText(text, Backslash::kSingle) << '\n';
   }
-
 
   std::ostream& m_out;
 };

@@ -50,12 +50,23 @@ std::string JsonString(const std::string& text) {
       continue;
     }
     switch (byte) {
-      case '"': json += "\\\""; break;
-      case '\\': json += "\\\\"; break;
-      case '\n': json += "\\n"; break;
-      case '\r': json += "\\r"; break;
-      case '\t': json += "\\t"; break;
-      default: json += byte < 0x20 || byte == 0x7F ? Escaped(byte) : std::string(1, text[at]);
+      case '"':
+        json += "\\\"";
+        break;
+      case '\\':
+        json += "\\\\";
+        break;
+      case '\n':
+        json += "\\n";
+        break;
+      case '\r':
+        json += "\\r";
+        break;
+      case '\t':
+        json += "\\t";
+        break;
+      default:
+        json += byte < 0x20 || byte == 0x7F ? Escaped(byte) : std::string(1, text[at]);
     }
     ++at;
   }

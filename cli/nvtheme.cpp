@@ -187,8 +187,8 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
   return ok ? kSuccess : kFailure;
 }
 
-int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
-        std::ostream& err, BuildProgress* progress) {
+int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,
+        BuildProgress* progress) {
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {

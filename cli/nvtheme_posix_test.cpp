@@ -48,8 +48,8 @@ std::string PackageOf(const std::string& index, int files, const std::string& bl
   std::string bytes(header.begin(), header.end());
   const std::string indexBlock = Deflated(index);
   auto append = [&bytes](int32_t id, const std::string& stored, size_t size) {
-    const EntryRecordBytes record = ComposeRecord(
-        {id, static_cast<uint32_t>(stored.size()), static_cast<uint32_t>(size)});
+    const EntryRecordBytes record =
+        ComposeRecord({id, static_cast<uint32_t>(stored.size()), static_cast<uint32_t>(size)});
     bytes.append(record.begin(), record.end());
     bytes += stored;
   };
@@ -101,9 +101,9 @@ TEST_F(MemoryLimitTest, IndexBombIsRefusedWithinAFewMegabytes) {
     if (args[0] == "extract") args.push_back(JoinPath(folder.Path(), "out"));
     const ProgramRun ended = RunInChild(args, output, 64 * kMiB);
     EXPECT_EQ(1, ended.status) << command;
-    EXPECT_EQ("nvtheme: " + package +
-                  ": the index holds more elements than the package has entries\n",
-              ended.err)
+    EXPECT_EQ(
+        "nvtheme: " + package + ": the index holds more elements than the package has entries\n",
+        ended.err)
         << command;
   }
 }

@@ -270,8 +270,9 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
       faulty +
           ":4:2: note: the rule reads the leading number and passes over the rest, where a "
           "strict reader refuses the value; write a whole number alone",
-      faulty + ":4:2: warning: 'uheight' is '-3': a width or height must be 1 or more "
-               "[-Wloose-integer]",
+      faulty +
+          ":4:2: warning: 'uheight' is '-3': a width or height must be 1 or more "
+          "[-Wloose-integer]",
       faulty + ":4:2: note: the rule takes it, but nothing of that size can be shown",
       rootless + ":1:1: error: no root element \"nuvarinepackage\".",
       rootless + ":1:1: note: the first element is 'themes', at 2:1",
@@ -410,7 +411,8 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
                 m +
                 ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
                 "be read.\n" +
-                m + ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
+                m +
+                ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
                 "name as it is\n" +
                 m +
                 ":2:51: warning: 'Grid.xml' is not in the folder in that letter case "
@@ -715,11 +717,15 @@ TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
     std::string shown;  // in a gnu line
   };
   const Value values[] = {
-      {"nope&#10;t/main.xml:1:1: error: forged line&#10;", "nope\nt/main.xml:1:1: error: forged line\n",
+      {"nope&#10;t/main.xml:1:1: error: forged line&#10;",
+       "nope\nt/main.xml:1:1: error: forged line\n",
        "nope\\nt/main.xml:1:1: error: forged line\\n"},
       {"a&#13;b", "a\rb", "a\\rb"},
       {"a&#9;b", "a\tb", "a\\tb"},
-      {"a&#x01;b", "a\x01" "b", "a\\x01b"},
+      {"a&#x01;b",
+       "a\x01"
+       "b",
+       "a\\x01b"},
       {"a\x7F.png", "a\x7F.png", "a\\x7F.png"},
       {"a\\b.png", "a\\b.png", "a\\b.png"},
       {"caf\xC3\xA9.png", "caf\xC3\xA9.png", "caf\xC3\xA9.png"},
@@ -805,9 +811,10 @@ TEST_F(PackageCommandTest, VerifySaysOkOrNamesTheFault) {
   fs.AddFile("broken.nvp", broken);
   EXPECT_EQ(1, Run({"verify", "broken.nvp"}));
   EXPECT_EQ("", out.str());
-  EXPECT_EQ("nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect "
-            "data check)\n",
-            err.str());
+  EXPECT_EQ(
+      "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect "
+      "data check)\n",
+      err.str());
   EXPECT_EQ(1, Run({"list", "none.nvp"}));
   EXPECT_EQ("nvtheme: none.nvp: cannot read it: no such file\n", err.str());
 }
@@ -825,9 +832,9 @@ TEST_F(PackageCommandTest, ExtractOverwritesNothing) {
   fs.AddFolder("out");
   fs.AddFile(JoinPath("out", "main.xml"), "mine");
   EXPECT_EQ(1, Run({"extract", "ocean.nvp", "out"}));
-  EXPECT_EQ("nvtheme: ocean.nvp: cannot create " + JoinPath("out", "main.xml") +
-                ": cannot create\n",
-            err.str());
+  EXPECT_EQ(
+      "nvtheme: ocean.nvp: cannot create " + JoinPath("out", "main.xml") + ": cannot create\n",
+      err.str());
   EXPECT_EQ("mine", fs.Contents(JoinPath("out", "main.xml")));
   EXPECT_TRUE(fs.HasFile(JoinPath("out", "empty.png")));  // extracted before it
 }
@@ -843,8 +850,8 @@ TEST_F(PackageCommandTest, ExtractRemovesAFileItCouldNotFinish) {
     return !(op == MemoryFileSystem::Op::Write && path == JoinPath("again", "main.xml"));
   };
   EXPECT_EQ(1, Run({"extract", "ocean.nvp", "again"}));
-  EXPECT_EQ("nvtheme: ocean.nvp: file 2 \"main.xml\": cannot write " + JoinPath("again", "main.xml") +
-                ": injected fault\n",
+  EXPECT_EQ("nvtheme: ocean.nvp: file 2 \"main.xml\": cannot write " +
+                JoinPath("again", "main.xml") + ": injected fault\n",
             err.str());
   EXPECT_FALSE(fs.HasFile(JoinPath("again", "main.xml")));
   EXPECT_EQ(0, fs.OpenFiles());
@@ -896,7 +903,7 @@ class FullDevice : public std::streambuf {
 TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
   struct LostOutput {
     std::vector<std::string> args;
-    bool outLost;  // else standard error is
+    bool outLost;              // else standard error is
     std::string summary = "";  // what standard error says of a folder before
   };
   const LostOutput cases[] = {

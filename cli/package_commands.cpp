@@ -104,8 +104,7 @@ bool Verify(FileSystem& fs, const std::string& package, std::ostream& out, std::
 
 }  // namespace
 
-bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out,
-                 std::ostream& err) {
+bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err) {
   return ReportingOutOfMemory(err, package, [&] { return List(fs, package, out, err); });
 }
 

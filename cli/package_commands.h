@@ -12,8 +12,7 @@ namespace nv {
 
 // One line per packed file on `out`, in index order: id, original size,
 // stored size and name, separated by tabs, the name escaped.
-bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out,
-                 std::ostream& err);
+bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err);
 
 // Unpacks every file into `folder`, which is created when missing. Writes
 // nothing outside it, and only files it creates: a file already there is

@@ -35,8 +35,8 @@ std::string Duration(double seconds) {
 ProgressLine::ProgressLine(std::ostream& out, std::function<double()> seconds)
     : m_out(out), m_seconds(std::move(seconds)) {}
 
-std::string ProgressLine::Format(size_t filesDone, size_t files, uint64_t bytesDone,
-                                 uint64_t bytes, double elapsed) {
+std::string ProgressLine::Format(size_t filesDone, size_t files, uint64_t bytesDone, uint64_t bytes,
+                                 double elapsed) {
   // Files may grow after they were listed: the total grows with them, and
   // what is left never goes below nothing.
   bytes = std::max(bytes, bytesDone);

@@ -48,9 +48,10 @@ TEST(ProgressLineTest, ShorterLinePadsOverTheLongerOne) {
   line.FilePacked(100000000);
   now = 100;
   line.FilePacked(100000);
-  EXPECT_EQ("\r1/2 files, 100.0/100.1 MB, 200.0 MB/s, 0:00 left"
-            "\r2/2 files, 100.1/100.1 MB, 1.0 MB/s, 0:00 left  ",
-            out.str());
+  EXPECT_EQ(
+      "\r1/2 files, 100.0/100.1 MB, 200.0 MB/s, 0:00 left"
+      "\r2/2 files, 100.1/100.1 MB, 1.0 MB/s, 0:00 left  ",
+      out.str());
 }
 
 TEST(ProgressLineTest, QuickPackingShowsNothing) {

@@ -102,7 +102,9 @@ void GuardWrites(MemoryFileSystem& fs, std::set<std::string>* created) {
       case Op::RemoveFile:
         Require(created->count(path) == 1, "only files made by the extraction change");
         break;
-      case Op::MoveOver: Require(false, "nothing is moved"); break;
+      case Op::MoveOver:
+        Require(false, "nothing is moved");
+        break;
       default:
         break;
     }

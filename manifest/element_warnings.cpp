@@ -134,12 +134,19 @@ void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementK
 void ElementChecker::CheckValue(const TiXmlElement& element, const AttributeKind& attribute,
                                 const std::string& value) {
   switch (attribute.value) {
-    case ValueKind::kText: break;
-    case ValueKind::kThemeName: CheckThemeName(element, value); break;
+    case ValueKind::kText:
+      break;
+    case ValueKind::kThemeName:
+      CheckThemeName(element, value);
+      break;
     case ValueKind::kImage:
-    case ValueKind::kLayout: CheckFileReference(element, value, attribute.value, m_run); break;
+    case ValueKind::kLayout:
+      CheckFileReference(element, value, attribute.value, m_run);
+      break;
     case ValueKind::kOffset:
-    case ValueKind::kSize: CheckInteger(element, attribute, value); break;
+    case ValueKind::kSize:
+      CheckInteger(element, attribute, value);
+      break;
   }
 }
 

@@ -54,12 +54,17 @@ std::string WhatToAdd(const TiXmlElement& element, const std::string& name) {
   const AttributeKind* attribute = kind ? FindAttributeKind(*kind, name) : nullptr;
   const std::string add = "add '" + name + "'";
   switch (attribute ? attribute->value : ValueKind::kText) {
-    case ValueKind::kThemeName: return add + ", the theme's name, of 2 bytes or more";
-    case ValueKind::kImage: return add + ", naming an image in the folder";
-    case ValueKind::kLayout: return add + ", naming a layout file in the folder";
+    case ValueKind::kThemeName:
+      return add + ", the theme's name, of 2 bytes or more";
+    case ValueKind::kImage:
+      return add + ", naming an image in the folder";
+    case ValueKind::kLayout:
+      return add + ", naming a layout file in the folder";
     case ValueKind::kOffset:
-    case ValueKind::kSize: return add + " with a whole number";
-    case ValueKind::kText: break;
+    case ValueKind::kSize:
+      return add + " with a whole number";
+    case ValueKind::kText:
+      break;
   }
   return add + ": the rules take any value";
 }
@@ -109,10 +114,12 @@ std::vector<std::string> ErrorNotes::Of(const RuleFault& fault) {
   const TiXmlElement& element = *fault.element;
   const std::vector<std::string> names = Names(fault.first);
   switch (fault.kind) {
-    case ManifestErrorKind::FileMissing: return OfMissingFile(fault.first, fault.second);
+    case ManifestErrorKind::FileMissing:
+      return OfMissingFile(fault.first, fault.second);
     case ManifestErrorKind::NoChildNodes:
       return {"it needs a 'templates' holding a 'detail', and a 'virtualshelf'"};
-    case ManifestErrorKind::AttributesNotFound: return OfMissingAttributes(element, names);
+    case ManifestErrorKind::AttributesNotFound:
+      return OfMissingAttributes(element, names);
     case ManifestErrorKind::AttributesInvalid:
       return names.size() > 1 ? OfShortValues(element, names) : OfInteger(element, fault.first);
   }
@@ -234,7 +241,8 @@ std::string ErrorNotes::Describe(const RuleFault& fault) const {
     case ManifestErrorKind::FileMissing:
       return which + " names " + Quote(fault.first) + " in '" + fault.second +
              "', which doesn't exist or can't be read";
-    case ManifestErrorKind::NoChildNodes: return which + " holds nothing";
+    case ManifestErrorKind::NoChildNodes:
+      return which + " holds nothing";
     case ManifestErrorKind::AttributesNotFound:
     case ManifestErrorKind::AttributesInvalid: {
       const char* value = element.Attribute(fault.first.c_str());

@@ -8,12 +8,18 @@ namespace nv {
 void WriteManifestError(ManifestErrorKind kind, OperationLog& log, const std::string& first,
                         const std::string& second) {
   switch (kind) {
-    case ManifestErrorKind::FileMissing: log << log_text::FileMissing(first, second); break;
-    case ManifestErrorKind::NoChildNodes: log << log_text::NoChildNodes(first); break;
+    case ManifestErrorKind::FileMissing:
+      log << log_text::FileMissing(first, second);
+      break;
+    case ManifestErrorKind::NoChildNodes:
+      log << log_text::NoChildNodes(first);
+      break;
     case ManifestErrorKind::AttributesNotFound:
       log << log_text::AttributesNotFound(first, second);
       break;
-    case ManifestErrorKind::AttributesInvalid: log << log_text::AttributesInvalid(first); break;
+    case ManifestErrorKind::AttributesInvalid:
+      log << log_text::AttributesInvalid(first);
+      break;
   }
 }
 

@@ -44,10 +44,12 @@ enum class EntryCheck { kNone, kAttributesGiven, kLengths, kScreenshotExists };
 // The line of the entry check that failed.
 RuleFault EntryFault(const TiXmlElement& theme, EntryCheck failed) {
   switch (failed) {
-    case EntryCheck::kLengths: return {&theme, Kind::AttributesInvalid, "name, screenshot", ""};
+    case EntryCheck::kLengths:
+      return {&theme, Kind::AttributesInvalid, "name, screenshot", ""};
     case EntryCheck::kScreenshotExists:
       return {&theme, Kind::FileMissing, theme.Attribute("screenshot"), "screenshot"};
-    default: return {&theme, Kind::AttributesNotFound, "name or screenshot", "theme"};
+    default:
+      return {&theme, Kind::AttributesNotFound, "name or screenshot", "theme"};
   }
 }
 

@@ -20,8 +20,8 @@ bool IsDeviceName(const std::string& name) {
   std::transform(stem.begin(), stem.end(), stem.begin(), AsciiUpper);
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
     if (stem == device) return true;
-  const bool port = stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 ||
-                                         stem.compare(0, 3, "LPT") == 0);
+  const bool port =
+      stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0);
   return port && std::string("0123456789\xB9\xB2\xB3").find(stem[3]) != std::string::npos;
 }
 
@@ -65,10 +65,18 @@ std::string EscapeText(const std::string& text, Backslash backslash) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\\': out += backslash == Backslash::kDoubled ? "\\\\" : "\\"; break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\\':
+        out += backslash == Backslash::kDoubled ? "\\\\" : "\\";
+        break;
       default:
         if (IsControl(c)) {
           out += "\\x";

@@ -61,7 +61,8 @@ TEST(EntryNameTest, WindowsKeysIgnoreLetterCase) {
             EntryNameKey("main.xml", NameRules::kWindows));
   EXPECT_NE(EntryNameKey("Main.XML", NameRules::kPosix),
             EntryNameKey("main.xml", NameRules::kPosix));
-  EXPECT_NE(EntryNameKey("caf\xE9", NameRules::kWindows), EntryNameKey("caf\xC9", NameRules::kWindows));
+  EXPECT_NE(EntryNameKey("caf\xE9", NameRules::kWindows),
+            EntryNameKey("caf\xC9", NameRules::kWindows));
 }
 
 TEST(EntryNameTest, EscapedTextStaysOnOneLine) {

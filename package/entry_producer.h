@@ -57,13 +57,13 @@ class EntryProducer {
   IZlib& m_zlib;
   const std::vector<EntryJob> m_jobs;
   std::vector<size_t> m_largestFirst;
-  size_t m_cursor = 0;        // into m_largestFirst: every job before it has started
-  size_t m_second = 0;        // into m_largestFirst: none after m_cursor and before it waits
+  size_t m_cursor = 0;  // into m_largestFirst: every job before it has started
+  size_t m_second = 0;  // into m_largestFirst: none after m_cursor and before it waits
   std::vector<State> m_state;
   std::vector<Entry> m_entries;
-  size_t m_next = 0;          // the job whose entry the taker needs next
-  uint64_t m_held = 0;        // bytes held for jobs started and entries not let go of
-  uint64_t m_taken = 0;       // of those, the entry the taker holds
+  size_t m_next = 0;     // the job whose entry the taker needs next
+  uint64_t m_held = 0;   // bytes held for jobs started and entries not let go of
+  uint64_t m_taken = 0;  // of those, the entry the taker holds
   uint64_t m_budget = 0;
   bool m_stop = false;
   std::mutex m_mutex;

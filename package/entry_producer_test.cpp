@@ -55,9 +55,9 @@ TEST_F(EntryProducerTest, LargestFilesStartFirst) {
   std::vector<EntryJob> jobs = {Job(1, 10), Job(2, 3000), Job(3, 20), Job(4, 4000)};
   EntryProducer producer(fs, *zlib.get(), jobs, 1);
   for (size_t k = 0; k < jobs.size(); ++k) producer.Take(k);
-  EXPECT_EQ((std::vector<std::string>{jobs[3].source, jobs[1].source, jobs[2].source,
-                                      jobs[0].source}),
-            opened);
+  EXPECT_EQ(
+      (std::vector<std::string>{jobs[3].source, jobs[1].source, jobs[2].source, jobs[0].source}),
+      opened);
 }
 
 TEST_F(EntryProducerTest, FilesTooLargeToHoldAheadAreMadeInOrder) {
@@ -67,9 +67,9 @@ TEST_F(EntryProducerTest, FilesTooLargeToHoldAheadAreMadeInOrder) {
   std::vector<EntryJob> jobs = {Job(1, 10), Job(2, big), Job(3, big + 1), Job(4, big + 2)};
   EntryProducer producer(fs, *zlib.get(), jobs, 2, budget);
   for (size_t k = 0; k < jobs.size(); ++k) producer.Take(k);
-  EXPECT_EQ((std::vector<std::string>{jobs[0].source, jobs[1].source, jobs[2].source,
-                                      jobs[3].source}),
-            opened);
+  EXPECT_EQ(
+      (std::vector<std::string>{jobs[0].source, jobs[1].source, jobs[2].source, jobs[3].source}),
+      opened);
 }
 
 TEST_F(EntryProducerTest, WhatAWorkerThrowsIsThrownByTake) {
@@ -172,9 +172,9 @@ class EntryProducerMemoryTest : public testing::Test {
       {
         const Entry entry = producer.Take(k);
         EXPECT_EQ(FileFault::kNone, entry.fault);
-        EXPECT_EQ(fs.Contents(jobs[k].source),
-                  std::string(reinterpret_cast<const char*>(entry.block.get()),
-                              entry.record.storedSize));
+        EXPECT_EQ(
+            fs.Contents(jobs[k].source),
+            std::string(reinterpret_cast<const char*>(entry.block.get()), entry.record.storedSize));
         stored = entry.record.storedSize;
       }
       held.Add(-static_cast<int64_t>(stored));

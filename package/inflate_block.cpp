@@ -28,8 +28,7 @@ std::string Describe(int result, const z_stream& z) {
 }
 
 // Feeds the next piece of the block when zlib has used up the last one.
-bool Refill(File& file, std::vector<uint8_t>* in, uint32_t* left, z_stream* z,
-            std::string* fault) {
+bool Refill(File& file, std::vector<uint8_t>* in, uint32_t* left, z_stream* z, std::string* fault) {
   if (z->avail_in > 0) return true;
   if (*left == 0) {
     *fault = "the compressed stream does not end within its block";

@@ -15,9 +15,7 @@ inline void PutLe32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-inline uint16_t GetLe16(const uint8_t* at) {
-  return static_cast<uint16_t>(at[0] | (at[1] << 8));
-}
+inline uint16_t GetLe16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
 inline uint32_t GetLe32(const uint8_t* at) {
   uint32_t value = 0;

@@ -47,9 +47,12 @@ FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<ui
 
 const char* FaultText(FileFault fault) {
   switch (fault) {
-    case FileFault::kUnreadable: return kSourceUnreadable;
-    case FileFault::kTooLarge: return kFileTooLarge;
-    default: return kCompressionFailed;
+    case FileFault::kUnreadable:
+      return kSourceUnreadable;
+    case FileFault::kTooLarge:
+      return kFileTooLarge;
+    default:
+      return kCompressionFailed;
   }
 }
 

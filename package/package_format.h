@@ -59,8 +59,8 @@ constexpr size_t kRecordReservedOffset = 12;
 // The id of the index's own entry; packed files count from 1.
 constexpr int32_t kIndexEntryId = 0;
 
-extern const char kIndexRootName[];   // "files"
-extern const char kIndexFileName[];   // "file"
+extern const char kIndexRootName[];       // "files"
+extern const char kIndexFileName[];       // "file"
 extern const char kIndexNameAttribute[];  // "filename"
 extern const char kIndexIdAttribute[];    // "id"
 

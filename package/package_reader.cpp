@@ -24,8 +24,7 @@ constexpr uint64_t kMaxInflateRatio = 1032;
 // and a name of 255 characters (the most a file system allows), each
 // escaped in at most six bytes ("&quot;", "&#x1F;"): 1566 bytes a file.
 constexpr uint64_t kIndexHeadBytes = 1024;
-constexpr uint64_t kIndexBytesPerFile =
-    sizeof("<file filename=\"\" id=\"\" />") - 1 + 10 + 255 * 6;
+constexpr uint64_t kIndexBytesPerFile = sizeof("<file filename=\"\" id=\"\" />") - 1 + 10 + 255 * 6;
 
 std::string Describe(const PackedFile& file) {
   return "file " + std::to_string(file.id) + " \"" + EscapeName(file.name) + "\"";
@@ -91,12 +90,12 @@ bool WithinParserLimits(const std::string& text, size_t entries, std::string* fa
     case Limit::kNone:
       return true;
     case Limit::kDepth:
-      *fault = "the index nests elements more than " + std::to_string(kMaxNestingDepth) +
-               " levels deep";
+      *fault =
+          "the index nests elements more than " + std::to_string(kMaxNestingDepth) + " levels deep";
       break;
     case Limit::kAttributes:
-      *fault = "the index gives an element more than " + std::to_string(kMaxAttributes) +
-               " attributes";
+      *fault =
+          "the index gives an element more than " + std::to_string(kMaxAttributes) + " attributes";
       break;
     case Limit::kElements:
       *fault = "the index holds more elements than the package has entries";
@@ -105,8 +104,9 @@ bool WithinParserLimits(const std::string& text, size_t entries, std::string* fa
       *fault = "the index holds more attributes than two for each entry of the package";
       break;
     case Limit::kOtherNodes:
-      *fault = "the index holds more texts, comments and other nodes than the package has "
-               "entries";
+      *fault =
+          "the index holds more texts, comments and other nodes than the package has "
+          "entries";
       break;
   }
   return false;
@@ -193,8 +193,8 @@ bool PackageReader::ReadIndex(std::string* text, std::string* fault) {
   const EntryRecord& index = m_entries.front().record;
   const uint64_t most = kIndexHeadBytes + kIndexBytesPerFile * (m_entries.size() - 1);
   if (index.entryId != kIndexEntryId) {
-    *fault = "the first entry has the id " + std::to_string(index.entryId) +
-             ", where the index has 0";
+    *fault =
+        "the first entry has the id " + std::to_string(index.entryId) + ", where the index has 0";
   } else if (index.originalSize > most) {
     *fault = "the index claims " + std::to_string(index.originalSize) + " bytes, more than " +
              std::to_string(m_entries.size() - 1) + " files can need";
@@ -277,10 +277,10 @@ bool PackageReader::CheckNames(NameRules rules, std::string* fault) {
     auto [first, fresh] = seen.emplace(EntryNameKey(file.name, rules), &file);
     if (!fresh) {
       *fault = Describe(file) + ": " +
-               (first->second->name == file.name ? "the name is listed twice"
-                                                 : "the name differs from file " +
-                                                       std::to_string(first->second->id) +
-                                                       "'s only in letter case");
+               (first->second->name == file.name
+                    ? "the name is listed twice"
+                    : "the name differs from file " + std::to_string(first->second->id) +
+                          "'s only in letter case");
       return false;
     }
   }

@@ -90,7 +90,7 @@ TEST_F(PackageReaderTest, NamesComeBackAsTheyWerePacked) {
   std::string elements;
   int id = 0;
   for (const char* name : {"a&amp;b.png", "x&amp;#x41;.png", "caf\xE9.png", "tab&#x09;.png",
-                                  "it&apos;s &quot;q&quot;"})
+                           "it&apos;s &quot;q&quot;"})
     elements += Element(name, ++id);
   Crafted package;
   package.Entry(0, Index(elements));
@@ -127,7 +127,8 @@ TEST_F(PackageReaderTest, HostileLayoutsAreRefused) {
   std::string version = Sound();
   version[2] = 3;
   const Hostile cases[] = {
-      {"empty file", "", "it is too short for a package: 0 bytes, where the header alone takes 1044"},
+      {"empty file", "",
+       "it is too short for a package: 0 bytes, where the header alone takes 1044"},
       {"not a package", std::string(2000, 'x'), "not a package: it does not begin with \"NP\""},
       {"other version", version, "format version 3 is not supported (only 2)"},
       {"header alone", Crafted().bytes, "it holds no index: the file ends after the header"},
@@ -135,7 +136,11 @@ TEST_F(PackageReaderTest, HostileLayoutsAreRefused) {
        "the file ends inside the record at offset 1044"},
       {"reserved record bytes", reserved,
        "the record at offset 1044 has reserved bytes that are not zero"},
-      {"block past the end", Crafted().Entry(0, one).Raw(1, 1, std::string(9, 'z')).bytes.substr(0, 1044 + 76 + Deflated(one).size() + 76 + 5),
+      {"block past the end",
+       Crafted()
+           .Entry(0, one)
+           .Raw(1, 1, std::string(9, 'z'))
+           .bytes.substr(0, 1044 + 76 + Deflated(one).size() + 76 + 5),
        "the record at offset " + std::to_string(1044 + 76 + Deflated(one).size()) +
            " announces 9 bytes, but only 5 follow"},
       {"impossible size", Crafted().Entry(0, one).Raw(1, 20641, std::string(20, 'z')).bytes,
@@ -184,8 +189,7 @@ struct HostileIndex {
 };
 
 TEST_F(PackageReaderTest, HostileIndexesAreRefused) {
-  const std::string declaration =
-      "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?>";
+  const std::string declaration = "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?>";
   std::string deep, deeper, wide = "<file filename=\"a.png\" id=\"1\"";
   for (int i = 0; i < 300; ++i) deep += "<files>";
   for (int i = 0; i < 100000; ++i) deeper += "<file>";
@@ -275,26 +279,39 @@ TEST_F(PackageReaderTest, HostileNamesAreRefused) {
   const auto posix = NameRules::kPosix;
   const auto windows = NameRules::kWindows;
   const HostileName cases[] = {
-      {{"../evil.png"}, posix,
+      {{"../evil.png"},
+       posix,
        "file 1 \"../evil.png\": its name cannot be a file here: it holds a path separator"},
-      {{"/etc/passwd"}, posix,
+      {{"/etc/passwd"},
+       posix,
        "file 1 \"/etc/passwd\": its name cannot be a file here: it holds a path separator"},
-      {{".."}, posix, "file 1 \"..\": its name cannot be a file here: it names a folder, not a file"},
+      {{".."},
+       posix,
+       "file 1 \"..\": its name cannot be a file here: it names a folder, not a file"},
       {{""}, posix, "file 1 \"\": its name cannot be a file here: it is empty"},
-      {{"a&#x0;b"}, posix, "file 1 \"a\\x00b\": its name cannot be a file here: it holds a zero byte"},
+      {{"a&#x0;b"},
+       posix,
+       "file 1 \"a\\x00b\": its name cannot be a file here: it holds a zero byte"},
       {{"a.png", "b.png", "a.png"}, posix, "file 3 \"a.png\": the name is listed twice"},
-      {{"..\\evil.png"}, windows,
+      {{"..\\evil.png"},
+       windows,
        "file 1 \"..\\\\evil.png\": its name cannot be a file here: it holds a path separator"},
-      {{"C:\\evil.png"}, windows,
+      {{"C:\\evil.png"},
+       windows,
        "file 1 \"C:\\\\evil.png\": its name cannot be a file here: it holds a path separator"},
-      {{"C:evil.png"}, windows,
+      {{"C:evil.png"},
+       windows,
        "file 1 \"C:evil.png\": its name cannot be a file here: it holds \":\", which names a "
        "drive or a stream"},
-      {{"nul.png"}, windows, "file 1 \"nul.png\": its name cannot be a file here: it names a Windows device"},
-      {{"a.png."}, windows,
+      {{"nul.png"},
+       windows,
+       "file 1 \"nul.png\": its name cannot be a file here: it names a Windows device"},
+      {{"a.png."},
+       windows,
        "file 1 \"a.png.\": its name cannot be a file here: it ends in a dot or a space, which "
        "Windows drops"},
-      {{"Main.xml", "main.XML"}, windows,
+      {{"Main.xml", "main.XML"},
+       windows,
        "file 2 \"main.XML\": the name differs from file 1's only in letter case"},
   };
   for (const HostileName& c : cases) {
@@ -309,7 +326,9 @@ TEST_F(PackageReaderTest, HostileNamesAreRefused) {
   // What Windows refuses, POSIX may keep.
   Crafted package;
   package.Entry(0, Index(Element("Main.xml", 1) + Element("main.XML", 2) + Element("a:b", 3)))
-      .Entry(1, "1").Entry(2, "2").Entry(3, "3");
+      .Entry(1, "1")
+      .Entry(2, "2")
+      .Entry(3, "3");
   EXPECT_EQ("", Verify(package.bytes, posix));
 }
 

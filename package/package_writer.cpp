@@ -30,7 +30,6 @@ namespace nv {
 
 namespace {
 
-
 // A temporary file's name ends in "." and the token's 16 hex digits, then ".tmp".
 constexpr size_t kTokenDigits = 16;
 constexpr size_t kTemporarySuffixSize = 1 + kTokenDigits + 4;
@@ -43,9 +42,9 @@ constexpr int kCreateAttempts = 4;
 // the clock and a count mixed in should it have none.
 uint64_t FreshToken() {
   static std::atomic<uint64_t> drawn{0};
-  uint64_t token = static_cast<uint64_t>(
-                       std::chrono::system_clock::now().time_since_epoch().count()) ^
-                   (++drawn * 0x9E3779B97F4A7C15u);
+  uint64_t token =
+      static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+      (++drawn * 0x9E3779B97F4A7C15u);
   try {
     std::random_device source;
     token ^= (static_cast<uint64_t>(source()) << 32) ^ source();

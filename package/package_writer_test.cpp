@@ -39,8 +39,8 @@ Unpacked Unpack(const std::string& bytes) {
     out.reserved.push_back(bytes.substr(at + 12, 64));
     std::string content(r.originalSize, '\0');
     uLongf length = r.originalSize;
-    EXPECT_EQ(Z_OK, uncompress(reinterpret_cast<Bytef*>(&content[0]), &length,
-                               p + 76, r.storedSize));
+    EXPECT_EQ(Z_OK,
+              uncompress(reinterpret_cast<Bytef*>(&content[0]), &length, p + 76, r.storedSize));
     out.contents.push_back(content.substr(0, length));
     at += 76 + r.storedSize;
   }
@@ -137,8 +137,8 @@ class PackageWriterTest : public testing::Test {
 
   const std::string folder = JoinPath("themes", "ocean");
   const std::string package = folder + ".nvp";
-  std::vector<std::string> kept;  // temporary files that others left, which a build leaves alone
-  std::string seed;  // what the index document holds before the writer runs
+  std::vector<std::string> kept;    // temporary files that others left, which a build leaves alone
+  std::string seed;                 // what the index document holds before the writer runs
   PackOptions options{1, nullptr};  // one worker: faults meet the files in one order
   MemoryFileSystem fs;
   OperationLog log;
@@ -155,11 +155,11 @@ TEST_F(PackageWriterTest, FolderWithOnlyTheManifest) {
   EXPECT_TRUE(flags.filesFound);
   EXPECT_TRUE(flags.packageOk);
 
-  const std::string index = std::string(kDeclaration) +
-                            "<files><file filename=\"main.xml\" id=\"1\" /></files>";
-  EXPECT_EQ(Packing("1, main.xml\r\n") + index + "\r\n\r\n" + package +
-                " successfully created.\r\n",
-            log.Text());
+  const std::string index =
+      std::string(kDeclaration) + "<files><file filename=\"main.xml\" id=\"1\" /></files>";
+  EXPECT_EQ(
+      Packing("1, main.xml\r\n") + index + "\r\n\r\n" + package + " successfully created.\r\n",
+      log.Text());
   ASSERT_EQ(1u, publisher.published.size());
   EXPECT_EQ(Packing("1, main.xml\r\n"), publisher.published[0]);
 
@@ -190,8 +190,8 @@ TEST_F(PackageWriterTest, EntriesFollowTheIndexInIdOrder) {
             p.contents[0]);
   EXPECT_EQ(std::string(300000, 'b'), p.contents[1]);
   EXPECT_EQ((std::vector<int32_t>{0, 1, 2, 3}),
-            (std::vector<int32_t>{p.records[0].entryId, p.records[1].entryId,
-                                  p.records[2].entryId, p.records[3].entryId}));
+            (std::vector<int32_t>{p.records[0].entryId, p.records[1].entryId, p.records[2].entryId,
+                                  p.records[3].entryId}));
   // An empty file: originalSize 0, and a stream of one empty stored block.
   EXPECT_EQ(0u, p.records[2].originalSize);
   EXPECT_EQ(11u, p.records[2].storedSize);
@@ -270,8 +270,9 @@ TEST_F(PackageWriterTest, IndexWithoutFilesIsAnInternalError) {
 TEST_F(PackageWriterTest, FileElementWithoutIdOrNameIsPassedOver) {
   Add("main.xml", "m");
   Add("b.png", "b");
-  seed = "<files><file filename=\"b.png\" id=\"x\"/><file id=\"1\"/>"
-         "<file filename=\"main.xml\" id=\"1\"/></files>";
+  seed =
+      "<files><file filename=\"b.png\" id=\"x\"/><file id=\"1\"/>"
+      "<file filename=\"main.xml\" id=\"1\"/></files>";
   FailWhen([](Op, const std::string&) { return false; });
   RunFlags flags = Write();
   EXPECT_FALSE(flags.packageOk);
@@ -298,7 +299,8 @@ TEST_F(PackageWriterTest, SourceUnreadableAtPackingTimeKeepsItsId) {
   const std::string& text = log.Text();
   EXPECT_NE(std::string::npos, text.find("2, b.png\r\n"));
   EXPECT_NE(std::string::npos, text.find("<file filename=\"b.png\" id=\"2\" />"));
-  const std::string tail = "\r\n\r\nError: Source files reading failed: " + Source("b.png") + ".\r\n";
+  const std::string tail =
+      "\r\n\r\nError: Source files reading failed: " + Source("b.png") + ".\r\n";
   EXPECT_EQ(tail, Ending(text, tail.size()));
   Unpacked p = Unpack(removed);
   ASSERT_EQ(3u, p.records.size());
@@ -446,8 +448,8 @@ TEST_F(PackageWriterTest, IndexThatDoesNotCompressStopsThePackage) {
   });
   RunFlags flags = Write(folder, &fake);
   EXPECT_FALSE(flags.packageOk);
-  EXPECT_EQ(Packing("1, a.png\r\n") + fake.failOn + "\r\n\r\nError: Compression failed: " +
-                package + ".\r\n",
+  EXPECT_EQ(Packing("1, a.png\r\n") + fake.failOn +
+                "\r\n\r\nError: Compression failed: " + package + ".\r\n",
             log.Text());
   EXPECT_EQ(1, writes);  // the header alone
   EXPECT_EQ(1044u, removed.size());

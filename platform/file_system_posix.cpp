@@ -77,9 +77,7 @@ class PosixFile : public File {
     return ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0 || Fail(err, "lseek");
   }
 
-  bool Sync(std::string* err) override {
-    return ::fsync(m_fd) == 0 || Fail(err, "fsync");
-  }
+  bool Sync(std::string* err) override { return ::fsync(m_fd) == 0 || Fail(err, "fsync"); }
 
   bool Close(std::string* err) override {
     int fd = m_fd;

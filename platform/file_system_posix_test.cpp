@@ -58,10 +58,8 @@ TEST_F(PosixReadableFileTest, LinksThatLeadOutsideTheFolder) {
     std::string target;  // of the link; "" for no link
     bool outside;
   } cases[] = {
-      {"real.png", "", false},
-      {"sibling.png", "real.png", false},
-      {"secret.png", outside, true},
-      {"up.png", "../theme/../theme-twin.png", true},
+      {"real.png", "", false},           {"sibling.png", "real.png", false},
+      {"secret.png", outside, true},     {"up.png", "../theme/../theme-twin.png", true},
       {"chain.png", "secret.png", true},
   };
   temp.Put("theme-twin.png", "png");

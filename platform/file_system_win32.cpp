@@ -182,10 +182,9 @@ class Win32FileSystem : public FileSystem {
     if (inside.empty() || end.empty()) return false;
     // Letter case does not tell names apart, so it does not tell places apart.
     const std::string prefix = IsSeparator(inside.back()) ? inside : inside + "\\";
-    if (end.size() > prefix.size() &&
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, end.data(),
-                       static_cast<int>(prefix.size()), prefix.data(),
-                       static_cast<int>(prefix.size())) == CSTR_EQUAL)
+    if (end.size() > prefix.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, end.data(),
+                                                     static_cast<int>(prefix.size()), prefix.data(),
+                                                     static_cast<int>(prefix.size())) == CSTR_EQUAL)
       return false;
     *target = end;
     return true;
@@ -233,8 +232,9 @@ class Win32FileSystem : public FileSystem {
 
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
     // Fails while another program holds `to` open, which keeps that file whole.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-        || Fail(err, "MoveFileExA");
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           Fail(err, "MoveFileExA");
   }
 
   // Windows has no call that makes one folder's entries durable, short of

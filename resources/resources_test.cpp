@@ -135,8 +135,8 @@ TEST(MainDialogTemplate, ControlsAreExactlyTheDialogsInTabOrder) {
   for (int i = 0; i < count; ++i) {
     t.AlignToDword();
     Control c;
-    t.Read<uint32_t>();                          // help id
-    EXPECT_EQ(0u, t.Read<uint32_t>()) << i;      // extended style
+    t.Read<uint32_t>();                      // help id
+    EXPECT_EQ(0u, t.Read<uint32_t>()) << i;  // extended style
     c.style = t.Read<uint32_t>();
     c.x = t.Read<int16_t>();
     c.y = t.Read<int16_t>();

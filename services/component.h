@@ -9,12 +9,12 @@ namespace nv {
 // Result values of the component calls; 0 is success.
 enum KestResult : int32_t {
   kKestOk = 0,
-  kKestNoModule = -1,       // no module of that name
-  kKestNoInterface = -2,    // the module has no interface of that name
+  kKestNoModule = -1,     // no module of that name
+  kKestNoInterface = -2,  // the module has no interface of that name
   kKestInvalidArgument = -3,
   kKestOutOfMemory = -4,
-  kKestTooLarge = -5,       // the output would not fit a 32-bit length
-  kKestFailed = -6,         // the library underneath reported an error
+  kKestTooLarge = -5,  // the output would not fit a 32-bit length
+  kKestFailed = -6,    // the library underneath reported an error
 };
 
 // Words for a result value, for messages.

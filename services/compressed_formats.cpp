@@ -13,25 +13,28 @@ struct Signature {
   size_t length;
 };
 
-#define SIG(offset, literal) {offset, literal, sizeof(literal) - 1}
+#define SIG(offset, literal) \
+  { offset, literal, sizeof(literal) - 1 }
 const Signature kSignatures[] = {
     SIG(0, "\x89PNG\r\n\x1a\n"),
-    SIG(0, "\xFF\xD8\xFF"),         // JPEG
+    SIG(0, "\xFF\xD8\xFF"),  // JPEG
     SIG(0, "GIF87a"),
     SIG(0, "GIF89a"),
-    SIG(8, "WEBP"),                 // after "RIFF" and a size
-    SIG(0, "PK\x03\x04"),           // ZIP, and the office and package formats built on it
-    SIG(0, "\x1F\x8B"),             // gzip
+    SIG(8, "WEBP"),        // after "RIFF" and a size
+    SIG(0, "PK\x03\x04"),  // ZIP, and the office and package formats built on it
+    SIG(0, "\x1F\x8B"),    // gzip
     SIG(0, "BZh"),
-    SIG(0, "\xFD" "7zXZ\x00"),
+    SIG(0,
+        "\xFD"
+        "7zXZ\x00"),
     SIG(0, "7z\xBC\xAF\x27\x1C"),
-    SIG(0, "\x28\xB5\x2F\xFD"),     // Zstandard
+    SIG(0, "\x28\xB5\x2F\xFD"),  // Zstandard
     SIG(0, "wOFF"),
     SIG(0, "wOF2"),
     SIG(0, "OggS"),
     SIG(0, "fLaC"),
-    SIG(0, "ID3"),                  // MP3 with a tag
-    SIG(4, "ftyp"),                 // MP4, MOV, HEIF, AVIF
+    SIG(0, "ID3"),   // MP3 with a tag
+    SIG(4, "ftyp"),  // MP4, MOV, HEIF, AVIF
 };
 #undef SIG
 

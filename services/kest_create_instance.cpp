@@ -21,14 +21,22 @@ bool SameModuleName(const char16_t* a, const char16_t* b) {
 
 const char* DescribeKestResult(int32_t result) {
   switch (result) {
-    case kKestOk: return "success";
-    case kKestNoModule: return "no such module";
-    case kKestNoInterface: return "no such interface";
-    case kKestInvalidArgument: return "invalid argument";
-    case kKestOutOfMemory: return "out of memory";
-    case kKestTooLarge: return "output larger than 4 GiB";
-    case kKestFailed: return "compression library error";
-    default: return "unknown error";
+    case kKestOk:
+      return "success";
+    case kKestNoModule:
+      return "no such module";
+    case kKestNoInterface:
+      return "no such interface";
+    case kKestInvalidArgument:
+      return "invalid argument";
+    case kKestOutOfMemory:
+      return "out of memory";
+    case kKestTooLarge:
+      return "output larger than 4 GiB";
+    case kKestFailed:
+      return "compression library error";
+    default:
+      return "unknown error";
   }
 }
 

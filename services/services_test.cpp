@@ -31,12 +31,9 @@ TEST(KestCreateInstanceTest, UnknownNamesLeaveThePointerEmpty) {
     int32_t result;
   };
   const Case cases[] = {
-      {u"KestBase.dll", u"IZlib", kKestNoModule},
-      {u"KestRTU", u"IZlib", kKestNoModule},
-      {u"KestRTU.dll", u"izlib", kKestNoInterface},
-      {u"KestRTU.dll", u"IUnknown", kKestNoInterface},
-      {u"KestRTU.dll", u"", kKestNoInterface},
-      {nullptr, u"IZlib", kKestInvalidArgument},
+      {u"KestBase.dll", u"IZlib", kKestNoModule},   {u"KestRTU", u"IZlib", kKestNoModule},
+      {u"KestRTU.dll", u"izlib", kKestNoInterface}, {u"KestRTU.dll", u"IUnknown", kKestNoInterface},
+      {u"KestRTU.dll", u"", kKestNoInterface},      {nullptr, u"IZlib", kKestInvalidArgument},
   };
   for (const Case& c : cases) {
     void* object = reinterpret_cast<void*>(1);
@@ -120,7 +117,8 @@ TEST(ZlibServiceTest, StoresWhatDeflateWouldNotShrink) {
       {"large noise", Noise(300000, 2), true},
       {"png, however compressible", png, true},
       {"text", std::string(5000, 'x') + "layout", false},
-      {"large text with a noisy middle", std::string(200000, 'y') + Noise(100000, 3) + std::string(200000, 'y'), true},
+      {"large text with a noisy middle",
+       std::string(200000, 'y') + Noise(100000, 3) + std::string(200000, 'y'), true},
   };
   for (const Case& c : cases) {
     Compressed out = CompressWith(zlib.get(), c.input);

@@ -22,7 +22,7 @@ namespace {
 // libdeflate's level 5 packs theme folders as small as zip does at zlib's
 // level 6 (within 0.7 %) in about half the time of its own level 6.
 constexpr int kLevel = 5;
-constexpr int kStoredLevel = 0;     // stored blocks only
+constexpr int kStoredLevel = 0;  // stored blocks only
 constexpr size_t kSample = 64 << 10;
 
 // A compressor serves one thread at a time, so each call takes one of its
@@ -77,13 +77,15 @@ class ZlibService : public RefCounted<IZlib> {
     const uint64_t stored = ZlibStreamBound(inputLength);
     if (stored > UINT32_MAX) return kKestTooLarge;
     // libdeflate wants some slack beyond what it writes: room for its bound.
-    const size_t room = std::max<size_t>(stored, libdeflate_zlib_compress_bound(nullptr, inputLength));
+    const size_t room =
+        std::max<size_t>(stored, libdeflate_zlib_compress_bound(nullptr, inputLength));
     TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(room)));
     if (!buffer) return kKestOutOfMemory;
     static const uint8_t kEmpty = 0;
     const uint8_t* in = input ? input : &kEmpty;
     size_t size = 0;
-    if (WorthDeflating(in, inputLength)) size = m_deflate.Compress(in, inputLength, buffer.get(), room);
+    if (WorthDeflating(in, inputLength))
+      size = m_deflate.Compress(in, inputLength, buffer.get(), room);
     if (size >= stored) size = 0;  // deflating did not shrink it
     if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), room);
     if (size == 0) return kKestOutOfMemory;  // the only way a stored stream fails
@@ -99,7 +101,8 @@ class ZlibService : public RefCounted<IZlib> {
     if (LooksCompressed(in, n)) return false;
     if (n < 4 * kSample) return true;
     std::vector<uint8_t> sample(kSample);
-    return m_probe.Compress(in + n / 2 - kSample / 2, kSample, sample.data(), kSample * 97 / 100) != 0;
+    return m_probe.Compress(in + n / 2 - kSample / 2, kSample, sample.data(), kSample * 97 / 100) !=
+           0;
   }
 
   CompressorPool m_deflate{kLevel};

@@ -100,26 +100,46 @@ std::string MemoryFileSystem::Normal(const std::string& path) {
 
 const char* MemoryFileSystem::NameOf(Op op) {
   switch (op) {
-    case Op::PathExists: return "PathExists";
-    case Op::IsReadableFile: return "IsReadableFile";
-    case Op::LeadsOutside: return "LeadsOutside";
-    case Op::OpenForReading: return "OpenForReading";
-    case Op::CreateForWriting: return "CreateForWriting";
-    case Op::CreateNew: return "CreateNew";
-    case Op::ListFolder: return "ListFolder";
-    case Op::ListEntry: return "ListEntry";
-    case Op::CreateFolder: return "CreateFolder";
-    case Op::MoveOver: return "MoveOver";
-    case Op::SyncFolderOf: return "SyncFolderOf";
-    case Op::RemoveFile: return "RemoveFile";
-    case Op::Identify: return "Identify";
-    case Op::FileSize: return "FileSize";
-    case Op::Read: return "Read";
-    case Op::Write: return "Write";
-    case Op::Size: return "Size";
-    case Op::Seek: return "Seek";
-    case Op::Sync: return "Sync";
-    case Op::Close: return "Close";
+    case Op::PathExists:
+      return "PathExists";
+    case Op::IsReadableFile:
+      return "IsReadableFile";
+    case Op::LeadsOutside:
+      return "LeadsOutside";
+    case Op::OpenForReading:
+      return "OpenForReading";
+    case Op::CreateForWriting:
+      return "CreateForWriting";
+    case Op::CreateNew:
+      return "CreateNew";
+    case Op::ListFolder:
+      return "ListFolder";
+    case Op::ListEntry:
+      return "ListEntry";
+    case Op::CreateFolder:
+      return "CreateFolder";
+    case Op::MoveOver:
+      return "MoveOver";
+    case Op::SyncFolderOf:
+      return "SyncFolderOf";
+    case Op::RemoveFile:
+      return "RemoveFile";
+    case Op::Identify:
+      return "Identify";
+    case Op::FileSize:
+      return "FileSize";
+    case Op::Read:
+      return "Read";
+    case Op::Write:
+      return "Write";
+    case Op::Size:
+      return "Size";
+    case Op::Seek:
+      return "Seek";
+    case Op::Sync:
+      return "Sync";
+    case Op::Close:
+      return "Close";
   }
   return "?";
 }
@@ -234,8 +254,8 @@ std::unique_ptr<File> MemoryFileSystem::CreateNew(const std::string& path, std::
   return Create(path, true, err);
 }
 
-ListResult MemoryFileSystem::ListFolder(const std::string& folder,
-                                        std::vector<std::string>* names, std::string* err) {
+ListResult MemoryFileSystem::ListFolder(const std::string& folder, std::vector<std::string>* names,
+                                        std::string* err) {
   Lock lock(m_mutex);
   names->clear();
   std::string prefix = Normal(folder);
@@ -273,8 +293,7 @@ bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
   return true;
 }
 
-bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to,
-                                   std::string* err) {
+bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to, std::string* err) {
   Lock lock(m_mutex);
   if (!Allowed(Op::MoveOver, to, err)) return false;
   std::string f = Normal(from), t = Normal(to);

@@ -21,7 +21,8 @@ class TempFolder {
     const std::string stem = "nv_fs_" + std::string(info ? info->name() : "test") + "_";
     std::random_device random;
     do {
-      m_path = (std::filesystem::temp_directory_path() / (stem + std::to_string(random()))).string();
+      m_path =
+          (std::filesystem::temp_directory_path() / (stem + std::to_string(random()))).string();
     } while (!std::filesystem::create_directory(m_path));
   }
   ~TempFolder() { std::filesystem::remove_all(m_path); }

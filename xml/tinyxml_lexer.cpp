@@ -141,13 +141,20 @@ XmlNode TinyXmlLexer::Identify(size_t i, bool inElement) const {
 
 size_t TinyXmlLexer::SkipNode(size_t i, XmlNode node) const {
   switch (node) {
-    case XmlNode::kText: return SkipUntil(i, '<');
-    case XmlNode::kEndTag: return SkipEndTag(i);
-    case XmlNode::kDeclaration: return ReadDeclaration(i).end;
-    case XmlNode::kComment: return SkipPast(i + 4, "-->");
-    case XmlNode::kCData: return SkipPast(i + 9, "]]>");
-    case XmlNode::kElement: return ReadStartTag(i).end;
-    case XmlNode::kUnknown: break;
+    case XmlNode::kText:
+      return SkipUntil(i, '<');
+    case XmlNode::kEndTag:
+      return SkipEndTag(i);
+    case XmlNode::kDeclaration:
+      return ReadDeclaration(i).end;
+    case XmlNode::kComment:
+      return SkipPast(i + 4, "-->");
+    case XmlNode::kCData:
+      return SkipPast(i + 9, "]]>");
+    case XmlNode::kElement:
+      return ReadStartTag(i).end;
+    case XmlNode::kUnknown:
+      break;
   }
   return SkipPast(i + 1, ">");
 }
