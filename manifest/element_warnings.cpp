@@ -115,10 +115,18 @@ const ElementKind* ElementChecker::ReadKind(const TiXmlElement& element, const c
   return nullptr;
 }
 
+// Namespace declarations and the schema instance's attributes
+// (xsi:noNamespaceSchemaLocation) are how an editor is told the manifest's
+// schema: they are known everywhere.
+bool IsSchemaAttribute(const std::string& name) {
+  return name == "xmlns" || name.rfind("xmlns:", 0) == 0 || name.rfind("xsi:", 0) == 0;
+}
+
 void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementKind& kind) {
   for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute;
        attribute = attribute->Next()) {
     const std::string name = attribute->Name();
+    if (IsSchemaAttribute(name)) continue;
     if (const AttributeKind* known = FindAttributeKind(kind, name)) {
       CheckValue(element, *known, attribute->ValueStr());
       continue;
