@@ -23,6 +23,8 @@ const char kUsage[] =
     "  extract PACKAGE DIR  unpack every file into DIR, created if missing;\n"
     "                       no file already there is overwritten\n"
     "  verify PACKAGE       check all of the package, every file unpacked\n"
+    "  init DIR             make DIR a new theme folder that passes the check\n"
+    "                       and packs, to start from (DIR new or empty)\n"
     "\n"
     "Options:\n"
     "  -j, --jobs N         with build: read and compress files on N threads\n"
@@ -49,6 +51,7 @@ const char kUsage[] =
     "                       outside its folder through a link, as if it could\n"
     "                       not be read (without it, such a file is packed and\n"
     "                       named on standard error)\n"
+    "  --name NAME          with init: the theme's name (\"My Theme\")\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "  --                   treat every later argument as an operand\n"
@@ -70,7 +73,7 @@ struct CommandInfo {
 const CommandInfo kCommands[] = {
     {"build", 1, SIZE_MAX, "a folder", false}, {"check", 1, SIZE_MAX, "a folder", true},
     {"list", 1, 1, "a package", false},        {"extract", 2, 2, "a package and a folder", false},
-    {"verify", 1, 1, "a package", false},
+    {"verify", 1, 1, "a package", false},      {"init", 1, 1, "a folder", false},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -150,7 +153,17 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     }
     return SwitchWarning(value, &line->warnings, &line->warningsAsErrors, error);
   }
-  if (word == "--list-warnings") {
+  if (word == "--name" || word.rfind("--name=", 0) == 0) {
+    line->nameGiven = true;
+    if (word.size() > 6) {
+      line->themeName = word.substr(7);
+    } else if (*i + 1 < args.size()) {
+      line->themeName = args[++*i];
+    } else {
+      *error = "'--name' needs the theme's name";
+      return false;
+    }
+  } else if (word == "--list-warnings") {
     line->listWarnings = true;
   } else if (word == "--no-outside-links") {
     line->outsideLinks = false;
@@ -206,6 +219,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   if (line->warningSwitches && line->command != "build" && line->command != "check") {
     *error = "'-W' goes with 'build' and 'check' only";
+    return false;
+  }
+  if (line->nameGiven && line->command != "init") {
+    *error = "'--name' goes with 'init' only";
     return false;
   }
   if (line->jobs != 0 && line->command != "build") {

@@ -10,6 +10,7 @@
 #include "cli/error_line.h"
 #include "cli/file_notes.h"
 #include "cli/folder_report.h"
+#include "cli/init_theme.h"
 #include "cli/json_report.h"
 #include "cli/package_commands.h"
 #include "cli/sarif_report.h"
@@ -210,6 +211,8 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
   }
   if (line.command == "build" || line.command == "check")
     return FolderRun(line, fs, out, err, progress).Run();
+  if (line.command == "init")
+    return InitTheme(fs, line.operands[0], line.themeName, err) ? kSuccess : kFailure;
   return ReadPackage(line, fs, out, err);
 }
 

@@ -1035,6 +1035,42 @@ TEST_F(RoundTripTest, TheReferencesExamplePassesTheCheck) {
   EXPECT_EQ("", err.str());
 }
 
+// A theme that init makes passes the check with nothing to say, packs, and
+// is made only where nothing would be overwritten.
+TEST_F(RoundTripTest, InitMakesAThemeThatChecksCleanAndPacks) {
+  const std::string made = (work / "new").string();
+  EXPECT_EQ(0, Run({"init", "--name", "Sun & Sea", made}));
+  EXPECT_NE(std::string::npos, err.str().find("nvtheme check " + made));
+  std::ifstream manifest(JoinPath(made, "main.xml"));
+  const std::string text{std::istreambuf_iterator<char>(manifest), {}};
+  EXPECT_NE(std::string::npos, text.find("name=\"Sun &amp; Sea\""));
+  EXPECT_EQ(0, Run({"check", "--format=gnu", "-W", "unused-file", made}));
+  EXPECT_EQ("", out.str());
+  EXPECT_EQ(0, Run({"build", made}));
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } refused[] = {
+      {{"init", made}, 1,
+       "nvtheme: " + made + ": it is not empty: init writes only into a new or empty folder\n"},
+      {{"init", "--name", "X", (work / "other").string()}, 1,
+       "nvtheme: 'X': a theme's name needs 2 bytes at least\n"},
+      {{"build", "--name", "Day", made}, 2,
+       "nvtheme: '--name' goes with 'init' only\nTry 'nvtheme --help' for more "
+       "information.\n"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(c.status, Run(c.args)) << c.args[1];
+    EXPECT_EQ(c.err, err.str());
+  }
+  EXPECT_EQ(text, std::string(std::istreambuf_iterator<char>(
+                                  std::ifstream(JoinPath(made, "main.xml")).rdbuf()),
+                              {}));
+  EXPECT_FALSE(fsys::exists(work / "other"));
+}
+
 TEST_F(RoundTripTest, OceanComesBackByteForByte) {
   ASSERT_EQ(0, Run({"build", folder})) << out.str() << err.str();
   EXPECT_NE(std::string::npos, out.str().find(folder + ".nvp successfully created.\r\n"));
