@@ -5,13 +5,6 @@ namespace nv {
 
 namespace {
 
-// The writer's words (package/package_writer.cpp), which the names are told by.
-const char kLeftOut[] = "left out: ";
-const char kLinkTo[] = "left out: a link to ";
-const char kPackedFrom[] = "packed from ";
-const char kOutside[] = ", outside the folder";
-const char kCannotList[] = "cannot list the folder: ";
-
 bool StartsWith(const std::string& text, const std::string& start) {
   return text.compare(0, start.size(), start) == 0;
 }
@@ -34,10 +27,11 @@ const std::vector<WarningName>& FileNoteNames() {
 // A main.xml that leads outside is "not read", which explains the log's
 // "failed": that note has no name.
 std::string FileNoteName(const std::string& text) {
-  if (StartsWith(text, kCannotList)) return "unlistable-folder";
-  if (StartsWith(text, kPackedFrom) || (StartsWith(text, kLinkTo) && EndsWith(text, kOutside)))
+  if (StartsWith(text, kNoteCannotList)) return "unlistable-folder";
+  if (StartsWith(text, kNotePackedFrom) ||
+      (StartsWith(text, kNoteLinkTo) && EndsWith(text, kNoteOutside)))
     return "outside-link";
-  if (StartsWith(text, kLeftOut)) return "unreadable-file";
+  if (StartsWith(text, kNoteLeftOut)) return "unreadable-file";
   return "";
 }
 
@@ -53,12 +47,12 @@ void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLink
     const std::string path = JoinPath(folder, name);
     std::string why, target;
     if (!fs.IsReadableFile(path, &why)) {
-      if (!why.empty()) notes.Note(path, kLeftOut + why);
+      if (!why.empty()) notes.Note(path, kNoteLeftOut + why);
     } else if (fs.LeadsOutside(folder, path, &target, &why)) {
-      notes.Note(path, (outsideLinks ? kPackedFrom : kLinkTo) + target + kOutside);
+      notes.Note(path, (outsideLinks ? kNotePackedFrom : kNoteLinkTo) + target + kNoteOutside);
     }
   }
-  if (listed != ListResult::kComplete) notes.Note(folder, kCannotList + err);
+  if (listed != ListResult::kComplete) notes.Note(folder, kNoteCannotList + err);
 }
 
 }  // namespace nv

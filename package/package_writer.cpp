@@ -132,7 +132,7 @@ class PackageWriter {
       m_run.log << nextId << ", " << name << "\r\n";
       ++nextId;
     }
-    if (listed != ListResult::kComplete) m_run.Note(m_folder, "cannot list the folder: " + err);
+    if (listed != ListResult::kComplete) m_run.Note(m_folder, kNoteCannotList + err);
     // A partial listing would make a package that lacks files without a word.
     if (listed == ListResult::kFailedPartWay)
       m_run.log << kUnableToList << m_folder << kErrorLineEnd;
@@ -145,17 +145,17 @@ class PackageWriter {
   bool IsPackable(const std::string& name, const std::string& path) {
     std::string why, target;
     if (!m_run.fs.IsReadableFile(path, &why)) {
-      if (!why.empty()) m_run.Note(path, "left out: " + why);
+      if (!why.empty()) m_run.Note(path, kNoteLeftOut + why);
       return false;
     }
     if (IsOwnFile(name, path)) return false;
     // A path that cannot be followed (its folder moved meanwhile) counts as inside.
     if (!m_run.fs.LeadsOutside(m_folder, path, &target, &why)) return true;
     if (!m_run.outsideLinks) {
-      m_run.Note(path, "left out: a link to " + target + ", outside the folder");
+      m_run.Note(path, kNoteLinkTo + target + kNoteOutside);
       return false;
     }
-    m_run.Note(path, "packed from " + target + ", outside the folder");
+    m_run.Note(path, kNotePackedFrom + target + kNoteOutside);
     return true;
   }
 

@@ -9,6 +9,14 @@
 
 namespace nv {
 
+// The words notes about the folder's files begin and end with, one place for
+// those who write them and those who sort them by kind.
+constexpr char kNoteLeftOut[] = "left out: ";           // then the system's reason
+constexpr char kNoteLinkTo[] = "left out: a link to ";  // then the target, kNoteOutside
+constexpr char kNotePackedFrom[] = "packed from ";      // then the target, kNoteOutside
+constexpr char kNoteOutside[] = ", outside the folder";
+constexpr char kNoteCannotList[] = "cannot list the folder: ";  // then the system's reason
+
 class BuildNotes {
  public:
   virtual ~BuildNotes() = default;
