@@ -2,6 +2,8 @@
 // smallest that shows every element an author needs.
 #include "cli/init_theme.h"
 
+#include <tinyxml.h>
+
 #include <utility>
 #include <vector>
 
@@ -12,19 +14,10 @@ namespace nv {
 
 namespace {
 
-// The name as an attribute value: the five characters XML reserves escaped.
+// The name as an attribute value, escaped as TinyXML escapes what it prints.
 std::string AttributeText(const std::string& text) {
   std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
-    }
-  }
+  TiXmlBase::EncodeString(text, &out);
   return out;
 }
 
