@@ -51,6 +51,9 @@ const char kUsage[] =
     "                       outside its folder through a link, as if it could\n"
     "                       not be read (without it, such a file is packed and\n"
     "                       named on standard error)\n"
+    "  --watch              with build and check: after the first run, wait for\n"
+    "                       changes to the folders' files and run again when\n"
+    "                       they have been quiet for a moment; Ctrl-C stops\n"
     "  --name NAME          with init: the theme's name (\"My Theme\")\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
@@ -165,6 +168,8 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     }
   } else if (word == "--list-warnings") {
     line->listWarnings = true;
+  } else if (word == "--watch") {
+    line->watch = true;
   } else if (word == "--no-outside-links") {
     line->outsideLinks = false;
   } else if (word == "--help") {
@@ -215,6 +220,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   if (!line->outsideLinks && line->command != "build" && line->command != "check") {
     *error = "'--no-outside-links' goes with 'build' and 'check' only";
+    return false;
+  }
+  if (line->watch && line->command != "build" && line->command != "check") {
+    *error = "'--watch' goes with 'build' and 'check' only";
     return false;
   }
   if (line->warningSwitches && line->command != "build" && line->command != "check") {

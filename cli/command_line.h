@@ -27,6 +27,7 @@ struct CommandLine {
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();
+  bool watch = false;             // --watch, with build and check
   bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
   bool warningSwitches = false;   // whether any of those was given
   bool help = false;

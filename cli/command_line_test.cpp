@@ -30,6 +30,7 @@ TEST(CommandLineTest, UsageErrors) {
       {{"build", "--jobs=x", "f"}, "'x' is no number of jobs (1 to 1024)"},
       {{"build", "-j2000", "f"}, "'2000' is no number of jobs (1 to 1024)"},
       {{"check", "-j", "2", "f"}, "'--jobs' goes with 'build' only"},
+      {{"verify", "--watch", "a.nvp"}, "'--watch' goes with 'build' and 'check' only"},
       {{"list"}, "'list' needs a package"},
       {{"list", "a.nvp", "b.nvp"}, "'list' takes only a package"},
       {{"verify"}, "'verify' needs a package"},

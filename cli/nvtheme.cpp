@@ -15,6 +15,7 @@
 #include "cli/package_commands.h"
 #include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
+#include "cli/watch_loop.h"
 #include "package/package_writer.h"
 #include "services/component.h"
 
@@ -188,6 +189,22 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
   return ok ? kSuccess : kFailure;
 }
 
+// Build and check, run again on every change with --watch. The watch
+// starts before the first run, so that a save during it is not missed.
+int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
+               BuildProgress* progress) {
+  const auto run = [&] { return FolderRun(line, fs, out, err, progress).Run(); };
+  if (!line.watch) return run();
+  std::string reason;
+  const std::unique_ptr<FolderWatch> watch = WatchFolders(line.operands, &reason);
+  if (!watch) {
+    WriteErrorLine(err, "cannot watch the folders: " + reason);
+    return kFailure;
+  }
+  const char* doing = line.command == "check" ? "checking" : "building";
+  return WatchLoop{*watch, doing, run, LocalTimeOfDay}.Run(out, err);
+}
+
 int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,
         BuildProgress* progress) {
   CommandLine line;
@@ -210,7 +227,7 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kSuccess;
   }
   if (line.command == "build" || line.command == "check")
-    return FolderRun(line, fs, out, err, progress).Run();
+    return RunFolders(line, fs, out, err, progress);
   if (line.command == "init")
     return InitTheme(fs, line.operands[0], line.themeName, err) ? kSuccess : kFailure;
   return ReadPackage(line, fs, out, err);

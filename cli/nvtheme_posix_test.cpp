@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -152,6 +153,34 @@ TEST_F(NvthemeProcessTest, FullStandardOutputFailsTheCommand) {
     EXPECT_EQ(command.second + "nvtheme: write error: No space left on device\n", ended.err)
         << args[0];
   }
+}
+
+// An author's save while `check --watch` waits: one run more, started
+// within a second of the folder going quiet, and Ctrl-C ends the waiting
+// with success.
+TEST_F(NvthemeProcessTest, WatchRunsAgainOnASaveUntilCtrlC) {
+  using namespace std::chrono;
+  const std::string theme = JoinPath(folder.Path(), "ocean");
+  std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), theme);
+  const std::string waiting = "nvtheme: waiting for changes (Ctrl-C to stop)\n";
+  RunningProgram watching({NV_NVTHEME, "check", "--watch", theme});
+  ASSERT_TRUE(watching.AwaitError(waiting, 1, 10000)) << watching.SoFar().err;
+
+  std::filesystem::remove(JoinPath(theme, "shelf-sand.png"));
+  std::ofstream(JoinPath(theme, "main.xml"), std::ios::app) << "\n";
+  const auto quiet = steady_clock::now();
+  ASSERT_TRUE(watching.AwaitError(" files changed: checking again ====\n", 1, 10000));
+  EXPECT_LT(steady_clock::now() - quiet, seconds(1));
+  ASSERT_TRUE(watching.AwaitError(waiting, 2, 10000)) << watching.SoFar().err;
+
+  const ProgramRun ended = watching.End(SIGINT);
+  EXPECT_EQ(0, ended.status);
+  const std::string err = ended.err;
+  const size_t rerun = err.find("files changed");
+  EXPECT_EQ(0u, err.find("nvtheme: " + theme + ": 0 errors, 0 warnings\n" + waiting));
+  EXPECT_NE(std::string::npos, err.find("nvtheme: " + theme + ": 2 errors, 0 warnings\n", rerun));
+  EXPECT_EQ(std::string::npos, err.find("files changed", rerun + 1)) << "one run for one save";
+  EXPECT_NE(std::string::npos, ended.out.find("Error: Theme is invalid.\r\n"));
 }
 
 }  // namespace
