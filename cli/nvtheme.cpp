@@ -196,7 +196,10 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
   const auto run = [&] { return FolderRun(line, fs, out, err, progress).Run(); };
   if (!line.watch) return run();
   std::string reason;
-  const std::unique_ptr<FolderWatch> watch = WatchFolders(line.operands, &reason);
+  const auto ignored = [&line](const std::string& name) {
+    return IsPackageName(line.operands, name);
+  };
+  const std::unique_ptr<FolderWatch> watch = WatchFolders(line.operands, ignored, &reason);
   if (!watch) {
     WriteErrorLine(err, "cannot watch the folders: " + reason);
     return kFailure;

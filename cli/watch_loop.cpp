@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "cli/error_line.h"
+#include "package/package_writer.h"
 
 namespace nv {
 
@@ -55,6 +56,16 @@ int WatchLoop::Run(std::ostream& out, std::ostream& err) const {
     err << "\n==== " << timeOfDay() << " files changed: " << doing << " again ====\n";
     run();
   }
+}
+
+bool IsPackageName(const std::vector<std::string>& folders, const std::string& name) {
+  const std::string separators = std::string("/") + kPathSeparator;
+  for (const std::string& folder : folders) {
+    const std::string package = PackagePath(folder);
+    const std::string packageName = package.substr(package.find_last_of(separators) + 1);
+    if (name == packageName || IsTemporaryPackagePath(packageName, name)) return true;
+  }
+  return false;
 }
 
 std::string LocalTimeOfDay() {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/folder_watch.h"
 
@@ -28,6 +29,11 @@ struct WatchLoop {
 
   int Run(std::ostream& out, std::ostream& err) const;
 };
+
+// Whether `name`, of a file that changed in a watched folder, is the name
+// a build of one of `folders` writes: its package or a temporary file of
+// it, as when a folder holds its own package ("nvtheme build .").
+bool IsPackageName(const std::vector<std::string>& folders, const std::string& name);
 
 // The local time as hours, minutes and seconds: "14:03:27".
 std::string LocalTimeOfDay();

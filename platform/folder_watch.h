@@ -2,6 +2,7 @@
 // whenever an author saves.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,11 +31,15 @@ class FolderWatch {
   virtual void CatchInterrupts(bool on) = 0;
 };
 
+// Whether a change to the file of this name is none of the watch's
+// business: a file the command itself writes into a folder.
+using IgnoredName = std::function<bool(const std::string& name)>;
+
 // Watches the files directly in each of `folders`; subfolders are not
 // watched, as they are never packed. A folder that does not exist (yet, or
 // any more) is looked for again while Wait waits. Null, with the reason in
 // *err, when the system refuses the watch.
 std::unique_ptr<FolderWatch> WatchFolders(const std::vector<std::string>& folders,
-                                          std::string* err);
+                                          const IgnoredName& ignored, std::string* err);
 
 }  // namespace nv

@@ -48,6 +48,8 @@ class InotifyWatch : public FolderWatch {
       if (fd >= 0) ::close(fd);
   }
 
+  explicit InotifyWatch(const IgnoredName& ignored) : m_ignored(ignored) {}
+
   bool Open(const std::vector<std::string>& folders, std::string* err) {
     m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_inotify < 0 || ::pipe2(m_pipe, O_NONBLOCK | O_CLOEXEC) != 0) {
@@ -87,7 +89,8 @@ class InotifyWatch : public FolderWatch {
         return Event::Failed;
       }
       if (ready > 0 && fds[1].revents) return DrainInterrupts();
-      if (ready > 0 && fds[0].revents) return ReadEvents(err);
+      const Event read = ready > 0 && fds[0].revents ? ReadEvents(err) : Event::Quiet;
+      if (read != Event::Quiet) return read;
       if (Clock::now() >= end) return Event::Quiet;
     }
   }
@@ -135,19 +138,23 @@ class InotifyWatch : public FolderWatch {
     return Event::Interrupted;
   }
 
-  // Every event is a change; a folder moved or removed is looked for again
-  // at its name.
+  // Changed, or Quiet when every event was to an ignored name. A folder
+  // moved or removed is looked for again at its name; events lost to a
+  // full queue may have been of any file.
   Event ReadEvents(std::string* err) {
     alignas(inotify_event) char buffer[64 * 1024];
     ssize_t got;
+    bool changed = false;
     while ((got = ::read(m_inotify, buffer, sizeof buffer)) > 0) {
       for (ssize_t at = 0; at < got;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
         if (event->wd >= 0 && (event->mask & (IN_IGNORED | IN_MOVE_SELF))) Lose(event->wd);
+        changed |= event->len == 0 || !m_ignored(event->name);
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       }
     }
-    if (got >= 0 || errno == EAGAIN || errno == EINTR) return Event::Changed;
+    if (got >= 0 || errno == EAGAIN || errno == EINTR)
+      return changed ? Event::Changed : Event::Quiet;
     *err = Reason("inotify");
     return Event::Failed;
   }
@@ -160,6 +167,7 @@ class InotifyWatch : public FolderWatch {
     }
   }
 
+  IgnoredName m_ignored;
   int m_inotify = -1;
   int m_pipe[2] = {-1, -1};
   bool m_catching = false;
@@ -170,8 +178,8 @@ class InotifyWatch : public FolderWatch {
 }  // namespace
 
 std::unique_ptr<FolderWatch> WatchFolders(const std::vector<std::string>& folders,
-                                          std::string* err) {
-  auto watch = std::make_unique<InotifyWatch>();
+                                          const IgnoredName& ignored, std::string* err) {
+  auto watch = std::make_unique<InotifyWatch>(ignored);
   if (!watch->Open(folders, err)) return nullptr;
   return watch;
 }

@@ -27,7 +27,8 @@ class FolderWatchTest : public testing::Test {
 
   std::unique_ptr<FolderWatch> Watch(const std::string& folder) {
     std::string err;
-    auto watch = WatchFolders({folder}, &err);
+    auto watch = WatchFolders(
+        {folder}, [](const std::string& name) { return name == "theme.nvp"; }, &err);
     EXPECT_TRUE(watch) << err;
     return watch;
   }
@@ -70,8 +71,9 @@ TEST_F(FolderWatchTest, SeesEveryKindOfEditToTheFolder) {
   }
 }
 
-TEST_F(FolderWatchTest, ReadingTheFolderIsNoChange) {
+TEST_F(FolderWatchTest, ReadingTheFolderOrWritingAnIgnoredNameIsNoChange) {
   auto watch = Watch(root);
+  temp.Put("theme.nvp", "a package");
   std::ifstream in(root + "/main.xml");
   const std::string text{std::istreambuf_iterator<char>(in), {}};
   EXPECT_EQ("<themes/>", text);

@@ -58,6 +58,8 @@ class DirectoryChangesWatch : public FolderWatch {
     if (m_port) CloseHandle(m_port);
   }
 
+  explicit DirectoryChangesWatch(const IgnoredName& ignored) : m_ignored(ignored) {}
+
   bool Open(const std::vector<std::string>& folders, std::string* err) {
     m_port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
     if (!m_port) {
@@ -90,7 +92,10 @@ class DirectoryChangesWatch : public FolderWatch {
       ULONG_PTR key = 0;
       OVERLAPPED* done = nullptr;
       const BOOL ok = GetQueuedCompletionStatus(m_port, &bytes, &key, &done, Timeout(end));
-      if (done) return Completed(*reinterpret_cast<Watched*>(key), ok);
+      const Event read =
+          done ? Completed(*reinterpret_cast<Watched*>(key), ok, bytes) : Event::Quiet;
+      if (read != Event::Quiet) return read;
+      if (done) continue;
       if (ok && key == kInterruptKey) return Event::Interrupted;
       if (GetLastError() != WAIT_TIMEOUT) {
         *err = Reason("GetQueuedCompletionStatus");
@@ -151,17 +156,34 @@ class DirectoryChangesWatch : public FolderWatch {
     return false;
   }
 
-  // A read that ended: with changes, with more than its buffer held
-  // (nothing in it, but changes all the same), or failed, as it does when
-  // the folder is removed.
-  Event Completed(Watched& w, BOOL ok) {
+  // A read that ended: with changes (Quiet when all were to ignored names),
+  // with more than its buffer held (nothing in it, but changes all the
+  // same), or failed, as it does when the folder is removed.
+  Event Completed(Watched& w, BOOL ok, DWORD bytes) {
     if (!ok) {
       CloseHandle(w.dir);
       w.dir = INVALID_HANDLE_VALUE;
-    } else {
-      Arm(w);
+      return Event::Changed;
     }
-    return Event::Changed;
+    const bool changed = bytes == 0 || AnyNotIgnored(w.changes);
+    Arm(w);  // only now, as it reuses the buffer
+    return changed ? Event::Changed : Event::Quiet;
+  }
+
+  bool AnyNotIgnored(const char* changes) const {
+    bool any = false;
+    for (DWORD at = 0;;) {
+      const auto* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(changes + at);
+      const int wide = static_cast<int>(change->FileNameLength / sizeof(WCHAR));
+      // The narrow name, as the command's own paths are spelt.
+      const int n =
+          WideCharToMultiByte(CP_ACP, 0, change->FileName, wide, nullptr, 0, nullptr, nullptr);
+      std::string name(static_cast<size_t>(n), '\0');
+      WideCharToMultiByte(CP_ACP, 0, change->FileName, wide, &name[0], n, nullptr, nullptr);
+      any |= !m_ignored(name);
+      if (change->NextEntryOffset == 0) return any;
+      at += change->NextEntryOffset;
+    }
   }
 
   void Close(Watched& w) {
@@ -172,6 +194,7 @@ class DirectoryChangesWatch : public FolderWatch {
     CloseHandle(w.dir);
   }
 
+  IgnoredName m_ignored;
   HANDLE m_port = nullptr;
   bool m_catching = false;
   std::vector<std::unique_ptr<Watched>> m_folders;
@@ -180,8 +203,8 @@ class DirectoryChangesWatch : public FolderWatch {
 }  // namespace
 
 std::unique_ptr<FolderWatch> WatchFolders(const std::vector<std::string>& folders,
-                                          std::string* err) {
-  auto watch = std::make_unique<DirectoryChangesWatch>();
+                                          const IgnoredName& ignored, std::string* err) {
+  auto watch = std::make_unique<DirectoryChangesWatch>(ignored);
   if (!watch->Open(folders, err)) return nullptr;
   return watch;
 }
