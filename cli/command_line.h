@@ -21,9 +21,9 @@ struct CommandLine {
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
   unsigned jobs = 0;         // threads for build; 0: one per core
-  bool outsideLinks = true;
+  bool outsideLinks = true;            // false: --no-outside-links, with build and check
   std::string themeName = "My Theme";  // --name, with init
-  bool nameGiven = false;  // false: --no-outside-links, with build and check
+  bool nameGiven = false;              // whether --name was given
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();
