@@ -7,7 +7,8 @@
 // ahead of the writer only when it fits with room left for the largest job
 // still waiting. Whichever job the writer comes to need then fits once the
 // jobs in progress are done, so the workers never wait on each other for
-// good, and a worker that finds no job that fits waits instead.
+// good. When the largest does not fit, a worker takes the next job in index
+// order instead, and waits only when that does not fit either.
 #include "package/entry_producer.h"
 
 #include <algorithm>
@@ -108,16 +109,21 @@ bool EntryProducer::NextJob(size_t* k) {
 }
 
 // The largest job waiting, when it fits with room left for the next
-// largest; else the one the writer needs next, when it fits.
+// largest; else the first job waiting in index order, when it fits. That
+// one the writer is about to need, so a worker that finds the budget too
+// full for the largest still keeps the writer going, and its entry is let
+// go of soon. It never passes over the job the writer waits for, which
+// would be the first waiting.
 bool EntryProducer::Pick(size_t* k) {
   const size_t largest = m_largestFirst[m_cursor];
   if (m_held + Cost(largest) + NextLargestWaitingCost() <= m_budget) {
     *k = largest;
     return true;
   }
-  if (m_next < m_jobs.size() && m_state[m_next] == State::kWaiting &&
-      m_held + Cost(m_next) <= m_budget) {
-    *k = m_next;
+  m_inOrder = std::max(m_inOrder, m_next);
+  while (m_inOrder < m_jobs.size() && m_state[m_inOrder] != State::kWaiting) ++m_inOrder;
+  if (m_inOrder < m_jobs.size() && m_held + Cost(m_inOrder) <= m_budget) {
+    *k = m_inOrder;
     return true;
   }
   return false;

@@ -62,6 +62,7 @@ class EntryProducer {
   std::vector<State> m_state;
   std::vector<Entry> m_entries;
   size_t m_next = 0;     // the job whose entry the taker needs next
+  size_t m_inOrder = 0;  // no job from m_next up to it waits
   uint64_t m_held = 0;   // bytes held for jobs started and entries not let go of
   uint64_t m_taken = 0;  // of those, the entry the taker holds
   uint64_t m_budget = 0;
