@@ -113,6 +113,10 @@ class PlannedZlib : public IZlib {
       return kKestFailed;
     return m_real->Compress(input, length, output, outputLength);
   }
+  int32_t CompressPiece(const uint8_t* input, uint32_t length, bool last, uint8_t** output,
+                        uint32_t* outputLength) override {
+    return m_real->CompressPiece(input, length, last, output, outputLength);
+  }
 
   std::map<std::string, std::string> sources;  // contents to path
   std::string package;

@@ -81,10 +81,15 @@ Entry EntryProducer::Take(size_t k) {
 
 void EntryProducer::Work() {
   size_t k = 0;
-  while (NextJob(&k)) {
+  std::function<void()> task;
+  while (NextWork(&k, &task)) {
+    if (task) {
+      task();
+      continue;
+    }
     Entry entry;
     try {
-      entry = ProduceFileEntry(m_fs, m_zlib, m_jobs[k].source, m_jobs[k].id);
+      entry = ProduceFileEntry(m_fs, m_zlib, m_jobs[k].source, m_jobs[k].id, this);
     } catch (...) {
       entry = Entry();
       entry.thrown = std::current_exception();
@@ -93,18 +98,55 @@ void EntryProducer::Work() {
   }
 }
 
-bool EntryProducer::NextJob(size_t* k) {
+// A piece to deflate, else a job to start. A worker with neither waits
+// while a job is under way, whose pieces it may be needed for.
+bool EntryProducer::NextWork(size_t* k, std::function<void()>* task) {
   std::unique_lock<std::mutex> lock(m_mutex);
   for (;;) {
+    *task = nullptr;
+    if (m_stop) return false;
+    if (!m_tasks.empty()) {
+      *task = std::move(m_tasks.front());
+      m_tasks.pop_front();
+      return true;
+    }
     while (m_cursor < m_largestFirst.size() && m_state[m_largestFirst[m_cursor]] != State::kWaiting)
       ++m_cursor;
-    if (m_stop || m_cursor == m_largestFirst.size()) return false;
-    if (Pick(k)) {
+    if (m_cursor == m_largestFirst.size() && m_started == 0) return false;
+    if (m_cursor < m_largestFirst.size() && Pick(k)) {
       m_state[*k] = State::kStarted;
       m_held += Cost(*k);
+      ++m_started;
       return true;
     }
     m_changed.wait(lock);
+  }
+}
+
+void EntryProducer::RunAll(std::vector<std::function<void()>>& tasks) {
+  size_t left = tasks.size();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (std::function<void()>& task : tasks) {
+      m_tasks.push_back([this, &task, &left] {
+        task();
+        std::lock_guard<std::mutex> done(m_mutex);
+        if (--left == 0) m_changed.notify_all();
+      });
+    }
+  }
+  m_changed.notify_all();
+  std::unique_lock<std::mutex> lock(m_mutex);
+  while (left > 0) {
+    if (m_tasks.empty()) {
+      m_changed.wait(lock);
+      continue;
+    }
+    std::function<void()> task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    lock.unlock();
+    task();
+    lock.lock();
   }
 }
 
@@ -145,6 +187,7 @@ void EntryProducer::Finish(size_t k, Entry entry) {
     m_held += entry.record.storedSize;  // the block, until it is taken
     m_entries[k] = std::move(entry);
     m_state[k] = State::kMade;
+    --m_started;
   }
   m_changed.notify_all();
 }

@@ -5,12 +5,15 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "package/package_entry.h"
+#include "package/pieced_block.h"
 
 namespace nv {
 
@@ -22,7 +25,7 @@ struct EntryJob {
   uint64_t size;  // as the file stood when listed: a guide for the order only
 };
 
-class EntryProducer {
+class EntryProducer : public TaskSharing {
  public:
   // What the workers' files and blocks, the entries made ahead and the entry
   // being written hold at most, all told, on any number of workers.
@@ -47,7 +50,10 @@ class EntryProducer {
 
   void StartWorkers(size_t count);
   void Work();
-  bool NextJob(size_t* k);
+  bool NextWork(size_t* k, std::function<void()>* task);
+  // Pieces of a large file's block, put where every worker takes work; the
+  // worker that made them takes them too while it waits.
+  void RunAll(std::vector<std::function<void()>>& tasks) override;
   bool Pick(size_t* k);
   uint64_t NextLargestWaitingCost();
   void Finish(size_t k, Entry entry);
@@ -60,6 +66,8 @@ class EntryProducer {
   size_t m_cursor = 0;  // into m_largestFirst: every job before it has started
   size_t m_second = 0;  // into m_largestFirst: none after m_cursor and before it waits
   std::vector<State> m_state;
+  size_t m_started = 0;  // jobs started and not made: pieces may still come from them
+  std::deque<std::function<void()>> m_tasks;
   std::vector<Entry> m_entries;
   size_t m_next = 0;     // the job whose entry the taker needs next
   size_t m_inOrder = 0;  // no job from m_next up to it waits

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "testing/memory_file_system.h"
+#include "testing/test_bytes.h"
 
 namespace nv {
 namespace {
@@ -85,6 +86,28 @@ TEST_F(EntryProducerTest, WhatAWorkerThrowsIsThrownByTake) {
   EXPECT_EQ(0, fs.OpenFiles());
 }
 
+// A file larger than a piece is compressed in pieces, shared among the
+// workers, into one stream that is the same on any number of them.
+TEST_F(EntryProducerTest, LargeFilesAreMadeInPiecesAlikeOnAnyNumberOfWorkers) {
+  std::string content = Incompressible(kPieceSize + 1000);
+  for (int line = 0; content.size() < 3 * kPieceSize + 12345; ++line)
+    content += "<image src=\"icon-" + std::to_string(line % 977) + ".png\" />\n";
+  fs.AddFile(JoinPath("t", "big.raw"), content);
+  const std::vector<EntryJob> jobs = {
+      Job(1, 10), {2, JoinPath("t", "big.raw"), content.size()}, Job(3, 10)};
+  std::string blocks[2];
+  for (unsigned workers : {1u, 4u}) {
+    EntryProducer producer(fs, *zlib.get(), jobs, workers);
+    producer.Take(0);
+    const Entry big = producer.Take(1);
+    blocks[workers > 1].assign(reinterpret_cast<const char*>(big.block.get()),
+                               big.record.storedSize);
+  }
+  EXPECT_EQ(content, Inflated(blocks[0], content.size()));
+  EXPECT_EQ(blocks[0], blocks[1]);
+  EXPECT_LT(blocks[0].size(), content.size() / 2);
+}
+
 TEST_F(EntryProducerTest, StopsWithEntriesNotTaken) {
   std::vector<EntryJob> jobs;
   for (int32_t id = 1; id <= 50; ++id) jobs.push_back(Job(id, 4096));
@@ -139,6 +162,11 @@ class CopyingZlib : public IZlib {
     if (whileCompressing) whileCompressing(length);
     m_held->Add(-static_cast<int64_t>(length));  // the file's bytes, freed as this returns
     return kKestOk;
+  }
+
+  // No file here is large enough to be made in pieces.
+  int32_t CompressPiece(const uint8_t*, uint32_t, bool, uint8_t**, uint32_t*) override {
+    return kKestFailed;
   }
 
   std::function<void(uint32_t length)> whileCompressing;

@@ -2,6 +2,7 @@
 #include "package/package_entry.h"
 
 #include "package/package_log_texts.h"
+#include "package/pieced_block.h"
 
 #include <algorithm>
 #include <memory>
@@ -65,13 +66,17 @@ bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
   return result == kKestOk && (output || length == 0);
 }
 
-Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id) {
+Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
+                       TaskSharing* sharing) {
   Entry entry;
   entry.record.entryId = id;
   std::unique_ptr<uint8_t[]> content;
   entry.fault = ReadSource(fs, path, &content, &entry.record.originalSize, &entry.reason);
-  if (entry.fault == FileFault::kNone && !CompressContent(zlib, content.get(), &entry))
-    entry.fault = FileFault::kNotCompressed;
+  if (entry.fault != FileFault::kNone) return entry;
+  const bool compressed = CompressedInPieces(entry.record.originalSize)
+                              ? CompressPieces(zlib, std::move(content), sharing, &entry)
+                              : CompressContent(zlib, content.get(), &entry);
+  if (!compressed) entry.fault = FileFault::kNotCompressed;
   return entry;
 }
 

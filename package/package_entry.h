@@ -1,5 +1,6 @@
-// One packed file's entry: its source read whole and compressed in one call,
-// made apart from the writing of the package, on any thread.
+// One packed file's entry: its source read whole and compressed in one call
+// (a large one in pieces), made apart from the writing of the package, on
+// any thread.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include "services/task_memory.h"
 
 namespace nv {
+
+class TaskSharing;
 
 // Why a file got no entry.
 enum class FileFault { kNone, kUnreadable, kTooLarge, kNotCompressed };
@@ -31,8 +34,10 @@ struct Entry {
 // One call of Compress over the whole content, as the format asks.
 bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry);
 
-// Reads the source whole, in pieces, and compresses it. The file is open
-// only inside the call.
-Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id);
+// Reads the source whole, in pieces, and compresses it: a large file in
+// pieces too, shared out through `sharing` when it is not null. The file is
+// open only inside the call.
+Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
+                       TaskSharing* sharing = nullptr);
 
 }  // namespace nv

@@ -61,6 +61,10 @@ class FakeZlib : public IZlib {
     }
     return m_real->Compress(input, length, output, outputLength);
   }
+  int32_t CompressPiece(const uint8_t* input, uint32_t length, bool last, uint8_t** output,
+                        uint32_t* outputLength) override {
+    return m_real->CompressPiece(input, length, last, output, outputLength);
+  }
 
   std::string failOn;
   int32_t result = kKestFailed;

@@ -37,6 +37,14 @@ class IZlib : public IKestUnknown {
   // caller frees the buffer with TaskMemFree.
   virtual int32_t Compress(const uint8_t* input, uint32_t inputLength, uint8_t** output,
                            uint32_t* outputLength) = 0;
+
+  // Compresses one piece of a larger input into deflate data (RFC 1951)
+  // that ends on a byte boundary and, unless `last`, holds no final block,
+  // in a new buffer as Compress makes it. Pieces made apart, on any threads,
+  // and joined in order after a zlib header, followed by the Adler-32 of all
+  // the input, make one zlib stream of it.
+  virtual int32_t CompressPiece(const uint8_t* input, uint32_t inputLength, bool last,
+                                uint8_t** output, uint32_t* outputLength) = 0;
 };
 
 class IStringUtil : public IKestUnknown {

@@ -134,6 +134,42 @@ TEST(ZlibServiceTest, StoresWhatDeflateWouldNotShrink) {
   }
 }
 
+// Pieces compressed apart and joined behind a zlib header, with the
+// Adler-32 of them all, inflate as one stream to all of them. Text pieces of
+// many lengths end their data at every bit of a byte.
+TEST(ZlibServiceTest, PiecesJoinIntoOneStream) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  std::vector<std::string> texts;
+  for (int n = 1; n <= 40; ++n) texts.push_back("layout " + std::string(n * 7, 'a' + n % 26));
+  const std::vector<std::string> cases[] = {
+      {"one piece alone"},
+      {std::string(300000, 'y'), Noise(300000, 4), std::string(70000, 'z')},
+      texts,
+      {"", "after an empty piece"},
+      {"before an empty last piece", ""},
+  };
+  for (const std::vector<std::string>& pieces : cases) {
+    std::string stream = "\x78\x5E", all;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      uint8_t* out = nullptr;
+      uint32_t length = 0;
+      ASSERT_EQ(kKestOk, zlib->CompressPiece(reinterpret_cast<const uint8_t*>(pieces[i].data()),
+                                             static_cast<uint32_t>(pieces[i].size()),
+                                             i + 1 == pieces.size(), &out, &length));
+      TaskMemPtr<uint8_t> owned(out);
+      stream.append(reinterpret_cast<const char*>(out), length);
+      all += pieces[i];
+    }
+    const uLong adler =
+        adler32(1, reinterpret_cast<const Bytef*>(all.data()), static_cast<uInt>(all.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) stream += static_cast<char>(adler >> shift);
+    EXPECT_EQ(all, Inflate(reinterpret_cast<const uint8_t*>(stream.data()),
+                           static_cast<uint32_t>(stream.size()), all.size()))
+        << pieces.size() << " pieces";
+  }
+}
+
 TEST(ZlibServiceTest, RejectsMissingPlaces) {
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "services/compressed_formats.h"
+#include "services/deflate_piece.h"
 #include "services/ref_counted.h"
 #include "services/services.h"
 #include "services/task_memory.h"
@@ -51,12 +52,13 @@ class CompressorPool {
     m_free.push_back(c);
   }
 
-  // The zlib stream of `in` in at most `room` bytes; 0 when it does not fit
-  // or no compressor could be had.
-  size_t Compress(const uint8_t* in, size_t n, uint8_t* out, size_t room) {
+  // The zlib stream of `in`, or its bare deflate data, in at most `room`
+  // bytes; 0 when it does not fit or no compressor could be had.
+  size_t Compress(const uint8_t* in, size_t n, uint8_t* out, size_t room, bool bare = false) {
     libdeflate_compressor* c = Take();
     if (!c) return 0;
-    size_t size = libdeflate_zlib_compress(c, in, n, out, room);
+    size_t size = bare ? libdeflate_deflate_compress(c, in, n, out, room)
+                       : libdeflate_zlib_compress(c, in, n, out, room);
     Give(c);
     return size;
   }
@@ -94,7 +96,37 @@ class ZlibService : public RefCounted<IZlib> {
     return kKestOk;
   }
 
+  // As Compress, without the zlib header and checksum, and continued
+  // unless last.
+  int32_t CompressPiece(const uint8_t* input, uint32_t inputLength, bool last, uint8_t** output,
+                        uint32_t* outputLength) override {
+    if (output) *output = nullptr;
+    if (outputLength) *outputLength = 0;
+    if (!output || !outputLength || (!input && inputLength)) return kKestInvalidArgument;
+    const uint64_t stored = ZlibStreamBound(inputLength) - kZlibFraming;
+    if (stored + kContinuationBytes > UINT32_MAX) return kKestTooLarge;
+    const size_t room =
+        std::max<size_t>(stored, libdeflate_deflate_compress_bound(nullptr, inputLength)) +
+        kContinuationBytes;
+    TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(room)));
+    if (!buffer) return kKestOutOfMemory;
+    static const uint8_t kEmpty = 0;
+    const uint8_t* in = input ? input : &kEmpty;
+    size_t size = 0;
+    if (WorthDeflating(in, inputLength))
+      size = m_deflate.Compress(in, inputLength, buffer.get(), room, /*bare=*/true);
+    if (size >= stored) size = 0;
+    if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), room, /*bare=*/true);
+    if (size == 0) return kKestOutOfMemory;
+    if (!last && !ContinueDeflateData(buffer.get(), &size)) return kKestFailed;
+    *output = buffer.release();
+    *outputLength = static_cast<uint32_t>(size);
+    return kKestOk;
+  }
+
  private:
+  static constexpr uint64_t kZlibFraming = 2 + 4;  // header and Adler-32
+
   // Known compressed formats are not worth it, nor is data whose middle does
   // not shrink by a few percent at the fastest level.
   bool WorthDeflating(const uint8_t* in, size_t n) {

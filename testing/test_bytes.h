@@ -32,4 +32,15 @@ inline std::string Deflated(const std::string& content) {
   return out;
 }
 
+// The content of a zlib stream, by zlib itself; empty when zlib finds
+// fault with it or it does not hold `size` bytes.
+inline std::string Inflated(const std::string& stream, size_t size) {
+  std::string out(size, '\0');
+  uLongf length = static_cast<uLongf>(size);
+  const int result =
+      uncompress(reinterpret_cast<Bytef*>(&out[0]), &length,
+                 reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
+  return result == Z_OK && length == size ? out : std::string();
+}
+
 }  // namespace nv
