@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Builds a flat theme folder from what Debian's icon themes, wallpapers and fonts ship.
 
-    corpus.py SIZE DIR      SIZE: small (~5 MB), medium (~100 MB) or large (~1 GB)
+    corpus.py SIZE DIR      SIZE: small (~5 MB), medium (~100 MB) or large (~1 GB),
+                            mostly icons; or mixed-medium, mixed-large: 60 % of the
+                            bytes PNG and JPEG, 40 % that deflate shrinks
     corpus.py --packages    the Debian packages the corpus is drawn from
 
 A theme packs only the files directly in its folder, so every source file gets a
@@ -31,6 +33,8 @@ KINDS = {
     'wallpaper': (('plasma-workspace-wallpapers', 'mate-backgrounds', 'gnome-backgrounds',
                    'desktop-base'), r'\.(png|jpe?g|webp)$', 100 * 1000),
     'font': (('fonts-dejavu-core', 'fonts-liberation', 'fonts-noto-core'), r'\.ttf$', 0),
+    'photo': (('plasma-workspace-wallpapers', 'mate-backgrounds', 'gnome-backgrounds',
+               'desktop-base'), r'\.(png|jpe?g)$', 100 * 1000),
 }
 
 # Per size: (most files, most bytes) per kind, the number of layouts and
@@ -46,6 +50,15 @@ RECIPES = {
     'large': dict(target=1000 * MB, icon=(4400, 40 * MB), vector=(200, 2 * MB),
                   wallpaper=(200, 200 * MB), font=(300, 50 * MB), layouts=120, themes=16,
                   raw_large=[160 * MB, 140 * MB, 120 * MB], raw_piece=24 * MB),
+    # Debian ships about 150 MB of PNG and JPEG wallpapers: the large mix
+    # packs each four times, under other names.
+    'mixed-medium': dict(target=100 * MB, icon=(1600, 12 * MB), photo=(40, 48 * MB),
+                         vector=(300, 3 * MB), font=(60, 15 * MB), layouts=200, themes=8,
+                         raw_large=[], raw_piece=2 * MB),
+    'mixed-large': dict(target=1000 * MB, icon=(4400, 32 * MB), photo=(86, 150 * MB),
+                        photo_copies=4, vector=(2000, 8 * MB), font=(290, 48 * MB),
+                        layouts=400, themes=16, raw_large=[160 * MB, 120 * MB],
+                        raw_piece=8 * MB),
 }
 
 WORDS = ('Novels Comics Music Films Series Poetry Science History Travel Cooking Art Kids '
@@ -214,12 +227,16 @@ def build(size, folder):
     os.makedirs(folder)
     chosen = {}
     for kind, (packages, pattern, least) in KINDS.items():
-        paths = pick(package_files(packages, pattern, least), *recipe[kind])
         chosen[kind] = []
-        for path in paths:
-            name = names.flat(kind, path)
-            shutil.copyfile(path, os.path.join(folder, name))
-            chosen[kind].append(name)
+        if kind not in recipe:
+            continue
+        paths = pick(package_files(packages, pattern, least), *recipe[kind])
+        for copy in range(recipe.get(kind + '_copies', 1)):
+            for path in paths:
+                name = names.flat(kind, path)
+                shutil.copyfile(path, os.path.join(folder, name))
+                chosen[kind].append(name)
+    chosen['wallpaper'] += chosen['photo']
     layouts = [f'layout-{MODES[i % len(MODES)]}-{i:03}.xml' for i in range(recipe['layouts'])]
     for i, name in enumerate(layouts):
         write_text(folder, name, layout_text(i, chosen['icon'], chosen['font']))
