@@ -22,7 +22,7 @@ import time
 import nvp
 
 COLUMNS = ['size', 'corpus_bytes', 'tool', 'run', 'seconds', 'output_bytes', 'peak_rss_kb',
-           'status']
+           'status', 'cpu_seconds']
 
 
 def accepts_jobs(nvtheme):
@@ -45,20 +45,23 @@ def commands(nvtheme, folder, work, jobs):
 
 
 def run_once(command, folder, output, log):
-    """(seconds, output bytes, peak RSS KB, status). Archivers add to an existing
-    archive, so the output is removed first."""
+    """(seconds, output bytes, peak RSS KB, status, CPU seconds: user and system,
+    of every process). Archivers add to an existing archive, so the output is
+    removed first."""
     if os.path.exists(output):
         os.remove(output)
     with tempfile.NamedTemporaryFile('r') as rss, open(log, 'wb') as out:
         start = time.perf_counter()
-        done = subprocess.run(['/usr/bin/time', '-f', '%M', '-o', rss.name] + command,
+        done = subprocess.run(['/usr/bin/time', '-f', '%M %U %S', '-o', rss.name] + command,
                               cwd=folder, stdout=out, stderr=subprocess.STDOUT)
         seconds = time.perf_counter() - start
-        peak_kb = int(rss.read().split()[-1])
+        peak_kb, user, system = rss.read().split()[-3:]
+    cpu = float(user) + float(system)
     size = os.path.getsize(output) if os.path.exists(output) else 0
     if done.returncode == 0 and size:
-        return seconds, size, peak_kb, 'ok'
-    return seconds, size, peak_kb, f'exit {done.returncode}, no output; log ends "{last_line(log)}"'
+        return seconds, size, int(peak_kb), 'ok', cpu
+    return (seconds, size, int(peak_kb), f'exit {done.returncode}, no output; log ends '
+            f'"{last_line(log)}"', cpu)
 
 
 def last_line(log):
@@ -136,8 +139,9 @@ def main():
             for run in range(1, args.runs + 1):
                 for tool, command, output in tools:
                     log = os.path.join(args.work, f'{size}-{tool.split()[0]}.log')
-                    seconds, out_bytes, peak_kb, status = run_once(command, folder, output, log)
-                    record(size, total, tool, run, f'{seconds:.4f}', out_bytes, peak_kb, status)
+                    seconds, out_bytes, peak_kb, status, cpu = run_once(command, folder, output, log)
+                    record(size, total, tool, run, f'{seconds:.4f}', out_bytes, peak_kb, status,
+                           f'{cpu:.3f}')
                     print(f'bench: {size} run {run}/{args.runs}: {tool:20} {seconds:8.3f} s  {status}',
                           file=sys.stderr)
             time_inflate(size, total, args.nvtheme, folder, args.work, jobs, record)

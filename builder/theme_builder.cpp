@@ -19,7 +19,7 @@ ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
                            BuildOptions options)
     : m_fs(fs), m_publisher(publisher), m_zlib(zlib), m_options(options) {}
 
-RunFlags ThemeBuilder::BuildFolder(std::string folder) {
+RunFlags ThemeBuilder::BuildFolder(std::string folder, const std::string& package) {
   RunFlags flags;
   m_log << kRunStart << kProcessing << folder << kProcessingFolderEnd;
   m_publisher.ReplaceText(m_log.Text());
@@ -27,7 +27,7 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   PublishLog();
   OpenFiles files;
   try {
-    RunStages(folder, &files, &flags);
+    RunStages(folder, package, &files, &flags);
   } catch (...) {
     // Whatever went wrong, this folder's run ends here and the next one
     // starts clean: the stages' documents and source files are gone with the
@@ -44,7 +44,8 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder) {
   return flags;
 }
 
-void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags) {
+void ThemeBuilder::RunStages(const std::string& folder, const std::string& package,
+                             OpenFiles* files, RunFlags* flags) {
   std::string text;
   TiXmlDocument manifest;
   flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, m_options.diagnostics);
@@ -58,8 +59,8 @@ void ThemeBuilder::RunStages(const std::string& folder, OpenFiles* files, RunFla
       flags->manifestLoaded && FinishChecks(folder, text, manifest, themes, verdicts);
   if (m_options.checkOnly || !checked || !flags->themesValid) return;
   TiXmlDocument index;
-  WritePackage(Context(), folder, m_zlib, PackOptions{m_options.jobs, m_options.progress}, &index,
-               files, flags);
+  WritePackage(Context(), folder, m_zlib, PackOptions{m_options.jobs, m_options.progress, package},
+               &index, files, flags);
   if (flags->Succeeded()) {
     m_log << kCompleted;
     PublishLog();

@@ -61,13 +61,15 @@ class ThemeBuilder {
   // The compression service may be null; a run then packs nothing.
   ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib, BuildOptions options = {});
 
-  // Builds one folder, named exactly as the user typed it. Never throws.
-  RunFlags BuildFolder(std::string folder);
+  // Builds one folder, named exactly as the user typed it, into `package`
+  // (empty: beside the folder, as PackagePath names it). Never throws.
+  RunFlags BuildFolder(std::string folder, const std::string& package = {});
 
   const std::string& Log() const { return m_log.Text(); }
 
  private:
-  void RunStages(const std::string& folder, OpenFiles* files, RunFlags* flags);
+  void RunStages(const std::string& folder, const std::string& package, OpenFiles* files,
+                 RunFlags* flags);
   bool FinishChecks(const std::string& folder, const std::string& text,
                     const TiXmlDocument& manifest, const std::vector<const TiXmlElement*>& themes,
                     const std::vector<bool>& verdicts);

@@ -8,6 +8,12 @@ namespace nv {
 
 const char kVersion[] = "1.0.0.1";
 
+const char kCopyright[] =
+    "Copyright (C) 2026 The Nuvarine Theme Builder authors.\n"
+    "License MIT: <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 const char kUsage[] =
     "Usage: nvtheme COMMAND [OPTION]... ARGUMENT...\n"
     "Checks theme folders and packs them into .nvp packages, and looks inside\n"
@@ -27,6 +33,11 @@ const char kUsage[] =
     "                       and packs, to start from (DIR new or empty)\n"
     "\n"
     "Options:\n"
+    "  -o, --output FILE    with build of one folder: write the package to FILE\n"
+    "                       instead of beside the folder\n"
+    "  -q, --quiet          with build and check: leave the log off standard\n"
+    "                       output; errors, notes and the summary still go to\n"
+    "                       standard error\n"
     "  -j, --jobs N         with build: read and compress files on N threads\n"
     "                       (one per core when not given); the package and\n"
     "                       the log are the same on any number\n"
@@ -55,8 +66,8 @@ const char kUsage[] =
     "                       changes to the folders' files and run again when\n"
     "                       they have been quiet for a moment; Ctrl-C stops\n"
     "  --name NAME          with init: the theme's name (\"My Theme\")\n"
-    "  --help               show this help and exit\n"
-    "  --version            show the version and exit\n"
+    "  -h, --help           show this help and exit\n"
+    "  -V, --version        show the version, copyright and license and exit\n"
     "  --                   treat every later argument as an operand\n"
     "\n"
     "Exit status: 0 on success (with check: every manifest loaded and all its\n"
@@ -130,6 +141,21 @@ bool OptionValue(const std::vector<std::string>& args, size_t* i, const std::str
   return true;
 }
 
+// The package's path given as "-o FILE", "--output FILE" or "--output=FILE".
+bool OutputValue(const std::vector<std::string>& args, size_t* i, std::string* output,
+                 std::string* error) {
+  const std::string& word = args[*i];
+  if (word.rfind("--output=", 0) == 0) {
+    *output = word.substr(9);
+  } else if (*i + 1 < args.size()) {
+    *output = args[++*i];
+  } else {
+    output->clear();
+  }
+  if (output->empty()) *error = "'" + word.substr(0, word.find('=')) + "' needs a file name";
+  return !output->empty();
+}
+
 bool IsJobsOption(const std::string& word) {
   return word.rfind("-j", 0) == 0 || word == "--jobs" || word.rfind("--jobs=", 0) == 0;
 }
@@ -156,6 +182,9 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     }
     return SwitchWarning(value, &line->warnings, &line->warningsAsErrors, error);
   }
+  if (word == "-o" || word == "--output" || word.rfind("--output=", 0) == 0) {
+    return OutputValue(args, i, &line->output, error);
+  }
   if (word == "--name" || word.rfind("--name=", 0) == 0) {
     line->nameGiven = true;
     if (word.size() > 6) {
@@ -172,10 +201,12 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     line->watch = true;
   } else if (word == "--no-outside-links") {
     line->outsideLinks = false;
-  } else if (word == "--help") {
+  } else if (word == "--help" || word == "-h") {
     line->help = true;
-  } else if (word == "--version") {
+  } else if (word == "--version" || word == "-V") {
     line->version = true;
+  } else if (word == "--quiet" || word == "-q") {
+    line->quiet = true;
   } else if (word.rfind("--format=", 0) == 0) {
     return ParseFormat(word, &line->format, error);
   } else {
@@ -220,6 +251,18 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   if (!line->outsideLinks && line->command != "build" && line->command != "check") {
     *error = "'--no-outside-links' goes with 'build' and 'check' only";
+    return false;
+  }
+  if (!line->output.empty() && line->command != "build") {
+    *error = "'--output' goes with 'build' only";
+    return false;
+  }
+  if (!line->output.empty() && line->operands.size() > 1) {
+    *error = "'--output' goes with one folder only";
+    return false;
+  }
+  if (line->quiet && line->command != "build" && line->command != "check") {
+    *error = "'--quiet' goes with 'build' and 'check' only";
     return false;
   }
   if (line->watch && line->command != "build" && line->command != "check") {

@@ -16,8 +16,8 @@ namespace nv {
 enum class OutputFormat { Log, Gnu, Json, Sarif };
 
 struct CommandLine {
-  std::string command;  // "build", "check", "list", "extract", "verify"; empty with --help
-                        // or --version alone
+  std::string command;  // "build", "check", "list", "extract", "verify", "init"; empty with
+                        // --help or --version alone
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
   unsigned jobs = 0;         // threads for build; 0: one per core
@@ -28,6 +28,8 @@ struct CommandLine {
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();
   bool watch = false;             // --watch, with build and check
+  bool quiet = false;             // -q, --quiet, with build and check: no log on standard output
+  std::string output;             // -o, --output, with build of one folder: the package's path
   bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
   bool warningSwitches = false;   // whether any of those was given
   bool help = false;
@@ -41,5 +43,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
 
 extern const char kUsage[];
 extern const char kVersion[];
+// What --version prints after "nvtheme VERSION": the copyright and the
+// license.
+extern const char kCopyright[];
 
 }  // namespace nv

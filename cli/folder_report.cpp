@@ -38,7 +38,7 @@ bool FolderReport::Passed() const {
 
 std::string FolderReport::Summary() const {
   if (!checkOnly && flags.Succeeded())
-    return PackagePath(folder) + ": " + Count(packedFiles, "file") +
+    return package + ": " + Count(packedFiles, "file") +
            (packageSized ? ", " + FormatSize(packageBytes) : "");
   std::string line = folder + ": " + Count(Errors(), "error") + ", " + Count(Warnings(), "warning");
   if (warningsAsErrors && Warnings() > 0 && flags.Valid())

@@ -24,7 +24,8 @@ struct RunNote {
 };
 
 struct FolderReport {
-  std::string folder;  // as typed
+  std::string folder;   // as typed
+  std::string package;  // where a build writes it
   bool exists = true;
   bool checkOnly = false;
   bool warningsAsErrors = false;

@@ -13,6 +13,7 @@
 #include "cli/init_theme.h"
 #include "cli/json_report.h"
 #include "cli/package_commands.h"
+#include "cli/package_path.h"
 #include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
 #include "cli/watch_loop.h"
@@ -91,7 +92,7 @@ class FolderRun {
     options.outsideLinks = m_line.outsideLinks;
     options.warnings = m_line.warnings;
     options.checked = [this](const std::vector<ThemeVerdict>& themes) { return Checked(themes); };
-    const bool showsLog = m_line.format == OutputFormat::Log;
+    const bool showsLog = m_line.format == OutputFormat::Log && !m_line.quiet;
     ThemeBuilder builder(m_fs, showsLog ? static_cast<LogPublisher&>(m_logPublisher) : m_silent,
                          zlib.get(), options);
     m_builder = &builder;
@@ -116,6 +117,7 @@ class FolderRun {
   FolderReport RunFolder(const std::string& folder) {
     FolderReport report;
     report.folder = folder;
+    report.package = m_line.output.empty() ? PackageOf(folder) : m_line.output;
     report.checkOnly = m_line.command == "check";
     report.warningsAsErrors = m_line.warningsAsErrors;
     std::string missing;
@@ -127,13 +129,13 @@ class FolderRun {
     m_report = &report;
     m_progress.files = 0;
     m_checksEnd = std::string::npos;
-    report.flags = m_builder->BuildFolder(folder);
+    report.flags = m_builder->BuildFolder(folder, report.package);
     m_collector.CollectInto(nullptr);
     report.unplacedErrors = UnplacedErrors(m_builder->Log(), m_checksEnd);
     if (!report.checkOnly && report.flags.Succeeded()) {
       report.packedFiles = m_progress.files;
       std::string unknown;  // a size not known is left out of the summary
-      report.packageSized = m_fs.FileSize(PackagePath(folder), &report.packageBytes, &unknown);
+      report.packageSized = m_fs.FileSize(report.package, &report.packageBytes, &unknown);
     }
     return report;
   }
@@ -196,8 +198,11 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
   const auto run = [&] { return FolderRun(line, fs, out, err, progress).Run(); };
   if (!line.watch) return run();
   std::string reason;
-  const auto ignored = [&line](const std::string& name) {
-    return IsPackageName(line.operands, name);
+  std::vector<std::string> packages;
+  for (const std::string& folder : line.operands)
+    packages.push_back(line.output.empty() ? PackageOf(folder) : line.output);
+  const auto ignored = [&packages](const std::string& name) {
+    return IsPackageName(packages, name);
   };
   const std::unique_ptr<FolderWatch> watch = WatchFolders(line.operands, ignored, &reason);
   if (!watch) {
@@ -222,7 +227,7 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kSuccess;
   }
   if (line.version) {
-    out << "nvtheme " << kVersion << "\n";
+    out << "nvtheme " << kVersion << "\n" << kCopyright;
     return kSuccess;
   }
   if (line.listWarnings) {

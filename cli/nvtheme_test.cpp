@@ -56,10 +56,15 @@ class NvthemeTest : public testing::Test {
 };
 
 TEST_F(NvthemeTest, VersionAndHelp) {
-  EXPECT_EQ(0, Run({"--version"}));
-  EXPECT_EQ("nvtheme 1.0.0.1\n", out.str());
-  EXPECT_EQ(0, Run({"--help"}));
-  EXPECT_EQ(0u, out.str().find("Usage: nvtheme COMMAND"));
+  for (const char* version : {"--version", "-V"}) {
+    EXPECT_EQ(0, Run({version}));
+    EXPECT_EQ(0u, out.str().find("nvtheme 1.0.0.1\nCopyright (C) 2026 "));
+    EXPECT_NE(std::string::npos, out.str().find("\nLicense MIT: "));
+  }
+  for (const char* help : {"--help", "-h"}) {
+    EXPECT_EQ(0, Run({help}));
+    EXPECT_EQ(0u, out.str().find("Usage: nvtheme COMMAND"));
+  }
   EXPECT_EQ("", err.str());
 }
 
@@ -1088,19 +1093,32 @@ TEST_F(RoundTripTest, OceanComesBackByteForByte) {
   EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
 }
 
-TEST_F(RoundTripTest, PackageInsideTheFolderIsLeftOut) {
-  const std::string dotted = JoinPath(folder, ".");
+// A package written into its own folder (-o) is never packed into itself;
+// a folder spelt with "." gets its package beside it, named after it, while
+// the log shows the folder as typed; -q keeps the log off standard output.
+TEST_F(RoundTripTest, PackageGoesWhereTheAuthorSaysAndNeverIntoItself) {
+  const std::string inside = JoinPath(folder, "own.nvp");
   for (int build = 0; build < 2; ++build) {
-    ASSERT_EQ(0, Run({"build", dotted})) << out.str();
+    ASSERT_EQ(0, Run({"build", "-o", inside, folder})) << out.str();
     EXPECT_NE(std::string::npos, out.str().find("\r\n10, "));
     EXPECT_EQ(std::string::npos, out.str().find("\r\n11, "));
+    EXPECT_NE(std::string::npos, out.str().find(inside + " successfully created.\r\n"));
   }
-  const fsys::path inside = work / "ocean" / "..nvp";
-  EXPECT_TRUE(fsys::exists(inside));
   for (const auto& entry : fsys::directory_iterator(work / "ocean"))
-    EXPECT_FALSE(IsTemporaryPackagePath(inside.string(), entry.path().string())) << entry.path();
-  ASSERT_EQ(0, Run({"build", folder + kPathSeparator}));
+    EXPECT_FALSE(IsTemporaryPackagePath(inside, entry.path().string())) << entry.path();
+  fsys::remove(inside);
+
+  const std::string dotted = JoinPath(folder, ".");
+  ASSERT_EQ(0, Run({"build", dotted}));
+  EXPECT_NE(std::string::npos, out.str().find("Processing " + dotted + " ...\r\n"));
   EXPECT_NE(std::string::npos, out.str().find(folder + ".nvp successfully created.\r\n"));
+  EXPECT_EQ("nvtheme: " + folder + ".nvp: 10 files, " +
+                FormatSize(fsys::file_size(folder + ".nvp")) + "\n",
+            err.str());
+
+  ASSERT_EQ(0, Run({"build", "-q", folder + kPathSeparator}));
+  EXPECT_EQ("", out.str());
+  EXPECT_NE(std::string::npos, err.str().find(folder + ".nvp: 10 files"));
 }
 
 class RecordingProgress : public BuildProgress {

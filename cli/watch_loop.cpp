@@ -58,10 +58,9 @@ int WatchLoop::Run(std::ostream& out, std::ostream& err) const {
   }
 }
 
-bool IsPackageName(const std::vector<std::string>& folders, const std::string& name) {
+bool IsPackageName(const std::vector<std::string>& packages, const std::string& name) {
   const std::string separators = std::string("/") + kPathSeparator;
-  for (const std::string& folder : folders) {
-    const std::string package = PackagePath(folder);
+  for (const std::string& package : packages) {
     const std::string packageName = package.substr(package.find_last_of(separators) + 1);
     if (name == packageName || IsTemporaryPackagePath(packageName, name)) return true;
   }

@@ -31,9 +31,9 @@ struct WatchLoop {
 };
 
 // Whether `name`, of a file that changed in a watched folder, is the name
-// a build of one of `folders` writes: its package or a temporary file of
-// it, as when a folder holds its own package ("nvtheme build .").
-bool IsPackageName(const std::vector<std::string>& folders, const std::string& name);
+// of one of `packages` or of a temporary file of it: a build writes them,
+// into the folder itself when told to ("nvtheme build -o ocean/x.nvp ocean").
+bool IsPackageName(const std::vector<std::string>& packages, const std::string& name);
 
 // The local time as hours, minutes and seconds: "14:03:27".
 std::string LocalTimeOfDay();

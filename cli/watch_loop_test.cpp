@@ -80,15 +80,15 @@ TEST(WatchLoopTest, RunsOncePerBurstOfChangesUntilInterrupted) {
 }
 
 TEST(WatchLoopTest, ChangesToPackagesBeingBuiltAreNotTheAuthors) {
-  const std::vector<std::string> folders = {"themes/ocean", "."};
+  const std::vector<std::string> packages = {"themes/ocean.nvp", "ocean/own.nvp"};
   const std::pair<const char*, bool> names[] = {
       {"ocean.nvp", true},   {"ocean.nvp.0123456789abcdef.tmp", true},
-      {"..nvp", true},       {"..nvp.fedcba9876543210.tmp", true},
+      {"own.nvp", true},     {"own.nvp.fedcba9876543210.tmp", true},
       {"main.xml", false},   {"ocean.nvp.tmp", false},
       {"themes.nvp", false}, {"ocean.nvp.0123456789ABCDEF.tmp", false},
   };
   for (const auto& name : names)
-    EXPECT_EQ(name.second, IsPackageName(folders, name.first)) << name.first;
+    EXPECT_EQ(name.second, IsPackageName(packages, name.first)) << name.first;
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ class PackageWriter {
         m_options(options),
         m_files(files),
         m_flags(flags),
-        m_package(PackagePath(folder)) {}
+        m_package(options.package.empty() ? PackagePath(folder) : options.package) {}
 
   void Write(TiXmlDocument* index) {
     m_run.log << kPackingHead;

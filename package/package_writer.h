@@ -23,6 +23,7 @@ struct PackOptions {
   // the log are the same on any number.
   unsigned jobs = 0;
   BuildProgress* progress = nullptr;  // told how far packing has come; may be null
+  std::string package;                // where the package goes; empty: PackagePath(folder)
 };
 
 // Whether `path` names a temporary file of the package: the package's path,
