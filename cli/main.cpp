@@ -6,6 +6,7 @@
 #include "cli/nvtheme.h"
 #include "cli/progress_line.h"
 #include "platform/console.h"
+#include "platform/interrupt.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ double Seconds() {
 int main(int argc, char** argv) {
   nv::SetBinaryStandardStreams();
   nv::TreatFileSizeLimitAsWriteError();
+  nv::EndOnInterrupt("nvtheme: interrupted\n");
   std::vector<std::string> args(argv + 1, argv + argc);
   // Progress only for a person watching: never into a file or a pipe.
   std::unique_ptr<nv::ProgressLine> progress;

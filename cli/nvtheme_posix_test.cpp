@@ -18,6 +18,8 @@
 
 #include "cli/folder_report.h"
 #include "package/package_format.h"
+#include "package/package_writer.h"
+#include "testing/build_runs_on_disk.h"
 #include "testing/run_program_posix.h"
 #include "testing/temp_folder.h"
 #include "testing/test_bytes.h"
@@ -152,6 +154,37 @@ TEST_F(NvthemeProcessTest, FullStandardOutputFailsTheCommand) {
     EXPECT_EQ(1, ended.status) << args[0];
     EXPECT_EQ(command.second + "nvtheme: write error: No space left on device\n", ended.err)
         << args[0];
+  }
+}
+
+// Ctrl-C or a termination request while the package is being written:
+// the temporary package goes, the last good package stays, and the
+// command says so and exits 130 with no more of the log.
+TEST_F(NvthemeProcessTest, InterruptedBuildLeavesTheLastGoodPackage) {
+  const std::string theme = JoinPath(folder.Path(), "ocean");
+  std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), theme);
+  {
+    std::ofstream rows(JoinPath(theme, "rows.raw"));
+    for (int row = 0; row < 600000; ++row) rows << "row " << row % 7919 << " of " << row << "\n";
+  }
+  ASSERT_EQ(0, RunProgram({NV_NVTHEME, "build", theme}).status);
+  const std::string good = on_disk::ReadFile(theme + ".nvp");
+  for (int signal : {SIGINT, SIGTERM}) {
+    RunningProgram building({NV_NVTHEME, "build", "-j", "1", theme});
+    bool writing = false;
+    for (int wait = 0; wait < 5000 && !writing; ++wait) {
+      for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        writing |= IsTemporaryPackagePath(theme + ".nvp", entry.path().string());
+      if (!writing) ::usleep(1000);
+    }
+    ASSERT_TRUE(writing) << "the build never began writing";
+    const ProgramRun ended = building.End(signal);
+    EXPECT_EQ(130, ended.status) << signal;
+    EXPECT_EQ("nvtheme: interrupted\n", ended.err) << signal;
+    EXPECT_EQ(std::string::npos, ended.out.find("successfully created")) << signal;
+    EXPECT_EQ(good, on_disk::ReadFile(theme + ".nvp")) << signal;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+      EXPECT_FALSE(IsTemporaryPackagePath(theme + ".nvp", entry.path().string())) << signal;
   }
 }
 

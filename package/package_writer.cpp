@@ -185,6 +185,7 @@ class PackageWriter {
       if (m_files->package) {
         m_temporary = path;
         m_files->packageTemporary = path;
+        m_files->removedOnInterrupt = std::make_unique<RemovedOnInterrupt>(path);
         return true;
       }
       // Not a clash: another name fares no better.
@@ -311,6 +312,7 @@ class PackageWriter {
       m_flags->packageOk = false;
     } else if (m_flags->packageOk) {
       m_files->packageTemporary.clear();  // it is the package now
+      m_files->removedOnInterrupt.reset();
       // The new package is in place and whole, but until its folder is
       // synced a power cut may undo the move and bring back the last good
       // one: its being there is not assured, so the run cannot succeed.
@@ -323,6 +325,7 @@ class PackageWriter {
       m_run.Note(m_temporary, "left behind: " + err);
     }
     m_files->packageTemporary.clear();
+    m_files->removedOnInterrupt.reset();
   }
 
   const RunContext& m_run;

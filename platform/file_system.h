@@ -95,7 +95,8 @@ class FileSystem {
   // while it is open, no other program can open it (on POSIX, none that asks
   // for the same lock: another build). On POSIX a link at the path fails.
   virtual std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) = 0;
-  // Creates a new file for writing, without sharing on Windows; fails when
+  // Creates a new file for writing, on Windows sharing nothing but its
+  // removal (an interrupted run removes it while it is open); fails when
   // anything of that name exists, a link (even one that leads nowhere) or a
   // pipe included, so nothing already there is ever opened or written.
   virtual std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) = 0;

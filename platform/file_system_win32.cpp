@@ -201,7 +201,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {
-    return Open(path, GENERIC_WRITE, 0, CREATE_NEW, err);
+    return Open(path, GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW, err);
   }
 
   ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,

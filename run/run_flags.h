@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/interrupt.h"
 
 namespace nv {
 
@@ -28,6 +29,8 @@ struct RunFlags {
 struct OpenFiles {
   std::unique_ptr<File> package;
   std::string packageTemporary;
+  // Removes the temporary package if the process is interrupted meanwhile.
+  std::unique_ptr<RemovedOnInterrupt> removedOnInterrupt;
 };
 
 }  // namespace nv
