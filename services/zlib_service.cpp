@@ -73,59 +73,49 @@ class ZlibService : public RefCounted<IZlib> {
  public:
   int32_t Compress(const uint8_t* input, uint32_t inputLength, uint8_t** output,
                    uint32_t* outputLength) override {
-    if (output) *output = nullptr;
-    if (outputLength) *outputLength = 0;
-    if (!output || !outputLength || (!input && inputLength)) return kKestInvalidArgument;
-    const uint64_t stored = ZlibStreamBound(inputLength);
-    if (stored > UINT32_MAX) return kKestTooLarge;
-    // libdeflate wants some slack beyond what it writes: room for its bound.
-    const size_t room =
-        std::max<size_t>(stored, libdeflate_zlib_compress_bound(nullptr, inputLength));
-    TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(room)));
-    if (!buffer) return kKestOutOfMemory;
-    static const uint8_t kEmpty = 0;
-    const uint8_t* in = input ? input : &kEmpty;
-    size_t size = 0;
-    if (WorthDeflating(in, inputLength))
-      size = m_deflate.Compress(in, inputLength, buffer.get(), room);
-    if (size >= stored) size = 0;  // deflating did not shrink it
-    if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), room);
-    if (size == 0) return kKestOutOfMemory;  // the only way a stored stream fails
-    *output = buffer.release();
-    *outputLength = static_cast<uint32_t>(size);
-    return kKestOk;
+    return Make(input, inputLength, Form::kStream, output, outputLength);
   }
 
-  // As Compress, without the zlib header and checksum, and continued
-  // unless last.
   int32_t CompressPiece(const uint8_t* input, uint32_t inputLength, bool last, uint8_t** output,
                         uint32_t* outputLength) override {
-    if (output) *output = nullptr;
-    if (outputLength) *outputLength = 0;
-    if (!output || !outputLength || (!input && inputLength)) return kKestInvalidArgument;
-    const uint64_t stored = ZlibStreamBound(inputLength) - kZlibFraming;
-    if (stored + kContinuationBytes > UINT32_MAX) return kKestTooLarge;
-    const size_t room =
-        std::max<size_t>(stored, libdeflate_deflate_compress_bound(nullptr, inputLength)) +
-        kContinuationBytes;
-    TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(room)));
-    if (!buffer) return kKestOutOfMemory;
-    static const uint8_t kEmpty = 0;
-    const uint8_t* in = input ? input : &kEmpty;
-    size_t size = 0;
-    if (WorthDeflating(in, inputLength))
-      size = m_deflate.Compress(in, inputLength, buffer.get(), room, /*bare=*/true);
-    if (size >= stored) size = 0;
-    if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), room, /*bare=*/true);
-    if (size == 0) return kKestOutOfMemory;
-    if (!last && !ContinueDeflateData(buffer.get(), &size)) return kKestFailed;
-    *output = buffer.release();
-    *outputLength = static_cast<uint32_t>(size);
-    return kKestOk;
+    return Make(input, inputLength, last ? Form::kLastPiece : Form::kPiece, output, outputLength);
   }
 
  private:
   static constexpr uint64_t kZlibFraming = 2 + 4;  // header and Adler-32
+
+  // A whole zlib stream, or bare deflate data to be joined with others:
+  // continued unless it is the last piece.
+  enum class Form { kStream, kPiece, kLastPiece };
+
+  int32_t Make(const uint8_t* input, uint32_t inputLength, Form form, uint8_t** output,
+               uint32_t* outputLength) {
+    if (output) *output = nullptr;
+    if (outputLength) *outputLength = 0;
+    if (!output || !outputLength || (!input && inputLength)) return kKestInvalidArgument;
+    const bool bare = form != Form::kStream;
+    const size_t continuation = form == Form::kPiece ? kContinuationBytes : 0;
+    const uint64_t stored = ZlibStreamBound(inputLength) - (bare ? kZlibFraming : 0);
+    if (stored + continuation > UINT32_MAX) return kKestTooLarge;
+    // libdeflate wants some slack beyond what it writes: room for its bound.
+    const size_t bound = bare ? libdeflate_deflate_compress_bound(nullptr, inputLength)
+                              : libdeflate_zlib_compress_bound(nullptr, inputLength);
+    const size_t room = std::max<size_t>(stored, bound) + continuation;
+    TaskMemPtr<uint8_t> buffer(static_cast<uint8_t*>(TaskMemAlloc(room)));
+    if (!buffer) return kKestOutOfMemory;
+    static const uint8_t kEmpty = 0;
+    const uint8_t* in = input ? input : &kEmpty;
+    size_t size = 0;
+    if (WorthDeflating(in, inputLength))
+      size = m_deflate.Compress(in, inputLength, buffer.get(), room, bare);
+    if (size >= stored) size = 0;  // deflating did not shrink it
+    if (size == 0) size = m_store.Compress(in, inputLength, buffer.get(), room, bare);
+    if (size == 0) return kKestOutOfMemory;  // the only way stored blocks fail
+    if (form == Form::kPiece && !ContinueDeflateData(buffer.get(), &size)) return kKestFailed;
+    *output = buffer.release();
+    *outputLength = static_cast<uint32_t>(size);
+    return kKestOk;
+  }
 
   // Known compressed formats are not worth it, nor is data whose middle does
   // not shrink by a few percent at the fastest level.
