@@ -26,11 +26,11 @@ _nvtheme() {
   fi
 
   # The command, and how many operands come before the word completed;
-  # the values of -j, -W and --name are no operands.
+  # the values of -j, -W, -o and --name are no operands.
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
     case $word in
-      -j | --jobs | -W | --name) ((i++)) ;;
+      -j | --jobs | -W | --name | -o | --output) ((i++)) ;;
       --format) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i += 2)) ;;
       -*) ;;
       *) if [[ -z $command ]]; then command=$word; else ((operands++)); fi ;;
@@ -39,6 +39,10 @@ _nvtheme() {
 
   case $prev in
     -j | --jobs | --name) return ;;
+    -o | --output)
+      mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      return
+      ;;
     -W)
       mapfile -t COMPREPLY < <(compgen -W "error $(_nvtheme_warnings)" -- "$cur")
       return
@@ -51,9 +55,9 @@ _nvtheme() {
   fi
   if [[ $cur == -* ]]; then
     local options='--help --version --list-warnings'
-    local folders='-W -Werror --warnings-as-errors --no-outside-links --watch --'
+    local folders='-W -Werror --warnings-as-errors --no-outside-links --watch --quiet --'
     case $command in
-      build) options="-j --jobs $folders" ;;
+      build) options="-j --jobs --output $folders" ;;
       check) options="--format=gnu --format=json --format=sarif $folders" ;;
       init) options='--name --' ;;
       list | extract | verify) options='--' ;;
