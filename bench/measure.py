@@ -21,6 +21,8 @@ import time
 
 import nvp
 
+SEVEN_ZIP_LIMIT = 500 * 1000 * 1000  # bytes of folder
+
 COLUMNS = ['size', 'corpus_bytes', 'tool', 'run', 'seconds', 'output_bytes', 'peak_rss_kb',
            'status', 'cpu_seconds']
 
@@ -37,11 +39,14 @@ def commands(nvtheme, folder, work, jobs):
     if jobs:
         found.append(('nvtheme build -j 1', [nvtheme, 'build', '-j', '1', folder], folder + '.nvp'))
     tar_gz = stem + '.tar.gz'
-    return found + [
+    found += [
         ('zip -r -q', ['zip', '-r', '-q', stem + '.zip', '.'], stem + '.zip'),
         ('tar | pigz -p 2', ['bash', '-c', f'tar -cf - . | pigz -p 2 > {shlex.quote(tar_gz)}'], tar_gz),
-        ('7z a', ['7z', 'a', '-bd', '-bso0', '-bsp0', stem + '.7z', '.'], stem + '.7z'),
     ]
+    # 7z takes minutes a round on a large folder, and is no rival there.
+    if folder_bytes(folder) < SEVEN_ZIP_LIMIT:
+        found.append(('7z a', ['7z', 'a', '-bd', '-bso0', '-bsp0', stem + '.7z', '.'], stem + '.7z'))
+    return found
 
 
 def run_once(command, folder, output, log):
