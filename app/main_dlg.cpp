@@ -54,7 +54,8 @@ CMainDlg::~CMainDlg() {
   m_zlib.Reset();
 }
 
-bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                    LRESULT* result) {
   switch (message) {
     case WM_INITDIALOG:
       *result = OnInitDialog();
@@ -74,6 +75,9 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, L
           return true;
       }
       return false;
+    case WM_DPICHANGED:
+      *result = OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return true;
     default:
       return false;
   }
@@ -99,6 +103,7 @@ LRESULT CMainDlg::OnInitDialog() {
   m_messages = GetDlgItem(IDC_MESSAGES);
   SetWindowTextA(m_messages, m_builder->Log().c_str());
   LoadFields();
+  m_dpiLayout.Capture(m_hWnd);
   return TRUE;  // the focus goes to the first control, "Build"
 }
 
@@ -124,6 +129,11 @@ LRESULT CMainDlg::OnBuild() {
 LRESULT CMainDlg::OnClose() {
   DestroyWindow();  // saves the fields on its way
   PostQuitMessage(IDCANCEL);
+  return 0;
+}
+
+LRESULT CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  m_dpiLayout.Apply(m_hWnd, dpi, suggested);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/dialog_impl.h"
+#include "app/dpi_layout.h"
 #include "app/message_loop.h"
 #include "app/update_ui.h"
 #include "builder/theme_builder.h"
@@ -49,6 +50,7 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   LRESULT OnDestroy();
   LRESULT OnBuild();
   LRESULT OnClose();
+  LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
   void SetIcons();
   void LoadFields();
   void SaveFields();
@@ -60,6 +62,7 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   ServiceRef<IStringUtil> m_stringUtil;
   // Holds the operation log, which lives as long as the dialog object.
   std::unique_ptr<ThemeBuilder> m_builder;
+  DpiLayout m_dpiLayout;
 };
 
 }  // namespace nv

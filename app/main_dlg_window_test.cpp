@@ -39,6 +39,40 @@ std::string FailedRun(const std::string& folder) {
          "\\main.xml ... failed\r\n\r\n";
 }
 
+// A control's rectangle in the dialog's client coordinates.
+RECT RectIn(HWND dialog, HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// Every control lies inside the dialog's client area, and each push
+// button is at least the size that fits its text in the font it is drawn
+// with. (A group box's ideal size is its own size, so there it says
+// nothing.)
+void ExpectNothingClipped(const ProgramDriver& program) {
+  RECT client;
+  GetClientRect(program.Window(), &client);
+  for (HWND control : program.Controls()) {
+    char text[64] = {};
+    GetWindowTextA(control, text, sizeof text);
+    SCOPED_TRACE(std::to_string(GetDlgCtrlID(control)) + " \"" + text + "\"");
+    const RECT rect = RectIn(program.Window(), control);
+    EXPECT_GE(rect.left, client.left);
+    EXPECT_GE(rect.top, client.top);
+    EXPECT_LE(rect.right, client.right);
+    EXPECT_LE(rect.bottom, client.bottom);
+    if ((GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) continue;
+    char className[8] = {};
+    GetClassNameA(control, className, sizeof className);
+    if (lstrcmpiA(className, "Button") != 0) continue;
+    const SIZE fits = program.IdealSize(control);
+    EXPECT_LE(fits.cx, rect.right - rect.left);
+    EXPECT_LE(fits.cy, rect.bottom - rect.top);
+  }
+}
+
 class MainDialogTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -199,6 +233,47 @@ TEST_F(MainDialogTest, BrowseButtonsDoNothing) {
   EXPECT_EQ("left alone", program->Text(IDC_MESSAGES));
   EXPECT_EQ(program->Window(), GetAncestor(GetForegroundWindow(), GA_ROOTOWNER))
       << "another window came up";
+  Close(*program);
+}
+
+// Moved onto a monitor of half as much scale again, the dialog lays itself
+// out anew: the window goes where the system suggests, its client area and
+// every control grow by the same factor, the font with them, and no control
+// is clipped.
+TEST_F(MainDialogTest, DialogScalesWithTheMonitorItMovesTo) {
+  auto program = Start();
+  HWND dialog = program->Window();
+  const UINT dpi = GetDpiForWindow(dialog);
+  const auto scaled = [&](LONG value) { return MulDiv(value, 3, 2); };
+  RECT client;
+  GetClientRect(dialog, &client);
+  std::vector<RECT> before;
+  for (HWND control : program->Controls()) before.push_back(RectIn(dialog, control));
+  const SIZE buildText = program->IdealSize(program->Control(IDOK));
+
+  const RECT suggested = {40, 30, 40 + scaled(client.right), 30 + scaled(client.bottom)};
+  program->ChangeDpi(scaled(dpi), suggested);
+  RECT window;
+  GetWindowRect(dialog, &window);
+  EXPECT_EQ(suggested.left, window.left);
+  EXPECT_EQ(suggested.top, window.top);
+  RECT newClient;
+  GetClientRect(dialog, &newClient);
+  EXPECT_NEAR(scaled(client.right), newClient.right, 1);
+  EXPECT_NEAR(scaled(client.bottom), newClient.bottom, 1);
+  const std::vector<HWND> controls = program->Controls();
+  ASSERT_EQ(before.size(), controls.size());
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const RECT now = RectIn(dialog, controls[i]);
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(scaled(before[i].left), now.left, 1);
+    EXPECT_NEAR(scaled(before[i].top), now.top, 1);
+    EXPECT_NEAR(scaled(before[i].right), now.right, 1);
+    EXPECT_NEAR(scaled(before[i].bottom), now.bottom, 1);
+  }
+  const SIZE newBuildText = program->IdealSize(program->Control(IDOK));
+  EXPECT_GE(newBuildText.cy, buildText.cy * 4 / 3) << "the font stayed as it was";
+  ExpectNothingClipped(*program);
   Close(*program);
 }
 

@@ -1,6 +1,8 @@
 // The driver of a running NuvarineThemeBuilder.exe.
 #include "app/program_driver.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 namespace nv {
@@ -44,6 +46,32 @@ HWND FindDialog(DWORD processId) {
       reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
+
+// Bytes put into the program's memory for a message that points at them,
+// and freed again. A pointer means nothing in another process: a control's
+// own messages (BCM_GETIDEALSIZE) are never copied across, and Wine copies
+// none of the system's messages the driver sends (WM_DPICHANGED), which
+// Windows may.
+class ProgramMemory {
+ public:
+  ProgramMemory(HANDLE process, const void* bytes, size_t size)
+      : m_process(process),
+        m_address(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {
+    WriteProcessMemory(process, m_address, bytes, size, nullptr);
+  }
+  ~ProgramMemory() { VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE); }
+  ProgramMemory(const ProgramMemory&) = delete;
+  ProgramMemory& operator=(const ProgramMemory&) = delete;
+
+  void* Address() const { return m_address; }
+  void Read(void* bytes, size_t size) const {
+    ReadProcessMemory(m_process, m_address, bytes, size, nullptr);
+  }
+
+ private:
+  HANDLE m_process;
+  void* m_address;
+};
 
 void SendKey(WORD virtualKey, DWORD flags) {
   INPUT input = {};
@@ -128,6 +156,26 @@ int ProgramDriver::WaitForExit() {
   DWORD code = 0;
   GetExitCodeProcess(m_process.hProcess, &code);
   return static_cast<int>(code);
+}
+
+std::vector<HWND> ProgramDriver::Controls() const {
+  std::vector<HWND> controls;
+  for (HWND c = GetWindow(m_window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    controls.push_back(c);
+  return controls;
+}
+
+SIZE ProgramDriver::IdealSize(HWND button) const {
+  SIZE size = {};  // a width of 0 asks for the width of one line
+  ProgramMemory memory(m_process.hProcess, &size, sizeof size);
+  Send(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(memory.Address()));
+  memory.Read(&size, sizeof size);
+  return size;
+}
+
+void ProgramDriver::ChangeDpi(UINT dpi, const RECT& suggested) const {
+  ProgramMemory rect(m_process.hProcess, &suggested, sizeof suggested);
+  Send(m_window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(rect.Address()));
 }
 
 ConsoleRun RunConsoleProgram(const std::string& commandLine) {

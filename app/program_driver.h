@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace nv {
 
@@ -42,6 +43,14 @@ class ProgramDriver {
   // Waits for the program to end and returns its exit code, or -1 when it
   // didn't end in time.
   int WaitForExit();
+
+  // The dialog's controls, in Tab order.
+  std::vector<HWND> Controls() const;
+  // A button's size that fits its text in its font (BCM_GETIDEALSIZE).
+  SIZE IdealSize(HWND button) const;
+  // The dialog moved onto a monitor of another scale: WM_DPICHANGED with
+  // the new DPI and the rectangle the system suggests.
+  void ChangeDpi(UINT dpi, const RECT& suggested) const;
 
  private:
   LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
