@@ -277,6 +277,18 @@ TEST_F(MainDialogTest, DialogScalesWithTheMonitorItMovesTo) {
   Close(*program);
 }
 
+// Started on a display at 144 DPI (ctest runs this in a Wine prefix of its
+// own whose LogPixels says so), the dialog is laid out for it rather than
+// stretched from 96 DPI, and no control is clipped.
+TEST_F(MainDialogTest, At144DpiNoControlIsClipped) {
+  ASSERT_EQ(144u, GetDpiForSystem())
+      << "needs a display at 144 DPI: ctest's app_window_tests_144dpi";
+  auto program = Start();
+  EXPECT_EQ(144u, GetDpiForWindow(program->Window()));
+  ExpectNothingClipped(*program);
+  Close(*program);
+}
+
 // The focus starts on "Build", the default button, so Enter builds.
 TEST_F(MainDialogTest, EnterRightAfterStartBuilds) {
   const std::string folder = EmptyFolder("a");
