@@ -3,6 +3,7 @@
 
 #include <shlwapi.h>
 
+#include "app/folder_picker.h"
 #include "platform/file_system.h"
 
 namespace nv {
@@ -17,6 +18,15 @@ constexpr int kMaxValueChars = MAX_PATH - 1;
 
 std::string Key(int field) { return "SrcDir" + std::to_string(field); }
 int FieldId(int field) { return IDC_SRCDIR1 + field - 1; }
+
+// The field of a "Browse..." button, or 0 for another control.
+int BrowsedField(int id) {
+  constexpr int kBrowseButtons[kFieldCount] = {IDC_BROWSE1, IDC_BROWSE2, IDC_BROWSE3, IDC_BROWSE4,
+                                               IDC_BROWSE5};
+  for (int field = 1; field <= kFieldCount; ++field)
+    if (kBrowseButtons[field - 1] == id) return field;
+  return 0;
+}
 
 // The profile functions drop blanks around a value, and a pair of quotes
 // around it; quoting a value that starts or ends with either keeps it whole.
@@ -74,6 +84,10 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
           *result = OnClose();
           return true;
       }
+      if (const int field = BrowsedField(LOWORD(wParam))) {
+        *result = OnBrowse(field);
+        return true;
+      }
       return false;
     case WM_DPICHANGED:
       *result = OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -129,6 +143,16 @@ LRESULT CMainDlg::OnBuild() {
 LRESULT CMainDlg::OnClose() {
   DestroyWindow();  // saves the fields on its way
   PostQuitMessage(IDCANCEL);
+  return 0;
+}
+
+// The picker is modal: it runs its own message loop, so Enter and Escape
+// in it never reach the dialog's keyboard handling. What it gives goes
+// into the field as typed text would, for "Build" and the settings file.
+LRESULT CMainDlg::OnBrowse(int field) {
+  HWND edit = GetDlgItem(FieldId(field));
+  std::string folder;
+  if (PickFolder(m_hWnd, WindowText(edit), &folder)) SetWindowTextA(edit, folder.c_str());
   return 0;
 }
 

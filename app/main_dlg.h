@@ -1,5 +1,6 @@
 // The main dialog: five source-folder fields remembered in the settings
-// file, "Build", "Close", and the message box that shows the operation log.
+// file, each with its "Browse...", "Build", "Close", and the message box
+// that shows the operation log.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +51,7 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   LRESULT OnDestroy();
   LRESULT OnBuild();
   LRESULT OnClose();
+  LRESULT OnBrowse(int field);
   LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
   void SetIcons();
   void LoadFields();

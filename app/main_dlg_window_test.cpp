@@ -39,6 +39,23 @@ std::string FailedRun(const std::string& folder) {
          "\\main.xml ... failed\r\n\r\n";
 }
 
+// The box of a folder picker in which a name or path is typed: its first
+// visible edit control.
+HWND NameBox(HWND picker) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      picker,
+      [](HWND window, LPARAM param) -> BOOL {
+        char className[8] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (lstrcmpiA(className, "Edit") != 0 || !IsWindowVisible(window)) return TRUE;
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 // A control's rectangle in the dialog's client coordinates.
 RECT RectIn(HWND dialog, HWND control) {
   RECT rect;
@@ -224,16 +241,67 @@ TEST_F(MainDialogTest, LongPathIsSavedCutButBuiltWhole) {
   Close(*program);
 }
 
-TEST_F(MainDialogTest, BrowseButtonsDoNothing) {
+// Each "Browse..." opens the folder picker for its field, modal to the
+// dialog and starting in the field's folder when there is one. Enter in the
+// picker confirms it, not "Build"; the field then holds the folder as if it
+// were typed: "Build" builds it and closing saves it.
+TEST_F(MainDialogTest, BrowsePicksAFolderIntoItsField) {
+  struct Pick {
+    std::string before;  // the field's text when its "Browse..." is pressed
+    std::string typed;   // into the picker's name box
+    std::string chosen;
+  };
+  const std::string a = EmptyFolder("a"), b = EmptyFolder("b"), c = EmptyFolder("c");
+  const std::string bSub = EmptyFolder("b\\sub"), cSub = EmptyFolder("c\\sub");
+  // One a field, in field order.
+  const Pick picks[] = {
+      {"", a, a},                // a whole path
+      {"b", "sub", bSub},        // a name in the field's folder, relative to the program's
+      {c, "sub", cSub},          // a name in the field's folder
+      {"no such folder", c, c},  // a field naming no folder
+      {Path("missing"), a, a},   // nor this one
+  };
   auto program = Start();
-  program->Type(IDC_SRCDIR1, EmptyFolder("a"));
-  program->Type(IDC_MESSAGES, "left alone");
-  for (int id : kBrowseButtons) program->Click(id);
-  EXPECT_EQ(Path("a"), program->Text(IDC_SRCDIR1));
-  EXPECT_EQ("left alone", program->Text(IDC_MESSAGES));
-  EXPECT_EQ(program->Window(), GetAncestor(GetForegroundWindow(), GA_ROOTOWNER))
-      << "another window came up";
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(kBrowseButtons[i]);
+    program->Type(kFields[i], picks[i].before);
+    program->ClickWithoutWaiting(kBrowseButtons[i]);
+    HWND picker = program->WaitForOwnedWindow();
+    ASSERT_TRUE(picker) << "no picker came up";
+    EXPECT_FALSE(IsWindowEnabled(program->Window())) << "the picker is not modal";
+    ASSERT_TRUE(NameBox(picker));
+    program->Type(NameBox(picker), picks[i].typed);
+    program->PressKey(VK_RETURN, picker);
+    ASSERT_TRUE(program->WaitForClosed(picker));
+    EXPECT_EQ(picks[i].chosen, program->Text(kFields[i]));
+    EXPECT_TRUE(IsWindowEnabled(program->Window()));
+  }
+  EXPECT_EQ("", program->Text(IDC_MESSAGES));
+  program->Click(IDOK);
+  std::string log;
+  for (const Pick& pick : picks) log += FailedRun(pick.chosen);
+  EXPECT_EQ(log, program->Text(IDC_MESSAGES));
   Close(*program);
+  EXPECT_EQ(bSub, Setting("SrcDir2"));
+}
+
+// Escape in the picker cancels it, not the dialog: the field keeps its
+// text, and the program goes on to take more typing and save it.
+TEST_F(MainDialogTest, CancelledBrowseChangesNothing) {
+  const std::string a = EmptyFolder("a");
+  auto program = Start();
+  program->Type(IDC_SRCDIR4, "typed by hand");
+  program->ClickWithoutWaiting(IDC_BROWSE4);
+  HWND picker = program->WaitForOwnedWindow();
+  ASSERT_TRUE(picker) << "no picker came up";
+  program->Type(NameBox(picker), a);
+  program->PressKey(VK_ESCAPE, picker);
+  ASSERT_TRUE(program->WaitForClosed(picker));
+  EXPECT_EQ("typed by hand", program->Text(IDC_SRCDIR4));
+  program->Type(IDC_SRCDIR1, "typed after");
+  Close(*program);
+  EXPECT_EQ("typed by hand", Setting("SrcDir4"));
+  EXPECT_EQ("typed after", Setting("SrcDir1"));
 }
 
 // Moved onto a monitor of half as much scale again, the dialog lays itself

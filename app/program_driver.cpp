@@ -117,8 +117,8 @@ LRESULT ProgramDriver::Send(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return static_cast<LRESULT>(result);
 }
 
-void ProgramDriver::Type(int id, const std::string& text) const {
-  Send(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+void ProgramDriver::Type(HWND control, const std::string& text) const {
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 std::string ProgramDriver::Text(int id) const {
@@ -132,11 +132,13 @@ std::string ProgramDriver::Text(int id) const {
 
 void ProgramDriver::Click(int id) const { Send(Control(id), BM_CLICK, 0, 0); }
 
-// Keyboard input goes to the window in front, so the dialog is brought
+void ProgramDriver::ClickWithoutWaiting(int id) const { PostMessageA(Control(id), BM_CLICK, 0, 0); }
+
+// Keyboard input goes to the window in front, so the window is brought
 // there first and the key sent once it is.
-void ProgramDriver::PressKey(WORD virtualKey) const {
-  SetForegroundWindow(m_window);
-  WaitUntil([&] { return GetForegroundWindow() == m_window; }, kTimeoutMs);
+void ProgramDriver::PressKey(WORD virtualKey, HWND window) const {
+  SetForegroundWindow(window);
+  WaitUntil([&] { return GetForegroundWindow() == window; }, kTimeoutMs);
   SendKey(virtualKey, 0);
   SendKey(virtualKey, KEYEVENTF_KEYUP);
 }
@@ -149,6 +151,31 @@ bool ProgramDriver::WaitForText(int id, const std::function<bool(const std::stri
 
 bool ProgramDriver::WaitForScroll(int id) const {
   return WaitUntil([&] { return Send(Control(id), EM_GETFIRSTVISIBLELINE, 0, 0) > 0; }, kTimeoutMs);
+}
+
+HWND ProgramDriver::WaitForOwnedWindow() const {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search = {m_window, nullptr};
+  WaitUntil(
+      [&] {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+              auto* s = reinterpret_cast<Search*>(param);
+              if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
+              s->found = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      kTimeoutMs);
+  return search.found;
+}
+
+bool ProgramDriver::WaitForClosed(HWND window) const {
+  return WaitUntil([&] { return !IsWindow(window); }, kTimeoutMs);
 }
 
 int ProgramDriver::WaitForExit() {

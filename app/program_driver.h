@@ -24,14 +24,20 @@ class ProgramDriver {
   HWND Window() const { return m_window; }
   HWND Control(int id) const { return GetDlgItem(m_window, id); }
 
-  // WM_SETTEXT and WM_GETTEXT, as a user's typing and reading.
-  void Type(int id, const std::string& text) const;
+  // WM_SETTEXT and WM_GETTEXT, as a user's typing and reading; typing also
+  // into a control of another window of the program.
+  void Type(int id, const std::string& text) const { Type(Control(id), text); }
+  void Type(HWND control, const std::string& text) const;
   std::string Text(int id) const;
   // A press of a button (BM_CLICK), done when the program has handled it.
   void Click(int id) const;
-  // A key pressed and released on the real keyboard while the dialog is in
-  // front.
-  void PressKey(WORD virtualKey) const;
+  // A press of a button whose handling opens a modal window: posted, since
+  // the program finishes handling it only when that window has closed.
+  void ClickWithoutWaiting(int id) const;
+  // A key pressed and released on the real keyboard while the dialog, or
+  // another window of the program, is in front.
+  void PressKey(WORD virtualKey) const { PressKey(virtualKey, m_window); }
+  void PressKey(WORD virtualKey, HWND window) const;
   // The title bar's close box.
   void PressCloseBox() const;
 
@@ -40,6 +46,11 @@ class ProgramDriver {
   // Waits, a few seconds at most, until the message box has scrolled away
   // from its first line.
   bool WaitForScroll(int id) const;
+  // Waits, a few seconds at most, for a visible window that the dialog
+  // owns, such as a modal picker; null when none came.
+  HWND WaitForOwnedWindow() const;
+  // Waits, a few seconds at most, until the window is gone.
+  bool WaitForClosed(HWND window) const;
   // Waits for the program to end and returns its exit code, or -1 when it
   // didn't end in time.
   int WaitForExit();
