@@ -3,6 +3,9 @@
 
 #include <shlwapi.h>
 
+#include <vector>
+
+#include "app/folder_drop.h"
 #include "app/folder_picker.h"
 #include "platform/file_system.h"
 
@@ -89,6 +92,9 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
         return true;
       }
       return false;
+    case WM_DROPFILES:
+      *result = OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      return true;
     case WM_DPICHANGED:
       *result = OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return true;
@@ -117,6 +123,7 @@ LRESULT CMainDlg::OnInitDialog() {
   m_messages = GetDlgItem(IDC_MESSAGES);
   SetWindowTextA(m_messages, m_builder->Log().c_str());
   LoadFields();
+  DragAcceptFiles(m_hWnd, TRUE);
   m_dpiLayout.Capture(m_hWnd);
   return TRUE;  // the focus goes to the first control, "Build"
 }
@@ -156,8 +163,38 @@ LRESULT CMainDlg::OnBrowse(int field) {
   return 0;
 }
 
+// Only the fields change: nothing is built until "Build".
+LRESULT CMainDlg::OnDropFiles(HDROP drop) {
+  POINT point = {};
+  const bool inClient = DragQueryPoint(drop, &point);
+  const std::vector<std::string> folders = DroppedFolders(drop);
+  DragFinish(drop);
+  std::vector<std::string> before;
+  for (int field = 1; field <= kFieldCount; ++field)
+    before.push_back(WindowText(GetDlgItem(FieldId(field))));
+  std::vector<std::string> after = before;
+  PlaceFolders(folders, inClient ? FieldAt(point) - 1 : -1, &after);
+  for (int field = 1; field <= kFieldCount; ++field) {
+    if (after[field - 1] != before[field - 1])
+      SetWindowTextA(GetDlgItem(FieldId(field)), after[field - 1].c_str());
+  }
+  return 0;
+}
+
 LRESULT CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
   m_dpiLayout.Apply(m_hWnd, dpi, suggested);
+  return 0;
+}
+
+// The field under a point of the client area, or 0. The group box around
+// the fields covers them too, so the fields' own rectangles decide.
+int CMainDlg::FieldAt(POINT point) const {
+  for (int field = 1; field <= kFieldCount; ++field) {
+    RECT rect;
+    GetWindowRect(GetDlgItem(FieldId(field)), &rect);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+    if (PtInRect(&rect, point)) return field;
+  }
   return 0;
 }
 

@@ -1,9 +1,10 @@
 // The main dialog: five source-folder fields remembered in the settings
-// file, each with its "Browse...", "Build", "Close", and the message box
-// that shows the operation log.
+// file, each with "Browse..." and open to dropped folders, "Build", "Close",
+// and the message box that shows the operation log.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -52,7 +53,9 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   LRESULT OnBuild();
   LRESULT OnClose();
   LRESULT OnBrowse(int field);
+  LRESULT OnDropFiles(HDROP drop);
   LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
+  int FieldAt(POINT point) const;
   void SetIcons();
   void LoadFields();
   void SaveFields();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,13 @@ std::string FailedRun(const std::string& folder) {
          "\\main.xml ... failed\r\n\r\n";
 }
 
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                  wide.data(), static_cast<int>(wide.size())));
+  return wide;
+}
+
 // The box of a folder picker in which a name or path is typed: its first
 // visible edit control.
 HWND NameBox(HWND picker) {
@@ -62,6 +70,11 @@ RECT RectIn(HWND dialog, HWND control) {
   GetWindowRect(control, &rect);
   MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
+}
+
+POINT CentreOf(HWND dialog, HWND control) {
+  const RECT rect = RectIn(dialog, control);
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 // Every control lies inside the dialog's client area, and each push
@@ -302,6 +315,62 @@ TEST_F(MainDialogTest, CancelledBrowseChangesNothing) {
   Close(*program);
   EXPECT_EQ("typed by hand", Setting("SrcDir4"));
   EXPECT_EQ("typed after", Setting("SrcDir1"));
+}
+
+// Dropped folders go into the field they are dropped on, or, dropped
+// elsewhere, into the empty fields in order. Files, and folders for which no
+// empty field is left, are ignored; nothing is built.
+TEST_F(MainDialogTest, DroppedFoldersFillTheFields) {
+  struct Drop {
+    const char* name;
+    std::vector<std::string> before;
+    int onto;  // a control of the dialog
+    std::vector<std::string> dropped;
+    std::vector<std::string> after;
+  };
+  const std::string a = EmptyFolder("a"), b = EmptyFolder("b"), c = EmptyFolder("c");
+  const std::string d = EmptyFolder("d"), e = EmptyFolder("e");
+  const std::string file = Path("notes.txt");
+  std::ofstream(file) << "not a folder";
+  const Drop drops[] = {
+      {"one on a field", {"x", "", "", "", ""}, IDC_SRCDIR3, {a}, {"x", "", a, "", ""}},
+      {"one on a filled field", {"x", "", "", "", ""}, IDC_SRCDIR1, {a}, {a, "", "", "", ""}},
+      {"two on a field", {"x", "", "", "", ""}, IDC_SRCDIR3, {a, b}, {"x", b, a, "", ""}},
+      {"a file on a field", {"x", "", "", "", ""}, IDC_SRCDIR2, {file}, {"x", "", "", "", ""}},
+      {"elsewhere",
+       {"", "kept", "", "", ""},
+       IDC_MESSAGES,
+       {file, a, b, Path("missing"), c, d, e},
+       {a, "kept", b, c, d}},
+  };
+  auto program = Start();
+  for (const Drop& drop : drops) {
+    SCOPED_TRACE(drop.name);
+    for (size_t i = 0; i < drop.before.size(); ++i) program->Type(kFields[i], drop.before[i]);
+    std::vector<std::wstring> dropped;
+    for (const std::string& path : drop.dropped) dropped.push_back(Wide(path));
+    program->DropFiles(CentreOf(program->Window(), program->Control(drop.onto)), dropped);
+    std::vector<std::string> after;
+    for (int id : kFields) after.push_back(program->Text(id));
+    EXPECT_EQ(drop.after, after);
+  }
+  EXPECT_EQ("", program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+// A folder whose name the ANSI code page can't spell reaches the field by
+// its short name, which names the same folder.
+TEST_F(MainDialogTest, DroppedFolderOutsideTheCodePageComesByItsShortName) {
+  const std::wstring omega = Wide(m_folder) + L"\\\u03A9mega folder";
+  ASSERT_TRUE(CreateDirectoryW(omega.c_str(), nullptr));
+  auto program = Start();
+  program->DropFiles(CentreOf(program->Window(), program->Control(IDC_SRCDIR1)), {omega});
+  const std::string field = program->Text(IDC_SRCDIR1);
+  EXPECT_EQ(std::string::npos, field.find('?')) << field;
+  wchar_t longPath[MAX_PATH] = {};
+  GetLongPathNameW(Wide(field).c_str(), longPath, MAX_PATH);
+  EXPECT_EQ(omega, longPath) << field;
+  Close(*program);
 }
 
 // Moved onto a monitor of half as much scale again, the dialog lays itself

@@ -2,7 +2,9 @@
 #include "app/program_driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
+#include <cstring>
 #include <string>
 
 namespace nv {
@@ -50,8 +52,8 @@ HWND FindDialog(DWORD processId) {
 // Bytes put into the program's memory for a message that points at them,
 // and freed again. A pointer means nothing in another process: a control's
 // own messages (BCM_GETIDEALSIZE) are never copied across, and Wine copies
-// none of the system's messages the driver sends (WM_DPICHANGED), which
-// Windows may.
+// none of the system's messages the driver sends (WM_DROPFILES,
+// WM_DPICHANGED), which Windows may.
 class ProgramMemory {
  public:
   ProgramMemory(HANDLE process, const void* bytes, size_t size)
@@ -72,6 +74,26 @@ class ProgramMemory {
   HANDLE m_process;
   void* m_address;
 };
+
+// The bytes of an HDROP made as the shell makes one: a DROPFILES header,
+// then the names in UTF-16, each ended by a null, and one null more.
+std::string DropBytes(POINT point, const std::vector<std::wstring>& paths) {
+  std::wstring names;
+  for (const std::wstring& path : paths) names += path + L'\0';
+  names += L'\0';
+  const size_t size = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+  HGLOBAL drop = GlobalAlloc(GHND, size);
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  files->pt = point;
+  files->fNC = FALSE;
+  files->fWide = TRUE;
+  memcpy(files + 1, names.data(), names.size() * sizeof(wchar_t));
+  const std::string bytes(reinterpret_cast<const char*>(files), size);
+  GlobalUnlock(drop);
+  GlobalFree(drop);
+  return bytes;
+}
 
 void SendKey(WORD virtualKey, DWORD flags) {
   INPUT input = {};
@@ -198,6 +220,14 @@ SIZE ProgramDriver::IdealSize(HWND button) const {
   Send(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(memory.Address()));
   memory.Read(&size, sizeof size);
   return size;
+}
+
+// The program's DragFinish can't free the copy, which isn't a block of its
+// heap, and says so to nobody; the driver frees it.
+void ProgramDriver::DropFiles(POINT point, const std::vector<std::wstring>& paths) const {
+  const std::string bytes = DropBytes(point, paths);
+  ProgramMemory drop(m_process.hProcess, bytes.data(), bytes.size());
+  Send(m_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop.Address()), 0);
 }
 
 void ProgramDriver::ChangeDpi(UINT dpi, const RECT& suggested) const {

@@ -59,6 +59,9 @@ class ProgramDriver {
   std::vector<HWND> Controls() const;
   // A button's size that fits its text in its font (BCM_GETIDEALSIZE).
   SIZE IdealSize(HWND button) const;
+  // Files dropped on the dialog at a point of its client area, as the shell
+  // drops them: WM_DROPFILES with an HDROP, a DROPFILES and the names.
+  void DropFiles(POINT point, const std::vector<std::wstring>& paths) const;
   // The dialog moved onto a monitor of another scale: WM_DPICHANGED with
   // the new DPI and the rectangle the system suggests.
   void ChangeDpi(UINT dpi, const RECT& suggested) const;
