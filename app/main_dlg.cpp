@@ -3,6 +3,10 @@
 
 #include <shlwapi.h>
 
+#include <vector>
+
+#include "app/folder_drop.h"
+#include "app/folder_picker.h"
 #include "platform/file_system.h"
 
 namespace nv {
@@ -17,6 +21,15 @@ constexpr int kMaxValueChars = MAX_PATH - 1;
 
 std::string Key(int field) { return "SrcDir" + std::to_string(field); }
 int FieldId(int field) { return IDC_SRCDIR1 + field - 1; }
+
+// The field of a "Browse..." button, or 0 for another control.
+int BrowsedField(int id) {
+  constexpr int kBrowseButtons[kFieldCount] = {IDC_BROWSE1, IDC_BROWSE2, IDC_BROWSE3, IDC_BROWSE4,
+                                               IDC_BROWSE5};
+  for (int field = 1; field <= kFieldCount; ++field)
+    if (kBrowseButtons[field - 1] == id) return field;
+  return 0;
+}
 
 // The profile functions drop blanks around a value, and a pair of quotes
 // around it; quoting a value that starts or ends with either keeps it whole.
@@ -54,7 +67,8 @@ CMainDlg::~CMainDlg() {
   m_zlib.Reset();
 }
 
-bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                    LRESULT* result) {
   switch (message) {
     case WM_INITDIALOG:
       *result = OnInitDialog();
@@ -73,7 +87,17 @@ bool CMainDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, L
           *result = OnClose();
           return true;
       }
+      if (const int field = BrowsedField(LOWORD(wParam))) {
+        *result = OnBrowse(field);
+        return true;
+      }
       return false;
+    case WM_DROPFILES:
+      *result = OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      return true;
+    case WM_DPICHANGED:
+      *result = OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return true;
     default:
       return false;
   }
@@ -99,6 +123,8 @@ LRESULT CMainDlg::OnInitDialog() {
   m_messages = GetDlgItem(IDC_MESSAGES);
   SetWindowTextA(m_messages, m_builder->Log().c_str());
   LoadFields();
+  DragAcceptFiles(m_hWnd, TRUE);
+  m_dpiLayout.Capture(m_hWnd);
   return TRUE;  // the focus goes to the first control, "Build"
 }
 
@@ -124,6 +150,51 @@ LRESULT CMainDlg::OnBuild() {
 LRESULT CMainDlg::OnClose() {
   DestroyWindow();  // saves the fields on its way
   PostQuitMessage(IDCANCEL);
+  return 0;
+}
+
+// The picker is modal: it runs its own message loop, so Enter and Escape
+// in it never reach the dialog's keyboard handling. What it gives goes
+// into the field as typed text would, for "Build" and the settings file.
+LRESULT CMainDlg::OnBrowse(int field) {
+  HWND edit = GetDlgItem(FieldId(field));
+  std::string folder;
+  if (PickFolder(m_hWnd, WindowText(edit), &folder)) SetWindowTextA(edit, folder.c_str());
+  return 0;
+}
+
+// Only the fields change: nothing is built until "Build".
+LRESULT CMainDlg::OnDropFiles(HDROP drop) {
+  POINT point = {};
+  const bool inClient = DragQueryPoint(drop, &point);
+  const std::vector<std::string> folders = DroppedFolders(drop);
+  DragFinish(drop);
+  std::vector<std::string> before;
+  for (int field = 1; field <= kFieldCount; ++field)
+    before.push_back(WindowText(GetDlgItem(FieldId(field))));
+  std::vector<std::string> after = before;
+  PlaceFolders(folders, inClient ? FieldAt(point) - 1 : -1, &after);
+  for (int field = 1; field <= kFieldCount; ++field) {
+    if (after[field - 1] != before[field - 1])
+      SetWindowTextA(GetDlgItem(FieldId(field)), after[field - 1].c_str());
+  }
+  return 0;
+}
+
+LRESULT CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  m_dpiLayout.Apply(m_hWnd, dpi, suggested);
+  return 0;
+}
+
+// The field under a point of the client area, or 0. The group box around
+// the fields covers them too, so the fields' own rectangles decide.
+int CMainDlg::FieldAt(POINT point) const {
+  for (int field = 1; field <= kFieldCount; ++field) {
+    RECT rect;
+    GetWindowRect(GetDlgItem(FieldId(field)), &rect);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+    if (PtInRect(&rect, point)) return field;
+  }
   return 0;
 }
 

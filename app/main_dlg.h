@@ -1,14 +1,17 @@
 // The main dialog: five source-folder fields remembered in the settings
-// file, "Build", "Close", and the message box that shows the operation log.
+// file, each with "Browse..." and open to dropped folders, "Build", "Close",
+// and the message box that shows the operation log.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/dialog_impl.h"
+#include "app/dpi_layout.h"
 #include "app/message_loop.h"
 #include "app/update_ui.h"
 #include "builder/theme_builder.h"
@@ -49,6 +52,10 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   LRESULT OnDestroy();
   LRESULT OnBuild();
   LRESULT OnClose();
+  LRESULT OnBrowse(int field);
+  LRESULT OnDropFiles(HDROP drop);
+  LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
+  int FieldAt(POINT point) const;
   void SetIcons();
   void LoadFields();
   void SaveFields();
@@ -60,6 +67,7 @@ class CMainDlg : public CDialogImpl<CMainDlg>,
   ServiceRef<IStringUtil> m_stringUtil;
   // Holds the operation log, which lives as long as the dialog object.
   std::unique_ptr<ThemeBuilder> m_builder;
+  DpiLayout m_dpiLayout;
 };
 
 }  // namespace nv

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,69 @@ std::string Nvtheme() { return '"' + ThisProgramFolder() + "\\..\\cli\\nvtheme.e
 std::string FailedRun(const std::string& folder) {
   return "\r\nProcessing " + folder + " ...\r\nProcessing " + folder +
          "\\main.xml ... failed\r\n\r\n";
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                  wide.data(), static_cast<int>(wide.size())));
+  return wide;
+}
+
+// The box of a folder picker in which a name or path is typed: its first
+// visible edit control.
+HWND NameBox(HWND picker) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      picker,
+      [](HWND window, LPARAM param) -> BOOL {
+        char className[8] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (lstrcmpiA(className, "Edit") != 0 || !IsWindowVisible(window)) return TRUE;
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// A control's rectangle in the dialog's client coordinates.
+RECT RectIn(HWND dialog, HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+POINT CentreOf(HWND dialog, HWND control) {
+  const RECT rect = RectIn(dialog, control);
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// Every control lies inside the dialog's client area, and each push
+// button is at least the size that fits its text in the font it is drawn
+// with. (A group box's ideal size is its own size, so there it says
+// nothing.)
+void ExpectNothingClipped(const ProgramDriver& program) {
+  RECT client;
+  GetClientRect(program.Window(), &client);
+  for (HWND control : program.Controls()) {
+    char text[64] = {};
+    GetWindowTextA(control, text, sizeof text);
+    SCOPED_TRACE(std::to_string(GetDlgCtrlID(control)) + " \"" + text + "\"");
+    const RECT rect = RectIn(program.Window(), control);
+    EXPECT_GE(rect.left, client.left);
+    EXPECT_GE(rect.top, client.top);
+    EXPECT_LE(rect.right, client.right);
+    EXPECT_LE(rect.bottom, client.bottom);
+    if ((GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) continue;
+    char className[8] = {};
+    GetClassNameA(control, className, sizeof className);
+    if (lstrcmpiA(className, "Button") != 0) continue;
+    const SIZE fits = program.IdealSize(control);
+    EXPECT_LE(fits.cx, rect.right - rect.left);
+    EXPECT_LE(fits.cy, rect.bottom - rect.top);
+  }
 }
 
 class MainDialogTest : public testing::Test {
@@ -190,15 +254,175 @@ TEST_F(MainDialogTest, LongPathIsSavedCutButBuiltWhole) {
   Close(*program);
 }
 
-TEST_F(MainDialogTest, BrowseButtonsDoNothing) {
+// Each "Browse..." opens the folder picker for its field, modal to the
+// dialog and starting in the field's folder when there is one. Enter in the
+// picker confirms it, not "Build"; the field then holds the folder as if it
+// were typed: "Build" builds it and closing saves it.
+TEST_F(MainDialogTest, BrowsePicksAFolderIntoItsField) {
+  struct Pick {
+    std::string before;  // the field's text when its "Browse..." is pressed
+    std::string typed;   // into the picker's name box
+    std::string chosen;
+  };
+  const std::string a = EmptyFolder("a"), b = EmptyFolder("b"), c = EmptyFolder("c");
+  const std::string bSub = EmptyFolder("b\\sub"), cSub = EmptyFolder("c\\sub");
+  // One a field, in field order.
+  const Pick picks[] = {
+      {"", a, a},                // a whole path
+      {"b", "sub", bSub},        // a name in the field's folder, relative to the program's
+      {c, "sub", cSub},          // a name in the field's folder
+      {"no such folder", c, c},  // a field naming no folder
+      {Path("missing"), a, a},   // nor this one
+  };
   auto program = Start();
-  program->Type(IDC_SRCDIR1, EmptyFolder("a"));
-  program->Type(IDC_MESSAGES, "left alone");
-  for (int id : kBrowseButtons) program->Click(id);
-  EXPECT_EQ(Path("a"), program->Text(IDC_SRCDIR1));
-  EXPECT_EQ("left alone", program->Text(IDC_MESSAGES));
-  EXPECT_EQ(program->Window(), GetAncestor(GetForegroundWindow(), GA_ROOTOWNER))
-      << "another window came up";
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(kBrowseButtons[i]);
+    program->Type(kFields[i], picks[i].before);
+    program->ClickWithoutWaiting(kBrowseButtons[i]);
+    HWND picker = program->WaitForOwnedWindow();
+    ASSERT_TRUE(picker) << "no picker came up";
+    EXPECT_FALSE(IsWindowEnabled(program->Window())) << "the picker is not modal";
+    ASSERT_TRUE(NameBox(picker));
+    program->Type(NameBox(picker), picks[i].typed);
+    program->PressKey(VK_RETURN, picker);
+    ASSERT_TRUE(program->WaitForClosed(picker));
+    EXPECT_EQ(picks[i].chosen, program->Text(kFields[i]));
+    EXPECT_TRUE(IsWindowEnabled(program->Window()));
+  }
+  EXPECT_EQ("", program->Text(IDC_MESSAGES));
+  program->Click(IDOK);
+  std::string log;
+  for (const Pick& pick : picks) log += FailedRun(pick.chosen);
+  EXPECT_EQ(log, program->Text(IDC_MESSAGES));
+  Close(*program);
+  EXPECT_EQ(bSub, Setting("SrcDir2"));
+}
+
+// Escape in the picker cancels it, not the dialog: the field keeps its
+// text, and the program goes on to take more typing and save it.
+TEST_F(MainDialogTest, CancelledBrowseChangesNothing) {
+  const std::string a = EmptyFolder("a");
+  auto program = Start();
+  program->Type(IDC_SRCDIR4, "typed by hand");
+  program->ClickWithoutWaiting(IDC_BROWSE4);
+  HWND picker = program->WaitForOwnedWindow();
+  ASSERT_TRUE(picker) << "no picker came up";
+  program->Type(NameBox(picker), a);
+  program->PressKey(VK_ESCAPE, picker);
+  ASSERT_TRUE(program->WaitForClosed(picker));
+  EXPECT_EQ("typed by hand", program->Text(IDC_SRCDIR4));
+  program->Type(IDC_SRCDIR1, "typed after");
+  Close(*program);
+  EXPECT_EQ("typed by hand", Setting("SrcDir4"));
+  EXPECT_EQ("typed after", Setting("SrcDir1"));
+}
+
+// Dropped folders go into the field they are dropped on, or, dropped
+// elsewhere, into the empty fields in order. Files, and folders for which no
+// empty field is left, are ignored; nothing is built.
+TEST_F(MainDialogTest, DroppedFoldersFillTheFields) {
+  struct Drop {
+    const char* name;
+    std::vector<std::string> before;
+    int onto;  // a control of the dialog
+    std::vector<std::string> dropped;
+    std::vector<std::string> after;
+  };
+  const std::string a = EmptyFolder("a"), b = EmptyFolder("b"), c = EmptyFolder("c");
+  const std::string d = EmptyFolder("d"), e = EmptyFolder("e");
+  const std::string file = Path("notes.txt");
+  std::ofstream(file) << "not a folder";
+  const Drop drops[] = {
+      {"one on a field", {"x", "", "", "", ""}, IDC_SRCDIR3, {a}, {"x", "", a, "", ""}},
+      {"one on a filled field", {"x", "", "", "", ""}, IDC_SRCDIR1, {a}, {a, "", "", "", ""}},
+      {"two on a field", {"x", "", "", "", ""}, IDC_SRCDIR3, {a, b}, {"x", b, a, "", ""}},
+      {"a file on a field", {"x", "", "", "", ""}, IDC_SRCDIR2, {file}, {"x", "", "", "", ""}},
+      {"elsewhere",
+       {"", "kept", "", "", ""},
+       IDC_MESSAGES,
+       {file, a, b, Path("missing"), c, d, e},
+       {a, "kept", b, c, d}},
+  };
+  auto program = Start();
+  for (const Drop& drop : drops) {
+    SCOPED_TRACE(drop.name);
+    for (size_t i = 0; i < drop.before.size(); ++i) program->Type(kFields[i], drop.before[i]);
+    std::vector<std::wstring> dropped;
+    for (const std::string& path : drop.dropped) dropped.push_back(Wide(path));
+    program->DropFiles(CentreOf(program->Window(), program->Control(drop.onto)), dropped);
+    std::vector<std::string> after;
+    for (int id : kFields) after.push_back(program->Text(id));
+    EXPECT_EQ(drop.after, after);
+  }
+  EXPECT_EQ("", program->Text(IDC_MESSAGES));
+  Close(*program);
+}
+
+// A folder whose name the ANSI code page can't spell reaches the field by
+// its short name, which names the same folder.
+TEST_F(MainDialogTest, DroppedFolderOutsideTheCodePageComesByItsShortName) {
+  const std::wstring omega = Wide(m_folder) + L"\\\u03A9mega folder";
+  ASSERT_TRUE(CreateDirectoryW(omega.c_str(), nullptr));
+  auto program = Start();
+  program->DropFiles(CentreOf(program->Window(), program->Control(IDC_SRCDIR1)), {omega});
+  const std::string field = program->Text(IDC_SRCDIR1);
+  EXPECT_EQ(std::string::npos, field.find('?')) << field;
+  wchar_t longPath[MAX_PATH] = {};
+  GetLongPathNameW(Wide(field).c_str(), longPath, MAX_PATH);
+  EXPECT_EQ(omega, longPath) << field;
+  Close(*program);
+}
+
+// Moved onto a monitor of half as much scale again, the dialog lays itself
+// out anew: the window goes where the system suggests, its client area and
+// every control grow by the same factor, the font with them, and no control
+// is clipped.
+TEST_F(MainDialogTest, DialogScalesWithTheMonitorItMovesTo) {
+  auto program = Start();
+  HWND dialog = program->Window();
+  const UINT dpi = GetDpiForWindow(dialog);
+  const auto scaled = [&](LONG value) { return MulDiv(value, 3, 2); };
+  RECT client;
+  GetClientRect(dialog, &client);
+  std::vector<RECT> before;
+  for (HWND control : program->Controls()) before.push_back(RectIn(dialog, control));
+  const SIZE buildText = program->IdealSize(program->Control(IDOK));
+
+  const RECT suggested = {40, 30, 40 + scaled(client.right), 30 + scaled(client.bottom)};
+  program->ChangeDpi(scaled(dpi), suggested);
+  RECT window;
+  GetWindowRect(dialog, &window);
+  EXPECT_EQ(suggested.left, window.left);
+  EXPECT_EQ(suggested.top, window.top);
+  RECT newClient;
+  GetClientRect(dialog, &newClient);
+  EXPECT_NEAR(scaled(client.right), newClient.right, 1);
+  EXPECT_NEAR(scaled(client.bottom), newClient.bottom, 1);
+  const std::vector<HWND> controls = program->Controls();
+  ASSERT_EQ(before.size(), controls.size());
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const RECT now = RectIn(dialog, controls[i]);
+    SCOPED_TRACE(i);
+    EXPECT_NEAR(scaled(before[i].left), now.left, 1);
+    EXPECT_NEAR(scaled(before[i].top), now.top, 1);
+    EXPECT_NEAR(scaled(before[i].right), now.right, 1);
+    EXPECT_NEAR(scaled(before[i].bottom), now.bottom, 1);
+  }
+  const SIZE newBuildText = program->IdealSize(program->Control(IDOK));
+  EXPECT_GE(newBuildText.cy, buildText.cy * 4 / 3) << "the font stayed as it was";
+  ExpectNothingClipped(*program);
+  Close(*program);
+}
+
+// Started on a display at 144 DPI (ctest runs this in a Wine prefix of its
+// own whose LogPixels says so), the dialog is laid out for it rather than
+// stretched from 96 DPI, and no control is clipped.
+TEST_F(MainDialogTest, At144DpiNoControlIsClipped) {
+  ASSERT_EQ(144u, GetDpiForSystem())
+      << "needs a display at 144 DPI: ctest's app_window_tests_144dpi";
+  auto program = Start();
+  EXPECT_EQ(144u, GetDpiForWindow(program->Window()));
+  ExpectNothingClipped(*program);
   Close(*program);
 }
 

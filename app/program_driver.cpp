@@ -1,6 +1,10 @@
 // The driver of a running NuvarineThemeBuilder.exe.
 #include "app/program_driver.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
 #include <string>
 
 namespace nv {
@@ -43,6 +47,52 @@ HWND FindDialog(DWORD processId) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// Bytes put into the program's memory for a message that points at them,
+// and freed again. A pointer means nothing in another process: a control's
+// own messages (BCM_GETIDEALSIZE) are never copied across, and Wine copies
+// none of the system's messages the driver sends (WM_DROPFILES,
+// WM_DPICHANGED), which Windows may.
+class ProgramMemory {
+ public:
+  ProgramMemory(HANDLE process, const void* bytes, size_t size)
+      : m_process(process),
+        m_address(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {
+    WriteProcessMemory(process, m_address, bytes, size, nullptr);
+  }
+  ~ProgramMemory() { VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE); }
+  ProgramMemory(const ProgramMemory&) = delete;
+  ProgramMemory& operator=(const ProgramMemory&) = delete;
+
+  void* Address() const { return m_address; }
+  void Read(void* bytes, size_t size) const {
+    ReadProcessMemory(m_process, m_address, bytes, size, nullptr);
+  }
+
+ private:
+  HANDLE m_process;
+  void* m_address;
+};
+
+// The bytes of an HDROP made as the shell makes one: a DROPFILES header,
+// then the names in UTF-16, each ended by a null, and one null more.
+std::string DropBytes(POINT point, const std::vector<std::wstring>& paths) {
+  std::wstring names;
+  for (const std::wstring& path : paths) names += path + L'\0';
+  names += L'\0';
+  const size_t size = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+  HGLOBAL drop = GlobalAlloc(GHND, size);
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  files->pt = point;
+  files->fNC = FALSE;
+  files->fWide = TRUE;
+  memcpy(files + 1, names.data(), names.size() * sizeof(wchar_t));
+  const std::string bytes(reinterpret_cast<const char*>(files), size);
+  GlobalUnlock(drop);
+  GlobalFree(drop);
+  return bytes;
 }
 
 void SendKey(WORD virtualKey, DWORD flags) {
@@ -89,8 +139,8 @@ LRESULT ProgramDriver::Send(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return static_cast<LRESULT>(result);
 }
 
-void ProgramDriver::Type(int id, const std::string& text) const {
-  Send(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+void ProgramDriver::Type(HWND control, const std::string& text) const {
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 std::string ProgramDriver::Text(int id) const {
@@ -104,11 +154,13 @@ std::string ProgramDriver::Text(int id) const {
 
 void ProgramDriver::Click(int id) const { Send(Control(id), BM_CLICK, 0, 0); }
 
-// Keyboard input goes to the window in front, so the dialog is brought
+void ProgramDriver::ClickWithoutWaiting(int id) const { PostMessageA(Control(id), BM_CLICK, 0, 0); }
+
+// Keyboard input goes to the window in front, so the window is brought
 // there first and the key sent once it is.
-void ProgramDriver::PressKey(WORD virtualKey) const {
-  SetForegroundWindow(m_window);
-  WaitUntil([&] { return GetForegroundWindow() == m_window; }, kTimeoutMs);
+void ProgramDriver::PressKey(WORD virtualKey, HWND window) const {
+  SetForegroundWindow(window);
+  WaitUntil([&] { return GetForegroundWindow() == window; }, kTimeoutMs);
   SendKey(virtualKey, 0);
   SendKey(virtualKey, KEYEVENTF_KEYUP);
 }
@@ -123,11 +175,64 @@ bool ProgramDriver::WaitForScroll(int id) const {
   return WaitUntil([&] { return Send(Control(id), EM_GETFIRSTVISIBLELINE, 0, 0) > 0; }, kTimeoutMs);
 }
 
+HWND ProgramDriver::WaitForOwnedWindow() const {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search = {m_window, nullptr};
+  WaitUntil(
+      [&] {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+              auto* s = reinterpret_cast<Search*>(param);
+              if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
+              s->found = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      kTimeoutMs);
+  return search.found;
+}
+
+bool ProgramDriver::WaitForClosed(HWND window) const {
+  return WaitUntil([&] { return !IsWindow(window); }, kTimeoutMs);
+}
+
 int ProgramDriver::WaitForExit() {
   if (WaitForSingleObject(m_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;
   GetExitCodeProcess(m_process.hProcess, &code);
   return static_cast<int>(code);
+}
+
+std::vector<HWND> ProgramDriver::Controls() const {
+  std::vector<HWND> controls;
+  for (HWND c = GetWindow(m_window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    controls.push_back(c);
+  return controls;
+}
+
+SIZE ProgramDriver::IdealSize(HWND button) const {
+  SIZE size = {};  // a width of 0 asks for the width of one line
+  ProgramMemory memory(m_process.hProcess, &size, sizeof size);
+  Send(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(memory.Address()));
+  memory.Read(&size, sizeof size);
+  return size;
+}
+
+// The program's DragFinish can't free the copy, which isn't a block of its
+// heap, and says so to nobody; the driver frees it.
+void ProgramDriver::DropFiles(POINT point, const std::vector<std::wstring>& paths) const {
+  const std::string bytes = DropBytes(point, paths);
+  ProgramMemory drop(m_process.hProcess, bytes.data(), bytes.size());
+  Send(m_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop.Address()), 0);
+}
+
+void ProgramDriver::ChangeDpi(UINT dpi, const RECT& suggested) const {
+  ProgramMemory rect(m_process.hProcess, &suggested, sizeof suggested);
+  Send(m_window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(rect.Address()));
 }
 
 ConsoleRun RunConsoleProgram(const std::string& commandLine) {

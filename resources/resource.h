@@ -5,7 +5,7 @@
 #define IDR_MAINFRAME 128
 #define IDD_MAINDLG 129
 
-/* "Browse..." beside each source-folder field; they have no handler. */
+/* "Browse..." beside each source-folder field: the folder picker for it. */
 #define IDC_BROWSE1 1001
 #define IDC_BROWSE2 1003
 #define IDC_BROWSE3 1009

@@ -197,6 +197,23 @@ TEST(VersionInformation, NamesTheProgramAtVersion1001) {
   EXPECT_EQ("1.0.0.1", VersionString(info, "ProductVersion"));
 }
 
+// What the system read from the manifest of this program, which links the
+// same resources: a setting of its windowsSettings, or "<absent>".
+std::wstring WindowsSetting(const wchar_t* schema, const wchar_t* name) {
+  wchar_t value[64] = {};
+  SIZE_T length = 0;
+  if (!QueryActCtxSettingsW(0, nullptr, schema, name, value, 64, &length)) return L"<absent>";
+  return value;
+}
+
+TEST(ApplicationManifest, AsksForPerMonitorDpiAwarenessWithSystemAwareFallback) {
+  EXPECT_EQ(
+      L"PerMonitorV2,PerMonitor",
+      WindowsSetting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"));
+  EXPECT_EQ(L"true/pm",
+            WindowsSetting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"));
+}
+
 TEST(ApplicationManifest, RunsAsInvokerWithCommonControls6) {
   const std::string manifest = ResourceBytes(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, 1);
   EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));

@@ -1,0 +1,100 @@
+// The browse-for-folder picker, which the dialog falls back on where the
+// common item dialog is unavailable, driven from a second thread as a user
+// would drive it. (The item dialog is met through the program's window.)
+#include "app/folder_picker.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace nv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits a few seconds at most for a visible window owned by `owner`.
+HWND WaitForOwnedWindow(HWND owner) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search = {owner, nullptr};
+  for (int i = 0; i < 500 && !search.found; ++i) {
+    Sleep(20);
+    EnumThreadWindows(
+        GetWindowThreadProcessId(owner, nullptr),
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
+          s->found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+  }
+  return search.found;
+}
+
+class BrowseDialogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    m_owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                            nullptr, nullptr, nullptr, nullptr);
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    m_folder = std::string(temp) + "nvpick-" + std::to_string(GetCurrentProcessId());
+    fs::create_directories(m_folder + "\\a");
+    fs::create_directories(m_folder + "\\b");
+  }
+  void TearDown() override {
+    DestroyWindow(m_owner);
+    std::error_code ignored;
+    fs::remove_all(m_folder, ignored);
+    CoUninitialize();
+  }
+
+  HWND m_owner = nullptr;
+  std::string m_folder;
+};
+
+// Each case: where the picker starts, the folder the user selects in it
+// (none: the one it started in), and whether they press OK or Cancel.
+TEST_F(BrowseDialogTest, StartsInTheFieldsFolderAndGivesTheChosenOne) {
+  struct Case {
+    const char* name;
+    std::string start;
+    std::string select;
+    int button;
+    PickOutcome outcome;
+    std::string folder;
+  };
+  const std::string a = m_folder + "\\a", b = m_folder + "\\b";
+  const Case cases[] = {
+      {"OK where it started", a, "", IDOK, PickOutcome::kChosen, a},
+      {"OK on another folder", a, b, IDOK, PickOutcome::kChosen, b},
+      {"Cancel", a, b, IDCANCEL, PickOutcome::kNothing, "untouched"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool ownerEnabled = true;
+    std::thread user([&] {
+      HWND picker = WaitForOwnedWindow(m_owner);
+      ownerEnabled = IsWindowEnabled(m_owner);
+      if (!c.select.empty())
+        SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(c.select.c_str()));
+      PostMessageA(GetDlgItem(picker, c.button), BM_CLICK, 0, 0);
+    });
+    std::string folder = "untouched";
+    EXPECT_EQ(c.outcome, PickFolderWithBrowseDialog(m_owner, c.start, &folder));
+    user.join();
+    EXPECT_EQ(c.folder, folder);
+    EXPECT_FALSE(ownerEnabled) << "the picker is not modal";
+  }
+}
+
+}  // namespace
+}  // namespace nv
