@@ -801,20 +801,34 @@ TEST_F(PackageCommandTest, ListShowsEachFileOnALine) {
   EXPECT_EQ("", err.str());
 }
 
-TEST_F(PackageCommandTest, VerifySaysOkOrNamesTheFault) {
+// Every faulty file is named, each on its line; a package whose header or
+// index is broken has nothing more to tell.
+TEST_F(PackageCommandTest, VerifyNamesEveryFaultyFile) {
   EXPECT_EQ(0, Run({"verify", "ocean.nvp"}));
   EXPECT_EQ("ocean.nvp: OK, 3 files\n", out.str());
   EXPECT_EQ("", err.str());
 
+  // Files 1 and 3 broken, 2 sound: each block ends in its checksum, and
+  // file 1's is followed by file 2's record and block of 29 bytes, and file
+  // 3's record and block of 17, as list shows.
   std::string broken = fs.Contents("ocean.nvp");
-  broken[broken.size() - 1] ^= 1;  // the last file's checksum
+  const size_t third = broken.size() - 1;
+  broken[third] ^= 1;
+  broken[third - 17 - kEntryRecordSize - 29 - kEntryRecordSize] ^= 1;
   fs.AddFile("broken.nvp", broken);
   EXPECT_EQ(1, Run({"verify", "broken.nvp"}));
   EXPECT_EQ("", out.str());
   EXPECT_EQ(
-      "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect "
-      "data check)\n",
+      "nvtheme: broken.nvp: file 1 \"empty.png\": not a valid zlib stream (incorrect data "
+      "check)\n"
+      "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect data "
+      "check)\n",
       err.str());
+
+  broken[0] = 'X';
+  fs.AddFile("headless.nvp", broken);
+  EXPECT_EQ(1, Run({"verify", "headless.nvp"}));
+  EXPECT_EQ("nvtheme: headless.nvp: not a package: it does not begin with \"NP\"\n", err.str());
   EXPECT_EQ(1, Run({"list", "none.nvp"}));
   EXPECT_EQ("nvtheme: none.nvp: cannot read it: no such file\n", err.str());
 }

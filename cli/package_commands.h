@@ -21,7 +21,7 @@ bool ExtractPackage(FileSystem& fs, const std::string& package, const std::strin
                     std::ostream& err);
 
 // Checks the whole package, every block inflated, and says "PACKAGE: OK, N
-// files" on `out`.
+// files" on `out`; else names each faulty file on `err`.
 bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,
                    std::ostream& err);
 
