@@ -30,41 +30,6 @@ bool ReportingOutOfMemory(std::ostream& err, const std::string& package,
   }
 }
 
-// Creates the file anew (one already there, or a link of that name, is never
-// written through) and fills it. A file cut short, by a fault or by an
-// exception, is removed, not left to pass for whole.
-bool ExtractFile(FileSystem& fs, PackageReader& reader, const PackedFile& file,
-                 const std::string& path, std::string* fault) {
-  std::string err;
-  std::unique_ptr<File> out = fs.CreateNew(path, &err);
-  if (!out) {
-    *fault = "cannot create " + path + ": " + err;
-    return false;
-  }
-  ContentSink write = [&](const uint8_t* data, size_t size, std::string* why) {
-    if (out->Write(data, size, why)) return true;
-    *why = "cannot write " + path + ": " + *why;
-    return false;
-  };
-  auto remove = [&] {
-    out.reset();
-    fs.RemoveFile(path, &err);
-  };
-  bool ok = false;
-  try {
-    ok = reader.ReadContent(file, write, fault);
-    if (ok && !out->Close(&err)) {
-      *fault = "cannot write " + path + ": " + err;
-      ok = false;
-    }
-  } catch (...) {
-    remove();
-    throw;
-  }
-  if (!ok) remove();
-  return ok;
-}
-
 bool List(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err) {
   PackageReader reader;
   std::string fault;
@@ -81,13 +46,18 @@ bool Extract(FileSystem& fs, const std::string& package, const std::string& fold
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
-  if (!fs.PathExists(folder, &fault) && !fs.CreateFolder(folder, &fault))
-    return Report(err, package, "cannot create the folder " + folder + ": " + fault);
-  for (const PackedFile& file : reader.Files()) {
-    if (!ExtractFile(fs, reader, file, JoinPath(folder, file.name), &fault))
-      return Report(err, package, fault);
+  FolderExtraction extraction(fs, folder);
+  bool done = false;
+  try {
+    done = extraction.Run(reader, &fault);
+  } catch (...) {
+    extraction.Undo(err);
+    throw;
   }
-  return true;
+  if (done) return true;
+  Report(err, package, fault);
+  extraction.Undo(err);
+  return false;
 }
 
 // A faulty file does not hide the next: each is named.

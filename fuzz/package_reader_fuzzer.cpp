@@ -1,8 +1,9 @@
 // Fuzzes reading packages that may come from anywhere: nvtheme's list,
 // verify and extract on the in-memory disk. None may crash or hang; list and
 // verify agree with the reader, extraction succeeds exactly when
-// verification does and gives back every file whole, and nothing is written
-// outside the extraction's folder or over a file already there.
+// verification does and gives back every file whole, one that fails leaves
+// nothing behind, and nothing is written outside the extraction's folder or
+// over a file already there.
 //
 // An input that begins "NP", as every package does, is a package's bytes as
 // they stand. Any other is a recipe for one: an index text, then the packed
@@ -86,12 +87,16 @@ bool InFolder(const std::string& path) {
 }
 
 // Lets the commands create the folder and new files inside it, write those
-// and remove them again, and nothing else that changes the disk.
+// and remove them again, remove the folder, and nothing else that changes
+// the disk.
 void GuardWrites(MemoryFileSystem& fs, std::set<std::string>* created) {
   fs.before = [&fs, created](Op op, const std::string& path) {
     switch (op) {
       case Op::CreateFolder:
         Require(path == kFolder, "only the extraction's folder is created");
+        break;
+      case Op::RemoveFolder:
+        Require(path == kFolder, "only the extraction's folder is removed");
         break;
       case Op::CreateNew:
       case Op::CreateForWriting:
@@ -156,8 +161,7 @@ void CheckCommands(MemoryFileSystem& fs, const std::vector<std::string>* recipe)
   const bool extracted = ExtractPackage(fs, kPackage, kFolder, err);
   Require(extracted == verified, "extraction succeeds exactly when verification does");
   std::string absent;
-  Require(opens || !fs.PathExists(kFolder, &absent),
-          "a package that does not open creates nothing");
+  Require(extracted || !fs.PathExists(kFolder, &absent), "a failed extraction leaves nothing");
   if (opens) CheckExtracted(fs, posix, extracted, recipe);
 
   // Again into the same folder: every file is there already, and stays.
