@@ -28,6 +28,7 @@ struct CommandLine {
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();
   bool watch = false;             // --watch, with build and check
+  bool force = false;             // --force, with extract: replace files already there
   bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
   bool warningSwitches = false;   // whether any of those was given
   bool help = false;

@@ -898,6 +898,8 @@ TEST_F(PackageCommandTest, ExtractRefusesAConflictWritingNothing) {
   fs.AddFolder("out");
   fs.AddFile(JoinPath("out", "keep.txt"), "kept");
   fs.AddFile(JoinPath("out", "main.xml"), "mine");
+  fs.AddFolder("dirs");
+  fs.AddFolder(JoinPath("dirs", "main.xml"));
   fs.AddFile("cases.nvp", PackageOf({{"a.png", "a"}, {"A.png", "b"}}));
   const bool windows = kPlatformNameRules == NameRules::kWindows;
   const struct {
@@ -906,18 +908,22 @@ TEST_F(PackageCommandTest, ExtractRefusesAConflictWritingNothing) {
   } refusals[] = {
       {{"extract", "ocean.nvp", "out"},
        "nvtheme: ocean.nvp: " + JoinPath("out", "main.xml") +
-           " already exists: nothing was extracted\n"},
+           " already exists: nothing was extracted (--force replaces it)\n"},
+      {{"extract", "--force", "ocean.nvp", "dirs"},
+       "nvtheme: ocean.nvp: " + JoinPath("dirs", "main.xml") +
+           " is a folder: nothing was extracted (--force replaces only files)\n"},
       // Two names for one file only where letter case is not told apart.
       {{"extract", "cases.nvp", "new"},
        windows ? "nvtheme: cases.nvp: file 2 \"A.png\": the name differs from file 1's only in "
                  "letter case\n"
                : ""},
   };
-  const std::string outHeld = Holding("out");
+  const std::string outHeld = Holding("out"), dirsHeld = Holding("dirs");
   for (const auto& c : refusals) {
     EXPECT_EQ(c.err.empty() ? 0 : 1, Run(c.args)) << c.err;
     EXPECT_EQ(c.err, err.str());
     EXPECT_EQ(outHeld, Holding("out"));
+    EXPECT_EQ(dirsHeld, Holding("dirs"));
   }
   EXPECT_EQ(windows ? "missing" : "A.png=b\na.png=a\n", Holding("new"));
 }
@@ -960,6 +966,54 @@ TEST_F(PackageCommandTest, ExtractFailingPartWayLeavesTheFolderAsFound) {
     fs.before = nullptr;
     EXPECT_EQ(c.err, err.str());
     EXPECT_EQ(c.held, Holding(c.folder)) << c.err;
+    EXPECT_EQ(0, fs.OpenFiles());
+  }
+}
+
+// With --force, files already there are replaced only once every new file
+// is whole; until then they are left as they were.
+TEST_F(PackageCommandTest, ForceReplacesFilesOnlyWhenAllAreWhole) {
+  using Op = MemoryFileSystem::Op;
+  std::string broken = fs.Contents("ocean.nvp");
+  broken[broken.size() - 1] ^= 1;  // the last file's checksum
+  fs.AddFile("broken.nvp", broken);
+  fs.AddFolder("out");
+  fs.AddFile(JoinPath("out", "keep.txt"), "kept");
+  const std::string mine = "keep.txt=kept\nmain.xml=mine\n";
+  const std::string x = JoinPath("out", "x&#x41;.png");
+  const struct {
+    std::string package;
+    Op op;               // the call that fails
+    std::string prefix;  // on the paths that begin so; none when empty
+    std::string err;
+    std::string held;  // what the folder holds afterwards
+  } cases[] = {
+      {"broken.nvp", Op::Write, "",
+       "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect data "
+       "check)\n",
+       mine},
+      {"ocean.nvp", Op::Sync, JoinPath("out", ""),
+       "nvtheme: ocean.nvp: cannot write " + JoinPath("out", "empty.png") + ": injected fault\n",
+       mine},
+      {"ocean.nvp", Op::MoveOver, JoinPath("out", "main.xml"),
+       "nvtheme: ocean.nvp: cannot replace " + JoinPath("out", "main.xml") + ": injected fault\n",
+       mine},
+      // Files move in index order: main.xml, moved before, stays replaced.
+      {"ocean.nvp", Op::MoveOver, x,
+       "nvtheme: ocean.nvp: cannot create " + x +
+           ": injected fault (1 file before it was replaced already)\n",
+       "keep.txt=kept\nmain.xml=<nuvarinepackage/>\n"},
+      {"ocean.nvp", Op::MoveOver, "", "",
+       "empty.png=\nkeep.txt=kept\nmain.xml=<nuvarinepackage/>\nx&#x41;.png=" +
+           std::string(1000, 'x') + "\n"},
+  };
+  for (const auto& c : cases) {
+    fs.AddFile(JoinPath("out", "main.xml"), "mine");
+    Fail(c.op, c.prefix);
+    EXPECT_EQ(c.err.empty() ? 0 : 1, Run({"extract", "--force", c.package, "out"})) << c.err;
+    fs.before = nullptr;
+    EXPECT_EQ(c.err, err.str());
+    EXPECT_EQ(c.held, Holding("out")) << c.err;
     EXPECT_EQ(0, fs.OpenFiles());
   }
 }
@@ -1162,6 +1216,11 @@ TEST_F(RoundTripTest, OceanComesBackByteForByte) {
   ASSERT_EQ(0, Run({"extract", folder + ".nvp", (work / "out").string()})) << err.str();
   EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
   EXPECT_EQ(1, Run({"extract", folder + ".nvp", (work / "out").string()}));
+  EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
+
+  // --force puts back a file changed since, and leaves no temporary file.
+  std::ofstream(work / "out" / "main.xml", std::ios::binary) << "changed";
+  ASSERT_EQ(0, Run({"extract", "--force", folder + ".nvp", (work / "out").string()})) << err.str();
   EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
 
   // Where the system ignores letter case, a name there in other letters is

@@ -42,11 +42,11 @@ bool List(FileSystem& fs, const std::string& package, std::ostream& out, std::os
 }
 
 bool Extract(FileSystem& fs, const std::string& package, const std::string& folder,
-             std::ostream& err) {
+             ExistingFiles existing, std::ostream& err) {
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
-  FolderExtraction extraction(fs, folder);
+  FolderExtraction extraction(fs, folder, existing);
   bool done = false;
   try {
     done = extraction.Run(reader, &fault);
@@ -83,8 +83,9 @@ bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out, 
 }
 
 bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
-                    std::ostream& err) {
-  return ReportingOutOfMemory(err, package, [&] { return Extract(fs, package, folder, err); });
+                    ExistingFiles existing, std::ostream& err) {
+  return ReportingOutOfMemory(err, package,
+                              [&] { return Extract(fs, package, folder, existing, err); });
 }
 
 bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,

@@ -17,10 +17,10 @@ bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out, 
 
 // Unpacks every file into `folder`, which is created when missing, and
 // writes nothing outside it. A name already in the folder fails the command
-// before anything is written; a failure part-way leaves the folder as it
-// was found.
+// before anything is written, unless `existing` lets its file be replaced;
+// a failure part-way leaves the folder as it was found.
 bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
-                    std::ostream& err);
+                    ExistingFiles existing, std::ostream& err);
 
 // Checks the whole package, every block inflated, and says "PACKAGE: OK, N
 // files" on `out`; else names each faulty file on `err`.
