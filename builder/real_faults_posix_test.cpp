@@ -137,6 +137,9 @@ class MeddlingFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path, std::string* err) override {
     return m_real.RemoveFile(path, err);
   }
+  bool RemoveFolder(const std::string& path, std::string* err) override {
+    return m_real.RemoveFolder(path, err);
+  }
   bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
     return m_real.Identify(path, id, err);
   }

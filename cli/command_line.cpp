@@ -27,8 +27,11 @@ const char kUsage[] =
     "  list PACKAGE         show each packed file: id, size, stored size and\n"
     "                       name, separated by tabs\n"
     "  extract PACKAGE DIR  unpack every file into DIR, created if missing;\n"
-    "                       no file already there is overwritten\n"
-    "  verify PACKAGE       check all of the package, every file unpacked\n"
+    "                       when a name is already there, nothing is written\n"
+    "                       (see --force), and a failure part-way leaves DIR\n"
+    "                       as it was\n"
+    "  verify PACKAGE       check all of the package, every file unpacked, and\n"
+    "                       name each faulty file\n"
     "  init DIR             make DIR a new theme folder that passes the check\n"
     "                       and packs, to start from (DIR new or empty)\n"
     "\n"
@@ -65,6 +68,10 @@ const char kUsage[] =
     "  --watch              with build and check: after the first run, wait for\n"
     "                       changes to the folders' files and run again when\n"
     "                       they have been quiet for a moment; Ctrl-C stops\n"
+    "  --force              with extract: replace the files already in DIR;\n"
+    "                       each new file is written beside them under a\n"
+    "                       temporary name, and moved into place once all\n"
+    "                       are whole\n"
     "  --name NAME          with init: the theme's name (\"My Theme\")\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version, copyright and license and exit\n"
@@ -199,6 +206,8 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     line->listWarnings = true;
   } else if (word == "--watch") {
     line->watch = true;
+  } else if (word == "--force") {
+    line->force = true;
   } else if (word == "--no-outside-links") {
     line->outsideLinks = false;
   } else if (word == "--help" || word == "-h") {
@@ -271,6 +280,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   if (line->warningSwitches && line->command != "build" && line->command != "check") {
     *error = "'-W' goes with 'build' and 'check' only";
+    return false;
+  }
+  if (line->force && line->command != "extract") {
+    *error = "'--force' goes with 'extract' only";
     return false;
   }
   if (line->nameGiven && line->command != "init") {

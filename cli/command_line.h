@@ -30,6 +30,7 @@ struct CommandLine {
   bool watch = false;             // --watch, with build and check
   bool quiet = false;             // -q, --quiet, with build and check: no log on standard output
   std::string output;             // -o, --output, with build of one folder: the package's path
+  bool force = false;             // --force, with extract: replace files already there
   bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
   bool warningSwitches = false;   // whether any of those was given
   bool help = false;

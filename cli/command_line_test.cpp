@@ -43,6 +43,8 @@ TEST(CommandLineTest, UsageErrors) {
       {{"extract", "a.nvp"}, "'extract' needs a package and a folder"},
       {{"extract", "a.nvp", "out", "more"}, "'extract' takes only a package and a folder"},
       {{"extract", "a.nvp", "--", "-out"}, ""},
+      {{"list", "--force", "a.nvp"}, "'--force' goes with 'extract' only"},
+      {{"build", "--force", "f"}, "'--force' goes with 'extract' only"},
   };
   for (const UsageCase& c : cases) {
     CommandLine line;

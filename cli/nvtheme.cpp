@@ -185,9 +185,11 @@ class FolderRun {
 
 int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
   const std::vector<std::string>& operands = line.operands;
-  bool ok = line.command == "list"      ? ListPackage(fs, operands[0], out, err)
-            : line.command == "extract" ? ExtractPackage(fs, operands[0], operands[1], err)
-                                        : VerifyPackage(fs, operands[0], out, err);
+  const ExistingFiles existing = line.force ? ExistingFiles::kReplace : ExistingFiles::kRefuse;
+  bool ok = line.command == "list" ? ListPackage(fs, operands[0], out, err)
+            : line.command == "extract"
+                ? ExtractPackage(fs, operands[0], operands[1], existing, err)
+                : VerifyPackage(fs, operands[0], out, err);
   return ok ? kSuccess : kFailure;
 }
 

@@ -788,6 +788,36 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
             err.str());
 }
 
+// A package of the given files, names taken as they are, put together from
+// the format's own parts.
+std::string PackageOf(const std::vector<std::pair<std::string, std::string>>& files) {
+  ServiceRef<IZlib> zlib;
+  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
+  TiXmlDocument index;
+  index.InsertEndChild(IndexDeclaration());
+  TiXmlElement root(kIndexRootName);
+  for (size_t i = 0; i < files.size(); ++i)
+    root.InsertEndChild(IndexFileElement(files[i].first, static_cast<int32_t>(i + 1)));
+  index.InsertEndChild(root);
+  PackageHeaderBytes header = ComposeHeader();
+  std::string bytes(header.begin(), header.end());
+  std::vector<std::string> contents = {PrintIndex(index)};
+  for (const auto& file : files) contents.push_back(file.second);
+  for (size_t id = 0; id < contents.size(); ++id) {
+    uint8_t* block = nullptr;
+    uint32_t size = 0;
+    const std::string& content = contents[id];
+    zlib->Compress(reinterpret_cast<const uint8_t*>(content.data()),
+                   static_cast<uint32_t>(content.size()), &block, &size);
+    TaskMemPtr<uint8_t> owned(block);
+    EntryRecordBytes record =
+        ComposeRecord({static_cast<int32_t>(id), size, static_cast<uint32_t>(content.size())});
+    bytes.append(record.begin(), record.end());
+    bytes.append(reinterpret_cast<const char*>(block), size);
+  }
+  return bytes;
+}
+
 // A folder built into its package in memory, for the reading commands.
 class PackageCommandTest : public NvthemeTest {
  protected:
@@ -798,6 +828,27 @@ class PackageCommandTest : public NvthemeTest {
     fs.AddFile(JoinPath("ocean", "empty.png"), "");
     EXPECT_EQ(0, Run({"build", "ocean"}));
   }
+
+  // What a folder holds: a "name=bytes" line for each entry, in name order,
+  // or "missing".
+  std::string Holding(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string err;
+    if (fs.ListFolder(folder, &names, &err) != ListResult::kComplete) return "missing";
+    std::string held;
+    for (const std::string& name : names)
+      if (name != "." && name != "..")
+        held += name + "=" + fs.Contents(JoinPath(folder, name)) + "\n";
+    return held;
+  }
+
+  // Makes each call `op` on a path that begins with `prefix` fail; none
+  // fails when the prefix is empty.
+  void Fail(MemoryFileSystem::Op op, const std::string& prefix) {
+    fs.before = [op, prefix](MemoryFileSystem::Op called, const std::string& path) {
+      return prefix.empty() || called != op || path.compare(0, prefix.size(), prefix) != 0;
+    };
+  }
 };
 
 TEST_F(PackageCommandTest, ListShowsEachFileOnALine) {
@@ -806,20 +857,34 @@ TEST_F(PackageCommandTest, ListShowsEachFileOnALine) {
   EXPECT_EQ("", err.str());
 }
 
-TEST_F(PackageCommandTest, VerifySaysOkOrNamesTheFault) {
+// Every faulty file is named, each on its line; a package whose header or
+// index is broken has nothing more to tell.
+TEST_F(PackageCommandTest, VerifyNamesEveryFaultyFile) {
   EXPECT_EQ(0, Run({"verify", "ocean.nvp"}));
   EXPECT_EQ("ocean.nvp: OK, 3 files\n", out.str());
   EXPECT_EQ("", err.str());
 
+  // Files 1 and 3 broken, 2 sound: each block ends in its checksum, and
+  // file 1's is followed by file 2's record and block of 29 bytes, and file
+  // 3's record and block of 17, as list shows.
   std::string broken = fs.Contents("ocean.nvp");
-  broken[broken.size() - 1] ^= 1;  // the last file's checksum
+  const size_t third = broken.size() - 1;
+  broken[third] ^= 1;
+  broken[third - 17 - kEntryRecordSize - 29 - kEntryRecordSize] ^= 1;
   fs.AddFile("broken.nvp", broken);
   EXPECT_EQ(1, Run({"verify", "broken.nvp"}));
   EXPECT_EQ("", out.str());
   EXPECT_EQ(
-      "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect "
-      "data check)\n",
+      "nvtheme: broken.nvp: file 1 \"empty.png\": not a valid zlib stream (incorrect data "
+      "check)\n"
+      "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect data "
+      "check)\n",
       err.str());
+
+  broken[0] = 'X';
+  fs.AddFile("headless.nvp", broken);
+  EXPECT_EQ(1, Run({"verify", "headless.nvp"}));
+  EXPECT_EQ("nvtheme: headless.nvp: not a package: it does not begin with \"NP\"\n", err.str());
   EXPECT_EQ(1, Run({"list", "none.nvp"}));
   EXPECT_EQ("nvtheme: none.nvp: cannot read it: no such file\n", err.str());
 }
@@ -833,33 +898,129 @@ TEST_F(PackageCommandTest, ExtractWritesEachFileIntoTheFolder) {
   EXPECT_EQ(0, fs.OpenFiles());
 }
 
-TEST_F(PackageCommandTest, ExtractOverwritesNothing) {
+// Each name is checked against the folder before anything is written.
+TEST_F(PackageCommandTest, ExtractRefusesAConflictWritingNothing) {
   fs.AddFolder("out");
+  fs.AddFile(JoinPath("out", "keep.txt"), "kept");
   fs.AddFile(JoinPath("out", "main.xml"), "mine");
-  EXPECT_EQ(1, Run({"extract", "ocean.nvp", "out"}));
-  EXPECT_EQ(
-      "nvtheme: ocean.nvp: cannot create " + JoinPath("out", "main.xml") + ": cannot create\n",
-      err.str());
-  EXPECT_EQ("mine", fs.Contents(JoinPath("out", "main.xml")));
-  EXPECT_TRUE(fs.HasFile(JoinPath("out", "empty.png")));  // extracted before it
+  fs.AddFolder("dirs");
+  fs.AddFolder(JoinPath("dirs", "main.xml"));
+  fs.AddFile("cases.nvp", PackageOf({{"a.png", "a"}, {"A.png", "b"}}));
+  const bool windows = kPlatformNameRules == NameRules::kWindows;
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } refusals[] = {
+      {{"extract", "ocean.nvp", "out"},
+       "nvtheme: ocean.nvp: " + JoinPath("out", "main.xml") +
+           " already exists: nothing was extracted (--force replaces it)\n"},
+      {{"extract", "--force", "ocean.nvp", "dirs"},
+       "nvtheme: ocean.nvp: " + JoinPath("dirs", "main.xml") +
+           " is a folder: nothing was extracted (--force replaces only files)\n"},
+      // Two names for one file only where letter case is not told apart.
+      {{"extract", "cases.nvp", "new"},
+       windows ? "nvtheme: cases.nvp: file 2 \"A.png\": the name differs from file 1's only in "
+                 "letter case\n"
+               : ""},
+  };
+  const std::string outHeld = Holding("out"), dirsHeld = Holding("dirs");
+  for (const auto& c : refusals) {
+    EXPECT_EQ(c.err.empty() ? 0 : 1, Run(c.args)) << c.err;
+    EXPECT_EQ(c.err, err.str());
+    EXPECT_EQ(outHeld, Holding("out"));
+    EXPECT_EQ(dirsHeld, Holding("dirs"));
+  }
+  EXPECT_EQ(windows ? "missing" : "A.png=b\na.png=a\n", Holding("new"));
 }
 
-TEST_F(PackageCommandTest, ExtractRemovesAFileItCouldNotFinish) {
+// A failure part-way removes all that the extraction made, and the folder
+// too when the extraction made it; what cannot be removed is named.
+TEST_F(PackageCommandTest, ExtractFailingPartWayLeavesTheFolderAsFound) {
+  using Op = MemoryFileSystem::Op;
   std::string broken = fs.Contents("ocean.nvp");
-  broken[broken.size() - 1] ^= 1;
+  broken[broken.size() - 1] ^= 1;  // the last file's checksum
   fs.AddFile("broken.nvp", broken);
-  EXPECT_EQ(1, Run({"extract", "broken.nvp", "out"}));
-  EXPECT_FALSE(fs.HasFile(JoinPath("out", "x&#x41;.png")));
-
-  fs.before = [](MemoryFileSystem::Op op, const std::string& path) {
-    return !(op == MemoryFileSystem::Op::Write && path == JoinPath("again", "main.xml"));
+  fs.AddFolder("out");
+  fs.AddFile(JoinPath("out", "keep.txt"), "kept");
+  const std::string corrupt =
+      "file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect data check)\n";
+  const struct {
+    std::string package, folder;
+    Op op;               // the call that fails
+    std::string prefix;  // on the paths that begin so; none when empty
+    std::string err;
+    std::string held;  // what the folder holds afterwards
+  } cases[] = {
+      {"broken.nvp", "new", Op::Write, "", "nvtheme: broken.nvp: " + corrupt, "missing"},
+      {"broken.nvp", "out", Op::Write, "", "nvtheme: broken.nvp: " + corrupt, "keep.txt=kept\n"},
+      {"ocean.nvp", "out", Op::Write, JoinPath("out", "main.xml"),
+       "nvtheme: ocean.nvp: file 2 \"main.xml\": cannot write " + JoinPath("out", "main.xml") +
+           ": injected fault\n",
+       "keep.txt=kept\n"},
+      {"ocean.nvp", "new", Op::Close, JoinPath("new", "x&#x41;.png"),
+       "nvtheme: ocean.nvp: cannot write " + JoinPath("new", "x&#x41;.png") + ": injected fault\n",
+       "missing"},
+      {"broken.nvp", "new", Op::RemoveFile, JoinPath("new", "empty.png"),
+       "nvtheme: broken.nvp: " + corrupt + "nvtheme: " + JoinPath("new", "empty.png") +
+           ": left behind: injected fault\nnvtheme: new: left behind: not empty\n",
+       "empty.png=\n"},
   };
-  EXPECT_EQ(1, Run({"extract", "ocean.nvp", "again"}));
-  EXPECT_EQ("nvtheme: ocean.nvp: file 2 \"main.xml\": cannot write " +
-                JoinPath("again", "main.xml") + ": injected fault\n",
-            err.str());
-  EXPECT_FALSE(fs.HasFile(JoinPath("again", "main.xml")));
-  EXPECT_EQ(0, fs.OpenFiles());
+  for (const auto& c : cases) {
+    Fail(c.op, c.prefix);
+    EXPECT_EQ(1, Run({"extract", c.package, c.folder})) << c.err;
+    fs.before = nullptr;
+    EXPECT_EQ(c.err, err.str());
+    EXPECT_EQ(c.held, Holding(c.folder)) << c.err;
+    EXPECT_EQ(0, fs.OpenFiles());
+  }
+}
+
+// With --force, files already there are replaced only once every new file
+// is whole; until then they are left as they were.
+TEST_F(PackageCommandTest, ForceReplacesFilesOnlyWhenAllAreWhole) {
+  using Op = MemoryFileSystem::Op;
+  std::string broken = fs.Contents("ocean.nvp");
+  broken[broken.size() - 1] ^= 1;  // the last file's checksum
+  fs.AddFile("broken.nvp", broken);
+  fs.AddFolder("out");
+  fs.AddFile(JoinPath("out", "keep.txt"), "kept");
+  const std::string mine = "keep.txt=kept\nmain.xml=mine\n";
+  const std::string x = JoinPath("out", "x&#x41;.png");
+  const struct {
+    std::string package;
+    Op op;               // the call that fails
+    std::string prefix;  // on the paths that begin so; none when empty
+    std::string err;
+    std::string held;  // what the folder holds afterwards
+  } cases[] = {
+      {"broken.nvp", Op::Write, "",
+       "nvtheme: broken.nvp: file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect data "
+       "check)\n",
+       mine},
+      {"ocean.nvp", Op::Sync, JoinPath("out", ""),
+       "nvtheme: ocean.nvp: cannot write " + JoinPath("out", "empty.png") + ": injected fault\n",
+       mine},
+      {"ocean.nvp", Op::MoveOver, JoinPath("out", "main.xml"),
+       "nvtheme: ocean.nvp: cannot replace " + JoinPath("out", "main.xml") + ": injected fault\n",
+       mine},
+      // Files move in index order: main.xml, moved before, stays replaced.
+      {"ocean.nvp", Op::MoveOver, x,
+       "nvtheme: ocean.nvp: cannot create " + x +
+           ": injected fault (1 file before it was replaced already)\n",
+       "keep.txt=kept\nmain.xml=<nuvarinepackage/>\n"},
+      {"ocean.nvp", Op::MoveOver, "", "",
+       "empty.png=\nkeep.txt=kept\nmain.xml=<nuvarinepackage/>\nx&#x41;.png=" +
+           std::string(1000, 'x') + "\n"},
+  };
+  for (const auto& c : cases) {
+    fs.AddFile(JoinPath("out", "main.xml"), "mine");
+    Fail(c.op, c.prefix);
+    EXPECT_EQ(c.err.empty() ? 0 : 1, Run({"extract", "--force", c.package, "out"})) << c.err;
+    fs.before = nullptr;
+    EXPECT_EQ(c.err, err.str());
+    EXPECT_EQ(c.held, Holding("out")) << c.err;
+    EXPECT_EQ(0, fs.OpenFiles());
+  }
 }
 
 // Memory may run out on a package too large for the machine; the command
@@ -934,36 +1095,6 @@ TEST_F(PackageCommandTest, LostOutputFailsTheCommand) {
   }
   // Standard error that is never written to fails nothing.
   EXPECT_EQ(0, RunNvtheme({"list", "ocean.nvp"}, fs, out, lost));
-}
-
-// A package of the given files, names taken as they are, put together from
-// the format's own parts.
-std::string PackageOf(const std::vector<std::pair<std::string, std::string>>& files) {
-  ServiceRef<IZlib> zlib;
-  KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
-  TiXmlDocument index;
-  index.InsertEndChild(IndexDeclaration());
-  TiXmlElement root(kIndexRootName);
-  for (size_t i = 0; i < files.size(); ++i)
-    root.InsertEndChild(IndexFileElement(files[i].first, static_cast<int32_t>(i + 1)));
-  index.InsertEndChild(root);
-  PackageHeaderBytes header = ComposeHeader();
-  std::string bytes(header.begin(), header.end());
-  std::vector<std::string> contents = {PrintIndex(index)};
-  for (const auto& file : files) contents.push_back(file.second);
-  for (size_t id = 0; id < contents.size(); ++id) {
-    uint8_t* block = nullptr;
-    uint32_t size = 0;
-    const std::string& content = contents[id];
-    zlib->Compress(reinterpret_cast<const uint8_t*>(content.data()),
-                   static_cast<uint32_t>(content.size()), &block, &size);
-    TaskMemPtr<uint8_t> owned(block);
-    EntryRecordBytes record =
-        ComposeRecord({static_cast<int32_t>(id), size, static_cast<uint32_t>(content.size())});
-    bytes.append(record.begin(), record.end());
-    bytes.append(reinterpret_cast<const char*>(block), size);
-  }
-  return bytes;
 }
 
 TEST_F(PackageCommandTest, HostilePackageWritesNothing) {
@@ -1091,6 +1222,19 @@ TEST_F(RoundTripTest, OceanComesBackByteForByte) {
   EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
   EXPECT_EQ(1, Run({"extract", folder + ".nvp", (work / "out").string()}));
   EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
+
+  // --force puts back a file changed since, and leaves no temporary file.
+  std::ofstream(work / "out" / "main.xml", std::ios::binary) << "changed";
+  ASSERT_EQ(0, Run({"extract", "--force", folder + ".nvp", (work / "out").string()})) << err.str();
+  EXPECT_EQ(Files(work / "ocean"), Files(work / "out"));
+
+  // Where the system ignores letter case, a name there in other letters is
+  // the same name.
+  fsys::create_directory(work / "cased");
+  std::ofstream(work / "cased" / "MAIN.XML") << "mine";
+  const bool windows = kPlatformNameRules == NameRules::kWindows;
+  EXPECT_EQ(windows ? 1 : 0, Run({"extract", folder + ".nvp", (work / "cased").string()}));
+  EXPECT_EQ(windows ? 1u : 11u, Files(work / "cased").size());
 }
 
 // A package written into its own folder (-o) is never packed into itself;

@@ -30,41 +30,6 @@ bool ReportingOutOfMemory(std::ostream& err, const std::string& package,
   }
 }
 
-// Creates the file anew (one already there, or a link of that name, is never
-// written through) and fills it. A file cut short, by a fault or by an
-// exception, is removed, not left to pass for whole.
-bool ExtractFile(FileSystem& fs, PackageReader& reader, const PackedFile& file,
-                 const std::string& path, std::string* fault) {
-  std::string err;
-  std::unique_ptr<File> out = fs.CreateNew(path, &err);
-  if (!out) {
-    *fault = "cannot create " + path + ": " + err;
-    return false;
-  }
-  ContentSink write = [&](const uint8_t* data, size_t size, std::string* why) {
-    if (out->Write(data, size, why)) return true;
-    *why = "cannot write " + path + ": " + *why;
-    return false;
-  };
-  auto remove = [&] {
-    out.reset();
-    fs.RemoveFile(path, &err);
-  };
-  bool ok = false;
-  try {
-    ok = reader.ReadContent(file, write, fault);
-    if (ok && !out->Close(&err)) {
-      *fault = "cannot write " + path + ": " + err;
-      ok = false;
-    }
-  } catch (...) {
-    remove();
-    throw;
-  }
-  if (!ok) remove();
-  return ok;
-}
-
 bool List(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err) {
   PackageReader reader;
   std::string fault;
@@ -77,29 +42,38 @@ bool List(FileSystem& fs, const std::string& package, std::ostream& out, std::os
 }
 
 bool Extract(FileSystem& fs, const std::string& package, const std::string& folder,
-             std::ostream& err) {
+             ExistingFiles existing, std::ostream& err) {
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
-  if (!fs.PathExists(folder, &fault) && !fs.CreateFolder(folder, &fault))
-    return Report(err, package, "cannot create the folder " + folder + ": " + fault);
-  for (const PackedFile& file : reader.Files()) {
-    if (!ExtractFile(fs, reader, file, JoinPath(folder, file.name), &fault))
-      return Report(err, package, fault);
+  FolderExtraction extraction(fs, folder, existing);
+  bool done = false;
+  try {
+    done = extraction.Run(reader, &fault);
+  } catch (...) {
+    extraction.Undo(err);
+    throw;
   }
-  return true;
+  if (done) return true;
+  Report(err, package, fault);
+  extraction.Undo(err);
+  return false;
 }
 
+// A faulty file does not hide the next: each is named.
 bool Verify(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err) {
   PackageReader reader;
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
   ContentSink discard = [](const uint8_t*, size_t, std::string*) { return true; };
+  bool sound = true;
   for (const PackedFile& file : reader.Files()) {
-    if (!reader.ReadContent(file, discard, &fault)) return Report(err, package, fault);
+    if (reader.ReadContent(file, discard, &fault)) continue;
+    Report(err, package, fault);
+    sound = false;
   }
-  out << package << ": OK, " << reader.Files().size() << " files\n";
-  return true;
+  if (sound) out << package << ": OK, " << reader.Files().size() << " files\n";
+  return sound;
 }
 
 }  // namespace
@@ -109,8 +83,9 @@ bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out, 
 }
 
 bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
-                    std::ostream& err) {
-  return ReportingOutOfMemory(err, package, [&] { return Extract(fs, package, folder, err); });
+                    ExistingFiles existing, std::ostream& err) {
+  return ReportingOutOfMemory(err, package,
+                              [&] { return Extract(fs, package, folder, existing, err); });
 }
 
 bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,

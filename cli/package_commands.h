@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/folder_extraction.h"
 #include "platform/file_system.h"
 
 namespace nv {
@@ -14,14 +15,15 @@ namespace nv {
 // stored size and name, separated by tabs, the name escaped.
 bool ListPackage(FileSystem& fs, const std::string& package, std::ostream& out, std::ostream& err);
 
-// Unpacks every file into `folder`, which is created when missing. Writes
-// nothing outside it, and only files it creates: a file already there is
-// left alone and fails the command.
+// Unpacks every file into `folder`, which is created when missing, and
+// writes nothing outside it. A name already in the folder fails the command
+// before anything is written, unless `existing` lets its file be replaced;
+// a failure part-way leaves the folder as it was found.
 bool ExtractPackage(FileSystem& fs, const std::string& package, const std::string& folder,
-                    std::ostream& err);
+                    ExistingFiles existing, std::ostream& err);
 
 // Checks the whole package, every block inflated, and says "PACKAGE: OK, N
-// files" on `out`.
+// files" on `out`; else names each faulty file on `err`.
 bool VerifyPackage(FileSystem& fs, const std::string& package, std::ostream& out,
                    std::ostream& err);
 

@@ -60,7 +60,8 @@ _nvtheme() {
       build) options="-j --jobs --output $folders" ;;
       check) options="--format=gnu --format=json --format=sarif $folders" ;;
       init) options='--name --' ;;
-      list | extract | verify) options='--' ;;
+      extract) options='--force --' ;;
+      list | verify) options='--' ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return

@@ -1,8 +1,9 @@
 // Fuzzes reading packages that may come from anywhere: nvtheme's list,
 // verify and extract on the in-memory disk. None may crash or hang; list and
 // verify agree with the reader, extraction succeeds exactly when
-// verification does and gives back every file whole, and nothing is written
-// outside the extraction's folder or over a file already there.
+// verification does and gives back every file whole, one that fails leaves
+// nothing behind, and nothing is written outside the extraction's folder or
+// over a file already there, unless --force replaces it.
 //
 // An input that begins "NP", as every package does, is a package's bytes as
 // they stand. Any other is a recipe for one: an index text, then the packed
@@ -85,13 +86,17 @@ bool InFolder(const std::string& path) {
          name.find(kPathSeparator) == std::string::npos;
 }
 
-// Lets the commands create the folder and new files inside it, write those
-// and remove them again, and nothing else that changes the disk.
+// Lets the commands create the folder and new files inside it, write those,
+// move them over names inside it and remove them again, remove the folder,
+// and nothing else that changes the disk.
 void GuardWrites(MemoryFileSystem& fs, std::set<std::string>* created) {
   fs.before = [&fs, created](Op op, const std::string& path) {
     switch (op) {
       case Op::CreateFolder:
         Require(path == kFolder, "only the extraction's folder is created");
+        break;
+      case Op::RemoveFolder:
+        Require(path == kFolder, "only the extraction's folder is removed");
         break;
       case Op::CreateNew:
       case Op::CreateForWriting:
@@ -103,7 +108,7 @@ void GuardWrites(MemoryFileSystem& fs, std::set<std::string>* created) {
         Require(created->count(path) == 1, "only files made by the extraction change");
         break;
       case Op::MoveOver:
-        Require(false, "nothing is moved");
+        Require(InFolder(path), "files are moved only inside the folder");
         break;
       default:
         break;
@@ -153,18 +158,21 @@ void CheckCommands(MemoryFileSystem& fs, const std::vector<std::string>* recipe)
   Require(ListPackage(fs, kPackage, out, err) == opens, "list shows what the reader opens");
   const bool verified = VerifyPackage(fs, kPackage, out, err);
   Require(!verified || opens, "verify opens the package");
-  const bool extracted = ExtractPackage(fs, kPackage, kFolder, err);
+  const bool extracted = ExtractPackage(fs, kPackage, kFolder, ExistingFiles::kRefuse, err);
   Require(extracted == verified, "extraction succeeds exactly when verification does");
   std::string absent;
-  Require(opens || !fs.PathExists(kFolder, &absent),
-          "a package that does not open creates nothing");
+  Require(extracted || !fs.PathExists(kFolder, &absent), "a failed extraction leaves nothing");
   if (opens) CheckExtracted(fs, posix, extracted, recipe);
 
-  // Again into the same folder: every file is there already, and stays.
+  // Again into the same folder: every file is there already, and stays,
+  // refused or replaced by the same bytes.
   const std::map<std::string, std::string> before = Extracted(fs);
-  const bool again = ExtractPackage(fs, kPackage, kFolder, err);
+  const bool again = ExtractPackage(fs, kPackage, kFolder, ExistingFiles::kRefuse, err);
   Require(!(extracted && again), "a second extraction overwrites nothing");
   Require(Extracted(fs) == before, "files already there are left as they were");
+  const bool forced = ExtractPackage(fs, kPackage, kFolder, ExistingFiles::kReplace, err);
+  Require(forced == extracted, "a forced extraction succeeds exactly when the first did");
+  Require(Extracted(fs) == before, "a forced extraction puts back the same files, and no more");
 }
 
 void Run(const std::string& package, const std::vector<std::string>* recipe) {

@@ -112,6 +112,9 @@ class FileSystem {
   // folder, there is nothing to do.
   virtual bool SyncFolderOf(const std::string& path, std::string* err) = 0;
   virtual bool RemoveFile(const std::string& path, std::string* err) = 0;
+  // Removes a folder only while it is empty: whatever another program put
+  // in it meanwhile keeps it, and the call fails.
+  virtual bool RemoveFolder(const std::string& path, std::string* err) = 0;
   virtual bool Identify(const std::string& path, FileIdentity* id, std::string* err) = 0;
   // The size of the file at path, without opening it.
   virtual bool FileSize(const std::string& path, uint64_t* size, std::string* err) = 0;

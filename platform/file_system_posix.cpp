@@ -292,6 +292,10 @@ class PosixFileSystem : public FileSystem {
     return ::unlink(path.c_str()) == 0 || Fail(err, "unlink");
   }
 
+  bool RemoveFolder(const std::string& path, std::string* err) override {
+    return ::rmdir(path.c_str()) == 0 || Fail(err, "rmdir");
+  }
+
   bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return Fail(err, "stat");

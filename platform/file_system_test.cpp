@@ -114,6 +114,8 @@ TEST_F(RealFileSystemTest, CallsOnAMissingPathSayWhyInTheSystemsWords) {
        [&](std::string* err) { return fs.OpenForReading(none, false, err) != nullptr; }},
       {"RemoveFile", windows ? "DeleteFileA" : "unlink",
        [&](std::string* err) { return fs.RemoveFile(none, err); }},
+      {"RemoveFolder", windows ? "RemoveDirectoryA" : "rmdir",
+       [&](std::string* err) { return fs.RemoveFolder(none, err); }},
   };
   for (const auto& c : calls) {
     std::string err;
@@ -187,6 +189,18 @@ TEST_F(RealFileSystemTest, MoveOverReplacesTheTarget) {
   EXPECT_FALSE(fs.PathExists(from, &err));
   std::ifstream in(to, std::ios::binary);
   EXPECT_EQ("new", std::string(std::istreambuf_iterator<char>(in), {}));
+}
+
+TEST_F(RealFileSystemTest, RemovesOnlyAnEmptyFolder) {
+  const std::string folder = JoinPath(root, "sub");
+  fsys::create_directory(folder);
+  const std::string file = Put(JoinPath("sub", "a.png"), "kept");
+  std::string err;
+  EXPECT_FALSE(fs.RemoveFolder(folder, &err));
+  EXPECT_TRUE(fs.PathExists(file, &err)) << err;
+  ASSERT_TRUE(fs.RemoveFile(file, &err)) << err;
+  EXPECT_TRUE(fs.RemoveFolder(folder, &err)) << err;
+  EXPECT_FALSE(fsys::exists(folder));
 }
 
 TEST_F(RealFileSystemTest, ListsEveryEntry) {

@@ -246,6 +246,10 @@ class Win32FileSystem : public FileSystem {
     return DeleteFileA(path.c_str()) || Fail(err, "DeleteFileA");
   }
 
+  bool RemoveFolder(const std::string& path, std::string* err) override {
+    return RemoveDirectoryA(path.c_str()) || Fail(err, "RemoveDirectoryA");
+  }
+
   bool Identify(const std::string& path, FileIdentity* id, std::string* err) override {
     // Backup semantics let folders be opened too; no access is asked for.
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

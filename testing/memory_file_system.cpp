@@ -124,6 +124,8 @@ const char* MemoryFileSystem::NameOf(Op op) {
       return "SyncFolderOf";
     case Op::RemoveFile:
       return "RemoveFile";
+    case Op::RemoveFolder:
+      return "RemoveFolder";
     case Op::Identify:
       return "Identify";
     case Op::FileSize:
@@ -320,6 +322,28 @@ bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
     return false;
   }
   return true;
+}
+
+bool MemoryFileSystem::RemoveFolder(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::RemoveFolder, path, err)) return false;
+  const std::string p = Normal(path);
+  const std::string inside = p + kPathSeparator;
+  auto within = [&inside](const std::string& other) {
+    return other.compare(0, inside.size(), inside) == 0;
+  };
+  auto file = m_files.lower_bound(inside);
+  auto folder = m_folders.lower_bound(inside);
+  if (!m_folders.count(p)) {
+    *err = "no such folder";
+  } else if ((file != m_files.end() && within(file->first)) ||
+             (folder != m_folders.end() && within(*folder))) {
+    *err = "not empty";
+  } else {
+    m_folders.erase(p);
+    return true;
+  }
+  return false;
 }
 
 bool MemoryFileSystem::FileSize(const std::string& path, uint64_t* size, std::string* err) {

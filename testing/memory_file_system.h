@@ -32,6 +32,7 @@ class MemoryFileSystem : public FileSystem {
     MoveOver,
     SyncFolderOf,
     RemoveFile,
+    RemoveFolder,
     Identify,
     FileSize,
     // File's
@@ -99,6 +100,7 @@ class MemoryFileSystem : public FileSystem {
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
   bool SyncFolderOf(const std::string& path, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
+  bool RemoveFolder(const std::string& path, std::string* err) override;
   bool Identify(const std::string& path, FileIdentity* id, std::string* err) override;
   bool FileSize(const std::string& path, uint64_t* size, std::string* err) override;
 

@@ -87,6 +87,22 @@ TEST(MemoryFileSystemTest, WrittenBytesAppearAndHeldFilesRefuseReaders) {
 
 // The hook is asked before every call, by the call's own name, and a call
 // it fails says so as any other failure does, in the words it was given.
+// As rmdir does: a folder goes only once nothing is left in it.
+TEST(MemoryFileSystemTest, RemovesOnlyAnEmptyFolder) {
+  MemoryFileSystem fs;
+  fs.AddFolder("t");
+  fs.AddFolder(JoinPath("t", "sub"));
+  fs.AddFile(JoinPath("t", "a"), "");
+  std::string err, absent;
+  EXPECT_FALSE(fs.RemoveFolder("t", &err));
+  EXPECT_EQ("not empty", err);
+  EXPECT_TRUE(fs.RemoveFolder(JoinPath("t", "sub"), &err)) << err;
+  EXPECT_TRUE(fs.RemoveFile(JoinPath("t", "a"), &err)) << err;
+  EXPECT_TRUE(fs.RemoveFolder("t", &err)) << err;
+  EXPECT_FALSE(fs.PathExists("t", &absent));
+  EXPECT_FALSE(fs.RemoveFolder("t", &err));
+}
+
 TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
   using Op = MemoryFileSystem::Op;
   MemoryFileSystem fs;
@@ -132,6 +148,8 @@ TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
       {Op::MoveOver, [&](std::string* err) { return fs.MoveOver(a, JoinPath("t", "b"), err); }},
       {Op::SyncFolderOf, [&](std::string* err) { return fs.SyncFolderOf(a, err); }},
       {Op::RemoveFile, [&](std::string* err) { return fs.RemoveFile(a, err); }},
+      {Op::RemoveFolder,
+       [&](std::string* err) { return fs.RemoveFolder(JoinPath("t", "e"), err); }},
       {Op::Identify,
        [&](std::string* err) {
          FileIdentity id;
@@ -162,6 +180,7 @@ TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
     SCOPED_TRACE(MemoryFileSystem::NameOf(c.op));
     fs.before = nullptr;
     fs.AddFile(a, "data");
+    fs.AddFolder(JoinPath("t", "e"));
     open.reset();
     written.reset();
     std::string err;
