@@ -229,7 +229,10 @@ TEST_F(EntryProducerMemoryTest, WhatIsHeldStaysWithinTheBudgetOnAnyNumberOfWorke
     EntryProducer producer(fs, zlib, jobs, workers, budget);
     TakeAll(producer);
     EXPECT_LE(held.Peak(), budget);
-    EXPECT_LT(budget / 2, held.Peak());  // more than one file at a time
+    // The budget is used, not merely kept: more than three of the largest
+    // files are held at once. (The producer counts a file at twice its size
+    // and more, so what the seams see stays well below the budget.)
+    EXPECT_LT(3 * static_cast<int64_t>(jobs.back().size), held.Peak());
   }
 }
 
