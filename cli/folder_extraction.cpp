@@ -1,12 +1,10 @@
 // Extracting into a folder all at once or not at all.
 #include "cli/folder_extraction.h"
 
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <random>
 
 #include "cli/error_line.h"
+#include "package/fresh_token.h"
 
 namespace nv {
 
@@ -19,18 +17,7 @@ constexpr int kCreateAttempts = 4;
 // A name for a temporary file in the folder: random, so that two
 // extractions into one folder, or a name laid there in advance, do not meet
 // it; CreateNew makes sure of it.
-std::string TemporaryName() {
-  uint64_t token =
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  try {
-    std::random_device source;
-    token ^= (static_cast<uint64_t>(source()) << 32) ^ source();
-  } catch (const std::exception&) {
-  }
-  char digits[17];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(token));
-  return std::string(".nvtheme-") + digits + ".tmp";
-}
+std::string TemporaryName() { return ".nvtheme-" + TokenDigits(FreshToken()) + ".tmp"; }
 
 }  // namespace
 

@@ -12,16 +12,13 @@
 #include <tinyxml.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include "package/entry_producer.h"
+#include "package/fresh_token.h"
 #include "package/package_entry.h"
 #include "package/package_format.h"
 #include "package/package_log_texts.h"
@@ -38,25 +35,8 @@ constexpr size_t kTemporarySuffixSize = 1 + kTokenDigits + 4;
 // name drawn is there already, which random tokens make all but impossible.
 constexpr int kCreateAttempts = 4;
 
-// 64 bits that no other build draws: from the system's random source, with
-// the clock and a count mixed in should it have none.
-uint64_t FreshToken() {
-  static std::atomic<uint64_t> drawn{0};
-  uint64_t token =
-      static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
-      (++drawn * 0x9E3779B97F4A7C15u);
-  try {
-    std::random_device source;
-    token ^= (static_cast<uint64_t>(source()) << 32) ^ source();
-  } catch (const std::exception&) {
-  }
-  return token;
-}
-
 std::string TemporaryPath(const std::string& package, uint64_t token) {
-  char digits[kTokenDigits + 1];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(token));
-  return package + "." + digits + ".tmp";
+  return package + "." + TokenDigits(token) + ".tmp";
 }
 
 // Ends the progress display however packing ends.
