@@ -146,6 +146,12 @@ class MeddlingFileSystem : public FileSystem {
   bool FileSize(const std::string& path, uint64_t* size, std::string* err) override {
     return m_real.FileSize(path, size, err);
   }
+  bool Stamp(const std::string& path, FileStamp* stamp, std::string* err) override {
+    return m_real.Stamp(path, stamp, err);
+  }
+  bool FullPath(const std::string& path, std::string* full, std::string* err) override {
+    return m_real.FullPath(path, full, err);
+  }
 
  private:
   class WatchedFile : public File {
@@ -164,6 +170,7 @@ class MeddlingFileSystem : public FileSystem {
       return m_file->Write(data, size, err);
     }
     bool Size(uint64_t* size, std::string* err) override { return m_file->Size(size, err); }
+    bool Stamp(FileStamp* stamp, std::string* err) override { return m_file->Stamp(stamp, err); }
     bool Seek(uint64_t offset, std::string* err) override { return m_file->Seek(offset, err); }
     bool Sync(std::string* err) override { return m_file->Sync(err); }
     bool Close(std::string* err) override { return m_file->Close(err); }

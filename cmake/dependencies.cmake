@@ -1,5 +1,6 @@
 # The libraries we build on, all from Debian's packages: TinyXML 2.6 with
-# std::string support, libdeflate, expat, zlib and GoogleTest. Linux links the
+# std::string support, libdeflate, expat, zlib, nettle (POSIX only: Windows
+# hashes with its own BCrypt) and GoogleTest. Linux links the
 # installed libraries. Windows, and for TinyXML the sanitizer build (whose
 # instrumentation must see inside the parser), compile Debian's source
 # packages, fetched by scripts/setup so that Debian's fixes come along.
@@ -45,11 +46,13 @@ if(LIBDEFLATE_SOURCE_DIR)
   if(NOT EXISTS "${LIBDEFLATE_SOURCE_DIR}/libdeflate.h")
     message(FATAL_ERROR "No libdeflate source in '${LIBDEFLATE_SOURCE_DIR}': run scripts/setup")
   endif()
-  # Just the zlib-format compressor and what it calls.
+  # Just the zlib-format compressor and what it calls, and the CRC-32 that
+  # checks blocks the build cache keeps.
   add_library(deflate STATIC
     ${LIBDEFLATE_SOURCE_DIR}/lib/deflate_compress.c
     ${LIBDEFLATE_SOURCE_DIR}/lib/zlib_compress.c
     ${LIBDEFLATE_SOURCE_DIR}/lib/adler32.c
+    ${LIBDEFLATE_SOURCE_DIR}/lib/crc32.c
     ${LIBDEFLATE_SOURCE_DIR}/lib/utils.c
     ${LIBDEFLATE_SOURCE_DIR}/lib/x86/cpu_features.c)
   target_include_directories(deflate SYSTEM PUBLIC ${LIBDEFLATE_SOURCE_DIR})
@@ -85,6 +88,10 @@ if(EXPAT_SOURCE_DIR)
   add_library(Expat::Expat ALIAS expat)
 else()
   nv_import_installed(Expat::Expat expat.h expat)
+endif()
+
+if(NOT WIN32)
+  nv_import_installed(Nettle::Nettle nettle/sha2.h nettle)
 endif()
 
 if(WIN32)

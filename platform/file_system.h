@@ -34,6 +34,29 @@ enum class NameRules {
 // The rules of the platform the program runs on.
 extern const NameRules kPlatformNameRules;
 
+// Where a file lives, to tell whether two spellings name the same file.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t file = 0;
+  bool operator==(const FileIdentity& o) const { return device == o.device && file == o.file; }
+};
+
+// What tells a file that changed from one left alone, without reading it:
+// its size, when its content was last written and when the file itself
+// last changed in any way (content, name, links, permissions; a time
+// nobody can set back, unlike the other), both in nanoseconds since 1970,
+// and where it lives.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified = 0;
+  int64_t changed = 0;
+  FileIdentity identity;
+  bool operator==(const FileStamp& o) const {
+    return size == o.size && modified == o.modified && changed == o.changed &&
+           identity == o.identity;
+  }
+};
+
 // An open file. Every failure comes back as false with the platform's error
 // put into words in *err.
 class File {
@@ -45,6 +68,8 @@ class File {
   // Writes all `size` bytes, or fails.
   virtual bool Write(const void* data, size_t size, std::string* err) = 0;
   virtual bool Size(uint64_t* size, std::string* err) = 0;
+  // The file's stamp as it stands now, whatever its path names meanwhile.
+  virtual bool Stamp(FileStamp* stamp, std::string* err) = 0;
   // Moves to `offset` bytes from the start, where the next Read begins.
   virtual bool Seek(uint64_t offset, std::string* err) = 0;
   // Makes what was written durable before the file is trusted as complete.
@@ -52,13 +77,6 @@ class File {
   // Closes the file; it is closed afterwards whatever the result. A file
   // that is destroyed without Close is closed then, unchecked.
   virtual bool Close(std::string* err) = 0;
-};
-
-// Where a file lives, to tell whether two spellings name the same file.
-struct FileIdentity {
-  uint64_t device = 0;
-  uint64_t file = 0;
-  bool operator==(const FileIdentity& o) const { return device == o.device && file == o.file; }
 };
 
 // How a folder listing ended.
@@ -118,6 +136,11 @@ class FileSystem {
   virtual bool Identify(const std::string& path, FileIdentity* id, std::string* err) = 0;
   // The size of the file at path, without opening it.
   virtual bool FileSize(const std::string& path, uint64_t* size, std::string* err) = 0;
+  // The stamp of the file at path (through links), without opening it.
+  virtual bool Stamp(const std::string& path, FileStamp* stamp, std::string* err) = 0;
+  // The path from the root of its disk, its folder's links resolved: one
+  // name for the file however it was spelt. The file itself need not exist.
+  virtual bool FullPath(const std::string& path, std::string* full, std::string* err) = 0;
 };
 
 // The disk of the platform the program runs on.

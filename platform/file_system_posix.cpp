@@ -31,6 +31,19 @@ bool Fail(std::string* err, const char* what) {
   return false;
 }
 
+int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.size = static_cast<uint64_t>(st.st_size);
+  stamp.modified = Nanoseconds(st.st_mtim);
+  stamp.changed = Nanoseconds(st.st_ctim);
+  stamp.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return stamp;
+}
+
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : m_fd(fd) {}
@@ -68,6 +81,13 @@ class PosixFile : public File {
     struct stat st;
     if (::fstat(m_fd, &st) != 0) return Fail(err, "fstat");
     *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool Stamp(FileStamp* stamp, std::string* err) override {
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0) return Fail(err, "fstat");
+    *stamp = StampOf(st);
     return true;
   }
 
@@ -308,6 +328,25 @@ class PosixFileSystem : public FileSystem {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return Fail(err, "stat");
     *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool Stamp(const std::string& path, FileStamp* stamp, std::string* err) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Fail(err, "stat");
+    *stamp = StampOf(st);
+    return true;
+  }
+
+  // The folder resolved, the name kept: the file may not be there yet.
+  bool FullPath(const std::string& path, std::string* full, std::string* err) override {
+    const size_t cut = path.rfind('/');
+    const std::string folder =
+        cut == std::string::npos ? "." : path.substr(0, std::max<size_t>(cut, 1));
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    const std::string real = RealPath(folder, err);
+    if (real.empty()) return false;
+    *full = real == "/" ? real + name : real + "/" + name;
     return true;
   }
 };

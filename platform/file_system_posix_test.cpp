@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "platform/cache_folder.h"
 #include "platform/file_system.h"
 #include "testing/temp_folder.h"
 
@@ -110,6 +111,41 @@ TEST(PosixSyncFolderTest, SyncsTheFolderOfAPathOrSaysWhyNot) {
   const std::string gone = JoinPath(JoinPath(temp.Path(), "gone"), "pkg.nvp");
   EXPECT_FALSE(RealFileSystem().SyncFolderOf(gone, &err));
   EXPECT_EQ(0u, err.find("open: "));
+}
+
+// The XDG base directory rules: XDG_CACHE_HOME when absolute, else the
+// home folder's .cache.
+TEST(PosixCacheFolderTest, FollowsTheXdgRules) {
+  const struct {
+    const char* xdg;  // null: unset
+    const char* home;
+    const char* folder;  // null: none
+  } cases[] = {
+      {"/var/cache/u", "/home/u", "/var/cache/u/nvtheme"},
+      {nullptr, "/home/u", "/home/u/.cache/nvtheme"},
+      {"relative/cache", "/home/u", "/home/u/.cache/nvtheme"},
+      {nullptr, nullptr, nullptr},
+  };
+  const char* xdgBefore = std::getenv("XDG_CACHE_HOME");
+  const char* homeBefore = std::getenv("HOME");
+  const std::string xdgKept = xdgBefore ? xdgBefore : "", homeKept = homeBefore ? homeBefore : "";
+  auto set = [](const char* name, const char* value) {
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  };
+  for (const auto& c : cases) {
+    set("XDG_CACHE_HOME", c.xdg);
+    set("HOME", c.home);
+    std::string folder, err;
+    EXPECT_EQ(c.folder != nullptr, UserCacheFolder(&folder, &err)) << err;
+    if (c.folder) {
+      EXPECT_EQ(c.folder, folder);
+    }
+  }
+  set("XDG_CACHE_HOME", xdgBefore ? xdgKept.c_str() : nullptr);
+  set("HOME", homeBefore ? homeKept.c_str() : nullptr);
 }
 
 }  // namespace

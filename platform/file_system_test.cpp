@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "testing/temp_folder.h"
 
@@ -225,6 +226,42 @@ TEST_F(RealFileSystemTest, IdentifiesOneFileUnderTwoSpellings) {
   ASSERT_TRUE(fs.Identify(Put("b", ""), &c, &err)) << err;
   EXPECT_TRUE(a == b);
   EXPECT_FALSE(a == c);
+}
+
+// A file written over in place, its size kept and its modification time
+// set back, still has another stamp: the change time cannot be set back.
+TEST_F(RealFileSystemTest, StampTellsAFileWrittenOverWithItsTimeSetBack) {
+  const std::string file = Put("a.png", "first");
+  FileStamp before, open, after;
+  std::string err;
+  ASSERT_TRUE(fs.Stamp(file, &before, &err)) << err;
+  {
+    auto in = fs.OpenForReading(file, false, &err);
+    ASSERT_NE(nullptr, in) << err;
+    ASSERT_TRUE(in->Stamp(&open, &err)) << err;
+  }
+  EXPECT_TRUE(before == open);
+  EXPECT_EQ(5u, before.size);
+  const auto written = fsys::last_write_time(file);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the clock's tick
+  std::ofstream(file, std::ios::binary) << "other";
+  fsys::last_write_time(file, written);
+  ASSERT_TRUE(fs.Stamp(file, &after, &err)) << err;
+  EXPECT_EQ(before.modified, after.modified);
+  EXPECT_TRUE(before.identity == after.identity);
+  EXPECT_LT(before.changed, after.changed);
+  EXPECT_FALSE(before == after);
+}
+
+TEST_F(RealFileSystemTest, FullPathIsOneForEverySpelling) {
+  fsys::create_directory(JoinPath(root, "sub"));
+  std::string direct, roundabout, err;
+  ASSERT_TRUE(fs.FullPath(JoinPath(root, "a.nvp"), &direct, &err)) << err;
+  const std::string spelt = JoinPath(JoinPath(JoinPath(root, "sub"), ".."), "a.nvp");
+  ASSERT_TRUE(fs.FullPath(spelt, &roundabout, &err)) << err;
+  EXPECT_EQ(direct, roundabout);
+  EXPECT_EQ(fsys::path(direct).filename().string(), "a.nvp");
+  EXPECT_TRUE(fsys::path(direct).is_absolute()) << direct;
 }
 
 }  // namespace

@@ -9,8 +9,7 @@ namespace nv {
 
 class MemoryFileSystem::MemoryFile : public File {
  public:
-  MemoryFile(MemoryFileSystem* fs, std::string path, std::shared_ptr<std::string> data,
-             bool writing)
+  MemoryFile(MemoryFileSystem* fs, std::string path, std::shared_ptr<Node> data, bool writing)
       : m_fs(fs), m_path(std::move(path)), m_data(std::move(data)), m_writing(writing) {
     ++m_fs->m_openFiles;
     if (m_writing) m_fs->m_held.insert(m_path);
@@ -35,6 +34,7 @@ class MemoryFileSystem::MemoryFile : public File {
     Lock lock(m_fs->m_mutex);
     if (!m_fs->Allowed(Op::Write, m_path, err)) return false;
     m_data->append(static_cast<const char*>(data), size);
+    m_fs->Touch(m_data.get());
     return true;
   }
 
@@ -43,6 +43,13 @@ class MemoryFileSystem::MemoryFile : public File {
     if (!m_fs->Allowed(Op::Size, m_path, err)) return false;
     auto apparent = m_fs->m_sizes.find(m_path);
     *size = apparent != m_fs->m_sizes.end() ? apparent->second : m_data->size();
+    return true;
+  }
+
+  bool Stamp(FileStamp* stamp, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    if (!m_fs->Allowed(Op::Stamp, m_path, err)) return false;
+    *stamp = m_fs->StampOf(m_path, *m_data);
     return true;
   }
 
@@ -75,7 +82,7 @@ class MemoryFileSystem::MemoryFile : public File {
 
   MemoryFileSystem* m_fs;
   std::string m_path;
-  std::shared_ptr<std::string> m_data;
+  std::shared_ptr<Node> m_data;
   bool m_writing;
   bool m_open = true;
   size_t m_offset = 0;
@@ -130,6 +137,10 @@ const char* MemoryFileSystem::NameOf(Op op) {
       return "Identify";
     case Op::FileSize:
       return "FileSize";
+    case Op::Stamp:
+      return "Stamp";
+    case Op::FullPath:
+      return "FullPath";
     case Op::Read:
       return "Read";
     case Op::Write:
@@ -152,14 +163,48 @@ bool MemoryFileSystem::Allowed(Op op, const std::string& path, std::string* err)
   return false;
 }
 
+std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::NewNode(std::string contents) {
+  auto node = std::make_shared<Node>();
+  node->assign(std::move(contents));
+  node->serial = ++m_serials;
+  Touch(node.get());
+  return node;
+}
+
+void MemoryFileSystem::Touch(Node* node) {
+  m_clock += 1000000000;
+  node->modified = node->changed = m_clock;
+}
+
+FileStamp MemoryFileSystem::StampOf(const std::string& path, const Node& node) const {
+  FileStamp stamp;
+  auto apparent = m_sizes.find(path);
+  stamp.size = apparent != m_sizes.end() ? apparent->second : node.size();
+  stamp.modified = node.modified;
+  stamp.changed = node.changed;
+  stamp.identity = {1, node.serial};
+  return stamp;
+}
+
 void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
   Lock lock(m_mutex);
-  m_files[Normal(path)] = std::make_shared<std::string>(std::move(contents));
+  m_files[Normal(path)] = NewNode(std::move(contents));
+}
+
+void MemoryFileSystem::RewriteFile(const std::string& path, std::string contents,
+                                   int64_t modified) {
+  Lock lock(m_mutex);
+  Node& node = *m_files.at(Normal(path));
+  node.assign(std::move(contents));
+  Touch(&node);
+  if (modified != 0) node.modified = modified;
 }
 
 void MemoryFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
   Lock lock(m_mutex);
-  m_files.at(Normal(path))->append(bytes);
+  Node& node = *m_files.at(Normal(path));
+  node.append(bytes);
+  Touch(&node);
 }
 
 void MemoryFileSystem::AddFolder(const std::string& path) {
@@ -240,7 +285,7 @@ std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mus
     *err = "cannot create";
     return nullptr;
   }
-  auto data = std::make_shared<std::string>();
+  auto data = NewNode("");
   m_files[p] = data;
   return std::make_unique<MemoryFile>(this, p, data, true);
 }
@@ -306,6 +351,7 @@ bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to, 
   }
   m_files[t] = it->second;
   m_files.erase(f);
+  Touch(m_files[t].get());  // a move is a change of the file, as POSIX's ctime has it
   return true;
 }
 
@@ -369,7 +415,31 @@ bool MemoryFileSystem::Identify(const std::string& path, FileIdentity* id, std::
     return false;
   }
   id->device = 1;
-  id->file = std::hash<std::string>()(p);
+  auto file = m_files.find(p);
+  id->file = file != m_files.end() ? file->second->serial : std::hash<std::string>()(p);
+  return true;
+}
+
+bool MemoryFileSystem::Stamp(const std::string& path, FileStamp* stamp, std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::Stamp, path, err)) return false;
+  const std::string p = Normal(path);
+  auto file = m_files.find(p);
+  if (file == m_files.end()) {
+    *err = "no such file";
+    return false;
+  }
+  *stamp = StampOf(p, *file->second);
+  return true;
+}
+
+// Paths here have no links and no current folder: a relative one is taken
+// from the root.
+bool MemoryFileSystem::FullPath(const std::string& path, std::string* full, std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::FullPath, path, err)) return false;
+  const std::string p = Normal(path);
+  *full = !p.empty() && p[0] == kPathSeparator ? p : kPathSeparator + p;
   return true;
 }
 

@@ -35,6 +35,8 @@ class MemoryFileSystem : public FileSystem {
     RemoveFolder,
     Identify,
     FileSize,
+    Stamp,  // a file's stamp, by its path or while it is open
+    FullPath,
     // File's
     Read,
     Write,
@@ -57,11 +59,17 @@ class MemoryFileSystem : public FileSystem {
   // "write: No space left on device", where a test needs them.
   std::string faultText = "injected fault";
 
+  // A new file at path: another file than any that stood there, by its
+  // identity and stamp, even with the same contents.
   void AddFile(const std::string& path, std::string contents);
   void AddFolder(const std::string& path);
   // Adds to the end of a file, as another program writing it while it is
   // open would: readers that have it open see the new bytes too.
   void AppendToFile(const std::string& path, const std::string& bytes);
+  // Writes over the file in place, as an editor that keeps the file does:
+  // the same file, with new times (`modified` set to the time given, as a
+  // tool that sets it back would, when it is not 0).
+  void RewriteFile(const std::string& path, std::string contents, int64_t modified = 0);
   bool HasFile(const std::string& path) const;
   const std::string& Contents(const std::string& path) const;
   // Makes a file stand for a link to `target`, a path that lies outside any
@@ -103,10 +111,23 @@ class MemoryFileSystem : public FileSystem {
   bool RemoveFolder(const std::string& path, std::string* err) override;
   bool Identify(const std::string& path, FileIdentity* id, std::string* err) override;
   bool FileSize(const std::string& path, uint64_t* size, std::string* err) override;
+  bool Stamp(const std::string& path, FileStamp* stamp, std::string* err) override;
+  bool FullPath(const std::string& path, std::string* full, std::string* err) override;
 
  private:
   class MemoryFile;
   friend class MemoryFile;
+
+  // A file's bytes, what it is and when it was written and changed, on a
+  // clock that steps one second each time any file changes.
+  struct Node : std::string {
+    uint64_t serial = 0;
+    int64_t modified = 0;
+    int64_t changed = 0;
+  };
+  std::shared_ptr<Node> NewNode(std::string contents);
+  void Touch(Node* node);
+  FileStamp StampOf(const std::string& path, const Node& node) const;
 
   // Folds repeated separators and drops "." steps and a trailing separator,
   // so "a//./b/" is "a/b".
@@ -116,7 +137,9 @@ class MemoryFileSystem : public FileSystem {
   std::unique_ptr<File> Open(const std::string& path, std::string* err);
   std::unique_ptr<File> Create(const std::string& path, bool mustBeNew, std::string* err);
 
-  std::map<std::string, std::shared_ptr<std::string>> m_files;
+  std::map<std::string, std::shared_ptr<Node>> m_files;
+  uint64_t m_serials = 0;
+  int64_t m_clock = 0;
   std::set<std::string> m_folders;
   std::set<std::string> m_held;
   std::map<std::string, uint64_t> m_sizes;
