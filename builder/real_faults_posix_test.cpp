@@ -482,6 +482,51 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   }
 }
 
+// Two builds of one folder at once with the build cache, the first paused
+// just after it created its temporary file (before it looked in the cache)
+// or just before it moves its package into place, while the second runs
+// whole. Whichever package ends in place, the cache describes it or none:
+// a third build makes what a build without the cache makes.
+TEST_F(RealFaultsTest, TwoCachedBuildsOfOneFolderAtOnce) {
+  const std::string cache = JoinPath(temp.Path(), "cache");
+  const std::string plain = JoinPath(temp.Path(), "plain.nvp");
+  ASSERT_TRUE(Build(folder, RealFileSystem(), 1, cache).flags.Succeeded());
+  for (bool afterCreating : {true, false}) {
+    SCOPED_TRACE(afterCreating ? "the first paused after creating"
+                               : "the first paused before moving");
+    WriteFile(Source("grid.xml"), afterCreating ? "<layout a=\"1\"/>" : "<layout a=\"2\"/>");
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool firstPaused = false, secondDone = false;
+    MeddlingFileSystem fs;
+    (afterCreating ? fs.afterCreate : fs.beforeMove) = [&](const std::string&) {
+      std::unique_lock<std::mutex> lock(mutex);
+      firstPaused = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return secondDone; });
+    };
+    RunOutcome first;
+    std::thread thread([&] { first = Build(folder, fs, 2, cache); });
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return firstPaused; }));
+    }
+    const RunOutcome second = Build(folder, RealFileSystem(), 2, cache);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      secondDone = true;
+    }
+    changed.notify_all();
+    thread.join();
+    EXPECT_TRUE(first.flags.Succeeded()) << first.log;
+    EXPECT_TRUE(second.flags.Succeeded()) << second.log;
+    const RunOutcome third = Build(folder, RealFileSystem(), 2, cache);
+    ASSERT_TRUE(Build(folder, RealFileSystem(), 2, "", plain).flags.Succeeded());
+    EXPECT_TRUE(ReadFile(plain) == ReadFile(package));
+    EXPECT_TRUE(third.notes.empty());
+  }
+}
+
 // Whatever lies where the temporary package was once written, t.nvp.tmp,
 // left there by accident or laid by someone else, is not opened: not
 // written through, not waited on, not a reason to fail, not the package's

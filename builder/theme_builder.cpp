@@ -59,8 +59,9 @@ void ThemeBuilder::RunStages(const std::string& folder, const std::string& packa
       flags->manifestLoaded && FinishChecks(folder, text, manifest, themes, verdicts);
   if (m_options.checkOnly || !checked || !flags->themesValid) return;
   TiXmlDocument index;
-  WritePackage(Context(), folder, m_zlib, PackOptions{m_options.jobs, m_options.progress, package},
-               &index, files, flags);
+  WritePackage(Context(), folder, m_zlib,
+               PackOptions{m_options.jobs, m_options.progress, package, m_options.cache}, &index,
+               files, flags);
   if (flags->Succeeded()) {
     m_log << kCompleted;
     PublishLog();

@@ -23,6 +23,8 @@ class TiXmlElement;
 
 namespace nv {
 
+class BuildCache;
+
 // A theme as the validation judged it, for reports that list the themes.
 struct ThemeVerdict {
   std::string name;  // its "name" attribute; empty when it has none
@@ -54,6 +56,9 @@ struct BuildOptions {
   // answers false stops there, as a check does, and packs nothing. May be
   // empty.
   std::function<bool(const std::vector<ThemeVerdict>& themes)> checked = nullptr;
+  // Where unchanged files' blocks are taken from, and each build is kept
+  // for the next; null: none. The package is the same either way.
+  BuildCache* cache = nullptr;
 };
 
 class ThemeBuilder {

@@ -34,6 +34,7 @@ const char kUsage[] =
     "                       name each faulty file\n"
     "  init DIR             make DIR a new theme folder that passes the check\n"
     "                       and packs, to start from (DIR new or empty)\n"
+    "  cache clear          empty the build cache\n"
     "\n"
     "Options:\n"
     "  -o, --output FILE    with build of one folder: write the package to FILE\n"
@@ -41,6 +42,9 @@ const char kUsage[] =
     "  -q, --quiet          with build and check: leave the log off standard\n"
     "                       output; errors, notes and the summary still go to\n"
     "                       standard error\n"
+    "  --no-cache           with build: make every block anew and keep nothing\n"
+    "                       for the next build (as NVTHEME_CACHE=off does);\n"
+    "                       the package is the same\n"
     "  -j, --jobs N         with build: read and compress files on N threads\n"
     "                       (one per core when not given); the package and\n"
     "                       the log are the same on any number\n"
@@ -77,6 +81,11 @@ const char kUsage[] =
     "  -V, --version        show the version, copyright and license and exit\n"
     "  --                   treat every later argument as an operand\n"
     "\n"
+    "A build takes the blocks of files unchanged since the last build of its\n"
+    "package from that package, and keeps what it needs for that in the\n"
+    "build cache, in $XDG_CACHE_HOME/nvtheme (~/.cache/nvtheme by default;\n"
+    "%LOCALAPPDATA%\\nvtheme on Windows).\n"
+    "\n"
     "Exit status: 0 on success (with check: every manifest loaded and all its\n"
     "themes are valid), 1 when a folder was not built or checked clean, a\n"
     "package is faulty or output could not be written, 2 for a usage error.\n";
@@ -95,6 +104,7 @@ const CommandInfo kCommands[] = {
     {"build", 1, SIZE_MAX, "a folder", false}, {"check", 1, SIZE_MAX, "a folder", true},
     {"list", 1, 1, "a package", false},        {"extract", 2, 2, "a package and a folder", false},
     {"verify", 1, 1, "a package", false},      {"init", 1, 1, "a folder", false},
+    {"cache", 1, 1, "'clear'", false},
 };
 
 const CommandInfo* FindCommand(const std::string& name) {
@@ -208,6 +218,8 @@ bool ParseOption(const std::vector<std::string>& args, size_t* i, CommandLine* l
     line->watch = true;
   } else if (word == "--force") {
     line->force = true;
+  } else if (word == "--no-cache") {
+    line->noCache = true;
   } else if (word == "--no-outside-links") {
     line->outsideLinks = false;
   } else if (word == "--help" || word == "-h") {
@@ -286,6 +298,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
     *error = "'--force' goes with 'extract' only";
     return false;
   }
+  if (line->noCache && line->command != "build") {
+    *error = "'--no-cache' goes with 'build' only";
+    return false;
+  }
   if (line->nameGiven && line->command != "init") {
     *error = "'--name' goes with 'init' only";
     return false;
@@ -300,6 +316,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   }
   if (line->operands.size() > info->maxOperands) {
     *error = "'" + line->command + "' takes only " + info->operands;
+    return false;
+  }
+  if (line->command == "cache" && line->operands[0] != "clear") {
+    *error = "unknown cache command '" + line->operands[0] + "' (the one there is: clear)";
     return false;
   }
   return true;

@@ -16,8 +16,8 @@ namespace nv {
 enum class OutputFormat { Log, Gnu, Json, Sarif };
 
 struct CommandLine {
-  std::string command;  // "build", "check", "list", "extract", "verify", "init"; empty with
-                        // --help or --version alone
+  std::string command;  // "build", "check", "list", "extract", "verify", "init", "cache";
+                        // empty with --help or --version alone
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
   unsigned jobs = 0;         // threads for build; 0: one per core
@@ -31,6 +31,7 @@ struct CommandLine {
   bool quiet = false;             // -q, --quiet, with build and check: no log on standard output
   std::string output;             // -o, --output, with build of one folder: the package's path
   bool force = false;             // --force, with extract: replace files already there
+  bool noCache = false;           // --no-cache, with build: neither use nor keep the build cache
   bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
   bool warningSwitches = false;   // whether any of those was given
   bool help = false;

@@ -45,6 +45,11 @@ TEST(CommandLineTest, UsageErrors) {
       {{"extract", "a.nvp", "--", "-out"}, ""},
       {{"list", "--force", "a.nvp"}, "'--force' goes with 'extract' only"},
       {{"build", "--force", "f"}, "'--force' goes with 'extract' only"},
+      {{"check", "--no-cache", "f"}, "'--no-cache' goes with 'build' only"},
+      {{"cache"}, "'cache' needs 'clear'"},
+      {{"cache", "empty"}, "unknown cache command 'empty' (the one there is: clear)"},
+      {{"cache", "clear", "now"}, "'cache' takes only 'clear'"},
+      {{"cache", "clear"}, ""},
   };
   for (const UsageCase& c : cases) {
     CommandLine line;

@@ -25,5 +25,6 @@ int main(int argc, char** argv) {
   // Progress only for a person watching: never into a file or a pipe.
   std::unique_ptr<nv::ProgressLine> progress;
   if (nv::IsTerminal(stderr)) progress = std::make_unique<nv::ProgressLine>(std::cerr, Seconds);
-  return nv::RunNvtheme(args, nv::RealFileSystem(), std::cout, std::cerr, progress.get());
+  return nv::RunNvtheme(args, nv::RealFileSystem(), std::cout, std::cerr, progress.get(),
+                        nv::CacheSettingsFromEnvironment());
 }

@@ -17,6 +17,7 @@
 #include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
 #include "cli/watch_loop.h"
+#include "package/build_cache.h"
 #include "package/package_writer.h"
 #include "services/component.h"
 
@@ -70,9 +71,10 @@ size_t UnplacedErrors(const std::string& log, size_t from) {
 class FolderRun {
  public:
   FolderRun(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
-            BuildProgress* progress)
+            BuildProgress* progress, const CacheSettings& cache)
       : m_line(line),
         m_fs(fs),
+        m_cacheSettings(cache),
         m_out(out),
         m_err(err),
         m_logPublisher(out),
@@ -92,6 +94,11 @@ class FolderRun {
     options.outsideLinks = m_line.outsideLinks;
     options.warnings = m_line.warnings;
     options.checked = [this](const std::vector<ThemeVerdict>& themes) { return Checked(themes); };
+    std::unique_ptr<BuildCache> cache;
+    if (!check && zlib && m_cacheSettings.on && !m_line.noCache)
+      cache = std::make_unique<BuildCache>(m_fs, m_cacheSettings.folder,
+                                           std::string("nvtheme ") + kVersion, *zlib.get());
+    options.cache = cache.get();
     const bool showsLog = m_line.format == OutputFormat::Log && !m_line.quiet;
     ThemeBuilder builder(m_fs, showsLog ? static_cast<LogPublisher&>(m_logPublisher) : m_silent,
                          zlib.get(), options);
@@ -172,6 +179,7 @@ class FolderRun {
 
   const CommandLine& m_line;
   FileSystem& m_fs;
+  const CacheSettings& m_cacheSettings;
   std::ostream& m_out;
   std::ostream& m_err;
   StreamPublisher m_logPublisher;
@@ -193,11 +201,27 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
   return ok ? kSuccess : kFailure;
 }
 
+// Empties the build cache, wherever the environment puts it, whether or
+// not builds use it.
+int ClearCache(FileSystem& fs, const CacheSettings& settings, std::ostream& err) {
+  if (settings.folder.empty()) {
+    WriteErrorLine(err, "no build cache: " + settings.unknown);
+    return kFailure;
+  }
+  size_t removed = 0;
+  std::string why;
+  const bool cleared = ClearBuildCache(fs, settings.folder, &removed, &why);
+  WriteErrorLine(err, settings.folder + ": " + std::to_string(removed) +
+                          (removed == 1 ? " file" : " files") + " removed");
+  if (!cleared) WriteErrorLine(err, why);
+  return cleared ? kSuccess : kFailure;
+}
+
 // Build and check, run again on every change with --watch. The watch
 // starts before the first run, so that a save during it is not missed.
 int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
-               BuildProgress* progress) {
-  const auto run = [&] { return FolderRun(line, fs, out, err, progress).Run(); };
+               BuildProgress* progress, const CacheSettings& cache) {
+  const auto run = [&] { return FolderRun(line, fs, out, err, progress, cache).Run(); };
   if (!line.watch) return run();
   std::string reason;
   std::vector<std::string> packages;
@@ -216,7 +240,7 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
 }
 
 int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,
-        BuildProgress* progress) {
+        BuildProgress* progress, const CacheSettings& cache) {
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {
@@ -237,7 +261,8 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kSuccess;
   }
   if (line.command == "build" || line.command == "check")
-    return RunFolders(line, fs, out, err, progress);
+    return RunFolders(line, fs, out, err, progress, cache);
+  if (line.command == "cache") return ClearCache(fs, cache, err);
   if (line.command == "init")
     return InitTheme(fs, line.operands[0], line.themeName, err) ? kSuccess : kFailure;
   return ReadPackage(line, fs, out, err);
@@ -249,11 +274,11 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
 // that nobody received is no success. A closed pipe is left to SIGPIPE, as
 // in other tools; where that is ignored, it is a write error like others.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
-               std::ostream& err, BuildProgress* progress) {
+               std::ostream& err, BuildProgress* progress, const CacheSettings& cache) {
   CheckedOutput checkedOut(out);
   CheckedOutput checkedErr(err);
   checkedErr.Stream().tie(&checkedOut.Stream());  // as std::cerr is tied to std::cout
-  const int status = Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress);
+  const int status = Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress, cache);
   std::string reason;
   if (checkedOut.Flush(&reason) && checkedErr.Flush(&reason)) return status;
   WriteErrorLine(checkedErr.Stream(), "write error: " + reason);

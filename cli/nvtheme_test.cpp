@@ -1136,7 +1136,7 @@ class RoundTripTest : public testing::Test {
   int Run(const std::vector<std::string>& args) {
     out.str("");
     err.str("");
-    return RunNvtheme(args, RealFileSystem(), out, err);
+    return RunNvtheme(args, RealFileSystem(), out, err, nullptr, cache);
   }
 
   // Each file of a folder by name, with its bytes.
@@ -1152,9 +1152,41 @@ class RoundTripTest : public testing::Test {
   TempFolder temp;
   const fsys::path work = temp.Path();
   const std::string folder = (work / "ocean").string();
+  CacheSettings cache;  // none
   std::ostringstream out;
   std::ostringstream err;
 };
+
+// Builds keep what the next one needs in the build cache, unless
+// --no-cache or the environment (NVTHEME_CACHE=off) says not to; cache
+// clear empties it, and says how many files it removed.
+TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
+  const std::string kept = (work / "cache" / "nvtheme").string();
+  auto files = [&] { return fsys::exists(kept) ? Files(kept).size() : 0; };
+  const struct {
+    std::vector<std::string> args;
+    bool on;
+    size_t files;
+  } builds[] = {
+      {{"build", folder}, true, 1},
+      {{"build", "--no-cache", folder}, true, 0},
+      {{"build", folder}, false, 0},
+      {{"build", folder}, true, 1},
+  };
+  for (const auto& b : builds) {
+    if (fsys::exists(kept)) fsys::remove_all(kept);
+    cache = CacheSettings{kept, "", b.on};
+    EXPECT_EQ(0, Run(b.args));
+    EXPECT_EQ(b.files, files()) << b.args[1] << (b.on ? "" : ", NVTHEME_CACHE=off");
+  }
+  cache.on = false;  // whether builds use it or not
+  EXPECT_EQ(0, Run({"cache", "clear"}));
+  EXPECT_EQ("nvtheme: " + kept + ": 1 file removed\n", err.str());
+  EXPECT_EQ(0u, files());
+  cache = CacheSettings{"", "HOME names no folder", false};
+  EXPECT_EQ(1, Run({"cache", "clear"}));
+  EXPECT_EQ("nvtheme: no build cache: HOME names no folder\n", err.str());
+}
 
 // The reference's complete example, as an author copies it from the page,
 // passes the check with nothing to say.

@@ -57,23 +57,24 @@ _nvtheme() {
     local options='--help --version --list-warnings'
     local folders='-W -Werror --warnings-as-errors --no-outside-links --watch --quiet --'
     case $command in
-      build) options="-j --jobs --output $folders" ;;
+      build) options="-j --jobs --output --no-cache $folders" ;;
       check) options="--format=gnu --format=json --format=sarif $folders" ;;
       init) options='--name --' ;;
       extract) options='--force --' ;;
-      list | verify) options='--' ;;
+      list | verify | cache) options='--' ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return
   fi
 
   if [[ -z $command ]]; then
-    mapfile -t COMPREPLY < <(compgen -W 'build check list extract verify init' -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W 'build check list extract verify init cache' -- "$cur")
     return
   fi
   compopt -o filenames 2>/dev/null
   case $command:$operands in
     build:* | check:* | init:0 | extract:1) mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
+    cache:0) mapfile -t COMPREPLY < <(compgen -W 'clear' -- "$cur") ;;
     # Packages, and the folders on the way to them.
     list:0 | verify:0 | extract:0)
       mapfile -t COMPREPLY < <(compgen -d -- "$cur"; compgen -f -X '!*.nvp' -- "$cur")

@@ -1,6 +1,7 @@
 // One packed file's entry.
 #include "package/package_entry.h"
 
+#include "package/block_check.h"
 #include "package/package_log_texts.h"
 #include "package/pieced_block.h"
 
@@ -17,11 +18,10 @@ namespace {
 // for more, whatever the platform's limit on one read.
 constexpr size_t kReadPiece = size_t{1} << 20;
 
-FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<uint8_t[]>* content,
-                     uint32_t* size, std::string* err) {
-  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, err);
+FileFault ReadWhole(File& file, std::unique_ptr<uint8_t[]>* content, uint32_t* size,
+                    std::string* err) {
   uint64_t fileSize = 0;
-  if (!file || !file->Size(&fileSize, err)) return FileFault::kUnreadable;
+  if (!file.Size(&fileSize, err)) return FileFault::kUnreadable;
   // A record holds 32-bit sizes, the stored one too: a file whose stream
   // might not fit is refused from its size, before a byte of it is read.
   if (ZlibStreamBound(fileSize) > UINT32_MAX) return FileFault::kTooLarge;
@@ -30,7 +30,7 @@ FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<ui
   for (uint32_t done = 0; done < *size;) {
     size_t want = std::min<size_t>(kReadPiece, *size - done);
     size_t got = 0;
-    if (!file->Read(content->get() + done, want, &got, err)) return FileFault::kUnreadable;
+    if (!file.Read(content->get() + done, want, &got, err)) return FileFault::kUnreadable;
     if (got != want) {
       // The system saw nothing wrong: another program cut the file short.
       *err = "read: the file ended at byte " + std::to_string(done + got) + " of " +
@@ -39,9 +39,20 @@ FileFault ReadSource(FileSystem& fs, const std::string& path, std::unique_ptr<ui
     }
     done += static_cast<uint32_t>(got);
   }
-  std::string lost;
-  file->Close(&lost);  // only read: closing can lose nothing
   return FileFault::kNone;
+}
+
+// The stamp is taken before the content is read: a change made while it is
+// read then leaves the file with a later one.
+void Remember(File& file, SourceContent* source) {
+  std::string unknown;
+  source->memo.known = file.Stamp(&source->memo.stamp, &unknown);
+}
+
+void Digest(SourceContent* source) {
+  std::string unknown;
+  source->memo.known = source->memo.known && HashContent(source->bytes.get(), source->size,
+                                                         &source->memo.digest, &unknown);
 }
 
 }  // namespace
@@ -66,18 +77,42 @@ bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
   return result == kKestOk && (output || length == 0);
 }
 
-Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
-                       TaskSharing* sharing) {
+SourceContent ReadSource(FileSystem& fs, const std::string& path, bool memo) {
+  SourceContent source;
+  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, &source.reason);
+  if (!file) {
+    source.fault = FileFault::kUnreadable;
+    return source;
+  }
+  if (memo) Remember(*file, &source);
+  source.fault = ReadWhole(*file, &source.bytes, &source.size, &source.reason);
+  if (source.fault != FileFault::kNone) return source;
+  std::string lost;
+  file->Close(&lost);  // only read: closing can lose nothing
+  if (memo) Digest(&source);
+  return source;
+}
+
+Entry CompressSource(IZlib& zlib, SourceContent source, int32_t id, TaskSharing* sharing) {
   Entry entry;
   entry.record.entryId = id;
-  std::unique_ptr<uint8_t[]> content;
-  entry.fault = ReadSource(fs, path, &content, &entry.record.originalSize, &entry.reason);
+  entry.fault = source.fault;
+  entry.reason = std::move(source.reason);
   if (entry.fault != FileFault::kNone) return entry;
-  const bool compressed = CompressedInPieces(entry.record.originalSize)
-                              ? CompressPieces(zlib, std::move(content), sharing, &entry)
-                              : CompressContent(zlib, content.get(), &entry);
+  entry.record.originalSize = source.size;
+  entry.memo = source.memo;
+  const bool compressed = CompressedInPieces(source.size)
+                              ? CompressPieces(zlib, std::move(source.bytes), sharing, &entry)
+                              : CompressContent(zlib, source.bytes.get(), &entry);
   if (!compressed) entry.fault = FileFault::kNotCompressed;
+  if (compressed && entry.memo.known)
+    entry.memo.blockCheck = BlockCheck(entry.block.get(), entry.record.storedSize);
   return entry;
+}
+
+Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
+                       TaskSharing* sharing, bool memo) {
+  return CompressSource(zlib, ReadSource(fs, path, memo), id, sharing);
 }
 
 }  // namespace nv

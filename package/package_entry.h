@@ -8,6 +8,7 @@
 #include <string>
 
 #include "package/package_format.h"
+#include "platform/content_hash.h"
 #include "platform/file_system.h"
 #include "services/component.h"
 #include "services/task_memory.h"
@@ -22,22 +23,49 @@ enum class FileFault { kNone, kUnreadable, kTooLarge, kNotCompressed };
 // The error line's opening words for a fault; the source path and ".\r\n" follow.
 const char* FaultText(FileFault fault);
 
+// What the build cache keeps of a source: its stamp as it was opened, the
+// digest of the content then read from it, and the check of the block made
+// of that.
+struct ContentMemo {
+  bool known = false;
+  FileStamp stamp;
+  ContentDigest digest{};
+  uint32_t blockCheck = 0;
+};
+
 // A record and its compressed block, made before anything of them is written.
 struct Entry {
   FileFault fault = FileFault::kNone;
   std::string reason;  // why the source was unreadable, in the system's words
   EntryRecord record;
   TaskMemPtr<uint8_t> block;
+  ContentMemo memo;           // when asked for
   std::exception_ptr thrown;  // what making it threw, to be thrown where it is written
+};
+
+// A source read whole, or why it could not be.
+struct SourceContent {
+  FileFault fault = FileFault::kNone;
+  std::string reason;
+  std::unique_ptr<uint8_t[]> bytes;
+  uint32_t size = 0;
+  ContentMemo memo;
 };
 
 // One call of Compress over the whole content, as the format asks.
 bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry);
 
-// Reads the source whole, in pieces, and compresses it: a large file in
-// pieces too, shared out through `sharing` when it is not null. The file is
-// open only inside the call.
+// Reads the source whole, in pieces, with its memo when `memo` is set (a
+// memo that cannot be had is left unknown). The file is open only inside
+// the call.
+SourceContent ReadSource(FileSystem& fs, const std::string& path, bool memo);
+
+// The entry of a source read: compressed, a large one in pieces too, shared
+// out through `sharing` when it is not null.
+Entry CompressSource(IZlib& zlib, SourceContent source, int32_t id, TaskSharing* sharing);
+
+// Reads the source and compresses it.
 Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
-                       TaskSharing* sharing = nullptr);
+                       TaskSharing* sharing = nullptr, bool memo = false);
 
 }  // namespace nv

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "package/build_cache.h"
 #include "package/entry_producer.h"
 #include "package/fresh_token.h"
 #include "package/package_entry.h"
@@ -84,10 +85,12 @@ class PackageWriter {
       return;
     }
     if (!CreateTemporary()) return;
+    RecallLastBuild();
     if (WriteHeader() && WriteIndexEntry(*index)) {
       m_flags->packageOk = true;
       WriteFileEntries(*index);
     }
+    LetGoOfLastBuild();
     ClosePackage();
     // The closing pass is not performed: it would read everything after the
     // header back into memory at once, hand it to IStringUtil::TransformBuffer,
@@ -176,8 +179,29 @@ class PackageWriter {
     return false;
   }
 
+  // The new package's file, just created, gives this build's read-from
+  // time: no source has been read yet.
+  void RecallLastBuild() {
+    FileStamp created;
+    std::string err;
+    if (!m_options.cache || !m_files->package->Stamp(&created, &err)) return;
+    m_created = created;
+    m_remember = true;
+    m_previous = m_options.cache->Recall(m_run, m_package, created.changed);
+  }
+
+  // Before the new package is moved over it: Windows moves nothing over a
+  // file held open.
+  void LetGoOfLastBuild() {
+    if (!m_previous) return;
+    const std::string fault = m_previous->Fault();
+    if (!fault.empty()) m_run.Note(m_package, "build cache: " + fault + "; blocks made anew");
+    m_previous.reset();
+  }
+
   bool WriteBytes(const uint8_t* data, size_t size) {
     std::string err;
+    m_written += size;
     if (size == 0 || m_files->package->Write(data, size, &err)) return true;
     FailWriting(m_temporary, err);
     return false;
@@ -220,6 +244,10 @@ class PackageWriter {
       m_stopped = true;
       return false;
     }
+    std::string err;
+    m_made.indexStoredSize = entry.record.storedSize;
+    m_remember = m_remember &&
+                 HashContent(entry.block.get(), entry.record.storedSize, &m_made.indexDigest, &err);
     return WriteEntry(entry);
   }
 
@@ -233,46 +261,87 @@ class PackageWriter {
     // stands in the index.
     std::vector<bool> isJob;
     std::vector<EntryJob> jobs;
+    std::vector<std::string> names;  // of the jobs
     for (const TiXmlElement* file = files->FirstChildElement(); file;
          file = file->NextSiblingElement())
-      isJob.push_back(AddJob(*file, &jobs));
+      isJob.push_back(AddJob(*file, &jobs, &names));
     ProgressScope progress(m_options.progress, jobs);
-    EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers());
+    EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers(), EntryProducer::kDefaultBudget,
+                           m_previous.get(), m_remember);
     for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
       if (!isJob[i]) {
         Fail(kInternalXmlError);
         continue;
       }
-      WriteFileEntry(jobs[k].source, producer.Take(k), &progress);
+      WriteFileEntry(jobs[k].source, names[k], producer.Take(k), &progress);
       ++k;
     }
   }
 
   // A job for an element with a numeric id and a name.
-  bool AddJob(const TiXmlElement& element, std::vector<EntryJob>* jobs) {
+  bool AddJob(const TiXmlElement& element, std::vector<EntryJob>* jobs,
+              std::vector<std::string>* names) {
     int id = 0;
     const char* name = element.Attribute(kIndexNameAttribute);
     if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
     const std::string source = JoinPath(m_folder, name);
-    // A size not known only orders the file last; reading it says what is wrong.
-    uint64_t size = 0;
-    std::string unknown;
-    m_run.fs.FileSize(source, &size, &unknown);
-    jobs->push_back(EntryJob{id, source, size});
+    jobs->push_back(Job(id, name, source));
+    names->push_back(name);
     return true;
+  }
+
+  // A size not known only orders the file last; reading it says what is
+  // wrong. A file the last build packed is stamped instead, which gives its
+  // size too.
+  EntryJob Job(int32_t id, const std::string& name, const std::string& source) {
+    EntryJob job{id, source, 0, m_previous ? m_previous->Find(name) : nullptr};
+    std::string unknown;
+    FileStamp now;
+    if (!job.cached) {
+      m_run.fs.FileSize(source, &job.size, &unknown);
+    } else if (m_run.fs.Stamp(source, &now, &unknown)) {
+      job.size = now.size;
+      job.unchanged = m_previous->Unchanged(*job.cached, now);
+    }
+    return job;
   }
 
   unsigned Workers() const {
     return m_options.jobs ? m_options.jobs : std::max(1u, std::thread::hardware_concurrency());
   }
 
-  void WriteFileEntry(const std::string& source, const Entry& entry, ProgressScope* progress) {
+  void WriteFileEntry(const std::string& source, const std::string& name, const Entry& entry,
+                      ProgressScope* progress) {
+    const uint64_t at = m_written;
     if (entry.fault != FileFault::kNone) {
       Fail(FaultText(entry.fault) + source + kErrorLineEnd);
       if (!entry.reason.empty()) m_run.Note(source, entry.reason);
     } else if (WriteEntry(entry)) {
       progress->Packed(entry.record.originalSize);
+      Memorise(name, at, entry);
     }
+  }
+
+  // What the cache keeps of a file written: without a memo of every file,
+  // nothing is kept.
+  void Memorise(const std::string& name, uint64_t at, const Entry& entry) {
+    m_remember = m_remember && entry.memo.known;
+    if (!m_remember) return;
+    m_made.files.push_back(CachedFile{name, entry.memo.stamp, entry.memo.digest, at, entry.record,
+                                      entry.memo.blockCheck});
+  }
+
+  // Only a package known to be the one this build wrote is described: the
+  // file at its path now must be the one created.
+  void RememberBuild() {
+    FileStamp placed;
+    std::string err;
+    if (!m_remember || !m_run.fs.Stamp(m_package, &placed, &err) ||
+        !(placed.identity == m_created.identity))
+      return;
+    m_made.stamp = placed;
+    m_made.readFrom = m_created.changed;
+    m_options.cache->Remember(m_run, m_package, std::move(m_made));
   }
 
   // Only a package about to replace the last good one need reach the disk
@@ -300,6 +369,7 @@ class PackageWriter {
     }
     if (m_flags->packageOk) {
       m_run.log << m_package << kPackageCreated;
+      RememberBuild();
     } else if (!m_files->packageTemporary.empty() && !m_run.fs.RemoveFile(m_temporary, &err)) {
       // The last good package stays; the log says nothing of what is left.
       m_run.Note(m_temporary, "left behind: " + err);
@@ -319,6 +389,12 @@ class PackageWriter {
   bool m_packageKnown = false;
   FileIdentity m_packageId;
   bool m_stopped = false;
+  uint64_t m_written = 0;  // bytes of the package so far
+  // The build cache's: the last build, and what this one keeps of itself.
+  std::unique_ptr<PreviousPackage> m_previous;
+  FileStamp m_created;  // the new package's file as created
+  bool m_remember = false;
+  CachedPackage m_made;
 };
 
 }  // namespace

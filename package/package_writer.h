@@ -13,6 +13,8 @@ class TiXmlDocument;
 
 namespace nv {
 
+class BuildCache;
+
 // Where a folder's package goes: the folder path without its trailing
 // separators, followed by ".nvp", so that "ocean/" is packed into "ocean.nvp"
 // beside the folder. A root keeps its package inside it.
@@ -24,6 +26,10 @@ struct PackOptions {
   unsigned jobs = 0;
   BuildProgress* progress = nullptr;  // told how far packing has come; may be null
   std::string package;                // where the package goes; empty: PackagePath(folder)
+  // Where the blocks of files unchanged since the last build are taken
+  // from, and what this build makes is kept for the next; null: none. The
+  // package is the same bytes either way.
+  BuildCache* cache = nullptr;
 };
 
 // Whether `path` names a temporary file of the package: the package's path,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "builder/theme_builder.h"
+#include "package/build_cache.h"
 #include "package/package_writer.h"
 #include "platform/file_system.h"
 #include "testing/recording_notes.h"
@@ -52,16 +53,21 @@ struct RunOutcome {
   std::vector<std::pair<std::string, std::string>> notes;  // path, text
 };
 
-// One build run of the folder, as nvtheme build runs it.
+// One build run of the folder, as nvtheme build runs it: into `package`
+// (empty: beside the folder), with the build cache in `cacheFolder` (empty:
+// none).
 inline RunOutcome Build(const std::string& folder, FileSystem& fs = RealFileSystem(),
-                        unsigned jobs = 1) {
+                        unsigned jobs = 1, const std::string& cacheFolder = {},
+                        const std::string& package = {}) {
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
   SilentPublisher publisher;
   RecordingNotes notes;
-  ThemeBuilder builder(fs, publisher, zlib.get(),
-                       BuildOptions{false, nullptr, jobs, nullptr, &notes});
-  RunFlags flags = builder.BuildFolder(folder);
+  BuildCache cache(fs, cacheFolder, "nvtheme test", *zlib.get());
+  BuildOptions options{false, nullptr, jobs, nullptr, &notes};
+  if (!cacheFolder.empty()) options.cache = &cache;
+  ThemeBuilder builder(fs, publisher, zlib.get(), options);
+  RunFlags flags = builder.BuildFolder(folder, package);
   return RunOutcome{flags, builder.Log(), notes.notes};
 }
 

@@ -70,6 +70,11 @@ class MemoryFileSystem : public FileSystem {
   // the same file, with new times (`modified` set to the time given, as a
   // tool that sets it back would, when it is not 0).
   void RewriteFile(const std::string& path, std::string contents, int64_t modified = 0);
+  // Moves the disk's clock on, as the time between a save and a build.
+  void PassTime(int64_t nanoseconds) {
+    Lock lock(m_mutex);
+    m_clock += nanoseconds;
+  }
   bool HasFile(const std::string& path) const;
   const std::string& Contents(const std::string& path) const;
   // Makes a file stand for a link to `target`, a path that lies outside any

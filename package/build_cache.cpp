@@ -1,0 +1,283 @@
+// The build cache's folder: one file a package, recalled, remembered and
+// pruned.
+#include "package/build_cache.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "package/fresh_token.h"
+#include "package/pieced_block.h"
+#include "platform/interrupt.h"
+
+namespace nv {
+
+namespace {
+
+// At most this many packages are remembered; the files of those built
+// longest ago go first.
+constexpr size_t kMaxRemembered = 100;
+// A temporary file this old is a killed build's.
+constexpr int64_t kStaleTemporary = int64_t{3600} * 1000 * 1000 * 1000;
+
+constexpr char kSuffix[] = ".cache";
+constexpr size_t kKeyDigits = 32;
+
+std::string Hex(const uint8_t* bytes, size_t size) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (size_t i = 0; i < size; ++i) {
+    hex += kDigits[bytes[i] >> 4];
+    hex += kDigits[bytes[i] & 15];
+  }
+  return hex;
+}
+
+bool IsKey(const std::string& name, size_t from) {
+  return name.size() >= from + kKeyDigits &&
+         std::all_of(name.begin() + from, name.begin() + from + kKeyDigits,
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// "KEY.cache", the file of one package.
+bool IsCacheName(const std::string& name) {
+  return name.size() == kKeyDigits + sizeof kSuffix - 1 && IsKey(name, 0) &&
+         name.compare(kKeyDigits, std::string::npos, kSuffix) == 0;
+}
+
+// "KEY.cache.TOKEN.tmp", one being written.
+bool IsTemporaryName(const std::string& name) {
+  const size_t base = kKeyDigits + sizeof kSuffix - 1;
+  return name.size() == base + 1 + 16 + 4 && IsKey(name, 0) &&
+         name.compare(kKeyDigits, sizeof kSuffix - 1, kSuffix) == 0 && name[base] == '.' &&
+         name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+  const std::string stripped = StripTrailingSeparators(path);
+  const size_t cut = stripped.rfind(kPathSeparator);
+  return cut == std::string::npos || cut == 0 ? std::string() : stripped.substr(0, cut);
+}
+
+bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
+  bytes->resize(size);
+  size_t got = 0;
+  if (!file.Read(&(*bytes)[0], size, &got, err)) return false;
+  bytes->resize(got);
+  return true;
+}
+
+// What the compressor makes of a few contents: text that deflates, bytes
+// that do not, a PNG, a large file whose middle does not shrink, and the
+// pieces of a large file. Another library, level or rule makes other bytes.
+bool CompressorDigest(IZlib& zlib, ContentDigest* digest, std::string* err) {
+  std::string text, noise;
+  for (int i = 0; text.size() < (96 << 10); ++i) text += "<file id=\"" + std::to_string(i) + "\"/>";
+  uint32_t state = 1;
+  for (size_t i = 0; i < (320 << 10); ++i) {
+    state = state * 1103515245 + 12345;
+    noise += static_cast<char>(state >> 24);
+  }
+  std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + text.substr(0, 4096);
+  ContentHash hash;
+  auto add = [&](int32_t result, uint8_t* output, uint32_t length) {
+    TaskMemPtr<uint8_t> owned(output);
+    hash.Add(&result, sizeof result);
+    hash.Add(owned.get(), length);
+  };
+  for (const std::string* content : {&text, &noise, &png}) {
+    uint8_t* output = nullptr;
+    uint32_t length = 0;
+    const auto* in = reinterpret_cast<const uint8_t*>(content->data());
+    add(zlib.Compress(in, static_cast<uint32_t>(content->size()), &output, &length), output,
+        length);
+    for (bool last : {false, true}) {
+      add(zlib.CompressPiece(in, static_cast<uint32_t>(content->size()), last, &output, &length),
+          output, length);
+    }
+  }
+  return hash.Finish(digest, err);
+}
+
+}  // namespace
+
+BuildCache::BuildCache(FileSystem& fs, std::string folder, std::string builder, IZlib& zlib)
+    : m_fs(fs), m_folder(std::move(folder)), m_builder(std::move(builder)), m_zlib(zlib) {}
+
+// The builder, the compressor as it behaves and the code that joins its
+// output, and the size of pieces: what decides a block's bytes besides the
+// file's content.
+const std::string& BuildCache::Fingerprint() {
+  if (!m_fingerprint.empty()) return m_fingerprint;
+  ContentDigest digest{};
+  std::string err;
+  if (!CompressorDigest(m_zlib, &digest, &err)) return m_fingerprint;
+  m_fingerprint = m_builder + "; compressor " + Hex(digest.data(), 16) + "; packing code " +
+                  NV_PACKING_CODE + "; pieces of " + std::to_string(kPieceSize) + " bytes";
+  return m_fingerprint;
+}
+
+bool BuildCache::FileOf(const std::string& fullPath, std::string* file, std::string* err) const {
+  ContentDigest digest{};
+  if (!HashContent(fullPath.data(), fullPath.size(), &digest, err)) return false;
+  *file = JoinPath(m_folder, Hex(digest.data(), kKeyDigits / 2) + kSuffix);
+  return true;
+}
+
+std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
+                                                    const std::string& package, int64_t readFrom) {
+  std::string full, path, err;
+  CachedPackage cached;
+  // A package whose folder cannot be resolved has no last build to take from.
+  if (Fingerprint().empty() || !m_fs.FullPath(package, &full, &err) || !FileOf(full, &path, &err) ||
+      !Read(run, path, &cached))
+    return nullptr;
+  if (cached.fingerprint != m_fingerprint || cached.path != full || readFrom < cached.readFrom)
+    return nullptr;
+  std::unique_ptr<File> file = m_fs.OpenForReading(package, /*shareWrite=*/false, &err);
+  FileStamp stamp;
+  if (!file || !file->Stamp(&stamp, &err) || !(stamp == cached.stamp)) return nullptr;
+  // The package as last built, down to its index: a package rewritten with
+  // its stamp kept would fail here.
+  std::string head, index;
+  PackageHeaderBytes header;
+  EntryRecordBytes recordBytes;
+  EntryRecord record;
+  ContentDigest digest{};
+  if (!ReadAll(*file, kPackageHeaderSize + kEntryRecordSize, &head, &err) ||
+      head.size() != kPackageHeaderSize + kEntryRecordSize)
+    return nullptr;
+  std::copy(head.begin(), head.begin() + kPackageHeaderSize, header.begin());
+  std::copy(head.begin() + kPackageHeaderSize, head.end(), recordBytes.begin());
+  if (!CheckHeader(header, &err) || !ReadRecord(recordBytes, &record) ||
+      record.entryId != kIndexEntryId || record.storedSize != cached.indexStoredSize ||
+      !ReadAll(*file, record.storedSize, &index, &err) || index.size() != record.storedSize ||
+      !HashContent(index.data(), index.size(), &digest, &err) || digest != cached.indexDigest)
+    return nullptr;
+  return std::make_unique<PreviousPackage>(std::move(cached), std::move(file));
+}
+
+// No file is no fault: the package was never built with the cache.
+bool BuildCache::Read(const RunContext& run, const std::string& path, CachedPackage* cached) {
+  std::string err, absent, bytes;
+  std::unique_ptr<File> file = m_fs.OpenForReading(path, /*shareWrite=*/false, &err);
+  uint64_t size = 0;
+  if (!file) {
+    if (m_fs.PathExists(path, &absent)) run.Note(path, "build cache not read: " + err);
+    return false;
+  }
+  if (!file->Size(&size, &err) || size > kMaxCacheFileBytes ||
+      !ReadAll(*file, static_cast<size_t>(size), &bytes, &err)) {
+    if (err.empty()) err = "it is larger than any this program writes";
+    run.Note(path, "build cache not read: " + err);
+    return false;
+  }
+  if (!DecodeCache(bytes, cached, &err)) {
+    run.Note(path, "build cache ignored: " + err);
+    return false;
+  }
+  return true;
+}
+
+void BuildCache::Remember(const RunContext& run, const std::string& package, CachedPackage made) {
+  std::string err, path;
+  if (Fingerprint().empty() || !m_fs.FullPath(package, &made.path, &err) ||
+      !FileOf(made.path, &path, &err))
+    return;
+  made.fingerprint = m_fingerprint;
+  if (!MakeFolder(&err) || !Write(path, made, &err)) {
+    run.Note(path, "build cache not written: " + err);
+    return;
+  }
+  Prune(path, made.readFrom);
+}
+
+// Written beside its place and moved there whole, so that a build reading
+// it meanwhile finds the old one or the new one. It is not synced: one cut
+// short by a power cut fails its checksum and is ignored.
+bool BuildCache::Write(const std::string& path, const CachedPackage& cached, std::string* err) {
+  std::string bytes;
+  if (!EncodeCache(cached, &bytes, err)) return false;
+  const std::string temporary = path + "." + TokenDigits(FreshToken()) + ".tmp";
+  std::unique_ptr<File> file = m_fs.CreateNew(temporary, err);
+  if (!file) return false;
+  RemovedOnInterrupt removed(temporary);
+  std::string unused;
+  if (file->Write(bytes.data(), bytes.size(), err) && file->Close(err) &&
+      m_fs.MoveOver(temporary, path, err))
+    return true;
+  file.reset();
+  m_fs.RemoveFile(temporary, &unused);
+  return false;
+}
+
+bool BuildCache::MakeFolder(std::string* err) {
+  std::vector<std::string> missing;
+  std::string absent;
+  for (std::string at = m_folder; !at.empty() && !m_fs.PathExists(at, &absent); at = ParentOf(at))
+    missing.push_back(at);
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    // Another build may have made it meanwhile.
+    if (!m_fs.CreateFolder(*it, err) && !m_fs.PathExists(*it, &absent)) return false;
+  }
+  return true;
+}
+
+// Lets go of the files of packages that are gone, of those that cannot be
+// read as this program's, of temporary files that killed builds left, and
+// of the oldest beyond the bound. Another build may prune at the same time:
+// what cannot be removed is left for later.
+void BuildCache::Prune(const std::string& kept, int64_t now) {
+  std::vector<std::string> names;
+  std::string err;
+  if (m_fs.ListFolder(m_folder, &names, &err) != ListResult::kComplete) return;
+  std::vector<std::pair<int64_t, std::string>> remembered;
+  for (const std::string& name : names) {
+    const std::string path = JoinPath(m_folder, name);
+    FileStamp stamp;
+    if ((!IsCacheName(name) && !IsTemporaryName(name)) || path == kept ||
+        !m_fs.Stamp(path, &stamp, &err))
+      continue;
+    std::string prefix, package;
+    std::unique_ptr<File> file =
+        IsCacheName(name) ? m_fs.OpenForReading(path, false, &err) : nullptr;
+    const bool gone = IsTemporaryName(name)
+                          ? stamp.modified < now - kStaleTemporary
+                          : !file || !ReadAll(*file, kCachePrefixBytes, &prefix, &err) ||
+                                !DecodeCachedPath(prefix, &package) ||
+                                !m_fs.PathExists(package, &err);
+    file.reset();
+    if (gone) {
+      m_fs.RemoveFile(path, &err);
+    } else if (IsCacheName(name)) {
+      remembered.emplace_back(stamp.modified, path);
+    }
+  }
+  std::sort(remembered.rbegin(), remembered.rend());  // the newest first
+  for (size_t i = kMaxRemembered - 1; i < remembered.size(); ++i)
+    m_fs.RemoveFile(remembered[i].second, &err);
+}
+
+bool ClearBuildCache(FileSystem& fs, const std::string& folder, size_t* removed, std::string* err) {
+  *removed = 0;
+  std::vector<std::string> names;
+  std::string absent;
+  if (!fs.PathExists(folder, &absent)) return true;
+  if (fs.ListFolder(folder, &names, err) != ListResult::kComplete) {
+    *err = folder + ": " + *err;
+    return false;
+  }
+  bool all = true;
+  for (const std::string& name : names) {
+    if (!IsCacheName(name) && !IsTemporaryName(name)) continue;
+    std::string why;
+    if (fs.RemoveFile(JoinPath(folder, name), &why)) {
+      ++*removed;
+    } else if (all) {
+      *err = JoinPath(folder, name) + ": " + why;
+      all = false;
+    }
+  }
+  return all;
+}
+
+}  // namespace nv

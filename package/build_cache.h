@@ -1,0 +1,60 @@
+// The build cache: for each package built, what its next build needs to
+// take the blocks of unchanged files from it instead of making them again.
+// It lives in a folder of the user's, never beside or inside a theme
+// folder, one file a package, named after the package's full path.
+//
+// The cache is advice, never trusted for the package's bytes: what it says
+// is used only once the package on disk is found to be exactly the one it
+// describes, and a file's block only when the file is unchanged. Its own
+// faults are noted and never fail a build.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "package/build_cache_format.h"
+#include "package/previous_package.h"
+#include "run/run_context.h"
+#include "services/component.h"
+
+namespace nv {
+
+class BuildCache {
+ public:
+  // The cache in `folder`, made by a builder that `builder` names (its
+  // program and version); blocks that another builder or compressor made
+  // are never taken. The compressor is asked once to make a few blocks,
+  // which tell its settings apart.
+  BuildCache(FileSystem& fs, std::string folder, std::string builder, IZlib& zlib);
+
+  // The package's last build, when the cache holds it, it was made by this
+  // builder and the package on disk is still exactly the one it made; null
+  // otherwise. `readFrom` is this build's read-from time: a clock that went
+  // back since the last build makes nothing reused.
+  std::unique_ptr<PreviousPackage> Recall(const RunContext& run, const std::string& package,
+                                          int64_t readFrom);
+
+  // Keeps what the build just made of the package in place of what was
+  // kept, and lets go of what is kept of packages that no longer exist.
+  void Remember(const RunContext& run, const std::string& package, CachedPackage made);
+
+ private:
+  const std::string& Fingerprint();
+  bool FileOf(const std::string& fullPath, std::string* file, std::string* err) const;
+  bool Read(const RunContext& run, const std::string& path, CachedPackage* cached);
+  bool Write(const std::string& path, const CachedPackage& cached, std::string* err);
+  bool MakeFolder(std::string* err);
+  void Prune(const std::string& kept, int64_t now);
+
+  FileSystem& m_fs;
+  const std::string m_folder;
+  const std::string m_builder;
+  IZlib& m_zlib;
+  std::string m_fingerprint;  // once made
+};
+
+// Removes everything a build cache in `folder` keeps; false, saying why,
+// when something could not be removed.
+bool ClearBuildCache(FileSystem& fs, const std::string& folder, size_t* removed, std::string* err);
+
+}  // namespace nv

@@ -1,0 +1,204 @@
+#include "package/build_cache.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "package/package_writer.h"
+#include "testing/memory_file_system.h"
+#include "testing/recording_notes.h"
+
+namespace nv {
+namespace {
+
+using Op = MemoryFileSystem::Op;
+
+constexpr int64_t kMinute = int64_t{60} * 1000 * 1000 * 1000;
+
+// A folder built once with the cache, then changed and built again, and
+// that build set beside one made without the cache.
+class CachedBuilds {
+ public:
+  CachedBuilds() {
+    KestCreateInstance(u"KestRTU.dll", u"IZlib", m_zlib.Put());
+    m_cache = std::make_unique<BuildCache>(fs, m_cacheFolder, "nvtheme test", *m_zlib.get());
+    fs.AddFolder("themes");
+    fs.AddFolder(folder);
+    fs.AddFolder("/cache");
+    std::string noise;
+    for (uint32_t i = 0, x = 7; i < 70000; ++i)
+      noise += static_cast<char>((x = x * 69069 + 1) >> 24);
+    fs.AddFile(Source("main.xml"), "<nuvarinepackage/>");
+    fs.AddFile(Source("back.png"), noise);
+    fs.AddFile(Source("grid.xml"), std::string(90000, 'g'));
+    fs.AddFile(Source("empty.png"), "");
+    fs.PassTime(kMinute);  // the files were saved a while before the build
+    fs.before = [this](Op op, const std::string& path) {
+      const std::string inside = folder + kPathSeparator;
+      if (op == Op::OpenForReading && path.compare(0, inside.size(), inside) == 0)
+        m_read.insert(path.substr(inside.size()));
+      return true;
+    };
+  }
+
+  // A build with the cache; the names of the files it read.
+  std::set<std::string> Build() {
+    m_read.clear();
+    log = Write(package, m_cache.get());
+    return m_read;
+  }
+
+  // The log and package of a build without the cache, as if of the package.
+  std::pair<std::string, std::string> Uncached() {
+    std::string text = Write(plain, nullptr);
+    text.replace(text.rfind(plain), plain.size(), package);
+    return {text, fs.Contents(plain)};
+  }
+
+  std::string CacheFile() {
+    std::vector<std::string> names;
+    std::string err;
+    fs.ListFolder(m_cacheFolder, &names, &err);
+    for (const std::string& name : names)
+      if (name.size() > 6 && name.compare(name.size() - 6, 6, ".cache") == 0)
+        return JoinPath(m_cacheFolder, name);
+    return "";
+  }
+
+  std::string Source(const std::string& name) const { return JoinPath(folder, name); }
+
+  const std::string folder = JoinPath("themes", "ocean");
+  const std::string package = folder + ".nvp";
+  const std::string plain = JoinPath("themes", "plain.nvp");
+  MemoryFileSystem fs;
+  RecordingNotes notes;
+  std::string log;
+
+ private:
+  std::string Write(const std::string& to, BuildCache* cache) {
+    OperationLog text;
+    SilentPublisher publisher;
+    OpenFiles files;
+    RunFlags flags;
+    TiXmlDocument index;
+    WritePackage(RunContext{fs, text, publisher, &notes}, folder, m_zlib.get(),
+                 PackOptions{2, nullptr, to, cache}, &index, &files, &flags);
+    EXPECT_TRUE(flags.packageOk) << text.Text();
+    return text.Text();
+  }
+
+  const std::string m_cacheFolder = "/cache/nvtheme";
+  ServiceRef<IZlib> m_zlib;
+  std::unique_ptr<BuildCache> m_cache;
+  std::set<std::string> m_read;
+};
+
+// The cache as a file's bytes, made over by `craft`, and written back.
+void Recraft(CachedBuilds& b, const std::function<void(CachedPackage*)>& craft) {
+  CachedPackage cached;
+  std::string fault, bytes, err;
+  ASSERT_TRUE(DecodeCache(b.fs.Contents(b.CacheFile()), &cached, &fault)) << fault;
+  craft(&cached);
+  ASSERT_TRUE(EncodeCache(cached, &bytes, &err)) << err;
+  b.fs.RewriteFile(b.CacheFile(), bytes);
+}
+
+const std::set<std::string> kAll = {"back.png", "empty.png", "grid.xml", "main.xml"};
+
+struct Change {
+  const char* what;
+  std::function<void(CachedBuilds&)> make;
+  std::set<std::string> read;  // the sources the second build reads
+  bool noted;                  // whether it is noted that the cache was not used
+};
+
+// Whatever happened between two builds, the second writes the log and the
+// package a build without the cache writes; it reads the files the cache
+// cannot vouch for, and no other.
+TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
+  const Change changes[] = {
+      {"nothing", [](CachedBuilds&) {}, {}, false},
+      {"one file changed",
+       [](CachedBuilds& b) { b.fs.AppendToFile(b.Source("grid.xml"), "<more/>"); },
+       {"grid.xml"},
+       false},
+      {"one file added",
+       [](CachedBuilds& b) { b.fs.AddFile(b.Source("add.png"), "new"); },
+       {"add.png"},
+       false},
+      {"one file removed",
+       [](CachedBuilds& b) {
+         std::string err;
+         b.fs.RemoveFile(b.Source("back.png"), &err);
+       },
+       {},
+       false},
+      // Its stamp differs in the change time alone: its content decides.
+      {"a file written over at its size, its time set back",
+       [](CachedBuilds& b) {
+         FileStamp was;
+         std::string err;
+         b.fs.Stamp(b.Source("grid.xml"), &was, &err);
+         b.fs.RewriteFile(b.Source("grid.xml"), std::string(90000, 'h'), was.modified);
+       },
+       {"grid.xml"},
+       false},
+      {"a file saved again as it was",
+       [](CachedBuilds& b) {
+         b.fs.RewriteFile(b.Source("main.xml"), b.fs.Contents(b.Source("main.xml")));
+       },
+       {"main.xml"},
+       false},
+      {"the package edited in place by another program",
+       [](CachedBuilds& b) { b.fs.RewriteFile(b.package, b.fs.Contents(b.package)); }, kAll, false},
+      {"the package replaced by another program",
+       [](CachedBuilds& b) { b.fs.AddFile(b.package, b.fs.Contents(b.package)); }, kAll, false},
+      {"the cache cut short",
+       [](CachedBuilds& b) {
+         const std::string& bytes = b.fs.Contents(b.CacheFile());
+         b.fs.RewriteFile(b.CacheFile(), bytes.substr(0, bytes.size() / 2));
+       },
+       kAll, true},
+      {"the cache damaged",
+       [](CachedBuilds& b) {
+         std::string bytes = b.fs.Contents(b.CacheFile());
+         bytes[bytes.size() / 2] ^= 0x20;
+         b.fs.RewriteFile(b.CacheFile(), bytes);
+       },
+       kAll, true},
+      {"the cache crafted to point outside the package",
+       [](CachedBuilds& b) {
+         Recraft(b, [](CachedPackage* c) { c->files[1].recordOffset = c->stamp.size + 76; });
+       },
+       kAll, true},
+      {"the cache crafted to point at another file's block",
+       [](CachedBuilds& b) {
+         Recraft(b, [](CachedPackage* c) { std::swap(c->files[0].name, c->files[3].name); });
+       },
+       {"back.png", "main.xml"},
+       false},
+      {"the cache written by another builder",
+       [](CachedBuilds& b) { Recraft(b, [](CachedPackage* c) { c->fingerprint += " 2"; }); }, kAll,
+       false},
+  };
+  for (const Change& change : changes) {
+    CachedBuilds builds;
+    EXPECT_EQ(kAll, builds.Build()) << change.what;
+    builds.fs.PassTime(kMinute);
+    change.make(builds);
+    builds.notes.notes.clear();
+    EXPECT_EQ(change.read, builds.Build()) << change.what;
+    const auto uncached = builds.Uncached();
+    EXPECT_EQ(uncached.first, builds.log) << change.what;
+    EXPECT_TRUE(uncached.second == builds.fs.Contents(builds.package)) << change.what;
+    const bool noted = std::any_of(builds.notes.notes.begin(), builds.notes.notes.end(),
+                                   [](const auto& n) { return n.second.find("build cache") == 0; });
+    EXPECT_EQ(change.noted, noted) << change.what;
+  }
+}
+
+}  // namespace
+}  // namespace nv

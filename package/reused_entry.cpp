@@ -1,0 +1,42 @@
+// Taking an unchanged file's block from the last package.
+#include "package/reused_entry.h"
+
+namespace nv {
+
+namespace {
+
+bool Taken(PreviousPackage& previous, const CachedFile& cached, int32_t id, ContentMemo memo,
+           Entry* entry) {
+  entry->record.entryId = id;
+  if (!previous.ReadBlock(cached, entry)) return false;
+  memo.blockCheck = cached.blockCheck;
+  entry->memo = memo;
+  return true;
+}
+
+}  // namespace
+
+// A file of the size it had may hold what it held though its stamp says
+// otherwise (saved again unchanged, or changed too close to the last
+// build): its content decides, read once for both the digest and, should
+// it differ, the block.
+Entry TakeOrProduceEntry(FileSystem& fs, IZlib& zlib, const EntryJob& job,
+                         PreviousPackage* previous, bool memo, TaskSharing* sharing) {
+  const CachedFile* cached = job.cached;
+  Entry entry;
+  if (!previous || !cached || (!job.unchanged && job.size != cached->stamp.size))
+    return ProduceFileEntry(fs, zlib, job.source, job.id, sharing, memo);
+  if (job.unchanged) {
+    if (Taken(*previous, *cached, job.id, ContentMemo{true, cached->stamp, cached->digest}, &entry))
+      return entry;
+    return ProduceFileEntry(fs, zlib, job.source, job.id, sharing, memo);
+  }
+  SourceContent content = ReadSource(fs, job.source, /*memo=*/true);
+  if (content.fault == FileFault::kNone && content.memo.known &&
+      content.memo.digest == cached->digest && content.size == cached->record.originalSize &&
+      Taken(*previous, *cached, job.id, content.memo, &entry))
+    return entry;
+  return CompressSource(zlib, std::move(content), job.id, sharing);
+}
+
+}  // namespace nv
