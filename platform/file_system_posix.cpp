@@ -154,8 +154,6 @@ int OpenRegularFile(const std::string& path, std::string* err) {
     ::close(fd);
     return -1;
   }
-  // Reads of a regular file never block; the flag only mattered for the open.
-  ::fcntl(fd, F_SETFL, 0);
   return fd;
 }
 
@@ -204,6 +202,19 @@ std::string RealPath(const std::string& path, std::string* err) {
   return result;
 }
 
+// Whether the path names an entry of the folder, itself no link: it then
+// ends wherever the folder does, inside it, which one lstat tells instead
+// of two walks of every step of both paths.
+bool IsNoLinkIn(const std::string& folder, const std::string& path) {
+  const size_t start = folder.size() + 1;  // as JoinPath joins them
+  if (folder.empty() || path.size() <= start || path.compare(0, folder.size(), folder) != 0 ||
+      path[folder.size()] != '/' || path.find('/', start) != std::string::npos)
+    return false;
+  const std::string name = path.substr(start);
+  struct stat st;
+  return name != "." && name != ".." && ::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode);
+}
+
 // How file systems that have no way to sync a folder answer fsync on one:
 // EINVAL (as for a pipe), EBADF (where only what is open for writing can be
 // synced), EROFS, ENOTSUP or ENOSYS (FUSE file systems that leave it out).
@@ -236,6 +247,7 @@ class PosixFileSystem : public FileSystem {
   bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
                     std::string* err) override {
     err->clear();
+    if (IsNoLinkIn(folder, path)) return false;
     const std::string inside = RealPath(folder, err), end = RealPath(path, err);
     if (inside.empty() || end.empty()) return false;
     const std::string prefix = inside == "/" ? inside : inside + "/";
@@ -248,6 +260,8 @@ class PosixFileSystem : public FileSystem {
     // POSIX has no share modes: other programs may always read and write.
     int fd = OpenRegularFile(path, err);
     if (fd < 0) return nullptr;
+    // Reads of a regular file never block; the flag only mattered for the open.
+    ::fcntl(fd, F_SETFL, 0);
     return std::make_unique<PosixFile>(fd);
   }
 
