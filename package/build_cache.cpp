@@ -66,14 +66,15 @@ bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
   return true;
 }
 
-// What the compressor makes of a few contents: text that deflates, bytes
-// that do not, a PNG, a large file whose middle does not shrink, and the
-// pieces of a large file. Another library, level or rule makes other bytes.
+// What the compressor makes of a few contents: text that deflates, whole
+// and in pieces; bytes that do not, just past the size at which the
+// compressor samples them first; and a PNG. Another library, level or rule
+// makes other bytes. Kept small: every build with the cache makes them.
 bool CompressorDigest(IZlib& zlib, ContentDigest* digest, std::string* err) {
   std::string text, noise;
-  for (int i = 0; text.size() < (96 << 10); ++i) text += "<file id=\"" + std::to_string(i) + "\"/>";
+  for (int i = 0; text.size() < (16 << 10); ++i) text += "<file id=\"" + std::to_string(i) + "\"/>";
   uint32_t state = 1;
-  for (size_t i = 0; i < (320 << 10); ++i) {
+  for (size_t i = 0; i < (257 << 10); ++i) {
     state = state * 1103515245 + 12345;
     noise += static_cast<char>(state >> 24);
   }
@@ -84,17 +85,14 @@ bool CompressorDigest(IZlib& zlib, ContentDigest* digest, std::string* err) {
     hash.Add(&result, sizeof result);
     hash.Add(owned.get(), length);
   };
-  for (const std::string* content : {&text, &noise, &png}) {
-    uint8_t* output = nullptr;
-    uint32_t length = 0;
-    const auto* in = reinterpret_cast<const uint8_t*>(content->data());
-    add(zlib.Compress(in, static_cast<uint32_t>(content->size()), &output, &length), output,
-        length);
-    for (bool last : {false, true}) {
-      add(zlib.CompressPiece(in, static_cast<uint32_t>(content->size()), last, &output, &length),
-          output, length);
-    }
-  }
+  const auto in = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
+  const auto size = [](const std::string& s) { return static_cast<uint32_t>(s.size()); };
+  uint8_t* output = nullptr;
+  uint32_t length = 0;
+  for (const std::string* content : {&text, &noise, &png})
+    add(zlib.Compress(in(*content), size(*content), &output, &length), output, length);
+  for (bool last : {false, true})
+    add(zlib.CompressPiece(in(text), size(text), last, &output, &length), output, length);
   return hash.Finish(digest, err);
 }
 
@@ -128,6 +126,7 @@ std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
   std::string full, path, err;
   CachedPackage cached;
   // A package whose folder cannot be resolved has no last build to take from.
+
   if (Fingerprint().empty() || !m_fs.FullPath(package, &full, &err) || !FileOf(full, &path, &err) ||
       !Read(run, path, &cached))
     return nullptr;

@@ -247,7 +247,7 @@ TEST_F(RealFileSystemTest, StampTellsAFileWrittenOverWithItsTimeSetBack) {
   std::ofstream(file, std::ios::binary) << "other";
   fsys::last_write_time(file, written);
   ASSERT_TRUE(fs.Stamp(file, &after, &err)) << err;
-  EXPECT_EQ(before.modified, after.modified);
+  EXPECT_LE(after.modified, before.modified);  // set back as far as the system can set it
   EXPECT_TRUE(before.identity == after.identity);
   EXPECT_LT(before.changed, after.changed);
   EXPECT_FALSE(before == after);
