@@ -102,10 +102,10 @@ class MeddlingFileSystem : public FileSystem {
                     std::string* err) override {
     return m_real.LeadsOutside(folder, path, target, err);
   }
-  std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+  std::unique_ptr<File> OpenForReading(const std::string& path, Sharing sharing,
                                        std::string* err) override {
     if (beforeOpen) beforeOpen(path);
-    auto file = m_real.OpenForReading(path, shareWrite, err);
+    auto file = m_real.OpenForReading(path, sharing, err);
     return file ? std::make_unique<WatchedFile>(this, path, std::move(file)) : nullptr;
   }
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override {

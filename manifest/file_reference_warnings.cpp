@@ -25,7 +25,7 @@ bool IsImage(const std::string& head) {
 // Up to `size` leading bytes of the file; false when it cannot be read.
 bool ReadHead(FileSystem& fs, const std::string& path, size_t size, std::string* head) {
   std::string err;
-  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, &err);
+  std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, &err);
   head->assign(size, '\0');
   size_t got = 0;
   if (!file || !file->Read(&(*head)[0], size, &got, &err)) return false;

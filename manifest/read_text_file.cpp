@@ -24,7 +24,7 @@ std::string TextWithLfLines(const std::string& bytes) {
 TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text, std::string* err,
                       uint64_t maxBytes) {
   text->clear();
-  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/true, err);
+  std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, err);
   uint64_t size = 0;
   if (!file || !file->Size(&size, err)) return TextRead::kUnreadable;
   if (size > maxBytes) return TextRead::kTooLarge;

@@ -132,7 +132,8 @@ std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
     return nullptr;
   if (cached.fingerprint != m_fingerprint || cached.path != full || readFrom < cached.readFrom)
     return nullptr;
-  std::unique_ptr<File> file = m_fs.OpenForReading(package, /*shareWrite=*/false, &err);
+  // Another build may move its package over this one meanwhile.
+  std::unique_ptr<File> file = m_fs.OpenForReading(package, Sharing::kReadDelete, &err);
   FileStamp stamp;
   if (!file || !file->Stamp(&stamp, &err) || !(stamp == cached.stamp)) return nullptr;
   // The package as last built, down to its index: a package rewritten with
@@ -158,7 +159,7 @@ std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
 // No file is no fault: the package was never built with the cache.
 bool BuildCache::Read(const RunContext& run, const std::string& path, CachedPackage* cached) {
   std::string err, absent, bytes;
-  std::unique_ptr<File> file = m_fs.OpenForReading(path, /*shareWrite=*/false, &err);
+  std::unique_ptr<File> file = m_fs.OpenForReading(path, Sharing::kReadDelete, &err);
   uint64_t size = 0;
   if (!file) {
     if (m_fs.PathExists(path, &absent)) run.Note(path, "build cache not read: " + err);
@@ -238,7 +239,7 @@ void BuildCache::Prune(const std::string& kept, int64_t now) {
       continue;
     std::string prefix, package;
     std::unique_ptr<File> file =
-        IsCacheName(name) ? m_fs.OpenForReading(path, false, &err) : nullptr;
+        IsCacheName(name) ? m_fs.OpenForReading(path, Sharing::kReadDelete, &err) : nullptr;
     const bool gone = IsTemporaryName(name)
                           ? stamp.modified < now - kStaleTemporary
                           : !file || !ReadAll(*file, kCachePrefixBytes, &prefix, &err) ||

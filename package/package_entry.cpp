@@ -49,10 +49,16 @@ void Remember(File& file, SourceContent* source) {
   source->memo.known = file.Stamp(&source->memo.stamp, &unknown);
 }
 
+// A digest that cannot be had leaves the memo unknown, and the build as
+// it would be without the cache.
 void Digest(SourceContent* source) {
   std::string unknown;
-  source->memo.known = source->memo.known && HashContent(source->bytes.get(), source->size,
-                                                         &source->memo.digest, &unknown);
+  try {
+    source->memo.known = source->memo.known && HashContent(source->bytes.get(), source->size,
+                                                           &source->memo.digest, &unknown);
+  } catch (...) {
+    source->memo.known = false;
+  }
 }
 
 }  // namespace
@@ -79,7 +85,7 @@ bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
 
 SourceContent ReadSource(FileSystem& fs, const std::string& path, bool memo) {
   SourceContent source;
-  std::unique_ptr<File> file = fs.OpenForReading(path, /*shareWrite=*/false, &source.reason);
+  std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kRead, &source.reason);
   if (!file) {
     source.fault = FileFault::kUnreadable;
     return source;

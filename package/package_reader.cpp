@@ -119,7 +119,7 @@ bool PackageReader::Open(FileSystem& fs, const std::string& path, NameRules rule
   m_entries.clear();
   m_files.clear();
   std::string err;
-  m_file = fs.OpenForReading(path, /*shareWrite=*/false, &err);
+  m_file = fs.OpenForReading(path, Sharing::kRead, &err);
   if (!m_file || !m_file->Size(&m_size, &err)) {
     *fault = "cannot read it: " + err;
     return false;

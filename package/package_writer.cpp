@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -187,11 +188,28 @@ class PackageWriter {
     if (!m_options.cache || !m_files->package->Stamp(&created, &err)) return;
     m_created = created;
     m_remember = true;
-    m_previous = m_options.cache->Recall(m_run, m_package, created.changed);
+    CacheStep([&] { m_previous = m_options.cache->Recall(m_run, m_package, created.changed); });
   }
 
-  // Before the new package is moved over it: Windows moves nothing over a
-  // file held open.
+  // The cache's own faults, memory running out among them, never fail a
+  // build: what the cache cannot do is left undone, and said.
+  template <typename Step>
+  void CacheStep(Step step) {
+    std::string fault;
+    try {
+      step();
+      return;
+    } catch (const std::bad_alloc&) {
+      fault = "out of memory";
+    } catch (...) {
+      fault = "an unexpected fault";
+    }
+    m_remember = false;
+    m_run.Note(m_package, "build cache not used: " + fault);
+  }
+
+  // Before the new package is moved over it, so that nothing holds the last
+  // one once it is replaced.
   void LetGoOfLastBuild() {
     if (!m_previous) return;
     const std::string fault = m_previous->Fault();
@@ -246,8 +264,11 @@ class PackageWriter {
     }
     std::string err;
     m_made.indexStoredSize = entry.record.storedSize;
-    m_remember = m_remember &&
-                 HashContent(entry.block.get(), entry.record.storedSize, &m_made.indexDigest, &err);
+    if (m_remember)
+      CacheStep([&] {
+        m_remember =
+            HashContent(entry.block.get(), entry.record.storedSize, &m_made.indexDigest, &err);
+      });
     return WriteEntry(entry);
   }
 
@@ -318,7 +339,7 @@ class PackageWriter {
       if (!entry.reason.empty()) m_run.Note(source, entry.reason);
     } else if (WriteEntry(entry)) {
       progress->Packed(entry.record.originalSize);
-      Memorise(name, at, entry);
+      if (m_remember) CacheStep([&] { Memorise(name, at, entry); });
     }
   }
 
@@ -341,7 +362,7 @@ class PackageWriter {
       return;
     m_made.stamp = placed;
     m_made.readFrom = m_created.changed;
-    m_options.cache->Remember(m_run, m_package, std::move(m_made));
+    CacheStep([&] { m_options.cache->Remember(m_run, m_package, std::move(m_made)); });
   }
 
   // Only a package about to replace the last good one need reach the disk

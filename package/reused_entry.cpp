@@ -5,10 +5,16 @@ namespace nv {
 
 namespace {
 
+// Whatever goes wrong taking it, memory running out included, the block is
+// made anew instead.
 bool Taken(PreviousPackage& previous, const CachedFile& cached, int32_t id, ContentMemo memo,
            Entry* entry) {
   entry->record.entryId = id;
-  if (!previous.ReadBlock(cached, entry)) return false;
+  try {
+    if (!previous.ReadBlock(cached, entry)) return false;
+  } catch (...) {
+    return false;
+  }
   memo.blockCheck = cached.blockCheck;
   entry->memo = memo;
   return true;

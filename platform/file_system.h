@@ -79,6 +79,11 @@ class File {
   virtual bool Close(std::string* err) = 0;
 };
 
+// What other programs may do with a file that is open for reading: read
+// it, and write it too, or replace and remove it too. Windows holds them to
+// it; POSIX lets them do all.
+enum class Sharing { kRead, kReadWrite, kReadDelete };
+
 // How a folder listing ended.
 enum class ListResult {
   kComplete,       // every entry was read
@@ -105,9 +110,9 @@ class FileSystem {
   // empty if it ends inside, and says why if either could not be followed.
   virtual bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
                             std::string* err) = 0;
-  // Opens an existing file for reading. Other programs may go on reading it,
-  // and writing it as well when `shareWrite` is set.
-  virtual std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+  // Opens an existing file for reading; other programs may go on using it
+  // as `sharing` says.
+  virtual std::unique_ptr<File> OpenForReading(const std::string& path, Sharing sharing,
                                                std::string* err) = 0;
   // Creates the file, or empties an existing one, for writing without sharing:
   // while it is open, no other program can open it (on POSIX, none that asks

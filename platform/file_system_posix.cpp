@@ -256,7 +256,8 @@ class PosixFileSystem : public FileSystem {
     return true;
   }
 
-  std::unique_ptr<File> OpenForReading(const std::string& path, bool, std::string* err) override {
+  std::unique_ptr<File> OpenForReading(const std::string& path, Sharing,
+                                       std::string* err) override {
     // POSIX has no share modes: other programs may always read and write.
     int fd = OpenRegularFile(path, err);
     if (fd < 0) return nullptr;

@@ -30,7 +30,7 @@ TEST_F(PosixReadableFileTest, NamedPipeCountsAsMissingWithoutWaiting) {
   ::alarm(10);
   EXPECT_FALSE(Readable(pipe));
   std::string err;
-  EXPECT_EQ(nullptr, fs.OpenForReading(pipe, true, &err));
+  EXPECT_EQ(nullptr, fs.OpenForReading(pipe, Sharing::kReadWrite, &err));
   ::alarm(0);
 }
 

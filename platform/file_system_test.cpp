@@ -112,7 +112,7 @@ TEST_F(RealFileSystemTest, CallsOnAMissingPathSayWhyInTheSystemsWords) {
          return fs.FileSize(none, &size, err);
        }},
       {"OpenForReading", windows ? "CreateFileA" : "open",
-       [&](std::string* err) { return fs.OpenForReading(none, false, err) != nullptr; }},
+       [&](std::string* err) { return fs.OpenForReading(none, Sharing::kRead, err) != nullptr; }},
       {"RemoveFile", windows ? "DeleteFileA" : "unlink",
        [&](std::string* err) { return fs.RemoveFile(none, err); }},
       {"RemoveFolder", windows ? "RemoveDirectoryA" : "rmdir",
@@ -136,7 +136,7 @@ TEST_F(RealFileSystemTest, WritesAndReadsBack) {
   ASSERT_TRUE(out->Sync(&err)) << err;
   ASSERT_TRUE(out->Close(&err)) << err;
 
-  auto in = fs.OpenForReading(path, false, &err);
+  auto in = fs.OpenForReading(path, Sharing::kRead, &err);
   ASSERT_NE(nullptr, in) << err;
   uint64_t size = 0;
   ASSERT_TRUE(in->Size(&size, &err));
@@ -236,7 +236,7 @@ TEST_F(RealFileSystemTest, StampTellsAFileWrittenOverWithItsTimeSetBack) {
   std::string err;
   ASSERT_TRUE(fs.Stamp(file, &before, &err)) << err;
   {
-    auto in = fs.OpenForReading(file, false, &err);
+    auto in = fs.OpenForReading(file, Sharing::kRead, &err);
     ASSERT_NE(nullptr, in) << err;
     ASSERT_TRUE(in->Stamp(&open, &err)) << err;
   }

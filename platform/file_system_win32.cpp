@@ -213,9 +213,10 @@ class Win32FileSystem : public FileSystem {
     return true;
   }
 
-  std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+  std::unique_ptr<File> OpenForReading(const std::string& path, Sharing sharing,
                                        std::string* err) override {
-    DWORD share = FILE_SHARE_READ | (shareWrite ? FILE_SHARE_WRITE : 0);
+    const DWORD share = FILE_SHARE_READ | (sharing == Sharing::kReadWrite ? FILE_SHARE_WRITE : 0) |
+                        (sharing == Sharing::kReadDelete ? FILE_SHARE_DELETE : 0);
     return Open(path, GENERIC_READ, share, OPEN_EXISTING, err);
   }
 

@@ -260,7 +260,7 @@ bool MemoryFileSystem::LeadsOutside(const std::string& folder, const std::string
   return true;
 }
 
-std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, bool,
+std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path, Sharing,
                                                        std::string* err) {
   Lock lock(m_mutex);
   if (!Allowed(Op::OpenForReading, path, err)) return nullptr;

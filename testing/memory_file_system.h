@@ -103,7 +103,7 @@ class MemoryFileSystem : public FileSystem {
   bool IsReadableFile(const std::string& path, std::string* err) override;
   bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
                     std::string* err) override;
-  std::unique_ptr<File> OpenForReading(const std::string& path, bool shareWrite,
+  std::unique_ptr<File> OpenForReading(const std::string& path, Sharing sharing,
                                        std::string* err) override;
   std::unique_ptr<File> CreateForWriting(const std::string& path, std::string* err) override;
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override;

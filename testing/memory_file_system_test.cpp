@@ -60,7 +60,7 @@ TEST(MemoryFileSystemTest, ApparentSizeAndSeek) {
   fs.AddFile("big", "abcdef");
   fs.SetApparentSize("big", uint64_t{5} << 32);
   std::string err;
-  auto in = fs.OpenForReading("big", false, &err);
+  auto in = fs.OpenForReading("big", Sharing::kRead, &err);
   uint64_t size = 0;
   ASSERT_TRUE(in->Size(&size, &err));
   EXPECT_EQ(uint64_t{5} << 32, size);
@@ -128,7 +128,7 @@ TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
          return !fs.LeadsOutside("t", a, &target, err) && err->empty();
        }},
       {Op::OpenForReading,
-       [&](std::string* err) { return fs.OpenForReading(a, false, err) != nullptr; }},
+       [&](std::string* err) { return fs.OpenForReading(a, Sharing::kRead, err) != nullptr; }},
       {Op::CreateForWriting,
        [&](std::string* err) { return fs.CreateForWriting(JoinPath("t", "w"), err) != nullptr; }},
       {Op::CreateNew,
@@ -184,7 +184,7 @@ TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
     open.reset();
     written.reset();
     std::string err;
-    open = opened(fs.OpenForReading(a, false, &err));
+    open = opened(fs.OpenForReading(a, Sharing::kRead, &err));
     written = opened(fs.CreateForWriting(JoinPath("t", "out"), &err));
     ASSERT_TRUE(c.call(&err)) << err;
     fs.before = [&](Op op, const std::string&) { return op != c.op; };
