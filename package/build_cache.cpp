@@ -2,6 +2,9 @@
 // pruned.
 #include "package/build_cache.h"
 
+#include <tinyxml.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -66,6 +69,41 @@ bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
   return true;
 }
 
+// The header, the index's record and its block, from the start of the file.
+bool ReadIndexBlock(File& file, EntryRecord* record, std::string* block) {
+  std::string head, err;
+  PackageHeaderBytes header;
+  EntryRecordBytes recordBytes;
+  if (!ReadAll(file, kPackageHeaderSize + kEntryRecordSize, &head, &err) ||
+      head.size() != kPackageHeaderSize + kEntryRecordSize)
+    return false;
+  std::copy(head.begin(), head.begin() + kPackageHeaderSize, header.begin());
+  std::copy(head.begin() + kPackageHeaderSize, head.end(), recordBytes.begin());
+  return CheckHeader(header, &err) && ReadRecord(recordBytes, record) &&
+         record->entryId == kIndexEntryId && ReadAll(file, record->storedSize, block, &err) &&
+         block->size() == record->storedSize;
+}
+
+// Whether the index block inflates to the index of exactly these files, in
+// this order: a cache that gives a name another file's place is refused.
+// The index of a name takes no more than the writer's element of it.
+bool ListsTheFiles(const std::string& block, uint32_t originalSize,
+                   const std::vector<CachedFile>& files) {
+  TiXmlDocument index;
+  index.InsertEndChild(IndexDeclaration());
+  TiXmlElement root(kIndexRootName);
+  for (size_t i = 0; i < files.size(); ++i)
+    root.InsertEndChild(IndexFileElement(files[i].name, static_cast<int32_t>(i + 1)));
+  index.InsertEndChild(root);
+  const std::string text = PrintIndex(index);
+  if (text.size() != originalSize) return false;
+  std::string inflated(text.size(), '\0');
+  uLongf length = static_cast<uLongf>(inflated.size());
+  return uncompress(reinterpret_cast<Bytef*>(&inflated[0]), &length,
+                    reinterpret_cast<const Bytef*>(block.data()), block.size()) == Z_OK &&
+         length == text.size() && inflated == text;
+}
+
 // What the compressor makes of a few contents: text that deflates, whole
 // and in pieces; bytes that do not, just past the size at which the
 // compressor samples them first; and a PNG. Another library, level or rule
@@ -126,34 +164,32 @@ std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
   std::string full, path, err;
   CachedPackage cached;
   // A package whose folder cannot be resolved has no last build to take from.
-
   if (Fingerprint().empty() || !m_fs.FullPath(package, &full, &err) || !FileOf(full, &path, &err) ||
       !Read(run, path, &cached))
     return nullptr;
   if (cached.fingerprint != m_fingerprint || cached.path != full || readFrom < cached.readFrom)
     return nullptr;
-  // Another build may move its package over this one meanwhile.
+  std::unique_ptr<File> file = OpenIfDescribed(package, cached);
+  return file ? std::make_unique<PreviousPackage>(std::move(cached), std::move(file)) : nullptr;
+}
+
+// The package, open, when it is exactly the one the cache describes: the
+// same file, size and times, and the same index, which lists the cache's
+// files in its order. Another build may move its package over this one
+// meanwhile, and is let.
+std::unique_ptr<File> BuildCache::OpenIfDescribed(const std::string& package,
+                                                  const CachedPackage& cached) {
+  std::string err, index;
   std::unique_ptr<File> file = m_fs.OpenForReading(package, Sharing::kReadDelete, &err);
   FileStamp stamp;
-  if (!file || !file->Stamp(&stamp, &err) || !(stamp == cached.stamp)) return nullptr;
-  // The package as last built, down to its index: a package rewritten with
-  // its stamp kept would fail here.
-  std::string head, index;
-  PackageHeaderBytes header;
-  EntryRecordBytes recordBytes;
   EntryRecord record;
   ContentDigest digest{};
-  if (!ReadAll(*file, kPackageHeaderSize + kEntryRecordSize, &head, &err) ||
-      head.size() != kPackageHeaderSize + kEntryRecordSize)
+  if (!file || !file->Stamp(&stamp, &err) || !(stamp == cached.stamp) ||
+      !ReadIndexBlock(*file, &record, &index) || record.storedSize != cached.indexStoredSize ||
+      !HashContent(index.data(), index.size(), &digest, &err) || digest != cached.indexDigest ||
+      !ListsTheFiles(index, record.originalSize, cached.files))
     return nullptr;
-  std::copy(head.begin(), head.begin() + kPackageHeaderSize, header.begin());
-  std::copy(head.begin() + kPackageHeaderSize, head.end(), recordBytes.begin());
-  if (!CheckHeader(header, &err) || !ReadRecord(recordBytes, &record) ||
-      record.entryId != kIndexEntryId || record.storedSize != cached.indexStoredSize ||
-      !ReadAll(*file, record.storedSize, &index, &err) || index.size() != record.storedSize ||
-      !HashContent(index.data(), index.size(), &digest, &err) || digest != cached.indexDigest)
-    return nullptr;
-  return std::make_unique<PreviousPackage>(std::move(cached), std::move(file));
+  return file;
 }
 
 // No file is no fault: the package was never built with the cache.

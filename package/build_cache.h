@@ -41,6 +41,7 @@ class BuildCache {
  private:
   const std::string& Fingerprint();
   bool FileOf(const std::string& fullPath, std::string* file, std::string* err) const;
+  std::unique_ptr<File> OpenIfDescribed(const std::string& package, const CachedPackage& cached);
   bool Read(const RunContext& run, const std::string& path, CachedPackage* cached);
   bool Write(const std::string& path, const CachedPackage& cached, std::string* err);
   bool MakeFolder(std::string* err);

@@ -28,7 +28,8 @@
 // A file that is cut short, damaged or not of this layout is refused
 // whole, and so is one whose records do not follow one another from the
 // index to the end of the package exactly as the package's chain does:
-// none of them may point anywhere else.
+// none of them may point anywhere else. (The build cache further refuses
+// one whose names are not those the package's index lists, in its order.)
 #pragma once
 
 #include <cstdint>
