@@ -170,7 +170,9 @@ std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
   if (cached.fingerprint != m_fingerprint || cached.path != full || readFrom < cached.readFrom)
     return nullptr;
   std::unique_ptr<File> file = OpenIfDescribed(package, cached);
-  return file ? std::make_unique<PreviousPackage>(std::move(cached), std::move(file)) : nullptr;
+  if (!file) return nullptr;
+  if (kOpenFilesHoldOffReplacing) file.reset();  // so that other builds may replace it
+  return std::make_unique<PreviousPackage>(std::move(cached), m_fs, package, std::move(file));
 }
 
 // The package, open, when it is exactly the one the cache describes: the

@@ -152,6 +152,7 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
        },
        {"main.xml"},
        false},
+      {"the clock set back", [](CachedBuilds& b) { b.fs.PassTime(-10 * kMinute); }, kAll, false},
       {"the package edited in place by another program",
        [](CachedBuilds& b) { b.fs.RewriteFile(b.package, b.fs.Contents(b.package)); }, kAll, false},
       {"the package replaced by another program",

@@ -20,8 +20,12 @@ constexpr int64_t kRacyNanoseconds = int64_t{2} * 1000 * 1000 * 1000;
 
 class PreviousPackage {
  public:
-  // `package` is the package the cache describes, open, checked to be it.
-  PreviousPackage(CachedPackage cached, std::unique_ptr<File> package);
+  // `package` is the package the cache describes at `path`, open, checked
+  // to be it; or null, where a file held open would keep other builds from
+  // moving their packages over it: it is then opened for each block, and
+  // checked again.
+  PreviousPackage(CachedPackage cached, FileSystem& fs, std::string path,
+                  std::unique_ptr<File> package);
 
   // What the last build packed under that name; null when it packed none.
   const CachedFile* Find(const std::string& name) const;
@@ -40,9 +44,13 @@ class PreviousPackage {
   std::string Fault();
 
  private:
-  bool ReadRecordAndBlock(const CachedFile& file, uint8_t* block, std::string* err);
+  bool ReadBlockOf(const CachedFile& file, uint8_t* block, std::string* err);
+  static bool ReadRecordAndBlock(File& package, const CachedFile& file, uint8_t* block,
+                                 std::string* err);
 
   const CachedPackage m_cached;
+  FileSystem& m_fs;
+  const std::string m_path;
   std::unordered_map<std::string, size_t> m_byName;
   std::mutex m_mutex;  // for the package's position, and the fault
   std::unique_ptr<File> m_package;

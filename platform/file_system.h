@@ -34,6 +34,10 @@ enum class NameRules {
 // The rules of the platform the program runs on.
 extern const NameRules kPlatformNameRules;
 
+// Whether a file held open keeps another from being moved over it, even
+// one open sharing its removal: on Windows it does.
+extern const bool kOpenFilesHoldOffReplacing;
+
 // Where a file lives, to tell whether two spellings name the same file.
 struct FileIdentity {
   uint64_t device = 0;

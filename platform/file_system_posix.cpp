@@ -17,6 +17,7 @@ namespace nv {
 
 const char kPathSeparator = '/';
 const NameRules kPlatformNameRules = NameRules::kPosix;
+const bool kOpenFilesHoldOffReplacing = false;
 
 std::string StripTrailingSeparators(const std::string& path) {
   size_t end = path.find_last_not_of('/');

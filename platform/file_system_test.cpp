@@ -192,6 +192,26 @@ TEST_F(RealFileSystemTest, MoveOverReplacesTheTarget) {
   EXPECT_EQ("new", std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
+// What the build cache must know of the last package it reads: whether
+// another build may move its package over it meanwhile (what is read then
+// stays the old), or only once it is closed.
+TEST_F(RealFileSystemTest, AFileReadSharingRemovalMayBeReplacedWhereTheSystemLets) {
+  const std::string to = Put("pkg.nvp", "old");
+  std::string err;
+  auto in = fs.OpenForReading(to, Sharing::kReadDelete, &err);
+  ASSERT_NE(nullptr, in) << err;
+  const std::string from = Put("new.tmp", "new");
+  EXPECT_EQ(!kOpenFilesHoldOffReplacing, fs.MoveOver(from, to, &err)) << err;
+  char buffer[8];
+  size_t got = 0;
+  ASSERT_TRUE(in->Read(buffer, sizeof buffer, &got, &err)) << err;
+  EXPECT_EQ("old", std::string(buffer, got));
+  in.reset();
+  ASSERT_TRUE(!kOpenFilesHoldOffReplacing || fs.MoveOver(from, to, &err)) << err;
+  std::ifstream now(to, std::ios::binary);
+  EXPECT_EQ("new", std::string(std::istreambuf_iterator<char>(now), {}));
+}
+
 TEST_F(RealFileSystemTest, RemovesOnlyAnEmptyFolder) {
   const std::string folder = JoinPath(root, "sub");
   fsys::create_directory(folder);

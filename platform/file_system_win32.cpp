@@ -11,6 +11,7 @@ namespace nv {
 
 const char kPathSeparator = '\\';
 const NameRules kPlatformNameRules = NameRules::kWindows;
+const bool kOpenFilesHoldOffReplacing = true;
 
 namespace {
 
