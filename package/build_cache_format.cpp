@@ -16,10 +16,11 @@ constexpr uint32_t kLayoutVersion = 1;
 constexpr size_t kStampSize = 40;
 constexpr size_t kDigestSize = 32;
 // A file's fields but its name's bytes.
-constexpr size_t kFileFixedSize = 2 + kStampSize + kDigestSize + 8 + 12 + 4;
+constexpr size_t kFileFixedSize = 2 + kStampSize + 1 + kDigestSize + 8 + 12 + 4;
 
 class Writer {
  public:
+  void U8(uint8_t v) { Put(v, 1); }
   void U16(uint16_t v) { Put(v, 2); }
   void U32(uint32_t v) { Put(v, 4); }
   void U64(uint64_t v) { Put(v, 8); }
@@ -68,6 +69,7 @@ class Reader {
     std::copy(at, at + width, bytes);
     return GetLe64(bytes);
   }
+  uint8_t U8() { return static_cast<uint8_t>(Number(1)); }
   uint16_t U16() { return static_cast<uint16_t>(Number(2)); }
   uint32_t U32() { return static_cast<uint32_t>(Number(4)); }
   uint64_t U64() { return Number(8); }
@@ -105,6 +107,7 @@ CachedFile ReadFile(Reader& in) {
   CachedFile file;
   file.name = in.Bytes(in.U16());
   file.stamp = in.Stamp();
+  file.digested = in.U8() != 0;
   file.digest = in.Digest();
   file.recordOffset = in.U64();
   file.record.entryId = static_cast<int32_t>(in.U32());
@@ -184,6 +187,7 @@ bool EncodeCache(const CachedPackage& cached, std::string* bytes, std::string* e
     out.U16(static_cast<uint16_t>(file.name.size()));
     out.Bytes(file.name.data(), file.name.size());
     out.Stamp(file.stamp);
+    out.U8(file.digested ? 1 : 0);
     out.Digest(file.digest);
     out.U64(file.recordOffset);
     out.U32(static_cast<uint32_t>(file.record.entryId));

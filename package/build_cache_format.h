@@ -19,7 +19,8 @@
 //   ..   u32      N, the number of files, then N times, in the package's order:
 //          u16 + L  the file's name in the folder
 //          stamp    the file's stamp as its content was read
-//          digest   SHA-256 of that content
+//          u8       1 when the digest was taken, else 0
+//          digest   SHA-256 of that content, or zeros
 //          u64      where its record starts in the package
 //          i32 u32 u32  its record: id, stored size, original size
 //          u32      the CRC-32 of its block
@@ -49,6 +50,7 @@ constexpr uint64_t kMaxCacheFileBytes = uint64_t{64} << 20;
 struct CachedFile {
   std::string name;
   FileStamp stamp;
+  bool digested = false;  // taken only of files changed just before that build
   ContentDigest digest{};
   uint64_t recordOffset = 0;
   EntryRecord record;
@@ -74,9 +76,10 @@ bool EncodeCache(const CachedPackage& cached, std::string* bytes, std::string* e
 bool DecodeCache(const std::string& bytes, CachedPackage* cached, std::string* fault);
 
 // The full path of the package that a cache file describes, from the file's
-// first bytes alone (kCachePrefixBytes at most); false when they are not
-// those of a cache file of this layout.
+// first bytes alone; false when they are not those of a cache file of this
+// layout. kCachePrefixBytes hold the header, a fingerprint and any path a
+// system gives.
 bool DecodeCachedPath(const std::string& prefix, std::string* path);
-constexpr size_t kCachePrefixBytes = 64 << 10;
+constexpr size_t kCachePrefixBytes = 16 << 10;
 
 }  // namespace nv

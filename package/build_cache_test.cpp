@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
+#include <ostream>
 #include <set>
 
 #include "package/package_writer.h"
@@ -18,13 +20,54 @@ using Op = MemoryFileSystem::Op;
 
 constexpr int64_t kMinute = int64_t{60} * 1000 * 1000 * 1000;
 
+// The real compressor, keeping what it was given to compress.
+class KeepingZlib : public IZlib {
+ public:
+  KeepingZlib() { KestCreateInstance(u"KestRTU.dll", u"IZlib", m_real.Put()); }
+  uint32_t AddRef() override { return 1; }
+  uint32_t Release() override { return 1; }
+  int32_t Compress(const uint8_t* input, uint32_t length, uint8_t** output,
+                   uint32_t* outputLength) override {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      given.insert(std::string(reinterpret_cast<const char*>(input), length));
+    }
+    return m_real->Compress(input, length, output, outputLength);
+  }
+  int32_t CompressPiece(const uint8_t* input, uint32_t length, bool last, uint8_t** output,
+                        uint32_t* outputLength) override {
+    return m_real->CompressPiece(input, length, last, output, outputLength);
+  }
+
+  std::set<std::string> given;
+
+ private:
+  ServiceRef<IZlib> m_real;
+  std::mutex m_mutex;
+};
+
+// What a build did with the folder's files: those it read, and those whose
+// blocks it made.
+struct Done {
+  std::set<std::string> read;
+  std::set<std::string> made;
+  bool operator==(const Done& o) const { return read == o.read && made == o.made; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Done& done) {
+  out << "read";
+  for (const std::string& name : done.read) out << " " << name;
+  out << "; made";
+  for (const std::string& name : done.made) out << " " << name;
+  return out;
+}
+
 // A folder built once with the cache, then changed and built again, and
 // that build set beside one made without the cache.
 class CachedBuilds {
  public:
   CachedBuilds() {
-    KestCreateInstance(u"KestRTU.dll", u"IZlib", m_zlib.Put());
-    m_cache = std::make_unique<BuildCache>(fs, m_cacheFolder, "nvtheme test", *m_zlib.get());
+    m_cache = std::make_unique<BuildCache>(fs, m_cacheFolder, "nvtheme test", m_keeping);
     fs.AddFolder("themes");
     fs.AddFolder(folder);
     fs.AddFolder("/cache");
@@ -44,11 +87,18 @@ class CachedBuilds {
     };
   }
 
-  // A build with the cache; the names of the files it read.
-  std::set<std::string> Build() {
+  // A build with the cache, and what it did.
+  Done Build() {
     m_read.clear();
     log = Write(package, m_cache.get());
-    return m_read;
+    Done done{m_read, {}};
+    std::vector<std::string> names;
+    std::string err;
+    fs.ListFolder(folder, &names, &err);
+    for (const std::string& name : names)
+      if (fs.HasFile(Source(name)) && m_keeping.given.count(fs.Contents(Source(name))))
+        done.made.insert(name);
+    return done;
   }
 
   // The log and package of a build without the cache, as if of the package.
@@ -79,19 +129,20 @@ class CachedBuilds {
 
  private:
   std::string Write(const std::string& to, BuildCache* cache) {
+    m_keeping.given.clear();
     OperationLog text;
     SilentPublisher publisher;
     OpenFiles files;
     RunFlags flags;
     TiXmlDocument index;
-    WritePackage(RunContext{fs, text, publisher, &notes}, folder, m_zlib.get(),
+    WritePackage(RunContext{fs, text, publisher, &notes}, folder, &m_keeping,
                  PackOptions{2, nullptr, to, cache}, &index, &files, &flags);
     EXPECT_TRUE(flags.packageOk) << text.Text();
     return text.Text();
   }
 
   const std::string m_cacheFolder = "/cache/nvtheme";
-  ServiceRef<IZlib> m_zlib;
+  KeepingZlib m_keeping;
   std::unique_ptr<BuildCache> m_cache;
   std::set<std::string> m_read;
 };
@@ -107,27 +158,30 @@ void Recraft(CachedBuilds& b, const std::function<void(CachedPackage*)>& craft) 
 }
 
 const std::set<std::string> kAll = {"back.png", "empty.png", "grid.xml", "main.xml"};
+const Done kEverything = {kAll, kAll};
 
 struct Change {
   const char* what;
   std::function<void(CachedBuilds&)> make;
-  std::set<std::string> read;  // the sources the second build reads
-  bool noted;                  // whether it is noted that the cache was not used
+  Done done;   // what the second build does with the files
+  bool noted;  // whether it is noted that the cache was not used
+  std::function<void(CachedBuilds&)> beforeFirst = nullptr;  // just before the first build
 };
 
 // Whatever happened between two builds, the second writes the log and the
 // package a build without the cache writes; it reads the files the cache
-// cannot vouch for, and no other.
+// cannot vouch for by their stamps, and makes anew the blocks of those
+// whose content it cannot vouch for either.
 TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
   const Change changes[] = {
       {"nothing", [](CachedBuilds&) {}, {}, false},
       {"one file changed",
        [](CachedBuilds& b) { b.fs.AppendToFile(b.Source("grid.xml"), "<more/>"); },
-       {"grid.xml"},
+       {{"grid.xml"}, {"grid.xml"}},
        false},
       {"one file added",
        [](CachedBuilds& b) { b.fs.AddFile(b.Source("add.png"), "new"); },
-       {"add.png"},
+       {{"add.png"}, {"add.png"}},
        false},
       {"one file removed",
        [](CachedBuilds& b) {
@@ -144,37 +198,48 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
          b.fs.Stamp(b.Source("grid.xml"), &was, &err);
          b.fs.RewriteFile(b.Source("grid.xml"), std::string(90000, 'h'), was.modified);
        },
-       {"grid.xml"},
+       {{"grid.xml"}, {"grid.xml"}},
        false},
+      // Its stamp cannot tell a change within the same tick: its content does.
+      {"a file saved just before the last build, and not since",
+       [](CachedBuilds&) {},
+       {{"main.xml"}, {}},
+       false,
+       [](CachedBuilds& b) {
+         b.fs.RewriteFile(b.Source("main.xml"), b.fs.Contents(b.Source("main.xml")));
+       }},
       {"a file saved again as it was",
        [](CachedBuilds& b) {
          b.fs.RewriteFile(b.Source("main.xml"), b.fs.Contents(b.Source("main.xml")));
        },
-       {"main.xml"},
+       {{"main.xml"}, {"main.xml"}},
        false},
-      {"the clock set back", [](CachedBuilds& b) { b.fs.PassTime(-10 * kMinute); }, kAll, false},
+      {"the clock set back", [](CachedBuilds& b) { b.fs.PassTime(-10 * kMinute); }, kEverything,
+       false},
       {"the package edited in place by another program",
-       [](CachedBuilds& b) { b.fs.RewriteFile(b.package, b.fs.Contents(b.package)); }, kAll, false},
+       [](CachedBuilds& b) { b.fs.RewriteFile(b.package, b.fs.Contents(b.package)); }, kEverything,
+       false},
       {"the package replaced by another program",
-       [](CachedBuilds& b) { b.fs.AddFile(b.package, b.fs.Contents(b.package)); }, kAll, false},
+       [](CachedBuilds& b) { b.fs.AddFile(b.package, b.fs.Contents(b.package)); }, kEverything,
+       false},
       {"the cache cut short",
        [](CachedBuilds& b) {
          const std::string& bytes = b.fs.Contents(b.CacheFile());
          b.fs.RewriteFile(b.CacheFile(), bytes.substr(0, bytes.size() / 2));
        },
-       kAll, true},
+       kEverything, true},
       {"the cache damaged",
        [](CachedBuilds& b) {
          std::string bytes = b.fs.Contents(b.CacheFile());
          bytes[bytes.size() / 2] ^= 0x20;
          b.fs.RewriteFile(b.CacheFile(), bytes);
        },
-       kAll, true},
+       kEverything, true},
       {"the cache crafted to point outside the package",
        [](CachedBuilds& b) {
          Recraft(b, [](CachedPackage* c) { c->files[1].recordOffset = c->stamp.size + 76; });
        },
-       kAll, true},
+       kEverything, true},
       // Each stamp still tells its file unchanged: the index tells them apart.
       {"the cache crafted to give two files each other's block",
        [](CachedBuilds& b) {
@@ -185,18 +250,19 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
            std::swap(first.digest, last.digest);
          });
        },
-       kAll, false},
+       kEverything, false},
       {"the cache written by another builder",
-       [](CachedBuilds& b) { Recraft(b, [](CachedPackage* c) { c->fingerprint += " 2"; }); }, kAll,
-       false},
+       [](CachedBuilds& b) { Recraft(b, [](CachedPackage* c) { c->fingerprint += " 2"; }); },
+       kEverything, false},
   };
   for (const Change& change : changes) {
     CachedBuilds builds;
-    EXPECT_EQ(kAll, builds.Build()) << change.what;
+    if (change.beforeFirst) change.beforeFirst(builds);
+    EXPECT_EQ(kEverything, builds.Build()) << change.what;
     builds.fs.PassTime(kMinute);
     change.make(builds);
     builds.notes.notes.clear();
-    EXPECT_EQ(change.read, builds.Build()) << change.what;
+    EXPECT_EQ(change.done, builds.Build()) << change.what;
     const auto uncached = builds.Uncached();
     EXPECT_EQ(uncached.first, builds.log) << change.what;
     EXPECT_TRUE(uncached.second == builds.fs.Contents(builds.package)) << change.what;

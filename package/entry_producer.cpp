@@ -21,7 +21,7 @@ namespace nv {
 
 EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs,
                              unsigned workers, uint64_t budget, PreviousPackage* previous,
-                             bool memo)
+                             MemoWanted memo)
     : m_fs(fs),
       m_zlib(zlib),
       m_previous(previous),

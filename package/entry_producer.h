@@ -28,10 +28,10 @@ class EntryProducer : public TaskSharing {
   // A file that needs more than `budget` alone raises it to what that file
   // needs: it is made while nothing else is held, never refused. Entries of
   // unchanged files are taken from `previous` when it is not null, within
-  // the same budget; each entry's memo is filled when `memo` is set.
+  // the same budget; each entry's memo is filled as wanted.
   EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs, unsigned workers,
                 uint64_t budget = kDefaultBudget, PreviousPackage* previous = nullptr,
-                bool memo = false);
+                MemoWanted memo = {});
   // Stops the workers and waits for them; entries not taken are dropped.
   ~EntryProducer();
   EntryProducer(const EntryProducer&) = delete;
@@ -59,7 +59,7 @@ class EntryProducer : public TaskSharing {
   FileSystem& m_fs;
   IZlib& m_zlib;
   PreviousPackage* const m_previous;
-  const bool m_memo;
+  const MemoWanted m_memo;
   const std::vector<EntryJob> m_jobs;
   // The order jobs start in: those to be made, largest first, then those to
   // be taken over, in index order, as the writer needs them.

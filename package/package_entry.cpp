@@ -51,13 +51,15 @@ void Remember(File& file, SourceContent* source) {
 
 // A digest that cannot be had leaves the memo unknown, and the build as
 // it would be without the cache.
-void Digest(SourceContent* source) {
+void Digest(SourceContent* source, int64_t from) {
+  ContentMemo& memo = source->memo;
+  if (!memo.known || std::max(memo.stamp.modified, memo.stamp.changed) < from) return;
   std::string unknown;
   try {
-    source->memo.known = source->memo.known && HashContent(source->bytes.get(), source->size,
-                                                           &source->memo.digest, &unknown);
+    memo.known = memo.digested =
+        HashContent(source->bytes.get(), source->size, &memo.digest, &unknown);
   } catch (...) {
-    source->memo.known = false;
+    memo.known = false;
   }
 }
 
@@ -83,19 +85,19 @@ bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry) {
   return result == kKestOk && (output || length == 0);
 }
 
-SourceContent ReadSource(FileSystem& fs, const std::string& path, bool memo) {
+SourceContent ReadSource(FileSystem& fs, const std::string& path, const MemoWanted& memo) {
   SourceContent source;
   std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kRead, &source.reason);
   if (!file) {
     source.fault = FileFault::kUnreadable;
     return source;
   }
-  if (memo) Remember(*file, &source);
+  if (memo.wanted) Remember(*file, &source);
   source.fault = ReadWhole(*file, &source.bytes, &source.size, &source.reason);
   if (source.fault != FileFault::kNone) return source;
   std::string lost;
   file->Close(&lost);  // only read: closing can lose nothing
-  if (memo) Digest(&source);
+  if (memo.wanted) Digest(&source, memo.digestFrom);
   return source;
 }
 
@@ -117,7 +119,7 @@ Entry CompressSource(IZlib& zlib, SourceContent source, int32_t id, TaskSharing*
 }
 
 Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
-                       TaskSharing* sharing, bool memo) {
+                       TaskSharing* sharing, const MemoWanted& memo) {
   return CompressSource(zlib, ReadSource(fs, path, memo), id, sharing);
 }
 

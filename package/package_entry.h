@@ -24,13 +24,24 @@ enum class FileFault { kNone, kUnreadable, kTooLarge, kNotCompressed };
 const char* FaultText(FileFault fault);
 
 // What the build cache keeps of a source: its stamp as it was opened, the
-// digest of the content then read from it, and the check of the block made
-// of that.
+// digest of the content then read from it when taken, and the check of the
+// block made of that.
 struct ContentMemo {
   bool known = false;
   FileStamp stamp;
+  bool digested = false;
   ContentDigest digest{};
   uint32_t blockCheck = 0;
+};
+
+// Which memos the build cache wants of the sources read: none, or each
+// one's, with the digest of its content when the file last changed at or
+// after `digestFrom`, so recently that its stamp alone will not vouch for it
+// next time. A file older than that is not hashed: should its stamp change,
+// it is made anew, as hashing it every build would cost more than that.
+struct MemoWanted {
+  bool wanted = false;
+  int64_t digestFrom = INT64_MIN;  // INT64_MIN: every digest
 };
 
 // A record and its compressed block, made before anything of them is written.
@@ -55,10 +66,9 @@ struct SourceContent {
 // One call of Compress over the whole content, as the format asks.
 bool CompressContent(IZlib& zlib, const uint8_t* content, Entry* entry);
 
-// Reads the source whole, in pieces, with its memo when `memo` is set (a
-// memo that cannot be had is left unknown). The file is open only inside
-// the call.
-SourceContent ReadSource(FileSystem& fs, const std::string& path, bool memo);
+// Reads the source whole, in pieces, with its memo as wanted (a memo that
+// cannot be had is left unknown). The file is open only inside the call.
+SourceContent ReadSource(FileSystem& fs, const std::string& path, const MemoWanted& memo);
 
 // The entry of a source read: compressed, a large one in pieces too, shared
 // out through `sharing` when it is not null.
@@ -66,6 +76,6 @@ Entry CompressSource(IZlib& zlib, SourceContent source, int32_t id, TaskSharing*
 
 // Reads the source and compresses it.
 Entry ProduceFileEntry(FileSystem& fs, IZlib& zlib, const std::string& path, int32_t id,
-                       TaskSharing* sharing = nullptr, bool memo = false);
+                       TaskSharing* sharing = nullptr, const MemoWanted& memo = {});
 
 }  // namespace nv

@@ -287,8 +287,10 @@ class PackageWriter {
          file = file->NextSiblingElement())
       isJob.push_back(AddJob(*file, &jobs, &names));
     ProgressScope progress(m_options.progress, jobs);
+    // The files next build cannot tell unchanged by their stamps are hashed.
+    const MemoWanted memo{m_remember, m_created.changed - kRacyNanoseconds};
     EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers(), EntryProducer::kDefaultBudget,
-                           m_previous.get(), m_remember);
+                           m_previous.get(), memo);
     for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
       if (!isJob[i]) {
         Fail(kInternalXmlError);
@@ -348,8 +350,8 @@ class PackageWriter {
   void Memorise(const std::string& name, uint64_t at, const Entry& entry) {
     m_remember = m_remember && entry.memo.known;
     if (!m_remember) return;
-    m_made.files.push_back(CachedFile{name, entry.memo.stamp, entry.memo.digest, at, entry.record,
-                                      entry.memo.blockCheck});
+    m_made.files.push_back(CachedFile{name, entry.memo.stamp, entry.memo.digested,
+                                      entry.memo.digest, at, entry.record, entry.memo.blockCheck});
   }
 
   // Only a package known to be the one this build wrote is described: the

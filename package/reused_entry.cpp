@@ -23,22 +23,23 @@ bool Taken(PreviousPackage& previous, const CachedFile& cached, int32_t id, Cont
 }  // namespace
 
 // A file of the size it had may hold what it held though its stamp says
-// otherwise (saved again unchanged, or changed too close to the last
-// build): its content decides, read once for both the digest and, should
-// it differ, the block.
+// otherwise (changed too close to the last build to be told by it, or
+// saved again unchanged): when the last build took its digest, its content
+// decides, read once for both the digest and, should it differ, the block.
 Entry TakeOrProduceEntry(FileSystem& fs, IZlib& zlib, const EntryJob& job,
-                         PreviousPackage* previous, bool memo, TaskSharing* sharing) {
+                         PreviousPackage* previous, const MemoWanted& memo, TaskSharing* sharing) {
   const CachedFile* cached = job.cached;
   Entry entry;
-  if (!previous || !cached || (!job.unchanged && job.size != cached->stamp.size))
+  if (!previous || !cached ||
+      (!job.unchanged && (!cached->digested || job.size != cached->stamp.size)))
     return ProduceFileEntry(fs, zlib, job.source, job.id, sharing, memo);
   if (job.unchanged) {
-    if (Taken(*previous, *cached, job.id, ContentMemo{true, cached->stamp, cached->digest}, &entry))
-      return entry;
+    const ContentMemo kept{true, cached->stamp, cached->digested, cached->digest};
+    if (Taken(*previous, *cached, job.id, kept, &entry)) return entry;
     return ProduceFileEntry(fs, zlib, job.source, job.id, sharing, memo);
   }
-  SourceContent content = ReadSource(fs, job.source, /*memo=*/true);
-  if (content.fault == FileFault::kNone && content.memo.known &&
+  SourceContent content = ReadSource(fs, job.source, MemoWanted{true});
+  if (content.fault == FileFault::kNone && content.memo.digested &&
       content.memo.digest == cached->digest && content.size == cached->record.originalSize &&
       Taken(*previous, *cached, job.id, content.memo, &entry))
     return entry;

@@ -12,9 +12,9 @@ class TaskSharing;
 
 // The job's entry, taken from `previous` (which may be null) when the job
 // says its file is unchanged, or, when the file's size is as it was but
-// its stamp is not, when its content's digest is as it was; made from the
-// source otherwise. Its memo is filled when `memo` is set.
+// its stamp is not, when its content's digest is as the last build took it;
+// made from the source otherwise. Its memo is filled as wanted.
 Entry TakeOrProduceEntry(FileSystem& fs, IZlib& zlib, const EntryJob& job,
-                         PreviousPackage* previous, bool memo, TaskSharing* sharing);
+                         PreviousPackage* previous, const MemoWanted& memo, TaskSharing* sharing);
 
 }  // namespace nv
