@@ -219,9 +219,11 @@ def document(results, nvtheme, command, folders, csv_name, image_name):
             'tar -cf - . | pigz -p 2 > OUT.tar.gz', '7z a -bd -bso0 -bsp0 OUT.7z .', '```', '',
             'Then, with the cache: a line added to `main.xml`, two seconds waited (zip tells '
             'changes by times of two seconds\' grain), and `nvtheme build FOLDER` and '
-            '`zip -u -r -q OUT.zip .` bring the package and the zip up to date; `nvtheme build '
-            'FOLDER` once more with nothing changed. The build cache is kept under the work '
-            'folder, and `main.xml` put back afterwards.', '',
+            '`zip -u -r -q OUT.zip .` bring the package and the zip up to date, taking turns at '
+            'going first; `nvtheme build FOLDER` once more with nothing changed. Before each, '
+            'what earlier commands left to write is written (`sync`), so that none pays for '
+            'another\'s writeback. The build cache is kept under the work folder, and `main.xml` '
+            'put back afterwards.', '',
             'Rounds run every command once, in this order, several times over; the tables give the '
             'median and range of the wall times. The folder is read once beforehand, so every round '
             'finds it in the page cache. Peak RSS is `/usr/bin/time -f %M`: for a pipeline, its '
