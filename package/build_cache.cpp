@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "package/builder_fingerprint.h"
 #include "package/fresh_token.h"
-#include "package/pieced_block.h"
 #include "platform/interrupt.h"
 
 namespace nv {
@@ -104,51 +104,14 @@ bool ListsTheFiles(const std::string& block, uint32_t originalSize,
          length == text.size() && inflated == text;
 }
 
-// What the compressor makes of a few contents: text that deflates, whole
-// and in pieces; bytes that do not, just past the size at which the
-// compressor samples them first; and a PNG. Another library, level or rule
-// makes other bytes. Kept small: every build with the cache makes them.
-bool CompressorDigest(IZlib& zlib, ContentDigest* digest, std::string* err) {
-  std::string text, noise;
-  for (int i = 0; text.size() < (16 << 10); ++i) text += "<file id=\"" + std::to_string(i) + "\"/>";
-  uint32_t state = 1;
-  for (size_t i = 0; i < (257 << 10); ++i) {
-    state = state * 1103515245 + 12345;
-    noise += static_cast<char>(state >> 24);
-  }
-  std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + text.substr(0, 4096);
-  ContentHash hash;
-  auto add = [&](int32_t result, uint8_t* output, uint32_t length) {
-    TaskMemPtr<uint8_t> owned(output);
-    hash.Add(&result, sizeof result);
-    hash.Add(owned.get(), length);
-  };
-  const auto in = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
-  const auto size = [](const std::string& s) { return static_cast<uint32_t>(s.size()); };
-  uint8_t* output = nullptr;
-  uint32_t length = 0;
-  for (const std::string* content : {&text, &noise, &png})
-    add(zlib.Compress(in(*content), size(*content), &output, &length), output, length);
-  for (bool last : {false, true})
-    add(zlib.CompressPiece(in(text), size(text), last, &output, &length), output, length);
-  return hash.Finish(digest, err);
-}
-
 }  // namespace
 
 BuildCache::BuildCache(FileSystem& fs, std::string folder, std::string builder, IZlib& zlib)
     : m_fs(fs), m_folder(std::move(folder)), m_builder(std::move(builder)), m_zlib(zlib) {}
 
-// The builder, the compressor as it behaves and the code that joins its
-// output, and the size of pieces: what decides a block's bytes besides the
-// file's content.
 const std::string& BuildCache::Fingerprint() {
-  if (!m_fingerprint.empty()) return m_fingerprint;
-  ContentDigest digest{};
   std::string err;
-  if (!CompressorDigest(m_zlib, &digest, &err)) return m_fingerprint;
-  m_fingerprint = m_builder + "; compressor " + Hex(digest.data(), 16) + "; packing code " +
-                  NV_PACKING_CODE + "; pieces of " + std::to_string(kPieceSize) + " bytes";
+  if (m_fingerprint.empty()) BuilderFingerprint(m_builder, m_zlib, &m_fingerprint, &err);
   return m_fingerprint;
 }
 

@@ -169,17 +169,26 @@ void EntryProducer::RunAll(std::vector<std::function<void()>>& tasks) {
 // job the writer waits for, which would be the first waiting.
 bool EntryProducer::Pick(size_t* k) {
   const size_t first = m_order[m_cursor];
-  if (m_held + Cost(first) + LargestWaitingCostBesides(first) <= m_budget) {
+  if (MayRunAhead(first) && m_held + Cost(first) + LargestWaitingCostBesides(first) <= m_budget) {
     *k = first;
     return true;
   }
   m_inOrder = std::max(m_inOrder, m_next);
   while (m_inOrder < m_jobs.size() && m_state[m_inOrder] != State::kWaiting) ++m_inOrder;
-  if (m_inOrder < m_jobs.size() && m_held + Cost(m_inOrder) <= m_budget) {
+  if (m_inOrder < m_jobs.size() && (m_inOrder == m_next || MayRunAhead(m_inOrder)) &&
+      m_held + Cost(m_inOrder) <= m_budget) {
     *k = m_inOrder;
     return true;
   }
   return false;
+}
+
+// A block taken over is read in a moment, and written no sooner for being
+// read far ahead of the writer: reading only a little ahead lets the same
+// memory serve block after block, where fresh memory for each would cost
+// more than the reading.
+bool EntryProducer::MayRunAhead(size_t k) const {
+  return !m_jobs[k].unchanged || m_held <= kTakenAhead;
 }
 
 // The cost of the largest job waiting but job k, or 0. Jobs never wait

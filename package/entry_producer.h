@@ -24,6 +24,9 @@ class EntryProducer : public TaskSharing {
   // What the workers' files and blocks, the entries made ahead and the entry
   // being written hold at most, all told, on any number of workers.
   static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
+  // What may be held before a block taken over from the last package is
+  // read ahead of the one the writer waits for.
+  static constexpr uint64_t kTakenAhead = uint64_t{16} << 20;
 
   // A file that needs more than `budget` alone raises it to what that file
   // needs: it is made while nothing else is held, never refused. Entries of
@@ -52,6 +55,7 @@ class EntryProducer : public TaskSharing {
   // worker that made them takes them too while it waits.
   void RunAll(std::vector<std::function<void()>>& tasks) override;
   bool Pick(size_t* k);
+  bool MayRunAhead(size_t k) const;
   uint64_t LargestWaitingCostBesides(size_t k);
   void Finish(size_t k, Entry entry);
   uint64_t Cost(size_t k) const;
