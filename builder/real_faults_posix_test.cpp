@@ -172,6 +172,7 @@ class MeddlingFileSystem : public FileSystem {
     bool Size(uint64_t* size, std::string* err) override { return m_file->Size(size, err); }
     bool Stamp(FileStamp* stamp, std::string* err) override { return m_file->Stamp(stamp, err); }
     bool Seek(uint64_t offset, std::string* err) override { return m_file->Seek(offset, err); }
+    bool Truncate(uint64_t size, std::string* err) override { return m_file->Truncate(size, err); }
     bool Sync(std::string* err) override { return m_file->Sync(err); }
     bool Close(std::string* err) override { return m_file->Close(err); }
 

@@ -6,6 +6,8 @@
 
 namespace nv {
 
-uint32_t BlockCheck(const uint8_t* block, size_t size) { return libdeflate_crc32(0, block, size); }
+uint32_t BlockCheck(const uint8_t* block, size_t size, uint32_t before) {
+  return libdeflate_crc32(before, block, size);
+}
 
 }  // namespace nv

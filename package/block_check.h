@@ -8,6 +8,8 @@
 
 namespace nv {
 
-uint32_t BlockCheck(const uint8_t* block, size_t size);
+// The check of a block, or, given the check of the bytes before them, of
+// those bytes and these.
+uint32_t BlockCheck(const uint8_t* block, size_t size, uint32_t before = 0);
 
 }  // namespace nv

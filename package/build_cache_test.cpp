@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <set>
@@ -120,6 +121,17 @@ class CachedBuilds {
 
   std::string Source(const std::string& name) const { return JoinPath(folder, name); }
 
+  // Calls `act` before the n-th read of the package from now on, which
+  // fails when it answers false.
+  void OnPackageRead(int n, std::function<bool(CachedBuilds&)> act) {
+    auto reads = std::make_shared<int>(0);
+    auto tracking = fs.before;
+    fs.before = [=](Op op, const std::string& path) {
+      if (op == Op::Read && path == package && ++*reads == n && !act(*this)) return false;
+      return tracking(op, path);
+    };
+  }
+
   const std::string folder = JoinPath("themes", "ocean");
   const std::string package = folder + ".nvp";
   const std::string plain = JoinPath("themes", "plain.nvp");
@@ -156,6 +168,11 @@ void Recraft(CachedBuilds& b, const std::function<void(CachedPackage*)>& craft) 
   ASSERT_TRUE(EncodeCache(cached, &bytes, &err)) << err;
   b.fs.RewriteFile(b.CacheFile(), bytes);
 }
+
+// A build reads the package's index in two reads, then each file's
+// record and block in one each: back.png's block first, main.xml's last.
+constexpr int kFirstBlockRead = 4;
+constexpr int kLastBlockRead = 10;
 
 const std::set<std::string> kAll = {"back.png", "empty.png", "grid.xml", "main.xml"};
 const Done kEverything = {kAll, kAll};
@@ -251,6 +268,24 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
          });
        },
        kEverything, false},
+      {"a read of the last package failing as a block is copied",
+       [](CachedBuilds& b) { b.OnPackageRead(kFirstBlockRead, [](CachedBuilds&) { return false; }); },
+       {{"back.png"}, {"back.png"}},
+       true},
+      // Its block is copied whole before the check finds it changed: it is
+      // made anew over it, shorter, and the package cut where it ends.
+      {"the package edited in place as its last block is copied",
+       [](CachedBuilds& b) {
+         b.OnPackageRead(kLastBlockRead, [](CachedBuilds& b) {
+           std::string bytes = b.fs.Contents(b.package);
+           bytes.back() ^= 1;
+           b.fs.RewriteFile(b.package, bytes);
+           b.fs.RewriteFile(b.Source("main.xml"), "<x/>");
+           return true;
+         });
+       },
+       {{"main.xml"}, {"main.xml"}},
+       false},
       {"the cache written by another builder",
        [](CachedBuilds& b) { Recraft(b, [](CachedPackage* c) { c->fingerprint += " 2"; }); },
        kEverything, false},

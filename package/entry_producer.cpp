@@ -1,16 +1,15 @@
 // Making entries on worker threads.
 //
 // Largest files first keeps a big file from starting last while the other
-// cores idle. Blocks taken over from the last package cost little to read,
-// so those jobs come after, in index order, and the writer writes them as
-// they come. Entries must still be written in index order, so those made
+// cores idle. Entries must still be written in index order, so those made
 // ahead of the one the writer waits for are held in memory. One budget
 // bounds all that is held, whatever the number of workers: a job starts
 // ahead of the writer only when it fits with room left for the largest job
 // still waiting. Whichever job the writer comes to need then fits once the
 // jobs in progress are done, so the workers never wait on each other for
-// good. When the first job does not fit, a worker takes the next job in
-// index order instead, and waits only when that does not fit either.
+// good. When the largest does not fit, a worker takes the next job in index
+// order instead, and waits only when that does not fit either. An entry
+// whose block is copied from the last package holds nothing.
 #include "package/entry_producer.h"
 
 #include <algorithm>
@@ -20,11 +19,9 @@
 namespace nv {
 
 EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs,
-                             unsigned workers, uint64_t budget, PreviousPackage* previous,
-                             MemoWanted memo)
+                             unsigned workers, uint64_t budget, MemoWanted memo)
     : m_fs(fs),
       m_zlib(zlib),
-      m_previous(previous),
       m_memo(memo),
       m_jobs(std::move(jobs)),
       m_state(m_jobs.size(), State::kWaiting),
@@ -32,12 +29,12 @@ EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> 
   for (size_t k = 0; k < m_jobs.size(); ++k) m_largestFirst.push_back(k);
   std::stable_sort(m_largestFirst.begin(), m_largestFirst.end(),
                    [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
-  for (size_t k = 0; k < m_jobs.size(); ++k) m_order.push_back(k);
-  std::stable_sort(m_order.begin(), m_order.end(), [&](size_t a, size_t b) {
-    const EntryJob &x = m_jobs[a], &y = m_jobs[b];
-    return x.unchanged != y.unchanged ? y.unchanged : !x.unchanged && x.size > y.size;
-  });
   m_budget = m_jobs.empty() ? budget : std::max(budget, Cost(m_largestFirst.front()));
+  for (size_t k = 0; k < m_jobs.size(); ++k) {
+    if (!m_jobs[k].unchanged) continue;
+    m_entries[k] = TakenEntry(m_jobs[k]);
+    m_state[k] = State::kMade;
+  }
   StartWorkers(std::min<size_t>(std::max(workers, 1u), m_jobs.size()));
 }
 
@@ -83,7 +80,7 @@ Entry EntryProducer::Take(size_t k) {
   m_changed.wait(lock, [&] { return m_state[k] == State::kMade; });
   Entry entry = std::move(m_entries[k]);
   m_state[k] = State::kTaken;
-  m_taken = entry.record.storedSize;
+  m_taken = entry.block ? entry.record.storedSize : 0;
   m_next = k + 1;
   lock.unlock();
   m_changed.notify_all();
@@ -101,7 +98,7 @@ void EntryProducer::Work() {
     }
     Entry entry;
     try {
-      entry = TakeOrProduceEntry(m_fs, m_zlib, m_jobs[k], m_previous, m_memo, this);
+      entry = TakeOrProduceEntry(m_fs, m_zlib, m_jobs[k], m_memo, this);
     } catch (...) {
       entry = Entry();
       entry.thrown = std::current_exception();
@@ -122,9 +119,10 @@ bool EntryProducer::NextWork(size_t* k, std::function<void()>* task) {
       m_tasks.pop_front();
       return true;
     }
-    while (m_cursor < m_order.size() && m_state[m_order[m_cursor]] != State::kWaiting) ++m_cursor;
-    if (m_cursor == m_order.size() && m_started == 0) return false;
-    if (m_cursor < m_order.size() && Pick(k)) {
+    while (m_cursor < m_largestFirst.size() && m_state[m_largestFirst[m_cursor]] != State::kWaiting)
+      ++m_cursor;
+    if (m_cursor == m_largestFirst.size() && m_started == 0) return false;
+    if (m_cursor < m_largestFirst.size() && Pick(k)) {
       m_state[*k] = State::kStarted;
       m_held += Cost(*k);
       ++m_started;
@@ -161,52 +159,41 @@ void EntryProducer::RunAll(std::vector<std::function<void()>>& tasks) {
   }
 }
 
-// The first job waiting in the order jobs start in, when it fits with
-// room left for the largest other job waiting; else the first job waiting
-// in index order, when it fits. That one the writer is about to need, so a
-// worker that finds the budget too full for the first still keeps the
-// writer going, and its entry is let go of soon. It never passes over the
-// job the writer waits for, which would be the first waiting.
+// The largest job waiting, when it fits with room left for the next
+// largest; else the first job waiting in index order, when it fits. That
+// one the writer is about to need, so a worker that finds the budget too
+// full for the largest still keeps the writer going, and its entry is let
+// go of soon. It never passes over the job the writer waits for, which
+// would be the first waiting.
 bool EntryProducer::Pick(size_t* k) {
-  const size_t first = m_order[m_cursor];
-  if (MayRunAhead(first) && m_held + Cost(first) + LargestWaitingCostBesides(first) <= m_budget) {
-    *k = first;
+  const size_t largest = m_largestFirst[m_cursor];
+  if (m_held + Cost(largest) + NextLargestWaitingCost() <= m_budget) {
+    *k = largest;
     return true;
   }
   m_inOrder = std::max(m_inOrder, m_next);
   while (m_inOrder < m_jobs.size() && m_state[m_inOrder] != State::kWaiting) ++m_inOrder;
-  if (m_inOrder < m_jobs.size() && (m_inOrder == m_next || MayRunAhead(m_inOrder)) &&
-      m_held + Cost(m_inOrder) <= m_budget) {
+  if (m_inOrder < m_jobs.size() && m_held + Cost(m_inOrder) <= m_budget) {
     *k = m_inOrder;
     return true;
   }
   return false;
 }
 
-// A block taken over is read in a moment, and written no sooner for being
-// read far ahead of the writer: reading only a little ahead lets the same
-// memory serve block after block, where fresh memory for each would cost
-// more than the reading.
-bool EntryProducer::MayRunAhead(size_t k) const {
-  return !m_jobs[k].unchanged || m_held <= kTakenAhead;
-}
-
-// The cost of the largest job waiting but job k, or 0. Jobs never wait
-// again once started, so the searches go on from where they ended.
-uint64_t EntryProducer::LargestWaitingCostBesides(size_t k) {
-  const size_t n = m_largestFirst.size();
-  while (m_largest < n && m_state[m_largestFirst[m_largest]] != State::kWaiting) ++m_largest;
-  if (m_largest < n && m_largestFirst[m_largest] != k) return Cost(m_largestFirst[m_largest]);
-  m_second = std::max(m_second, m_largest + 1);
-  while (m_second < n && m_state[m_largestFirst[m_second]] != State::kWaiting) ++m_second;
-  return m_second < n ? Cost(m_largestFirst[m_second]) : 0;
+// The cost of the largest job waiting after the one at m_cursor, or 0. Jobs
+// never wait again once started, so the search goes on from where it ended.
+uint64_t EntryProducer::NextLargestWaitingCost() {
+  m_second = std::max(m_second, m_cursor + 1);
+  while (m_second < m_largestFirst.size() && m_state[m_largestFirst[m_second]] != State::kWaiting)
+    ++m_second;
+  return m_second < m_largestFirst.size() ? Cost(m_largestFirst[m_second]) : 0;
 }
 
 void EntryProducer::Finish(size_t k, Entry entry) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_held -= Cost(k);
-    m_held += entry.record.storedSize;  // the block, until it is taken
+    m_held += entry.block ? entry.record.storedSize : 0;  // until it is taken
     m_entries[k] = std::move(entry);
     m_state[k] = State::kMade;
     --m_started;

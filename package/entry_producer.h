@@ -15,7 +15,6 @@
 #include "package/entry_job.h"
 #include "package/package_entry.h"
 #include "package/pieced_block.h"
-#include "package/previous_package.h"
 
 namespace nv {
 
@@ -24,17 +23,13 @@ class EntryProducer : public TaskSharing {
   // What the workers' files and blocks, the entries made ahead and the entry
   // being written hold at most, all told, on any number of workers.
   static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
-  // What may be held before a block taken over from the last package is
-  // read ahead of the one the writer waits for.
-  static constexpr uint64_t kTakenAhead = uint64_t{16} << 20;
 
   // A file that needs more than `budget` alone raises it to what that file
-  // needs: it is made while nothing else is held, never refused. Entries of
-  // unchanged files are taken from `previous` when it is not null, within
-  // the same budget; each entry's memo is filled as wanted.
+  // needs: it is made while nothing else is held, never refused. The entry
+  // of a job whose file is unchanged since the last build is taken from it
+  // at once; each entry's memo is filled as wanted.
   EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs, unsigned workers,
-                uint64_t budget = kDefaultBudget, PreviousPackage* previous = nullptr,
-                MemoWanted memo = {});
+                uint64_t budget = kDefaultBudget, MemoWanted memo = {});
   // Stops the workers and waits for them; entries not taken are dropped.
   ~EntryProducer();
   EntryProducer(const EntryProducer&) = delete;
@@ -55,23 +50,17 @@ class EntryProducer : public TaskSharing {
   // worker that made them takes them too while it waits.
   void RunAll(std::vector<std::function<void()>>& tasks) override;
   bool Pick(size_t* k);
-  bool MayRunAhead(size_t k) const;
-  uint64_t LargestWaitingCostBesides(size_t k);
+  uint64_t NextLargestWaitingCost();
   void Finish(size_t k, Entry entry);
   uint64_t Cost(size_t k) const;
 
   FileSystem& m_fs;
   IZlib& m_zlib;
-  PreviousPackage* const m_previous;
   const MemoWanted m_memo;
   const std::vector<EntryJob> m_jobs;
-  // The order jobs start in: those to be made, largest first, then those to
-  // be taken over, in index order, as the writer needs them.
-  std::vector<size_t> m_order;
-  size_t m_cursor = 0;  // into m_order: every job before it has started
   std::vector<size_t> m_largestFirst;
-  size_t m_largest = 0;  // into m_largestFirst: every job before it has started
-  size_t m_second = 0;   // into m_largestFirst: none after m_largest and before it waits
+  size_t m_cursor = 0;  // into m_largestFirst: every job before it has started
+  size_t m_second = 0;  // into m_largestFirst: none after m_cursor and before it waits
   std::vector<State> m_state;
   size_t m_started = 0;  // jobs started and not made: pieces may still come from them
   std::deque<std::function<void()>> m_tasks;

@@ -44,13 +44,17 @@ struct MemoWanted {
   int64_t digestFrom = INT64_MIN;  // INT64_MIN: every digest
 };
 
-// A record and its compressed block, made before anything of them is written.
+struct CachedFile;
+
+// A record and its compressed block, made before anything of them is
+// written; or a record whose block is to be copied from the last package.
 struct Entry {
   FileFault fault = FileFault::kNone;
   std::string reason;  // why the source was unreadable, in the system's words
   EntryRecord record;
   TaskMemPtr<uint8_t> block;
   ContentMemo memo;           // when asked for
+  const CachedFile* taken = nullptr;  // the file whose block is to be copied, if any
   std::exception_ptr thrown;  // what making it threw, to be thrown where it is written
 };
 

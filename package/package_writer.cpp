@@ -288,17 +288,18 @@ class PackageWriter {
       isJob.push_back(AddJob(*file, &jobs, &names));
     ProgressScope progress(m_options.progress, jobs);
     // The files next build cannot tell unchanged by their stamps are hashed.
-    const MemoWanted memo{m_remember, m_created.changed - kRacyNanoseconds};
+    m_memo = MemoWanted{m_remember, m_created.changed - kRacyNanoseconds};
     EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers(), EntryProducer::kDefaultBudget,
-                           m_previous.get(), memo);
+                           m_memo);
     for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
       if (!isJob[i]) {
         Fail(kInternalXmlError);
         continue;
       }
-      WriteFileEntry(jobs[k].source, names[k], producer.Take(k), &progress);
+      WriteFileEntry(jobs[k], names[k], producer.Take(k), &progress);
       ++k;
     }
+    CutAtEnd();
   }
 
   // A job for an element with a numeric id and a name.
@@ -333,16 +334,53 @@ class PackageWriter {
     return m_options.jobs ? m_options.jobs : std::max(1u, std::thread::hardware_concurrency());
   }
 
-  void WriteFileEntry(const std::string& source, const std::string& name, const Entry& entry,
+  void WriteFileEntry(const EntryJob& job, const std::string& name, Entry entry,
                       ProgressScope* progress) {
     const uint64_t at = m_written;
+    if (entry.taken) {
+      const BlockCopy copy = CopyTakenEntry(entry);
+      if (copy == BlockCopy::kWriteFailed || (copy == BlockCopy::kNotTaken && !WriteOver(at)))
+        return;
+      if (copy == BlockCopy::kNotTaken)
+        entry = ProduceFileEntry(m_run.fs, *m_zlib, job.source, job.id, nullptr, m_memo);
+    }
     if (entry.fault != FileFault::kNone) {
-      Fail(FaultText(entry.fault) + source + kErrorLineEnd);
-      if (!entry.reason.empty()) m_run.Note(source, entry.reason);
-    } else if (WriteEntry(entry)) {
+      Fail(FaultText(entry.fault) + job.source + kErrorLineEnd);
+      if (!entry.reason.empty()) m_run.Note(job.source, entry.reason);
+    } else if (entry.taken || WriteEntry(entry)) {
       progress->Packed(entry.record.originalSize);
       if (m_remember) CacheStep([&] { Memorise(name, at, entry); });
     }
+  }
+
+  BlockCopy CopyTakenEntry(const Entry& entry) {
+    const EntryRecordBytes record = ComposeRecord(entry.record);
+    if (!WriteBytes(record.data(), record.size())) return BlockCopy::kWriteFailed;
+    std::string err;
+    const BlockCopy copy = m_previous->CopyBlock(*entry.taken, *m_files->package, &err);
+    if (copy == BlockCopy::kWriteFailed) FailWriting(m_temporary, err);
+    if (copy == BlockCopy::kCopied) m_written += entry.record.storedSize;
+    return copy;
+  }
+
+  // A block the last package no longer holds as the cache says is made
+  // anew and written over what was copied of it; the package is cut where
+  // its last entry ends once all are written.
+  bool WriteOver(uint64_t at) {
+    std::string err;
+    if (!m_files->package->Seek(at, &err)) {
+      FailWriting(m_temporary, err);
+      return false;
+    }
+    m_written = at;
+    m_cutAtEnd = true;
+    return true;
+  }
+
+  void CutAtEnd() {
+    std::string err;
+    if (m_cutAtEnd && !m_stopped && !m_files->package->Truncate(m_written, &err))
+      FailWriting(m_temporary, err);
   }
 
   // What the cache keeps of a file written: without a memo of every file,
@@ -417,7 +455,9 @@ class PackageWriter {
   std::unique_ptr<PreviousPackage> m_previous;
   FileStamp m_created;  // the new package's file as created
   bool m_remember = false;
+  MemoWanted m_memo;  // what the cache wants of each source read
   CachedPackage m_made;
+  bool m_cutAtEnd = false;  // whether an entry was written over another
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Taking blocks from the package's last build.
+// Copying blocks from the package's last build.
 #include "package/previous_package.h"
 
 #include <algorithm>
@@ -8,6 +8,10 @@
 namespace nv {
 
 namespace {
+
+// Small enough to stay in the processor's cache between the read and the
+// write, as a copying tool's buffer does.
+constexpr size_t kCopyBuffer = size_t{128} << 10;
 
 bool SameRecord(const EntryRecord& a, const EntryRecord& b) {
   return a.entryId == b.entryId && a.storedSize == b.storedSize && a.originalSize == b.originalSize;
@@ -20,7 +24,9 @@ PreviousPackage::PreviousPackage(CachedPackage cached, FileSystem& fs, std::stri
     : m_cached(std::move(cached)),
       m_fs(fs),
       m_path(std::move(path)),
-      m_package(std::move(package)) {
+      m_package(std::move(package)),
+      m_heldOpen(m_package != nullptr),
+      m_buffer(new uint8_t[kCopyBuffer]) {
   for (size_t i = 0; i < m_cached.files.size(); ++i) m_byName[m_cached.files[i].name] = i;
 }
 
@@ -34,56 +40,51 @@ bool PreviousPackage::Unchanged(const CachedFile& file, const FileStamp& now) co
   return now == file.stamp && last < m_cached.readFrom - kRacyNanoseconds;
 }
 
-bool PreviousPackage::ReadBlock(const CachedFile& file, Entry* entry) {
-  const uint32_t stored = file.record.storedSize;
-  if (stored == 0) return false;  // no zlib stream is empty
-  TaskMemPtr<uint8_t> block(static_cast<uint8_t*>(TaskMemAlloc(stored)));
-  if (!block) return false;
-  std::string err;
-  if (!ReadBlockOf(file, block.get(), &err)) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_fault.empty()) m_fault = err;
-    return false;
-  }
-  // Any byte changed since that build wrote it, by whatever means, shows.
-  if (BlockCheck(block.get(), stored) != file.blockCheck) return false;
-  entry->record.storedSize = stored;
-  entry->record.originalSize = file.record.originalSize;
-  entry->block = std::move(block);
-  return true;
+BlockCopy PreviousPackage::CopyBlock(const CachedFile& file, File& to, std::string* err) {
+  File* package = Package();
+  if (!package) return BlockCopy::kNotTaken;
+  const BlockCopy copy = CopyFrom(*package, file, to, err);
+  if (!m_heldOpen) m_package.reset();
+  return copy;
 }
 
-// A package opened anew must still be the one described: one moved there
-// since by another build is not, which is no fault.
-bool PreviousPackage::ReadBlockOf(const CachedFile& file, uint8_t* block, std::string* err) {
-  if (m_package) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return ReadRecordAndBlock(*m_package, file, block, err);
-  }
-  std::unique_ptr<File> package = m_fs.OpenForReading(m_path, Sharing::kReadDelete, err);
+// The package held open, or opened anew: one moved there since by another
+// build is not the one described, which is no fault.
+File* PreviousPackage::Package() {
+  if (m_heldOpen || m_package) return m_package.get();
+  std::string why;
+  m_package = m_fs.OpenForReading(m_path, Sharing::kReadDelete, &why);
   FileStamp stamp;
-  if (!package) err->clear();  // removed meanwhile
-  if (!package || !package->Stamp(&stamp, err)) return false;
-  return stamp == m_cached.stamp && ReadRecordAndBlock(*package, file, block, err);
+  if (m_package && !m_package->Stamp(&stamp, &why) && m_fault.empty()) m_fault = why;
+  if (m_package && !(stamp == m_cached.stamp)) m_package.reset();
+  return m_package.get();
 }
 
 // A record or block found otherwise than the cache says is no fault of
-// the disk's: *err stays empty, and the block is made anew without a word.
-bool PreviousPackage::ReadRecordAndBlock(File& package, const CachedFile& file, uint8_t* block,
-                                         std::string* err) {
+// the disk's: the block is made anew without a word.
+BlockCopy PreviousPackage::CopyFrom(File& package, const CachedFile& file, File& to,
+                                    std::string* err) {
   EntryRecordBytes bytes;
   EntryRecord record;
   size_t got = 0;
-  if (!package.Seek(file.recordOffset, err) || !package.Read(bytes.data(), bytes.size(), &got, err))
-    return false;
-  if (got != bytes.size() || !ReadRecord(bytes, &record) || !SameRecord(record, file.record))
-    return false;
-  return package.Read(block, file.record.storedSize, &got, err) && got == file.record.storedSize;
-}
-
-std::string PreviousPackage::Fault() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_fault;
+  std::string why;
+  if (!package.Seek(file.recordOffset, &why) ||
+      !package.Read(bytes.data(), bytes.size(), &got, &why) || got != bytes.size() ||
+      !ReadRecord(bytes, &record) || !SameRecord(record, file.record)) {
+    if (m_fault.empty()) m_fault = why;
+    return BlockCopy::kNotTaken;
+  }
+  uint32_t check = 0;
+  for (uint32_t left = file.record.storedSize; left > 0; left -= static_cast<uint32_t>(got)) {
+    if (!package.Read(m_buffer.get(), std::min<size_t>(left, kCopyBuffer), &got, &why) ||
+        got == 0) {
+      if (m_fault.empty()) m_fault = why;
+      return BlockCopy::kNotTaken;
+    }
+    check = BlockCheck(m_buffer.get(), got, check);
+    if (!to.Write(m_buffer.get(), got, err)) return BlockCopy::kWriteFailed;
+  }
+  return check == file.blockCheck ? BlockCopy::kCopied : BlockCopy::kNotTaken;
 }
 
 }  // namespace nv

@@ -1,15 +1,13 @@
 // The package's last build, as the build cache remembers it and as the
 // package on disk still is: the blocks that files which did not change
-// since may take from it.
+// since are copied from.
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
 #include "package/build_cache_format.h"
-#include "package/package_entry.h"
 
 namespace nv {
 
@@ -17,6 +15,15 @@ namespace nv {
 // before that build began reading: a change within the same tick of the
 // file system's clock (two seconds on FAT) leaves the stamp as it was.
 constexpr int64_t kRacyNanoseconds = int64_t{2} * 1000 * 1000 * 1000;
+
+// How copying a block ended.
+enum class BlockCopy {
+  kCopied,
+  // Its record or bytes were not found as the cache says, or could not be
+  // read: what was written of it is to be written over.
+  kNotTaken,
+  kWriteFailed,
+};
 
 class PreviousPackage {
  public:
@@ -34,26 +41,27 @@ class PreviousPackage {
   // the same stamp, taken long enough before that build read it.
   bool Unchanged(const CachedFile& file, const FileStamp& now) const;
 
-  // The file's block, read from the package into entry->block with its
-  // sizes in entry->record, once its record and the check of its bytes are
-  // found as the cache says; false otherwise. Safe on any thread.
-  bool ReadBlock(const CachedFile& file, Entry* entry);
+  // Copies the file's block to the end of `to` through a small buffer, the
+  // bytes checked on the way against the check the cache keeps: a block is
+  // never held whole, so a rebuild moves no more memory than a copy does.
+  // kWriteFailed says why in *err.
+  BlockCopy CopyBlock(const CachedFile& file, File& to, std::string* err);
 
   // The first fault met reading the package, in the system's words; empty
   // when none.
-  std::string Fault();
+  const std::string& Fault() const { return m_fault; }
 
  private:
-  bool ReadBlockOf(const CachedFile& file, uint8_t* block, std::string* err);
-  static bool ReadRecordAndBlock(File& package, const CachedFile& file, uint8_t* block,
-                                 std::string* err);
+  File* Package();
+  BlockCopy CopyFrom(File& package, const CachedFile& file, File& to, std::string* err);
 
   const CachedPackage m_cached;
   FileSystem& m_fs;
   const std::string m_path;
   std::unordered_map<std::string, size_t> m_byName;
-  std::mutex m_mutex;  // for the package's position, and the fault
   std::unique_ptr<File> m_package;
+  const bool m_heldOpen;
+  std::unique_ptr<uint8_t[]> m_buffer;
   std::string m_fault;
 };
 

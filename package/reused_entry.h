@@ -4,17 +4,21 @@
 
 #include "package/entry_job.h"
 #include "package/package_entry.h"
-#include "package/previous_package.h"
 
 namespace nv {
 
 class TaskSharing;
 
-// The job's entry, taken from `previous` (which may be null) when the job
-// says its file is unchanged, or, when the file's size is as it was but
-// its stamp is not, when its content's digest is as the last build took it;
-// made from the source otherwise. Its memo is filled as wanted.
-Entry TakeOrProduceEntry(FileSystem& fs, IZlib& zlib, const EntryJob& job,
-                         PreviousPackage* previous, const MemoWanted& memo, TaskSharing* sharing);
+// The entry of a job whose file's stamp says it is unchanged: its record
+// and what the cache keeps of it, its block left to be copied from the
+// last package as the package is written.
+Entry TakenEntry(const EntryJob& job);
+
+// The job's entry: taken when the job says its file is unchanged, or when
+// the file's size is as it was but its stamp is not and its content's
+// digest is as the last build took it; made from the source otherwise.
+// Its memo is filled as wanted.
+Entry TakeOrProduceEntry(FileSystem& fs, IZlib& zlib, const EntryJob& job, const MemoWanted& memo,
+                         TaskSharing* sharing);
 
 }  // namespace nv

@@ -74,8 +74,10 @@ class File {
   virtual bool Size(uint64_t* size, std::string* err) = 0;
   // The file's stamp as it stands now, whatever its path names meanwhile.
   virtual bool Stamp(FileStamp* stamp, std::string* err) = 0;
-  // Moves to `offset` bytes from the start, where the next Read begins.
+  // Moves to `offset` bytes from the start, where the next Read or Write begins.
   virtual bool Seek(uint64_t offset, std::string* err) = 0;
+  // Cuts the file to its first `size` bytes.
+  virtual bool Truncate(uint64_t size, std::string* err) = 0;
   // Makes what was written durable before the file is trusted as complete.
   virtual bool Sync(std::string* err) = 0;
   // Closes the file; it is closed afterwards whatever the result. A file

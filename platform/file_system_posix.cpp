@@ -104,6 +104,16 @@ class PosixFile : public File {
     return true;
   }
 
+  bool Truncate(uint64_t size, std::string* err) override {
+    if (size > static_cast<uint64_t>(INT64_MAX)) {
+      errno = EINVAL;
+      return Fail(err, "ftruncate");
+    }
+    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) return Fail(err, "ftruncate");
+    m_writtenBackTo = std::min<off_t>(m_writtenBackTo, static_cast<off_t>(size));
+    return true;
+  }
+
   bool Sync(std::string* err) override { return ::fsync(m_fd) == 0 || Fail(err, "fsync"); }
 
   bool Close(std::string* err) override {

@@ -127,6 +127,18 @@ class Win32File : public File {
     return SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN) || Fail(err, "SetFilePointerEx");
   }
 
+  // SetEndOfFile cuts where the file pointer is; the pointer is put back.
+  bool Truncate(uint64_t size, std::string* err) override {
+    LARGE_INTEGER at, to;
+    to.QuadPart = static_cast<LONGLONG>(std::min<uint64_t>(size, INT64_MAX));
+    if (!SetFilePointerEx(m_handle, LARGE_INTEGER{}, &at, FILE_CURRENT) ||
+        !SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN))
+      return Fail(err, "SetFilePointerEx");
+    const bool cut = SetEndOfFile(m_handle) || Fail(err, "SetEndOfFile");
+    SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN);
+    return cut;
+  }
+
   bool Sync(std::string* err) override {
     return FlushFileBuffers(m_handle) || Fail(err, "FlushFileBuffers");
   }

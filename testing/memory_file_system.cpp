@@ -33,7 +33,11 @@ class MemoryFileSystem::MemoryFile : public File {
   bool Write(const void* data, size_t size, std::string* err) override {
     Lock lock(m_fs->m_mutex);
     if (!m_fs->Allowed(Op::Write, m_path, err)) return false;
-    m_data->append(static_cast<const char*>(data), size);
+    // Written where the last write or seek left off, as on a disk.
+    m_data->resize(std::max(m_data->size(), m_offset));
+    m_data->replace(m_offset, std::min(size, m_data->size() - m_offset),
+                    static_cast<const char*>(data), size);
+    m_offset += size;
     m_fs->Touch(m_data.get());
     return true;
   }
@@ -57,6 +61,14 @@ class MemoryFileSystem::MemoryFile : public File {
     Lock lock(m_fs->m_mutex);
     if (!m_fs->Allowed(Op::Seek, m_path, err)) return false;
     m_offset = static_cast<size_t>(std::min<uint64_t>(offset, SIZE_MAX));
+    return true;
+  }
+
+  bool Truncate(uint64_t size, std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    if (!m_fs->Allowed(Op::Truncate, m_path, err)) return false;
+    m_data->resize(std::min<uint64_t>(size, m_data->size()));
+    m_fs->Touch(m_data.get());
     return true;
   }
 
@@ -149,6 +161,8 @@ const char* MemoryFileSystem::NameOf(Op op) {
       return "Size";
     case Op::Seek:
       return "Seek";
+    case Op::Truncate:
+      return "Truncate";
     case Op::Sync:
       return "Sync";
     case Op::Close:

@@ -42,6 +42,7 @@ class MemoryFileSystem : public FileSystem {
     Write,
     Size,
     Seek,
+    Truncate,
     Sync,
     Close
   };

@@ -173,6 +173,7 @@ TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
          return open->Size(&size, err);
        }},
       {Op::Seek, [&](std::string* err) { return open->Seek(1, err); }},
+      {Op::Truncate, [&](std::string* err) { return written->Truncate(0, err); }},
       {Op::Sync, [&](std::string* err) { return written->Sync(err); }},
       {Op::Close, [&](std::string* err) { return written->Close(err); }},
   };
