@@ -143,7 +143,7 @@ class PackageWriterTest : public testing::Test {
   const std::string package = folder + ".nvp";
   std::vector<std::string> kept;    // temporary files that others left, which a build leaves alone
   std::string seed;                 // what the index document holds before the writer runs
-  PackOptions options{1, nullptr};  // one worker: faults meet the files in one order
+  PackOptions options{1, nullptr, "", nullptr};  // one worker: faults meet the files in one order
   MemoryFileSystem fs;
   OperationLog log;
   CountingPublisher publisher;
