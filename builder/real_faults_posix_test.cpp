@@ -437,10 +437,37 @@ TEST_F(RealFaultsTest, HundredThousandFiles) {
   if (end != std::string::npos) std::printf("[ files    ] %s\n", report.c_str() + end + 1);
 }
 
+// Runs `first` on a thread of its own until `fs` pauses it, just after it
+// created its temporary file or just before it moves that file into place,
+// runs `second` whole meanwhile, then lets the first go on to its end.
+void WhileFirstPaused(MeddlingFileSystem& fs, bool afterCreating, const std::function<void()>& first,
+                      const std::function<void()>& second) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool firstPaused = false, secondDone = false;
+  (afterCreating ? fs.afterCreate : fs.beforeMove) = [&](const std::string&) {
+    std::unique_lock<std::mutex> lock(mutex);
+    firstPaused = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return secondDone; });
+  };
+  std::thread thread(first);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return firstPaused; }))
+        << "the first build never came to its pause";
+  }
+  second();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    secondDone = true;
+  }
+  changed.notify_all();
+  thread.join();
+}
+
 // Two builds of one folder at the same time, as two commands started
-// together would run them: the second runs whole while the first stands
-// still, just after it created its temporary file or just before it moves
-// that file into place. Each writes a file of its own, so both succeed,
+// together would run them. Each writes a file of its own, so both succeed,
 // each package is whole, and nothing is left beside it.
 TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   BuildLastGood();
@@ -449,32 +476,15 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   for (bool afterCreating : {true, false}) {
     SCOPED_TRACE(afterCreating ? "the first paused after creating"
                                : "the first paused before moving");
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool firstPaused = false, secondDone = false;
     MeddlingFileSystem fs;
-    (afterCreating ? fs.afterCreate : fs.beforeMove) = [&](const std::string&) {
-      std::unique_lock<std::mutex> lock(mutex);
-      firstPaused = true;
-      changed.notify_all();
-      changed.wait(lock, [&] { return secondDone; });
-    };
-    RunOutcome first;
-    std::thread thread([&] { first = Build(folder, fs); });
-    bool paused = false;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      paused = changed.wait_for(lock, std::chrono::seconds(60), [&] { return firstPaused; });
-    }
-    EXPECT_TRUE(paused) << "the first build never came to its pause";
-    const RunOutcome second = Build(folder);
-    const std::map<std::string, std::string> secondPackage = Unpack(package);
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      secondDone = true;
-    }
-    changed.notify_all();
-    thread.join();
+    RunOutcome first, second;
+    std::map<std::string, std::string> secondPackage;
+    WhileFirstPaused(
+        fs, afterCreating, [&] { first = Build(folder, fs); },
+        [&] {
+          second = Build(folder);
+          secondPackage = Unpack(package);
+        });
     EXPECT_TRUE(second.flags.Succeeded()) << second.log;
     EXPECT_EQ(files, secondPackage);
     EXPECT_TRUE(first.flags.Succeeded()) << first.log;
@@ -483,11 +493,10 @@ TEST_F(RealFaultsTest, TwoBuildsOfOneFolderAtOnce) {
   }
 }
 
-// Two builds of one folder at once with the build cache, the first paused
-// just after it created its temporary file (before it looked in the cache)
-// or just before it moves its package into place, while the second runs
-// whole. Whichever package ends in place, the cache describes it or none:
-// a third build makes what a build without the cache makes.
+// The same with the build cache, the first paused before it looked in the
+// cache or before it moves its package into place. Whichever package ends
+// in place, the cache describes it or none: a third build makes what a
+// build without the cache makes.
 TEST_F(RealFaultsTest, TwoCachedBuildsOfOneFolderAtOnce) {
   const std::string cache = JoinPath(temp.Path(), "cache");
   const std::string plain = JoinPath(temp.Path(), "plain.nvp");
@@ -496,29 +505,11 @@ TEST_F(RealFaultsTest, TwoCachedBuildsOfOneFolderAtOnce) {
     SCOPED_TRACE(afterCreating ? "the first paused after creating"
                                : "the first paused before moving");
     WriteFile(Source("grid.xml"), afterCreating ? "<layout a=\"1\"/>" : "<layout a=\"2\"/>");
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool firstPaused = false, secondDone = false;
     MeddlingFileSystem fs;
-    (afterCreating ? fs.afterCreate : fs.beforeMove) = [&](const std::string&) {
-      std::unique_lock<std::mutex> lock(mutex);
-      firstPaused = true;
-      changed.notify_all();
-      changed.wait(lock, [&] { return secondDone; });
-    };
-    RunOutcome first;
-    std::thread thread([&] { first = Build(folder, fs, 2, cache); });
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return firstPaused; }));
-    }
-    const RunOutcome second = Build(folder, RealFileSystem(), 2, cache);
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      secondDone = true;
-    }
-    changed.notify_all();
-    thread.join();
+    RunOutcome first, second;
+    WhileFirstPaused(
+        fs, afterCreating, [&] { first = Build(folder, fs, 2, cache); },
+        [&] { second = Build(folder, RealFileSystem(), 2, cache); });
     EXPECT_TRUE(first.flags.Succeeded()) << first.log;
     EXPECT_TRUE(second.flags.Succeeded()) << second.log;
     const RunOutcome third = Build(folder, RealFileSystem(), 2, cache);
