@@ -1,7 +1,6 @@
 // One packed file's entry.
 #include "package/package_entry.h"
 
-#include "package/block_check.h"
 #include "package/package_log_texts.h"
 #include "package/pieced_block.h"
 
@@ -113,8 +112,6 @@ Entry CompressSource(IZlib& zlib, SourceContent source, int32_t id, TaskSharing*
                               ? CompressPieces(zlib, std::move(source.bytes), sharing, &entry)
                               : CompressContent(zlib, source.bytes.get(), &entry);
   if (!compressed) entry.fault = FileFault::kNotCompressed;
-  if (compressed && entry.memo.known)
-    entry.memo.blockCheck = BlockCheck(entry.block.get(), entry.record.storedSize);
   return entry;
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "package/block_check.h"
 #include "package/build_cache.h"
 #include "package/entry_producer.h"
 #include "package/fresh_token.h"
@@ -28,6 +29,10 @@
 namespace nv {
 
 namespace {
+
+// What the writer writes at once of a block: small enough to stay in the
+// processor's cache from its check to its write.
+constexpr uint32_t kCheckedSlice = uint32_t{128} << 10;
 
 // A temporary file's name ends in "." and the token's 16 hex digits, then ".tmp".
 constexpr size_t kTokenDigits = 16;
@@ -244,10 +249,18 @@ class PackageWriter {
     return WriteBytes(header.data(), header.size());
   }
 
-  bool WriteEntry(const Entry& entry) {
+  // The block goes in slices, each checked for the build cache, when it
+  // wants the check, while the slice is still in the processor's cache.
+  bool WriteEntry(const Entry& entry, uint32_t* check = nullptr) {
     const EntryRecordBytes record = ComposeRecord(entry.record);
-    return WriteBytes(record.data(), record.size()) &&
-           WriteBytes(entry.block.get(), entry.record.storedSize);
+    if (!WriteBytes(record.data(), record.size())) return false;
+    if (!check) return WriteBytes(entry.block.get(), entry.record.storedSize);
+    for (uint32_t done = 0, n = 0; done < entry.record.storedSize; done += n) {
+      n = std::min<uint32_t>(entry.record.storedSize - done, kCheckedSlice);
+      *check = BlockCheck(entry.block.get() + done, n, *check);
+      if (!WriteBytes(entry.block.get() + done, n)) return false;
+    }
+    return true;
   }
 
   bool WriteIndexEntry(const TiXmlDocument& index) {
@@ -347,7 +360,7 @@ class PackageWriter {
     if (entry.fault != FileFault::kNone) {
       Fail(FaultText(entry.fault) + job.source + kErrorLineEnd);
       if (!entry.reason.empty()) m_run.Note(job.source, entry.reason);
-    } else if (entry.taken || WriteEntry(entry)) {
+    } else if (entry.taken || WriteEntry(entry, m_remember ? &entry.memo.blockCheck : nullptr)) {
       progress->Packed(entry.record.originalSize);
       if (m_remember) CacheStep([&] { Memorise(name, at, entry); });
     }
