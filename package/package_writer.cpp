@@ -170,13 +170,16 @@ class PackageWriter {
     std::string path, err, absent;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
       path = TemporaryPath(m_package, FreshToken());
+      // Named before it exists: an interruption just after it is created
+      // must find it to remove.
+      m_files->removedOnInterrupt = std::make_unique<RemovedOnInterrupt>(path);
       m_files->package = m_run.fs.CreateNew(path, &err);
       if (m_files->package) {
         m_temporary = path;
         m_files->packageTemporary = path;
-        m_files->removedOnInterrupt = std::make_unique<RemovedOnInterrupt>(path);
         return true;
       }
+      m_files->removedOnInterrupt.reset();
       // Not a clash: another name fares no better.
       if (!m_run.fs.PathExists(path, &absent)) break;
     }
