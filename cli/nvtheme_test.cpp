@@ -793,15 +793,11 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
 std::string PackageOf(const std::vector<std::pair<std::string, std::string>>& files) {
   ServiceRef<IZlib> zlib;
   KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
-  TiXmlDocument index;
-  index.InsertEndChild(IndexDeclaration());
-  TiXmlElement root(kIndexRootName);
-  for (size_t i = 0; i < files.size(); ++i)
-    root.InsertEndChild(IndexFileElement(files[i].first, static_cast<int32_t>(i + 1)));
-  index.InsertEndChild(root);
+  std::vector<std::string> names;
+  for (const auto& file : files) names.push_back(file.first);
   PackageHeaderBytes header = ComposeHeader();
   std::string bytes(header.begin(), header.end());
-  std::vector<std::string> contents = {PrintIndex(index)};
+  std::vector<std::string> contents = {IndexTextOf(names)};
   for (const auto& file : files) contents.push_back(file.second);
   for (size_t id = 0; id < contents.size(); ++id) {
     uint8_t* block = nullptr;
@@ -840,6 +836,15 @@ class PackageCommandTest : public NvthemeTest {
       if (name != "." && name != "..")
         held += name + "=" + fs.Contents(JoinPath(folder, name)) + "\n";
     return held;
+  }
+
+  // broken.nvp, whose last file fails its checksum, and out/keep.txt.
+  void AddBrokenPackageAndAFolderWithAFile() {
+    std::string broken = fs.Contents("ocean.nvp");
+    broken[broken.size() - 1] ^= 1;
+    fs.AddFile("broken.nvp", broken);
+    fs.AddFolder("out");
+    fs.AddFile(JoinPath("out", "keep.txt"), "kept");
   }
 
   // Makes each call `op` on a path that begins with `prefix` fail; none
@@ -937,11 +942,7 @@ TEST_F(PackageCommandTest, ExtractRefusesAConflictWritingNothing) {
 // too when the extraction made it; what cannot be removed is named.
 TEST_F(PackageCommandTest, ExtractFailingPartWayLeavesTheFolderAsFound) {
   using Op = MemoryFileSystem::Op;
-  std::string broken = fs.Contents("ocean.nvp");
-  broken[broken.size() - 1] ^= 1;  // the last file's checksum
-  fs.AddFile("broken.nvp", broken);
-  fs.AddFolder("out");
-  fs.AddFile(JoinPath("out", "keep.txt"), "kept");
+  AddBrokenPackageAndAFolderWithAFile();
   const std::string corrupt =
       "file 3 \"x&#x41;.png\": not a valid zlib stream (incorrect data check)\n";
   const struct {
@@ -979,11 +980,7 @@ TEST_F(PackageCommandTest, ExtractFailingPartWayLeavesTheFolderAsFound) {
 // is whole; until then they are left as they were.
 TEST_F(PackageCommandTest, ForceReplacesFilesOnlyWhenAllAreWhole) {
   using Op = MemoryFileSystem::Op;
-  std::string broken = fs.Contents("ocean.nvp");
-  broken[broken.size() - 1] ^= 1;  // the last file's checksum
-  fs.AddFile("broken.nvp", broken);
-  fs.AddFolder("out");
-  fs.AddFile(JoinPath("out", "keep.txt"), "kept");
+  AddBrokenPackageAndAFolderWithAFile();
   const std::string mine = "keep.txt=kept\nmain.xml=mine\n";
   const std::string x = JoinPath("out", "x&#x41;.png");
   const struct {

@@ -2,7 +2,6 @@
 // pruned.
 #include "package/build_cache.h"
 
-#include <tinyxml.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -89,13 +88,9 @@ bool ReadIndexBlock(File& file, EntryRecord* record, std::string* block) {
 // The index of a name takes no more than the writer's element of it.
 bool ListsTheFiles(const std::string& block, uint32_t originalSize,
                    const std::vector<CachedFile>& files) {
-  TiXmlDocument index;
-  index.InsertEndChild(IndexDeclaration());
-  TiXmlElement root(kIndexRootName);
-  for (size_t i = 0; i < files.size(); ++i)
-    root.InsertEndChild(IndexFileElement(files[i].name, static_cast<int32_t>(i + 1)));
-  index.InsertEndChild(root);
-  const std::string text = PrintIndex(index);
+  std::vector<std::string> names;
+  for (const CachedFile& file : files) names.push_back(file.name);
+  const std::string text = IndexTextOf(names);
   if (text.size() != originalSize) return false;
   std::string inflated(text.size(), '\0');
   uLongf length = static_cast<uLongf>(inflated.size());

@@ -81,4 +81,14 @@ std::string PrintIndex(const TiXmlDocument& index) {
   return printer.Str();
 }
 
+std::string IndexTextOf(const std::vector<std::string>& names) {
+  TiXmlDocument index;
+  index.InsertEndChild(IndexDeclaration());
+  TiXmlElement root(kIndexRootName);
+  for (size_t i = 0; i < names.size(); ++i)
+    root.InsertEndChild(IndexFileElement(names[i], static_cast<int32_t>(i + 1)));
+  index.InsertEndChild(root);
+  return PrintIndex(index);
+}
+
 }  // namespace nv

@@ -36,6 +36,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TiXmlDeclaration;
 class TiXmlDocument;
@@ -90,5 +91,8 @@ TiXmlDeclaration IndexDeclaration();
 TiXmlElement IndexFileElement(const std::string& name, int32_t id);
 // The index text: the document as the printer renders it in stream mode.
 std::string PrintIndex(const TiXmlDocument& index);
+// The printed index of a package of these files, with ids 1, 2, 3, ... in
+// this order.
+std::string IndexTextOf(const std::vector<std::string>& names);
 
 }  // namespace nv
