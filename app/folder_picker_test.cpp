@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "app/owned_window.h"
+
 namespace nv {
 namespace {
 
@@ -19,23 +21,12 @@ namespace fs = std::filesystem;
 
 // Waits a few seconds at most for a visible window owned by `owner`.
 HWND WaitForOwnedWindow(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search = {owner, nullptr};
-  for (int i = 0; i < 500 && !search.found; ++i) {
+  HWND found = nullptr;
+  for (int i = 0; i < 500 && !found; ++i) {
     Sleep(20);
-    EnumThreadWindows(
-        GetWindowThreadProcessId(owner, nullptr),
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(param);
-          if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    found = FindOwnedWindow(owner);
   }
-  return search.found;
+  return found;
 }
 
 class BrowseDialogTest : public testing::Test {

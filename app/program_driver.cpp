@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/owned_window.h"
+
 namespace nv {
 
 namespace {
@@ -176,24 +178,9 @@ bool ProgramDriver::WaitForScroll(int id) const {
 }
 
 HWND ProgramDriver::WaitForOwnedWindow() const {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search = {m_window, nullptr};
-  WaitUntil(
-      [&] {
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-              auto* s = reinterpret_cast<Search*>(param);
-              if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
-              s->found = window;
-              return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      kTimeoutMs);
-  return search.found;
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = FindOwnedWindow(m_window)) != nullptr; }, kTimeoutMs);
+  return found;
 }
 
 bool ProgramDriver::WaitForClosed(HWND window) const {
