@@ -14,12 +14,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <thread>
 #include <vector>
 
 #include "package/block_check.h"
-#include "package/build_cache.h"
+#include "package/cached_build.h"
 #include "package/entry_producer.h"
 #include "package/fresh_token.h"
 #include "package/package_entry.h"
@@ -76,7 +75,8 @@ class PackageWriter {
         m_options(options),
         m_files(files),
         m_flags(flags),
-        m_package(options.package.empty() ? PackagePath(folder) : options.package) {}
+        m_package(options.package.empty() ? PackagePath(folder) : options.package),
+        m_cache(run, options.cache, m_package) {}
 
   void Write(TiXmlDocument* index) {
     m_run.log << kPackingHead;
@@ -91,12 +91,12 @@ class PackageWriter {
       return;
     }
     if (!CreateTemporary()) return;
-    RecallLastBuild();
+    m_cache.Begin(*m_files->package);
     if (WriteHeader() && WriteIndexEntry(*index)) {
       m_flags->packageOk = true;
       WriteFileEntries(*index);
     }
-    LetGoOfLastBuild();
+    m_cache.LetGoOfLastBuild();
     ClosePackage();
     // The closing pass is not performed: it would read everything after the
     // header back into memory at once, hand it to IStringUtil::TransformBuffer,
@@ -188,43 +188,6 @@ class PackageWriter {
     return false;
   }
 
-  // The new package's file, just created, gives this build's read-from
-  // time: no source has been read yet.
-  void RecallLastBuild() {
-    FileStamp created;
-    std::string err;
-    if (!m_options.cache || !m_files->package->Stamp(&created, &err)) return;
-    m_created = created;
-    m_remember = true;
-    CacheStep([&] { m_previous = m_options.cache->Recall(m_run, m_package, created.changed); });
-  }
-
-  // The cache's own faults, memory running out among them, never fail a
-  // build: what the cache cannot do is left undone, and said.
-  template <typename Step>
-  void CacheStep(Step step) {
-    std::string fault;
-    try {
-      step();
-      return;
-    } catch (const std::bad_alloc&) {
-      fault = "out of memory";
-    } catch (...) {
-      fault = "an unexpected fault";
-    }
-    m_remember = false;
-    m_run.Note(m_package, "build cache not used: " + fault);
-  }
-
-  // Before the new package is moved over it, so that nothing holds the last
-  // one once it is replaced.
-  void LetGoOfLastBuild() {
-    if (!m_previous) return;
-    const std::string fault = m_previous->Fault();
-    if (!fault.empty()) m_run.Note(m_package, "build cache: " + fault + "; blocks made anew");
-    m_previous.reset();
-  }
-
   bool WriteBytes(const uint8_t* data, size_t size) {
     std::string err;
     m_written += size;
@@ -278,13 +241,7 @@ class PackageWriter {
       m_stopped = true;
       return false;
     }
-    std::string err;
-    m_made.indexStoredSize = entry.record.storedSize;
-    if (m_remember)
-      CacheStep([&] {
-        m_remember =
-            HashContent(entry.block.get(), entry.record.storedSize, &m_made.indexDigest, &err);
-      });
+    m_cache.IndexWritten(entry);
     return WriteEntry(entry);
   }
 
@@ -303,10 +260,8 @@ class PackageWriter {
          file = file->NextSiblingElement())
       isJob.push_back(AddJob(*file, &jobs, &names));
     ProgressScope progress(m_options.progress, jobs);
-    // The files next build cannot tell unchanged by their stamps are hashed.
-    m_memo = MemoWanted{m_remember, m_created.changed - kRacyNanoseconds};
     EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers(), EntryProducer::kDefaultBudget,
-                           m_memo);
+                           m_cache.Memo());
     for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
       if (!isJob[i]) {
         Fail(kInternalXmlError);
@@ -325,25 +280,9 @@ class PackageWriter {
     const char* name = element.Attribute(kIndexNameAttribute);
     if (element.QueryIntAttribute(kIndexIdAttribute, &id) != TIXML_SUCCESS || !name) return false;
     const std::string source = JoinPath(m_folder, name);
-    jobs->push_back(Job(id, name, source));
+    jobs->push_back(m_cache.Job(id, name, source));
     names->push_back(name);
     return true;
-  }
-
-  // A size not known only orders the file last; reading it says what is
-  // wrong. A file the last build packed is stamped instead, which gives its
-  // size too.
-  EntryJob Job(int32_t id, const std::string& name, const std::string& source) {
-    EntryJob job{id, source, 0, m_previous ? m_previous->Find(name) : nullptr};
-    std::string unknown;
-    FileStamp now;
-    if (!job.cached) {
-      m_run.fs.FileSize(source, &job.size, &unknown);
-    } else if (m_run.fs.Stamp(source, &now, &unknown)) {
-      job.size = now.size;
-      job.unchanged = m_previous->Unchanged(*job.cached, now);
-    }
-    return job;
   }
 
   unsigned Workers() const {
@@ -358,14 +297,15 @@ class PackageWriter {
       if (copy == BlockCopy::kWriteFailed || (copy == BlockCopy::kNotTaken && !WriteOver(at)))
         return;
       if (copy == BlockCopy::kNotTaken)
-        entry = ProduceFileEntry(m_run.fs, *m_zlib, job.source, job.id, nullptr, m_memo);
+        entry = ProduceFileEntry(m_run.fs, *m_zlib, job.source, job.id, nullptr, m_cache.Memo());
     }
     if (entry.fault != FileFault::kNone) {
       Fail(FaultText(entry.fault) + job.source + kErrorLineEnd);
       if (!entry.reason.empty()) m_run.Note(job.source, entry.reason);
-    } else if (entry.taken || WriteEntry(entry, m_remember ? &entry.memo.blockCheck : nullptr)) {
+    } else if (entry.taken ||
+               WriteEntry(entry, m_cache.WantsChecks() ? &entry.memo.blockCheck : nullptr)) {
       progress->Packed(entry.record.originalSize);
-      if (m_remember) CacheStep([&] { Memorise(name, at, entry); });
+      m_cache.FileWritten(name, at, entry);
     }
   }
 
@@ -373,7 +313,7 @@ class PackageWriter {
     const EntryRecordBytes record = ComposeRecord(entry.record);
     if (!WriteBytes(record.data(), record.size())) return BlockCopy::kWriteFailed;
     std::string err;
-    const BlockCopy copy = m_previous->CopyBlock(*entry.taken, *m_files->package, &err);
+    const BlockCopy copy = m_cache.Previous()->CopyBlock(*entry.taken, *m_files->package, &err);
     if (copy == BlockCopy::kWriteFailed) FailWriting(m_temporary, err);
     if (copy == BlockCopy::kCopied) m_written += entry.record.storedSize;
     return copy;
@@ -397,28 +337,6 @@ class PackageWriter {
     std::string err;
     if (m_cutAtEnd && !m_stopped && !m_files->package->Truncate(m_written, &err))
       FailWriting(m_temporary, err);
-  }
-
-  // What the cache keeps of a file written: without a memo of every file,
-  // nothing is kept.
-  void Memorise(const std::string& name, uint64_t at, const Entry& entry) {
-    m_remember = m_remember && entry.memo.known;
-    if (!m_remember) return;
-    m_made.files.push_back(CachedFile{name, entry.memo.stamp, entry.memo.digested,
-                                      entry.memo.digest, at, entry.record, entry.memo.blockCheck});
-  }
-
-  // Only a package known to be the one this build wrote is described: the
-  // file at its path now must be the one created.
-  void RememberBuild() {
-    FileStamp placed;
-    std::string err;
-    if (!m_remember || !m_run.fs.Stamp(m_package, &placed, &err) ||
-        !(placed.identity == m_created.identity))
-      return;
-    m_made.stamp = placed;
-    m_made.readFrom = m_created.changed;
-    CacheStep([&] { m_options.cache->Remember(m_run, m_package, std::move(m_made)); });
   }
 
   // Only a package about to replace the last good one need reach the disk
@@ -446,7 +364,7 @@ class PackageWriter {
     }
     if (m_flags->packageOk) {
       m_run.log << m_package << kPackageCreated;
-      RememberBuild();
+      m_cache.Remember();
     } else if (!m_files->packageTemporary.empty() && !m_run.fs.RemoveFile(m_temporary, &err)) {
       // The last good package stays; the log says nothing of what is left.
       m_run.Note(m_temporary, "left behind: " + err);
@@ -467,12 +385,7 @@ class PackageWriter {
   FileIdentity m_packageId;
   bool m_stopped = false;
   uint64_t m_written = 0;  // bytes of the package so far
-  // The build cache's: the last build, and what this one keeps of itself.
-  std::unique_ptr<PreviousPackage> m_previous;
-  FileStamp m_created;  // the new package's file as created
-  bool m_remember = false;
-  MemoWanted m_memo;  // what the cache wants of each source read
-  CachedPackage m_made;
+  CachedBuild m_cache;
   bool m_cutAtEnd = false;  // whether an entry was written over another
 };
 
