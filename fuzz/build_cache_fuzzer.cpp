@@ -57,16 +57,6 @@ std::string Build(MemoryFileSystem& fs, const std::string& package, BuildCache* 
   return log.Text();
 }
 
-std::string CacheFile(MemoryFileSystem& fs) {
-  std::vector<std::string> names;
-  std::string err;
-  fs.ListFolder(kCacheFolder, &names, &err);
-  for (const std::string& name : names)
-    if (name.size() > 6 && name.compare(name.size() - 6, 6, ".cache") == 0)
-      return JoinPath(kCacheFolder, name);
-  return "";
-}
-
 // The cache file's bytes as the input makes them over, sealed again.
 std::string MadeOver(std::string bytes, const std::string& input) {
   std::string body = bytes.substr(0, bytes.size() - kChecksum);
@@ -95,8 +85,9 @@ void Run(const std::string& input) {
   fs.PassTime(kMinute);
   BuildCache cache(fs, kCacheFolder, "nvtheme fuzz", Zlib());
   Build(fs, kPackage, &cache);
-  const std::string file = CacheFile(fs);
-  Require(!file.empty(), "the first build kept no cache");
+  std::string file, err;
+  Require(cache.FileFor(kPackage, &file, &err) && fs.HasFile(file),
+          "the first build kept no cache");
   fs.RewriteFile(file, MadeOver(fs.Contents(file), input));
   fs.PassTime(kMinute);
   std::string cached = Build(fs, kPackage, &cache);

@@ -117,6 +117,11 @@ bool BuildCache::FileOf(const std::string& fullPath, std::string* file, std::str
   return true;
 }
 
+bool BuildCache::FileFor(const std::string& package, std::string* file, std::string* err) const {
+  std::string full;
+  return m_fs.FullPath(package, &full, err) && FileOf(full, file, err);
+}
+
 std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
                                                     const std::string& package, int64_t readFrom) {
   std::string full, path, err;

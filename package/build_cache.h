@@ -38,6 +38,10 @@ class BuildCache {
   // kept, and lets go of what is kept of packages that no longer exist.
   void Remember(const RunContext& run, const std::string& package, CachedPackage made);
 
+  // The file that keeps what the cache knows of the package; false, saying
+  // why, when the package's full path cannot be had.
+  bool FileFor(const std::string& package, std::string* file, std::string* err) const;
+
  private:
   const std::string& Fingerprint();
   bool FileOf(const std::string& fullPath, std::string* file, std::string* err) const;

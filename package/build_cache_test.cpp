@@ -110,13 +110,9 @@ class CachedBuilds {
   }
 
   std::string CacheFile() {
-    std::vector<std::string> names;
-    std::string err;
-    fs.ListFolder(m_cacheFolder, &names, &err);
-    for (const std::string& name : names)
-      if (name.size() > 6 && name.compare(name.size() - 6, 6, ".cache") == 0)
-        return JoinPath(m_cacheFolder, name);
-    return "";
+    std::string file, err;
+    EXPECT_TRUE(m_cache->FileFor(package, &file, &err)) << err;
+    return file;
   }
 
   std::string Source(const std::string& name) const { return JoinPath(folder, name); }
@@ -269,7 +265,9 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
        },
        kEverything, false},
       {"a read of the last package failing as a block is copied",
-       [](CachedBuilds& b) { b.OnPackageRead(kFirstBlockRead, [](CachedBuilds&) { return false; }); },
+       [](CachedBuilds& b) {
+         b.OnPackageRead(kFirstBlockRead, [](CachedBuilds&) { return false; });
+       },
        {{"back.png"}, {"back.png"}},
        true},
       // Its block is copied whole before the check finds it changed: it is
