@@ -11,6 +11,7 @@
 #include "manifest/manifest_warnings.h"
 #include "manifest/validate_themes.h"
 #include "package/entry_name.h"
+#include "package/package_temporaries.h"
 #include "package/package_writer.h"
 
 namespace nv {
@@ -56,7 +57,7 @@ void ThemeBuilder::RunStages(const std::string& folder, const std::string& packa
                             m_options.diagnostics);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
   const bool checked =
-      flags->manifestLoaded && FinishChecks(folder, text, manifest, themes, verdicts);
+      flags->manifestLoaded && FinishChecks(folder, package, text, manifest, themes, verdicts);
   if (m_options.checkOnly || !checked || !flags->themesValid) return;
   TiXmlDocument index;
   WritePackage(Context(), folder, m_zlib,
@@ -71,11 +72,11 @@ void ThemeBuilder::RunStages(const std::string& folder, const std::string& packa
 // The warnings come after the validation, so that the log and its errors
 // stay as they were; whoever asked then hears the verdicts, and may stop the
 // build before anything is packed.
-bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& text,
-                                const TiXmlDocument& manifest,
+bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& package,
+                                const std::string& text, const TiXmlDocument& manifest,
                                 const std::vector<const TiXmlElement*>& themes,
                                 const std::vector<bool>& verdicts) {
-  ReportWarnings(folder, text, manifest);
+  ReportWarnings(folder, package, text, manifest);
   if (!m_options.checked) return true;
   const ElementPositions positions(text, manifest);
   std::vector<ThemeVerdict> judged;
@@ -88,10 +89,14 @@ bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& te
 
 // The warnings are an output of their own: however their pass fails, the
 // run goes on as it would without them, and a note says they are missing.
-void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& text,
-                                  const TiXmlDocument& manifest) {
+void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& package,
+                                  const std::string& text, const TiXmlDocument& manifest) {
   if (!m_options.diagnostics || m_options.warnings.empty()) return;
+  const OwnFiles own(m_fs, package.empty() ? PackagePath(folder) : package);
   WarningOptions options;
+  options.ownFile = [&own](const std::string& name, const std::string& path) {
+    return own.Holds(name, path);
+  };
   options.outsideLinks = m_options.outsideLinks;
   options.windowsNameCheck = [](const std::string& name, std::string* fault) {
     return CheckEntryName(name, NameRules::kWindows, fault);

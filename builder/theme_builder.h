@@ -75,11 +75,11 @@ class ThemeBuilder {
  private:
   void RunStages(const std::string& folder, const std::string& package, OpenFiles* files,
                  RunFlags* flags);
-  bool FinishChecks(const std::string& folder, const std::string& text,
+  bool FinishChecks(const std::string& folder, const std::string& package, const std::string& text,
                     const TiXmlDocument& manifest, const std::vector<const TiXmlElement*>& themes,
                     const std::vector<bool>& verdicts);
-  void ReportWarnings(const std::string& folder, const std::string& text,
-                      const TiXmlDocument& manifest);
+  void ReportWarnings(const std::string& folder, const std::string& package,
+                      const std::string& text, const TiXmlDocument& manifest);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
   RunContext Context() {
     return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};

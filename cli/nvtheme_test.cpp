@@ -1266,13 +1266,14 @@ TEST_F(RoundTripTest, OceanComesBackByteForByte) {
   EXPECT_EQ(windows ? 1u : 11u, Files(work / "cased").size());
 }
 
-// A package written into its own folder (-o) is never packed into itself;
-// a folder spelt with "." gets its package beside it, named after it, while
-// the log shows the folder as typed; -q keeps the log off standard output.
+// A package written into its own folder (-o) is never packed into itself,
+// nor warned of as a file that would be; a folder spelt with "." gets its
+// package beside it, named after it, while the log shows the folder as
+// typed; -q keeps the log off standard output.
 TEST_F(RoundTripTest, PackageGoesWhereTheAuthorSaysAndNeverIntoItself) {
   const std::string inside = JoinPath(folder, "own.nvp");
   for (int build = 0; build < 2; ++build) {
-    ASSERT_EQ(0, Run({"build", "-o", inside, folder})) << out.str();
+    ASSERT_EQ(0, Run({"build", "-Werror", "-o", inside, folder})) << err.str();
     EXPECT_NE(std::string::npos, out.str().find("\r\n10, "));
     EXPECT_EQ(std::string::npos, out.str().find("\r\n11, "));
     EXPECT_NE(std::string::npos, out.str().find(inside + " successfully created.\r\n"));

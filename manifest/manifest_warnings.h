@@ -39,6 +39,11 @@ struct WarningOptions {
   // not use, so the caller passes them; without them a name is held to
   // ASCII and to letter case alone.
   std::function<bool(const std::string& name, std::string* fault)> windowsNameCheck;
+  // Whether the folder's file `name`, at `path`, is the build's own output
+  // (its package, or a temporary file of it, in a folder that holds its
+  // package), which the writer never packs. Those files are the package
+  // layer's to tell, so the caller passes the test; without it, none is.
+  std::function<bool(const std::string& name, const std::string& path)> ownFile;
 };
 
 // The warnings about a folder whose manifest loaded (its root checked):

@@ -27,7 +27,7 @@ std::string Quote(const std::string& text) {
 }
 
 // The files are those the package writer takes: every name of the listing
-// that passes the test of files in the folder.
+// that passes the test of files in the folder and is not the build's own.
 WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::string& text,
                        const TiXmlDocument& manifest, const WarningOptions& options)
     : fs(fs),
@@ -39,7 +39,9 @@ WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::str
   std::string err;
   listedWhole = fs.ListFolder(folder, &names, &err) == ListResult::kComplete;
   for (const std::string& name : names) {
-    if (!FileExistsInFolder(fs, folder, name, options.outsideLinks)) continue;
+    if (!FileExistsInFolder(fs, folder, name, options.outsideLinks) ||
+        (options.ownFile && options.ownFile(name, JoinPath(folder, name))))
+      continue;
     packed.push_back(name);
     packedNames.insert(name);
     packedByFoldedName.emplace(FoldCase(name), name);

@@ -24,6 +24,7 @@
 #include "package/package_entry.h"
 #include "package/package_format.h"
 #include "package/package_log_texts.h"
+#include "package/package_temporaries.h"
 
 namespace nv {
 
@@ -33,17 +34,9 @@ namespace {
 // processor's cache from its check to its write.
 constexpr uint32_t kCheckedSlice = uint32_t{128} << 10;
 
-// A temporary file's name ends in "." and the token's 16 hex digits, then ".tmp".
-constexpr size_t kTokenDigits = 16;
-constexpr size_t kTemporarySuffixSize = 1 + kTokenDigits + 4;
-
 // Names drawn before a build gives up: a clash means only that a file of the
 // name drawn is there already, which random tokens make all but impossible.
 constexpr int kCreateAttempts = 4;
-
-std::string TemporaryPath(const std::string& package, uint64_t token) {
-  return package + "." + TokenDigits(token) + ".tmp";
-}
 
 // Ends the progress display however packing ends.
 class ProgressScope {
@@ -111,8 +104,7 @@ class PackageWriter {
     std::vector<std::string> names;
     std::string err;
     const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
-    std::string absent;  // a package not made yet is no fault
-    m_packageKnown = m_run.fs.Identify(m_package, &m_packageId, &absent);
+    m_own = std::make_unique<OwnFiles>(m_run.fs, m_package);
     int32_t nextId = 1;
     for (const std::string& name : names) {
       const std::string path = JoinPath(m_folder, name);
@@ -137,7 +129,7 @@ class PackageWriter {
       if (!why.empty()) m_run.Note(path, kNoteLeftOut + why);
       return false;
     }
-    if (IsOwnFile(name, path)) return false;
+    if (m_own->Holds(name, path)) return false;
     // A path that cannot be followed (its folder moved meanwhile) counts as inside.
     if (!m_run.fs.LeadsOutside(m_folder, path, &target, &why)) return true;
     if (!m_run.outsideLinks) {
@@ -148,28 +140,10 @@ class PackageWriter {
     return true;
   }
 
-  // The package, and the temporary files of builds of it (another build's,
-  // or one a killed build left), may lie inside the folder (a root, or a
-  // spelling like "ocean/."): they are known by identity, not by name. A
-  // name shaped like a temporary file's counts when it names the same file
-  // as that name beside the package.
-  bool IsOwnFile(const std::string& name, const std::string& path) {
-    const std::string twin = name.size() < kTemporarySuffixSize
-                                 ? std::string()
-                                 : m_package + name.substr(name.size() - kTemporarySuffixSize);
-    const bool temporaryShape = IsTemporaryPackagePath(m_package, twin);
-    FileIdentity id, twinId;
-    std::string unknown;  // a file that cannot be identified is no build's own
-    if ((!m_packageKnown && !temporaryShape) || !m_run.fs.Identify(path, &id, &unknown))
-      return false;
-    return (m_packageKnown && id == m_packageId) ||
-           (temporaryShape && m_run.fs.Identify(twin, &twinId, &unknown) && id == twinId);
-  }
-
   bool CreateTemporary() {
     std::string path, err, absent;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-      path = TemporaryPath(m_package, FreshToken());
+      path = TemporaryPackagePath(m_package, FreshToken());
       // Named before it exists: an interruption just after it is created
       // must find it to remove.
       m_files->removedOnInterrupt = std::make_unique<RemovedOnInterrupt>(path);
@@ -380,9 +354,8 @@ class PackageWriter {
   OpenFiles* const m_files;
   RunFlags* const m_flags;
   const std::string m_package;
-  std::string m_temporary;  // once created
-  bool m_packageKnown = false;
-  FileIdentity m_packageId;
+  std::string m_temporary;          // once created
+  std::unique_ptr<OwnFiles> m_own;  // once the folder is listed
   bool m_stopped = false;
   uint64_t m_written = 0;  // bytes of the package so far
   CachedBuild m_cache;
@@ -393,15 +366,6 @@ class PackageWriter {
 
 std::string PackagePath(const std::string& folder) {
   return StripTrailingSeparators(folder) + ".nvp";
-}
-
-bool IsTemporaryPackagePath(const std::string& package, const std::string& path) {
-  const size_t token = package.size() + 1;
-  auto isDigit = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-  return path.size() == package.size() + kTemporarySuffixSize &&
-         path.compare(0, package.size(), package) == 0 && path[package.size()] == '.' &&
-         std::all_of(path.begin() + token, path.begin() + token + kTokenDigits, isDigit) &&
-         path.compare(token + kTokenDigits, std::string::npos, ".tmp") == 0;
 }
 
 void WritePackage(const RunContext& run, const std::string& folder, IZlib* zlib,

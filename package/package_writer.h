@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "package/package_temporaries.h"
 #include "run/build_progress.h"
 #include "run/run_context.h"
 #include "run/run_flags.h"
@@ -31,11 +32,6 @@ struct PackOptions {
   // package is the same bytes either way.
   BuildCache* cache = nullptr;
 };
-
-// Whether `path` names a temporary file of the package: the package's path,
-// "." and 16 lowercase hex digits drawn at random by one build, and ".tmp",
-// as in "themes/ocean.nvp.3f09a1c4d2b7e865.tmp".
-bool IsTemporaryPackagePath(const std::string& package, const std::string& path);
 
 // Lists the folder into `index` (the run's empty package index document) and,
 // when it holds files and a compression service is there, writes the
