@@ -298,6 +298,8 @@ class FaultInjectionTest : public testing::Test {
   Expected OnFailure(const Call& c) const {
     const std::string manifest = JoinPath(folder, "main.xml");
     const std::string created = package + " successfully created.\r\n";
+    // A package's path that cannot be told a device is none, as for lstat.
+    if (c.kind == "IsDevice") return {Expected::kSucceeds, "", created};
     switch (c.stage) {
       case Stage::kManifest:
         // Closing a file that was only read can lose nothing.
@@ -553,7 +555,7 @@ TEST_F(FaultInjectionTest, TemporaryPackageThatCannotBeRemoved) {
   }
   // A removal that throws inside the catch-all is not tried: the catch-all's
   // own cleanup is trusted not to throw, as its writing of the log is.
-  EXPECT_EQ(11u, taken.size());
+  EXPECT_EQ(12u, taken.size());
   Report("faults whose cleanup fails, each with the build after it", runs, start);
 }
 

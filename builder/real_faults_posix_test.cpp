@@ -95,6 +95,7 @@ class MeddlingFileSystem : public FileSystem {
   bool PathExists(const std::string& path, std::string* err) override {
     return m_real.PathExists(path, err);
   }
+  bool IsDevice(const std::string& path) override { return m_real.IsDevice(path); }
   bool IsReadableFile(const std::string& path, std::string* err) override {
     return m_real.IsReadableFile(path, err);
   }
@@ -440,8 +441,8 @@ TEST_F(RealFaultsTest, HundredThousandFiles) {
 // Runs `first` on a thread of its own until `fs` pauses it, just after it
 // created its temporary file or just before it moves that file into place,
 // runs `second` whole meanwhile, then lets the first go on to its end.
-void WhileFirstPaused(MeddlingFileSystem& fs, bool afterCreating, const std::function<void()>& first,
-                      const std::function<void()>& second) {
+void WhileFirstPaused(MeddlingFileSystem& fs, bool afterCreating,
+                      const std::function<void()>& first, const std::function<void()>& second) {
   std::mutex mutex;
   std::condition_variable changed;
   bool firstPaused = false, secondDone = false;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/device_name.h"
+
 namespace nv {
 
 namespace {
@@ -10,20 +12,6 @@ namespace {
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-// Windows takes the part before the first dot, without trailing spaces, as
-// a device when it spells one: "nul.png" and "COM1 .txt" open devices. The
-// ports count ¹, ² and ³ (code page 1252) as digits too.
-bool IsDeviceName(const std::string& name) {
-  std::string stem = name.substr(0, name.find('.'));
-  stem.erase(stem.find_last_not_of(' ') + 1);
-  std::transform(stem.begin(), stem.end(), stem.begin(), AsciiUpper);
-  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-    if (stem == device) return true;
-  const bool port =
-      stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0);
-  return port && std::string("0123456789\xB9\xB2\xB3").find(stem[3]) != std::string::npos;
-}
 
 const char* WindowsFault(const std::string& name) {
   if (name.find('\\') != std::string::npos) return "it holds a path separator";
@@ -33,7 +21,7 @@ const char* WindowsFault(const std::string& name) {
     return "it holds a character that Windows does not allow in file names";
   if (name.back() == '.' || name.back() == ' ')
     return "it ends in a dot or a space, which Windows drops";
-  if (IsDeviceName(name)) return "it names a Windows device";
+  if (IsWindowsDeviceName(name)) return "it names a Windows device";
   return nullptr;
 }
 

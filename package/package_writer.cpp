@@ -140,7 +140,18 @@ class PackageWriter {
     return true;
   }
 
+  // A device, a pipe or a socket at the package's path is the system's,
+  // not a package: moving the package over it would destroy it (/dev/null,
+  // for a build run as root).
+  bool RefusesDevice() {
+    if (!m_run.fs.IsDevice(m_package)) return false;
+    m_run.log << kUnableToCreate << m_package << kErrorLineEnd;
+    m_run.Note(m_package, kNoteDevice);
+    return true;
+  }
+
   bool CreateTemporary() {
+    if (RefusesDevice()) return false;
     std::string path, err, absent;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
       path = TemporaryPackagePath(m_package, FreshToken());
@@ -324,7 +335,9 @@ class PackageWriter {
 
   void Finish() {
     std::string err;
-    if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
+    if (m_flags->packageOk && RefusesDevice()) {
+      m_flags->packageOk = false;  // one laid there while the package was written
+    } else if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
       m_run.log << kUnableToCreate << m_package << kErrorLineEnd;
       m_run.Note(m_package, err);
       m_flags->packageOk = false;

@@ -141,8 +141,8 @@ class PackageWriterTest : public testing::Test {
 
   const std::string folder = JoinPath("themes", "ocean");
   const std::string package = folder + ".nvp";
-  std::vector<std::string> kept;    // temporary files that others left, which a build leaves alone
-  std::string seed;                 // what the index document holds before the writer runs
+  std::vector<std::string> kept;  // temporary files that others left, which a build leaves alone
+  std::string seed;               // what the index document holds before the writer runs
   PackOptions options{1, nullptr, "", nullptr};  // one worker: faults meet the files in one order
   MemoryFileSystem fs;
   OperationLog log;
@@ -482,6 +482,32 @@ TEST_F(PackageWriterTest, NoCompressionServiceMakesNoPackage) {
   EXPECT_FALSE(flags.packageOk);
   EXPECT_EQ(Packing("1, a.png\r\nError: Compression service unavailable.\r\n"), log.Text());
   EXPECT_EQ(Packing("1, a.png\r\n"), publisher.published.back());
+}
+
+// A device, a pipe or a socket at the package's path, there before the
+// build or laid there while it writes, is the system's: never replaced.
+TEST_F(PackageWriterTest, DeviceAtThePackagePathIsNeverReplaced) {
+  Add("main.xml", "m");
+  for (bool laidWhileWriting : {false, true}) {
+    SCOPED_TRACE(laidWhileWriting);
+    fs.RemoveFile(package, &removed);
+    if (laidWhileWriting) {
+      fs.before = [this](Op op, const std::string&) {
+        if (op == Op::Write) fs.AddDevice(package);
+        return true;
+      };
+    } else {
+      fs.AddDevice(package);
+    }
+    const size_t start = log.Text().size();
+    EXPECT_FALSE(Write().packageOk);
+    const std::string line = "Error: Unable to create file: " + package + ".\r\n";
+    const std::string tail = (laidWhileWriting ? "</files>\r\n\r\n" : "1, main.xml\r\n") + line;
+    EXPECT_EQ(tail, Ending(log.Text().substr(start), tail.size()));
+    EXPECT_TRUE(fs.IsDevice(package));
+    ASSERT_FALSE(notes.notes.empty());
+    EXPECT_EQ(std::make_pair(package, std::string(kNoteDevice)), notes.notes.back());
+  }
 }
 
 TEST_F(PackageWriterTest, MoveThatFailsKeepsTheLastGoodPackage) {

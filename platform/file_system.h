@@ -111,6 +111,10 @@ class FileSystem {
   // not. *err is empty for a folder, which is no file at all, rather than
   // one that failed.
   virtual bool IsReadableFile(const std::string& path, std::string* err) = 0;
+  // Whether the path names, itself and not through a link, a device, a pipe
+  // or a socket (on Windows, also a device name such as NUL, CON or COM1,
+  // which names a device in every folder): nothing a file may be moved over.
+  virtual bool IsDevice(const std::string& path) = 0;
   // Whether the path, followed through every link on its way, ends outside
   // the folder; *target is then where it ends. When it does not, *err is
   // empty if it ends inside, and says why if either could not be followed.

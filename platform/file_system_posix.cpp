@@ -245,6 +245,12 @@ class PosixFileSystem : public FileSystem {
     return ::stat(path.c_str(), &st) == 0 || Fail(err, "stat");
   }
 
+  bool IsDevice(const std::string& path) override {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ||
+                                               S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+  }
+
   bool IsReadableFile(const std::string& path, std::string* err) override {
     int fd = OpenRegularFile(path, err);
     if (fd < 0) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "platform/device_name.h"
+
 namespace nv {
 
 const char kPathSeparator = '\\';
@@ -188,6 +190,14 @@ class Win32FileSystem : public FileSystem {
  public:
   bool PathExists(const std::string& path, std::string* err) override {
     return PathFileExistsA(path.c_str()) != FALSE || Fail(err, "PathFileExistsA");
+  }
+
+  // Devices live in the "\\.\" namespace, and under their names in every
+  // folder.
+  bool IsDevice(const std::string& path) override {
+    const size_t last = path.find_last_of("\\/:");
+    const std::string name = last == std::string::npos ? path : path.substr(last + 1);
+    return path.compare(0, 4, "\\\\.\\") == 0 || IsWindowsDeviceName(name);
   }
 
   bool IsReadableFile(const std::string& path, std::string* err) override {

@@ -121,6 +121,8 @@ const char* MemoryFileSystem::NameOf(Op op) {
   switch (op) {
     case Op::PathExists:
       return "PathExists";
+    case Op::IsDevice:
+      return "IsDevice";
     case Op::IsReadableFile:
       return "IsReadableFile";
     case Op::LeadsOutside:
@@ -242,9 +244,16 @@ bool MemoryFileSystem::PathExists(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
   if (!Allowed(Op::PathExists, path, err)) return false;
   std::string p = Normal(path);
-  if (m_files.count(p) || m_folders.count(p)) return true;
+  if (m_files.count(p) || m_folders.count(p) || m_devices.count(p)) return true;
   *err = "no such file";
   return false;
+}
+
+// A call that fails cannot tell, as lstat that fails does not.
+bool MemoryFileSystem::IsDevice(const std::string& path) {
+  Lock lock(m_mutex);
+  std::string unused;
+  return Allowed(Op::IsDevice, path, &unused) && m_devices.count(Normal(path)) != 0;
 }
 
 bool MemoryFileSystem::IsReadableFile(const std::string& path, std::string* err) {
@@ -365,6 +374,7 @@ bool MemoryFileSystem::MoveOver(const std::string& from, const std::string& to, 
   }
   m_files[t] = it->second;
   m_files.erase(f);
+  m_devices.erase(t);
   Touch(m_files[t].get());  // a move is a change of the file, as POSIX's ctime has it
   return true;
 }
@@ -377,7 +387,7 @@ bool MemoryFileSystem::SyncFolderOf(const std::string& path, std::string* err) {
 bool MemoryFileSystem::RemoveFile(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
   if (!Allowed(Op::RemoveFile, path, err)) return false;
-  if (!m_files.erase(Normal(path))) {
+  if (!m_files.erase(Normal(path)) && !m_devices.erase(Normal(path))) {
     *err = "no such file";
     return false;
   }

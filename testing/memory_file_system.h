@@ -21,6 +21,7 @@ class MemoryFileSystem : public FileSystem {
   enum class Op {
     // FileSystem's
     PathExists,
+    IsDevice,
     IsReadableFile,
     LeadsOutside,
     OpenForReading,
@@ -64,6 +65,17 @@ class MemoryFileSystem : public FileSystem {
   // identity and stamp, even with the same contents.
   void AddFile(const std::string& path, std::string contents);
   void AddFolder(const std::string& path);
+  // A device, a pipe or a socket: it exists, and is no file to open.
+  void AddDevice(const std::string& path) {
+    Lock lock(m_mutex);
+    m_devices.insert(Normal(path));
+  }
+  // A second name for an existing file: the same file, whichever name is
+  // read, written or identified.
+  void AddHardLink(const std::string& path, const std::string& existing) {
+    Lock lock(m_mutex);
+    m_files[Normal(path)] = m_files.at(Normal(existing));
+  }
   // Adds to the end of a file, as another program writing it while it is
   // open would: readers that have it open see the new bytes too.
   void AppendToFile(const std::string& path, const std::string& bytes);
@@ -101,6 +113,7 @@ class MemoryFileSystem : public FileSystem {
   }
 
   bool PathExists(const std::string& path, std::string* err) override;
+  bool IsDevice(const std::string& path) override;
   bool IsReadableFile(const std::string& path, std::string* err) override;
   bool LeadsOutside(const std::string& folder, const std::string& path, std::string* target,
                     std::string* err) override;
@@ -147,6 +160,7 @@ class MemoryFileSystem : public FileSystem {
   uint64_t m_serials = 0;
   int64_t m_clock = 0;
   std::set<std::string> m_folders;
+  std::set<std::string> m_devices;
   std::set<std::string> m_held;
   std::map<std::string, uint64_t> m_sizes;
   std::map<std::string, std::string> m_links;
