@@ -13,6 +13,7 @@
 #include "cli/init_theme.h"
 #include "cli/json_report.h"
 #include "cli/package_commands.h"
+#include "cli/package_destination.h"
 #include "cli/package_path.h"
 #include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
@@ -217,10 +218,27 @@ int ClearCache(FileSystem& fs, const CacheSettings& settings, std::ostream& err)
   return cleared ? kSuccess : kFailure;
 }
 
+// A build that would destroy what it reads, or what is not a file, does not
+// start: every folder's package is looked at before the first is built.
+bool MayWritePackages(const CommandLine& line, FileSystem& fs, const CacheSettings& cache,
+                      std::ostream& err) {
+  for (const std::string& folder : line.operands) {
+    const std::string package = line.output.empty() ? PackageOf(folder) : line.output;
+    std::string why, missing;
+    if (!fs.PathExists(folder, &missing) ||
+        CheckPackageDestination(fs, folder, package, cache.folder, &why))
+      continue;
+    WriteErrorLine(err, why);
+    return false;
+  }
+  return true;
+}
+
 // Build and check, run again on every change with --watch. The watch
 // starts before the first run, so that a save during it is not missed.
 int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
                BuildProgress* progress, const CacheSettings& cache) {
+  if (line.command == "build" && !MayWritePackages(line, fs, cache, err)) return kUsageError;
   const auto run = [&] { return FolderRun(line, fs, out, err, progress, cache).Run(); };
   if (!line.watch) return run();
   std::string reason;

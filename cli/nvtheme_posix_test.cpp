@@ -4,6 +4,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +159,40 @@ TEST_F(NvthemeProcessTest, FullStandardOutputFailsTheCommand) {
     EXPECT_EQ(command.second + "nvtheme: write error: No space left on device\n", ended.err)
         << args[0];
   }
+}
+
+// A device, a pipe or a socket where the package would go stays what it
+// is, at the default path and at -o's: the build refuses before it starts.
+// A character device is made only where the test may (as root).
+TEST_F(NvthemeProcessTest, SpecialFileAtThePackagePathIsRefused) {
+  const std::string theme = JoinPath(folder.Path(), "ocean");
+  std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), theme);
+  const std::string fifo = theme + ".nvp", device = JoinPath(folder.Path(), "null");
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  const bool root = ::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;
+  const std::string socketPath = JoinPath(folder.Path(), "socket");
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(0, ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {fifo, {"build", theme}}, {socketPath, {"build", "-o", socketPath, theme}}};
+  if (root) cases.push_back({device, {"build", "-o", device, theme}});
+  for (auto& [path, args] : cases) {
+    args.insert(args.begin(), NV_NVTHEME);
+    const ProgramRun ended = RunProgram(args);
+    EXPECT_EQ(2, ended.status) << path;
+    EXPECT_EQ("nvtheme: " + path +
+                  ": not written: it is a device, a pipe or a socket, which a "
+                  "package never replaces\n",
+              ended.err);
+    EXPECT_EQ("", ended.out);
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(path.c_str(), &st)) << path;
+    EXPECT_FALSE(S_ISREG(st.st_mode)) << path << " was replaced";
+  }
+  ::close(socket);
 }
 
 // Ctrl-C or a termination request while the package is being written:

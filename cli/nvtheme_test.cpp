@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "builder/theme_builder.h"
+#include "cli/cache_settings.h"
 #include "cli/folder_report.h"
 #include "cli/sarif_report.h"
 #include "cli/warning_switches.h"
@@ -483,6 +484,55 @@ TEST_F(NvthemeTest, WarningsAsErrorsStopTheBuildBeforePacking) {
       "nvtheme: ocean.nvp: 4 files, " + FormatSize(fs.Contents("ocean.nvp").size()) + "\n";
   EXPECT_EQ(made, err.str().substr(err.str().size() - made.size()));
   EXPECT_NE("last good", fs.Contents("ocean.nvp"));
+}
+
+// A build never writes its package over a file it reads, however the path
+// is spelt, nor over a device or the build cache's files: it refuses before
+// the run, as for a usage error, and leaves everything as it was.
+TEST_F(NvthemeTest, PackageThatWouldDestroyWhatTheBuildReadsIsRefused) {
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  const std::string extra = JoinPath("ocean", "extra.txt");
+  fs.AddFile(extra, "extra");
+  fs.AddHardLink("linked.nvp", extra);
+  fs.AddDevice("dev.nvp");
+  const std::string cache = JoinPath("home", "nvtheme");
+  const std::string cached = JoinPath(cache, "0123456789abcdef0123456789abcdef.cache");
+  fs.AddFolder("home");
+  fs.AddFolder(cache);
+  const std::string manifest = JoinPath("ocean", "main.xml"), shot = JoinPath("ocean", "shot.png");
+  const std::string because = ": not written: it is ";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"-o", manifest}, manifest + because + manifest + ", the manifest, which the build reads"},
+      {{"-o", JoinPath(JoinPath("ocean", "."), "shot.png")},
+       JoinPath(JoinPath("ocean", "."), "shot.png") + because + shot +
+           ", which the manifest names"},
+      {{"-o", extra}, extra + because + extra + ", which the package would hold"},
+      {{"-o", "linked.nvp"}, "linked.nvp" + because + extra + ", which the package would hold"},
+      {{"-o", "dev.nvp"}, "dev.nvp: not written: " + std::string(kNoteDevice)},
+      {{"-o", cached},
+       cached + ": not written: it is in the build cache's folder, whose files the cache removes"},
+  };
+  CacheSettings settings;
+  settings.folder = cache;
+  for (const auto& [options, message] : cases) {
+    std::vector<std::string> args = {"build"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("ocean");
+    out.str("");
+    err.str("");
+    EXPECT_EQ(2, RunNvtheme(args, fs, out, err, nullptr, settings)) << message;
+    EXPECT_EQ("nvtheme: " + message + "\n", err.str());
+    EXPECT_EQ("", out.str());
+  }
+  EXPECT_EQ("<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>", fs.Contents(manifest));
+  EXPECT_EQ("extra", fs.Contents("linked.nvp"));
+  EXPECT_TRUE(fs.IsDevice("dev.nvp"));
+  EXPECT_FALSE(fs.HasFile(cached));
+  // The package beside the folder as well; elsewhere, any file is the author's to replace.
+  fs.AddDevice("ocean.nvp");
+  EXPECT_EQ(2, Run({"build", "ocean"}));
+  fs.AddFile("elsewhere.nvp", "old");
+  EXPECT_EQ(0, Run({"build", "-o", "elsewhere.nvp", "ocean"})) << err.str();
 }
 
 // The notes that are warnings answer to -W and -Werror: a check tells of
@@ -1224,11 +1274,14 @@ TEST_F(RoundTripTest, InitMakesAThemeThatChecksCleanAndPacks) {
     int status;
     std::string err;
   } refused[] = {
-      {{"init", made}, 1,
+      {{"init", made},
+       1,
        "nvtheme: " + made + ": it is not empty: init writes only into a new or empty folder\n"},
-      {{"init", "--name", "X", (work / "other").string()}, 1,
+      {{"init", "--name", "X", (work / "other").string()},
+       1,
        "nvtheme: 'X': a theme's name needs 2 bytes at least\n"},
-      {{"build", "--name", "Day", made}, 2,
+      {{"build", "--name", "Day", made},
+       2,
        "nvtheme: '--name' goes with 'init' only\nTry 'nvtheme --help' for more "
        "information.\n"},
   };
@@ -1236,9 +1289,10 @@ TEST_F(RoundTripTest, InitMakesAThemeThatChecksCleanAndPacks) {
     EXPECT_EQ(c.status, Run(c.args)) << c.args[1];
     EXPECT_EQ(c.err, err.str());
   }
-  EXPECT_EQ(text, std::string(std::istreambuf_iterator<char>(
-                                  std::ifstream(JoinPath(made, "main.xml")).rdbuf()),
-                              {}));
+  EXPECT_EQ(
+      text,
+      std::string(std::istreambuf_iterator<char>(std::ifstream(JoinPath(made, "main.xml")).rdbuf()),
+                  {}));
   EXPECT_FALSE(fsys::exists(work / "other"));
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TiXmlDocument;
 
@@ -19,5 +20,9 @@ void ParseManifest(const std::string& text, TiXmlDocument* manifest);
 // Whether the document's first element is "nuvarinepackage", letter case
 // included.
 bool HasManifestRoot(const TiXmlDocument& manifest);
+
+// The values of the attributes that name a file (an image or a layout), of
+// every element known by its name, in document order.
+std::vector<std::string> NamedFiles(const TiXmlDocument& manifest);
 
 }  // namespace nv
