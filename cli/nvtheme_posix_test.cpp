@@ -227,8 +227,8 @@ TEST_F(NvthemeProcessTest, InterruptedBuildLeavesTheLastGoodPackage) {
 }
 
 // An author's save while `check --watch` waits: one run more, started
-// within a second of the folder going quiet, and Ctrl-C ends the waiting
-// with success.
+// within a second of the folder going quiet, and Ctrl-C or SIGTERM ends the
+// waiting with success.
 TEST_F(NvthemeProcessTest, WatchRunsAgainOnASaveUntilCtrlC) {
   using namespace std::chrono;
   const std::string theme = JoinPath(folder.Path(), "ocean");
@@ -246,6 +246,12 @@ TEST_F(NvthemeProcessTest, WatchRunsAgainOnASaveUntilCtrlC) {
 
   const ProgramRun ended = watching.End(SIGINT);
   EXPECT_EQ(0, ended.status);
+  // A termination request ends the waiting as Ctrl-C does.
+  RunningProgram asked({NV_NVTHEME, "check", "--watch", theme});
+  ASSERT_TRUE(asked.AwaitError(waiting, 1, 10000)) << asked.SoFar().err;
+  const ProgramRun terminated = asked.End(SIGTERM);
+  EXPECT_EQ(0, terminated.status);
+  EXPECT_EQ(std::string::npos, terminated.err.find("interrupted"));
   const std::string err = ended.err;
   const size_t rerun = err.find("files changed");
   EXPECT_EQ(0u, err.find("nvtheme: " + theme + ": 0 errors, 0 warnings\n" + waiting));

@@ -15,7 +15,7 @@ class FolderWatch {
     Changed,      // a file in a watched folder was created, written, renamed or removed,
                   // or a watched folder went away or came back
     Quiet,        // the time given passed without a change
-    Interrupted,  // Ctrl-C was pressed
+    Interrupted,  // Ctrl-C was pressed, or the process was asked to end (SIGTERM, Ctrl-Break)
     Failed,       // the watch itself broke
   };
 
@@ -25,9 +25,10 @@ class FolderWatch {
   // limit when negative). Failed puts the reason into *err.
   virtual Event Wait(int quietMs, std::string* err) = 0;
 
-  // While on, Ctrl-C is an event for Wait, at once or when it next waits,
-  // instead of the end of the process: on while a command waits, off while
-  // it runs. Off at first.
+  // While on, Ctrl-C and every other request to end (SIGTERM, Ctrl-Break)
+  // are an event for Wait, at once or when it next waits, instead of the
+  // end of the process: on while a command waits, off while it runs. Off at
+  // first.
   virtual void CatchInterrupts(bool on) = 0;
 };
 

@@ -61,18 +61,22 @@ class InotifyWatch : public FolderWatch {
     return LookForMissing(&cameBack, err);
   }
 
+  // A termination request is a stop as Ctrl-C is: while the command
+  // waits, nothing is under way that it could cut short.
   void CatchInterrupts(bool on) override {
     if (on == m_catching) return;
     m_catching = on;
     if (!on) {
-      ::sigaction(SIGINT, &m_previous, nullptr);
+      ::sigaction(SIGINT, &m_previous[0], nullptr);
+      ::sigaction(SIGTERM, &m_previous[1], nullptr);
       return;
     }
     g_interruptPipe = m_pipe[1];
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &m_previous);
+    ::sigaction(SIGINT, &action, &m_previous[0]);
+    ::sigaction(SIGTERM, &action, &m_previous[1]);
   }
 
   Event Wait(int quietMs, std::string* err) override {
@@ -171,7 +175,7 @@ class InotifyWatch : public FolderWatch {
   int m_inotify = -1;
   int m_pipe[2] = {-1, -1};
   bool m_catching = false;
-  struct sigaction m_previous = {};
+  struct sigaction m_previous[2] = {};  // SIGINT's and SIGTERM's
   std::vector<Watched> m_folders;
 };
 

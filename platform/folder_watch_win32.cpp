@@ -26,7 +26,11 @@ constexpr ULONG_PTR kInterruptKey = 0;  // every folder's key is its address
 
 HANDLE g_port = nullptr;  // the port the console's handler posts Ctrl-C to
 
+// The console closed ends the process once the handler returns, so it
+// ends here, as a stop while waiting ends: with success, nothing being
+// under way.
 BOOL WINAPI OnConsoleControl(DWORD type) {
+  if (type == CTRL_CLOSE_EVENT) ExitProcess(0);
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
   PostQueuedCompletionStatus(g_port, 0, kInterruptKey, nullptr);
   return TRUE;
