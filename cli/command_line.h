@@ -20,7 +20,7 @@ struct CommandLine {
                         // empty with --help or --version alone
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
-  unsigned jobs = 0;         // threads for build; 0: one per core
+  unsigned jobs = 0;                   // threads for build; 0: one per core
   bool outsideLinks = true;            // false: --no-outside-links, with build and check
   std::string themeName = "My Theme";  // --name, with init
   bool nameGiven = false;              // whether --name was given

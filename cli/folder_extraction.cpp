@@ -5,6 +5,7 @@
 
 #include "cli/error_line.h"
 #include "package/fresh_token.h"
+#include "platform/interrupt.h"
 
 namespace nv {
 
@@ -19,13 +20,23 @@ constexpr int kCreateAttempts = 4;
 // it; CreateNew makes sure of it.
 std::string TemporaryName() { return ".nvtheme-" + TokenDigits(FreshToken()) + ".tmp"; }
 
+bool Interrupted(std::string* fault) {
+  if (!InterruptRequested()) return false;
+  *fault = "interrupted";
+  return true;
+}
+
 }  // namespace
 
+// An interruption, deferred while this runs, is a failure like the others:
+// it is met between files and between the pieces of each, so that Undo
+// removes what was made. The moves into place are not cut short: each
+// takes a moment, and stopping among them would leave some files replaced.
 bool FolderExtraction::Run(PackageReader& reader, std::string* fault) {
   if (!Start(reader.Files(), fault)) return false;
   for (const PackedFile& file : reader.Files())
-    if (!Extract(reader, file, fault)) return false;
-  return MoveIntoPlace(fault);
+    if (Interrupted(fault) || !Extract(reader, file, fault)) return false;
+  return !Interrupted(fault) && MoveIntoPlace(fault);
 }
 
 void FolderExtraction::Undo(std::ostream& err) {
@@ -86,6 +97,7 @@ bool FolderExtraction::Extract(PackageReader& reader, const PackedFile& file, st
   std::unique_ptr<File> out = staged ? CreateTemporary(target, fault) : Create(target, fault);
   if (!out) return false;
   ContentSink write = [&](const uint8_t* data, size_t size, std::string* why) {
+    if (Interrupted(why)) return false;
     if (out->Write(data, size, why)) return true;
     *why = "cannot write " + target + ": " + *why;
     return false;

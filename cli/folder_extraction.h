@@ -32,8 +32,9 @@ class FolderExtraction {
   // it. Each file is created new: when nothing may be replaced, under its
   // own name, so that nothing already there is ever written through; else
   // under a temporary name beside it, moved over its name only once all the
-  // files are whole. False with the first fault in words, the folder then
-  // perhaps holding part of what was made, for Undo.
+  // files are whole. False with the first fault in words (an interruption,
+  // when they are deferred, among them), the folder then perhaps holding
+  // part of what was made, for Undo.
   bool Run(PackageReader& reader, std::string* fault);
 
   // Removes what a Run that failed, or threw, made: the files it created,

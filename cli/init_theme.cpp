@@ -59,8 +59,7 @@ bool PrepareFolder(FileSystem& fs, const std::string& folder, std::string* why) 
   return true;
 }
 
-bool WriteNew(FileSystem& fs, const std::string& path, const std::string& bytes,
-              std::string* why) {
+bool WriteNew(FileSystem& fs, const std::string& path, const std::string& bytes, std::string* why) {
   std::unique_ptr<File> file = fs.CreateNew(path, why);
   return file && file->Write(bytes.data(), bytes.size(), why) && file->Close(why);
 }

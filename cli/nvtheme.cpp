@@ -20,6 +20,7 @@
 #include "cli/watch_loop.h"
 #include "package/build_cache.h"
 #include "package/package_writer.h"
+#include "platform/interrupt.h"
 #include "services/component.h"
 
 namespace nv {
@@ -29,6 +30,7 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
+constexpr int kInterrupted = 130;  // as shells report Ctrl-C
 
 // Passes packing's progress on to whoever shows it, and keeps the number of
 // files the package holds, for the summary.
@@ -199,6 +201,10 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
             : line.command == "extract"
                 ? ExtractPackage(fs, operands[0], operands[1], existing, err)
                 : VerifyPackage(fs, operands[0], out, err);
+  if (!ok && InterruptRequested()) {
+    WriteErrorLine(err, "interrupted");
+    return kInterrupted;
+  }
   return ok ? kSuccess : kFailure;
 }
 

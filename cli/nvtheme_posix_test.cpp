@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -223,6 +224,58 @@ TEST_F(NvthemeProcessTest, InterruptedBuildLeavesTheLastGoodPackage) {
     EXPECT_EQ(good, on_disk::ReadFile(theme + ".nvp")) << signal;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
       EXPECT_FALSE(IsTemporaryPackagePath(theme + ".nvp", entry.path().string())) << signal;
+  }
+}
+
+// Ctrl-C or a termination request while extract writes: what it made goes,
+// the folder it created included, and the files --force was replacing stay
+// as they were, with none of its temporary files beside them.
+TEST_F(NvthemeProcessTest, InterruptedExtractLeavesTheFolderAsItWas) {
+  namespace fsys = std::filesystem;
+  const std::string theme = JoinPath(folder.Path(), "ocean");
+  fsys::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), theme);
+  std::ofstream(JoinPath(theme, "zeros.raw")).close();
+  fsys::resize_file(JoinPath(theme, "zeros.raw"), uint64_t{256} << 20);  // sparse: made at once
+  ASSERT_EQ(0, RunProgram({NV_NVTHEME, "build", "--no-cache", theme}).status);
+  const std::string into = JoinPath(folder.Path(), "into");
+  const std::string kept = JoinPath(folder.Path(), "kept");
+  fsys::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), kept);
+  const auto contents = [](const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fsys::directory_iterator(dir))
+      files[entry.path().filename().string()] = on_disk::ReadFile(entry.path().string());
+    return files;
+  };
+  const auto made = [](const fsys::path& dir, const std::string& start) {
+    std::error_code absent;
+    for (const auto& entry : fsys::directory_iterator(dir, absent))
+      if (entry.path().filename().string().rfind(start, 0) == 0) return true;
+    return false;
+  };
+  struct Case {
+    int signal;
+    std::vector<std::string> args;
+    std::string dir, shows;  // what shows extract is writing
+  };
+  for (const Case& c :
+       {Case{SIGINT, {"extract", theme + ".nvp", into}, into, "zeros"},
+        Case{SIGTERM, {"extract", "--force", theme + ".nvp", kept}, kept, ".nvtheme-"}}) {
+    const auto before = contents(kept);
+    std::vector<std::string> argv = c.args;
+    argv.insert(argv.begin(), NV_NVTHEME);
+    RunningProgram extracting(argv);
+    bool writing = false;
+    for (int wait = 0; wait < 5000 && !writing; ++wait) {
+      writing = made(c.dir, c.shows);
+      if (!writing) ::usleep(1000);
+    }
+    ASSERT_TRUE(writing) << "extract never began writing";
+    const ProgramRun ended = extracting.End(c.signal);
+    EXPECT_EQ(130, ended.status) << c.signal;
+    EXPECT_EQ("nvtheme: interrupted\n", ended.err) << c.signal;
+    EXPECT_FALSE(fsys::exists(into));
+    EXPECT_FALSE(made(kept, ".nvtheme-"));
+    EXPECT_TRUE(before == contents(kept));
   }
 }
 

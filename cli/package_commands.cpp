@@ -7,6 +7,7 @@
 #include "cli/error_line.h"
 #include "package/entry_name.h"
 #include "package/package_reader.h"
+#include "platform/interrupt.h"
 
 namespace nv {
 
@@ -47,6 +48,9 @@ bool Extract(FileSystem& fs, const std::string& package, const std::string& fold
   std::string fault;
   if (!reader.Open(fs, package, kPlatformNameRules, &fault)) return Report(err, package, fault);
   FolderExtraction extraction(fs, folder, existing);
+  // An interruption while files are made is a failure the extraction
+  // undoes, however many files it made; the caller tells of it.
+  const InterruptsDeferred deferred;
   bool done = false;
   try {
     done = extraction.Run(reader, &fault);
@@ -55,7 +59,7 @@ bool Extract(FileSystem& fs, const std::string& package, const std::string& fold
     throw;
   }
   if (done) return true;
-  Report(err, package, fault);
+  if (!InterruptRequested()) Report(err, package, fault);
   extraction.Undo(err);
   return false;
 }

@@ -48,7 +48,8 @@ std::string SolidPng(uint32_t width, uint32_t height, uint32_t rgb) {
   std::string header;
   PutBigEndian32(&header, width);
   PutBigEndian32(&header, height);
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  header +=
+      std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
   PutChunk(&png, "IHDR", header);
   PutChunk(&png, "IDAT", Deflate(Rows(width, height, rgb)));
   PutChunk(&png, "IEND", "");

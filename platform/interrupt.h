@@ -12,6 +12,20 @@ namespace nv {
 // the process with status 130. `message` must outlive the process.
 void EndOnInterrupt(const char* message);
 
+// While one lives, an interruption does not end the process: it is only
+// noted, so that work which can undo what it made stops at its next step,
+// undoes it and ends as interrupted, however many files it made.
+class InterruptsDeferred {
+ public:
+  InterruptsDeferred();
+  ~InterruptsDeferred();
+  InterruptsDeferred(const InterruptsDeferred&) = delete;
+  InterruptsDeferred& operator=(const InterruptsDeferred&) = delete;
+};
+
+// Whether an interruption came while interruptions were deferred.
+bool InterruptRequested();
+
 // Names a file to be removed if the process is interrupted while this
 // object lives: a temporary file that must not outlive a cut-short run.
 // A few files at once are remembered; more are not.

@@ -15,6 +15,10 @@ namespace {
 const char* g_message = "";
 
 void OnInterrupt(int) {
+  if (interrupt_slots::g_deferred.load() > 0) {
+    interrupt_slots::g_requested.store(true);
+    return;
+  }
   interrupt_slots::RemoveAll([](const char* path) { ::unlink(path); });
   if (::write(STDERR_FILENO, g_message, std::strlen(g_message)) < 0) {
   }  // nothing more can be said
@@ -33,6 +37,12 @@ void EndOnInterrupt(const char* message) {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
 }
+
+InterruptsDeferred::InterruptsDeferred() { ++interrupt_slots::g_deferred; }
+
+InterruptsDeferred::~InterruptsDeferred() { --interrupt_slots::g_deferred; }
+
+bool InterruptRequested() { return interrupt_slots::g_requested.load(); }
 
 RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path)
     : m_slot(interrupt_slots::Take(path)) {}

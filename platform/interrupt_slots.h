@@ -21,6 +21,12 @@ struct Slot {
 
 inline Slot g_slots[kSlots];
 
+// Set while interruptions are deferred; then an interruption only sets
+// g_requested. Lock-free, so a handler may touch them.
+inline std::atomic<int> g_deferred{0};
+inline std::atomic<bool> g_requested{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
 inline int Take(const std::string& path) {
   if (path.size() >= kPathBytes) return -1;
   for (int i = 0; i < kSlots; ++i) {

@@ -15,6 +15,14 @@ const char* g_message = "";
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
   if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
+  if (interrupt_slots::g_deferred.load() > 0) {
+    interrupt_slots::g_requested.store(true);
+    // The console closed ends the process as soon as this returns: the
+    // work under way is given the time the system allows to undo itself
+    // and end the process.
+    if (type == CTRL_CLOSE_EVENT) Sleep(INFINITE);
+    return TRUE;
+  }
   // The files are still open on other threads: they were opened sharing
   // deletion, so they go as soon as the process ends and closes them.
   interrupt_slots::RemoveAll([](const char* path) { DeleteFileA(path); });
@@ -30,6 +38,12 @@ void EndOnInterrupt(const char* message) {
   g_message = message;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
+
+InterruptsDeferred::InterruptsDeferred() { ++interrupt_slots::g_deferred; }
+
+InterruptsDeferred::~InterruptsDeferred() { --interrupt_slots::g_deferred; }
+
+bool InterruptRequested() { return interrupt_slots::g_requested.load(); }
 
 RemovedOnInterrupt::RemovedOnInterrupt(const std::string& path)
     : m_slot(interrupt_slots::Take(path)) {}
