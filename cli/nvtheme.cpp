@@ -146,8 +146,17 @@ class FolderRun {
       report.packedFiles = m_progress.files;
       std::string unknown;  // a size not known is left out of the summary
       report.packageSized = m_fs.FileSize(report.package, &report.packageBytes, &unknown);
+      RemoveKilledBuildsFiles(report.package);
     }
     return report;
+  }
+
+  // The temporary packages that killed builds left beside the package, timed
+  // by the disk's clock, which the package just made reads.
+  void RemoveKilledBuildsFiles(const std::string& package) {
+    FileStamp now;
+    std::string unknown;
+    if (m_fs.Stamp(package, &now, &unknown)) RemoveStaleTemporaries(m_fs, package, now.changed);
   }
 
   // A check, and a build that -Werror may stop, also hear of the folder's

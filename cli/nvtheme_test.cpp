@@ -535,6 +535,27 @@ TEST_F(NvthemeTest, PackageThatWouldDestroyWhatTheBuildReadsIsRefused) {
   EXPECT_EQ(0, Run({"build", "-o", "elsewhere.nvp", "ocean"})) << err.str();
 }
 
+// A build removes the temporary packages that killed builds left beside its
+// package an hour or more ago, and leaves those of builds that may still run.
+TEST_F(NvthemeTest, BuildRemovesTheTemporaryPackagesOfKilledBuilds) {
+  fs.AddFolder("themes");
+  const std::string ocean = JoinPath("themes", "ocean");
+  AddFolder(ocean, "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  const std::string old = ocean + ".nvp.0123456789abcdef.tmp";
+  const std::string recent = ocean + ".nvp.fedcba9876543210.tmp";
+  const std::string other = JoinPath("themes", "forest.nvp.0123456789abcdef.tmp");
+  fs.AddFile(old, "killed");
+  fs.AddFile(other, "another package's");
+  fs.PassTime(kStaleTemporaryNs);
+  fs.AddFile(recent, "running");
+  EXPECT_EQ(0, Run({"check", ocean}));
+  EXPECT_TRUE(fs.HasFile(old)) << "a check writes nothing";
+  EXPECT_EQ(0, Run({"build", ocean}));
+  EXPECT_FALSE(fs.HasFile(old));
+  EXPECT_TRUE(fs.HasFile(recent));
+  EXPECT_TRUE(fs.HasFile(other));
+}
+
 // The notes that are warnings answer to -W and -Werror: a check tells of
 // them too, -Wno-NAME leaves them out, and -Werror stops a build on them.
 // A note that gives the system's reason for a failure is always shown.

@@ -2,6 +2,7 @@
 #include "package/package_temporaries.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "package/fresh_token.h"
 
@@ -26,6 +27,24 @@ bool IsTemporaryPackagePath(const std::string& package, const std::string& path)
          path.compare(0, package.size(), package) == 0 && path[package.size()] == '.' &&
          std::all_of(path.begin() + token, path.begin() + token + kTokenDigits, isDigit) &&
          path.compare(token + kTokenDigits, std::string::npos, ".tmp") == 0;
+}
+
+void RemoveStaleTemporaries(FileSystem& fs, const std::string& package, int64_t now) {
+  const size_t cut = package.find_last_of(std::string("/") + kPathSeparator);
+  const std::string folder = cut == std::string::npos ? "."
+                             : cut == 0               ? package.substr(0, 1)
+                                                      : package.substr(0, cut);
+  const std::string packageName = package.substr(cut + 1);
+  std::vector<std::string> names;
+  std::string err;
+  fs.ListFolder(folder, &names, &err);
+  for (const std::string& name : names) {
+    const std::string path = JoinPath(folder, name);
+    FileStamp stamp;
+    if (IsTemporaryPackagePath(packageName, name) && fs.Stamp(path, &stamp, &err) &&
+        stamp.modified < now - kStaleTemporaryNs)
+      fs.RemoveFile(path, &err);
+  }
 }
 
 OwnFiles::OwnFiles(FileSystem& fs, std::string package) : m_fs(fs), m_package(std::move(package)) {

@@ -18,6 +18,16 @@ std::string TemporaryPackagePath(const std::string& package, uint64_t token);
 // Whether `path` names a temporary file of the package.
 bool IsTemporaryPackagePath(const std::string& package, const std::string& path);
 
+// How long after its last write a temporary file is taken for a killed
+// build's: no build goes that long without writing its own.
+constexpr int64_t kStaleTemporaryNs = int64_t{3600} * 1000 * 1000 * 1000;
+
+// Removes the package's temporary files last written more than an hour
+// before `now` (nanoseconds since 1970 on the disk's clock): those of builds
+// that were killed, which nothing else removes. A build still running
+// writes its own as it goes. What cannot be removed is left for later.
+void RemoveStaleTemporaries(FileSystem& fs, const std::string& package, int64_t now);
+
 // Tells a build's own files among a folder's: by identity, not by name, so
 // that every spelling of the package counts. A name shaped like a temporary
 // file's counts when it names the same file as that name beside the package.
