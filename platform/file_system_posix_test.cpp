@@ -90,6 +90,19 @@ TEST_F(PosixReadableFileTest, DevicesCountAsMissing) {
   EXPECT_FALSE(Readable("/dev/zero"));
 }
 
+// What a move over the path would destroy: the thing itself, never what a
+// link there leads to, as the move replaces the link.
+TEST_F(PosixReadableFileTest, DevicesPipesAndSocketsAreToldByThemselves) {
+  const std::string pipe = JoinPath(temp.Path(), "pipe"), link = JoinPath(temp.Path(), "link");
+  ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0666));
+  ASSERT_EQ(0, ::symlink("/dev/null", link.c_str()));
+  const std::pair<std::string, bool> cases[] = {
+      {"/dev/null", true},  {pipe, true},
+      {link, false},        {temp.Put("file", "x"), false},
+      {temp.Path(), false}, {JoinPath(temp.Path(), "missing"), false}};
+  for (const auto& [path, device] : cases) EXPECT_EQ(device, fs.IsDevice(path)) << path;
+}
+
 TEST(PosixCreateForWritingTest, LinkAtThePathIsNotWrittenThrough) {
   TempFolder temp;
   const std::string target = temp.Put("target.txt", "kept");

@@ -55,5 +55,18 @@ TEST_F(Win32ReadableFileTest, ReservedDeviceNamesCountAsMissing) {
     EXPECT_FALSE(Readable(JoinPath(temp.Path(), name))) << name;
 }
 
+// In any folder, and in the device namespace: what a package must never be
+// moved over.
+TEST_F(Win32ReadableFileTest, DeviceNamesAreDevicesWherever) {
+  FileSystem& fs = RealFileSystem();
+  const std::pair<std::string, bool> cases[] = {{"NUL", true},
+                                                {JoinPath(temp.Path(), "con.nvp"), true},
+                                                {"\\\\.\\pipe\\x", true},
+                                                {"D:/themes/COM1", true},
+                                                {JoinPath(temp.Path(), "ocean.nvp"), false},
+                                                {JoinPath(temp.Path(), "console.nvp"), false}};
+  for (const auto& [path, device] : cases) EXPECT_EQ(device, fs.IsDevice(path)) << path;
+}
+
 }  // namespace
 }  // namespace nv
