@@ -4,11 +4,13 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "cli/error_line.h"
 #include "cli/png_image.h"
+#include "manifest/strict_xml.h"
 
 namespace nv {
 
@@ -45,6 +47,49 @@ const char kLayout[] =
     "<!-- The grid view's layout: describe it here. -->\n"
     "<layout mode=\"grid\"/>\n";
 
+// Below 0x20 XML allows only tab, LF and CR, even written as a reference.
+bool HasControlByte(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
+  });
+}
+
+// The name with each byte above 0x7F as \xHH: of text that is not UTF-8, a
+// terminal would show those bytes as something else or not at all.
+std::string HighBytesEscaped(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      shown += c;
+    } else {
+      shown += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    }
+  }
+  return shown;
+}
+
+// A name must stand in main.xml as it is given. Past control bytes, it
+// must be UTF-8, as the manifest says it is, of characters XML allows:
+// expat, the strict reader the check holds the manifest to, tells.
+bool CheckName(const std::string& name, std::ostream& err) {
+  std::string shown = name, fault;
+  XmlFault xml;
+  if (name.size() < 2) {
+    fault = "a theme's name needs 2 bytes at least";
+  } else if (HasControlByte(name)) {
+    fault = "a theme's name may hold no control byte but tab, LF and CR";
+  } else if (!IsWellFormedXml(Manifest(name), &xml)) {
+    fault = "a theme's name needs to be UTF-8, of characters XML allows";
+    shown = HighBytesEscaped(name);
+  } else {
+    return true;
+  }
+  WriteErrorLine(err, "'" + shown + "': " + fault);
+  return false;
+}
+
 // The folder may be new or empty; anything in it is the author's.
 bool PrepareFolder(FileSystem& fs, const std::string& folder, std::string* why) {
   std::string err;
@@ -68,11 +113,8 @@ bool WriteNew(FileSystem& fs, const std::string& path, const std::string& bytes,
 
 bool InitTheme(FileSystem& fs, const std::string& folder, const std::string& name,
                std::ostream& err) {
+  if (!CheckName(name, err)) return false;
   std::string why;
-  if (name.size() < 2) {
-    WriteErrorLine(err, "'" + name + "': a theme's name needs 2 bytes at least");
-    return false;
-  }
   if (!PrepareFolder(fs, folder, &why)) {
     WriteErrorLine(err, folder + ": " + why);
     return false;

@@ -15,6 +15,7 @@
 #include "cli/folder_report.h"
 #include "cli/sarif_report.h"
 #include "cli/warning_switches.h"
+#include "package/entry_name.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "services/component.h"
@@ -857,6 +858,50 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
                 "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n" +
                 "nvtheme: sea.nvp: 5 files, 1.9 kB\n",
             err.str());
+}
+
+// Whatever name init takes gives a manifest that checks clean; one that
+// cannot stand in it is refused, shown escaped, before anything is made.
+TEST_F(NvthemeTest, InitTakesOnlyNamesThatCheckClean) {
+  const std::string control = "a theme's name may hold no control byte but tab, LF and CR";
+  const std::string notUtf8 = "a theme's name needs to be UTF-8, of characters XML allows";
+  const struct {
+    std::string name;
+    std::string err;  // "" when taken
+  } cases[] = {
+      {"Sun & <Sea> \"'", ""},
+      {"Tab\tLF\nCR\r", ""},
+      {"\r\n", ""},
+      {"Del\x7F", ""},
+      {"Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x8C\x8A \xC2\x85", ""},
+      {"max \xF4\x8F\xBF\xBF", ""},
+      {"Ctl\x01\x02X", "'Ctl\\x01\\x02X': " + control},
+      {std::string("nul\0", 4), "'nul\\x00': " + control},
+      {"Esc\x1B[2J", "'Esc\\x1B[2J': " + control},
+      {"bad\xFF\xFE", "'bad\\xFF\\xFE': " + notUtf8},
+      {"over\xC0\xAF", "'over\\xC0\\xAF': " + notUtf8},
+      {"\xE0\x80\xAF", "'\\xE0\\x80\\xAF': " + notUtf8},
+      {"\xED\xA0\x80", "'\\xED\\xA0\\x80': " + notUtf8},
+      {"\xF4\x90\x80\x80", "'\\xF4\\x90\\x80\\x80': " + notUtf8},
+      {"cut\xE2\x82", "'cut\\xE2\\x82': " + notUtf8},
+      {"\x80lone", "'\\x80lone': " + notUtf8},
+      {"\xEF\xBF\xBF", "'\\xEF\\xBF\\xBF': " + notUtf8},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string folder = "t" + std::to_string(++n);
+    const std::string shown = EscapeText(c.name, Backslash::kSingle);
+    if (!c.err.empty()) {
+      EXPECT_EQ(1, Run({"init", "--name", c.name, folder})) << shown;
+      EXPECT_EQ("nvtheme: " + c.err + "\n", err.str());
+      std::string why;
+      EXPECT_FALSE(fs.PathExists(folder, &why)) << shown;
+      continue;
+    }
+    ASSERT_EQ(0, Run({"init", "--name", c.name, folder})) << shown << err.str();
+    EXPECT_EQ(0, Run({"check", "--format=gnu", "-W", "unused-file", folder})) << shown;
+    EXPECT_EQ("", out.str()) << shown;
+  }
 }
 
 // A package of the given files, names taken as they are, put together from
