@@ -90,10 +90,20 @@ bool CheckName(const std::string& name, std::ostream& err) {
   return false;
 }
 
+// What init made, to be removed when it cannot finish: a folder left
+// half-made would be refused by the next init as not empty.
+struct Made {
+  bool folder = false;
+  std::vector<std::string> files;
+};
+
 // The folder may be new or empty; anything in it is the author's.
-bool PrepareFolder(FileSystem& fs, const std::string& folder, std::string* why) {
+bool PrepareFolder(FileSystem& fs, const std::string& folder, Made* made, std::string* why) {
   std::string err;
-  if (!fs.PathExists(folder, &err)) return fs.CreateFolder(folder, why);
+  if (!fs.PathExists(folder, &err)) {
+    made->folder = fs.CreateFolder(folder, why);
+    return made->folder;
+  }
   std::vector<std::string> names;
   if (fs.ListFolder(folder, &names, why) != ListResult::kComplete) return false;
   for (const std::string& name : names) {
@@ -104,9 +114,46 @@ bool PrepareFolder(FileSystem& fs, const std::string& folder, std::string* why) 
   return true;
 }
 
-bool WriteNew(FileSystem& fs, const std::string& path, const std::string& bytes, std::string* why) {
+bool WriteNew(FileSystem& fs, const std::string& path, const std::string& bytes, Made* made,
+              std::string* why) {
   std::unique_ptr<File> file = fs.CreateNew(path, why);
-  return file && file->Write(bytes.data(), bytes.size(), why) && file->Close(why);
+  if (!file) return false;
+  made->files.push_back(path);
+  return file->Write(bytes.data(), bytes.size(), why) && file->Close(why);
+}
+
+using NamedFiles = std::vector<std::pair<std::string, std::string>>;
+
+// False with the path that failed on `where`.
+bool MakeTheme(FileSystem& fs, const std::string& folder, const NamedFiles& files, Made* made,
+               std::string* where, std::string* why) {
+  *where = folder;
+  if (!PrepareFolder(fs, folder, made, why)) return false;
+  // Room to note every file made, so that none is made and then not noted.
+  made->files.reserve(files.size());
+  for (const auto& [file, bytes] : files) {
+    *where = JoinPath(folder, file);
+    if (!WriteNew(fs, *where, bytes, made, why)) return false;
+  }
+  return true;
+}
+
+// What cannot be removed is named as left behind.
+void Undo(FileSystem& fs, const std::string& folder, const Made& made, std::ostream& err) {
+  std::string why;
+  for (const std::string& path : made.files)
+    if (!fs.RemoveFile(path, &why)) WriteErrorLine(err, path + ": left behind: " + why);
+  if (made.folder && !fs.RemoveFolder(folder, &why))
+    WriteErrorLine(err, folder + ": left behind: " + why);
+}
+
+void TellNext(const std::string& folder, std::ostream& err) {
+  const std::string shown = EscapeText(folder, Backslash::kSingle);
+  err << "A new theme is in " << shown << ". Next:\n"
+      << "  edit " << EscapeText(JoinPath(folder, "main.xml"), Backslash::kSingle)
+      << " (the manifest reference, docs/MANIFEST.md, tells every element),\n"
+      << "  replace the images and the layout with your own,\n"
+      << "  nvtheme check " << shown << "   then   nvtheme build " << shown << "\n";
 }
 
 }  // namespace
@@ -114,29 +161,28 @@ bool WriteNew(FileSystem& fs, const std::string& path, const std::string& bytes,
 bool InitTheme(FileSystem& fs, const std::string& folder, const std::string& name,
                std::ostream& err) {
   if (!CheckName(name, err)) return false;
-  std::string why;
-  if (!PrepareFolder(fs, folder, &why)) {
-    WriteErrorLine(err, folder + ": " + why);
-    return false;
-  }
-  const std::vector<std::pair<std::string, std::string>> files = {
+  const NamedFiles files = {
       {"main.xml", Manifest(name)},
       {"layout-grid.xml", kLayout},
       {"screenshot.png", SolidPng(64, 48, 0x2E6F9E)},
       {"shelf.png", SolidPng(32, 32, 0xE8D8B0)},
       {"catalog.png", SolidPng(100, 24, 0x8C5A2B)},
   };
-  for (const auto& [file, bytes] : files) {
-    if (WriteNew(fs, JoinPath(folder, file), bytes, &why)) continue;
-    WriteErrorLine(err, JoinPath(folder, file) + ": " + why);
+  Made made;
+  std::string where, why;
+  bool done = false;
+  try {
+    done = MakeTheme(fs, folder, files, &made, &where, &why);
+  } catch (...) {
+    Undo(fs, folder, made, err);
+    throw;
+  }
+  if (!done) {
+    WriteErrorLine(err, where + ": " + why);
+    Undo(fs, folder, made, err);
     return false;
   }
-  const std::string shown = EscapeText(folder, Backslash::kSingle);
-  err << "A new theme is in " << shown << ". Next:\n"
-      << "  edit " << EscapeText(JoinPath(folder, "main.xml"), Backslash::kSingle)
-      << " (the manifest reference, docs/MANIFEST.md, tells every element),\n"
-      << "  replace the images and the layout with your own,\n"
-      << "  nvtheme check " << shown << "   then   nvtheme build " << shown << "\n";
+  TellNext(folder, err);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "builder/theme_builder.h"
 #include "cli/cache_settings.h"
@@ -901,6 +902,43 @@ TEST_F(NvthemeTest, InitTakesOnlyNamesThatCheckClean) {
     ASSERT_EQ(0, Run({"init", "--name", c.name, folder})) << shown << err.str();
     EXPECT_EQ(0, Run({"check", "--format=gnu", "-W", "unused-file", folder})) << shown;
     EXPECT_EQ("", out.str()) << shown;
+  }
+}
+
+// An init that fails part-way, or throws, removes what it made: a folder it
+// created is gone and one it found empty is empty again, for the next init.
+TEST_F(NvthemeTest, FailedInitLeavesTheFolderAsItWas) {
+  using Op = MemoryFileSystem::Op;
+  for (const bool throws : {false, true}) {
+    for (const bool existed : {false, true}) {
+      for (int failAt = 1;; ++failAt) {
+        MemoryFileSystem disk;
+        if (existed) disk.AddFolder("theme");
+        int calls = 0;
+        disk.before = [&](Op op, const std::string&) {
+          if (op != Op::CreateNew && op != Op::Write && op != Op::Close) return true;
+          if (++calls != failAt) return true;
+          if (throws) throw std::runtime_error("thrown");
+          return false;
+        };
+        int status = -1;
+        try {
+          status = RunNvtheme({"init", "theme"}, disk, out, err);
+        } catch (const std::runtime_error&) {
+        }
+        if (calls < failAt) break;  // no call was failed: each has been
+        const std::string at = std::to_string(failAt) + (throws ? " thrown" : " failed");
+        EXPECT_EQ(throws ? -1 : 1, status) << at;
+        disk.before = nullptr;
+        std::string why;
+        std::vector<std::string> names;
+        EXPECT_EQ(existed, disk.PathExists("theme", &why)) << at;
+        if (existed) disk.ListFolder("theme", &names, &why);
+        const std::vector<std::string> empty = {".", ".."};
+        EXPECT_EQ(existed ? empty : std::vector<std::string>(), names) << at;
+        EXPECT_EQ(0, disk.OpenFiles()) << at;
+      }
+    }
   }
 }
 
