@@ -6,6 +6,7 @@
 #include "cli/nvtheme.h"
 #include "cli/progress_line.h"
 #include "platform/console.h"
+#include "platform/heap.h"
 #include "platform/interrupt.h"
 
 namespace {
@@ -18,6 +19,7 @@ double Seconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  nv::ReturnFreedMemoryAtOnce();
   nv::SetBinaryStandardStreams();
   nv::TreatFileSizeLimitAsWriteError();
   nv::EndOnInterrupt("nvtheme: interrupted\n");

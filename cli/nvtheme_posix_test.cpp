@@ -11,17 +11,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cli/folder_report.h"
+#include "package/entry_producer.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "testing/build_runs_on_disk.h"
@@ -131,6 +134,51 @@ TEST_F(MemoryLimitTest, MemoryRunningOutIsAFaultNotACrash) {
   const ProgramRun ended = RunInChild({"list", package}, output, 64 * kMiB);
   EXPECT_EQ(1, ended.status);
   EXPECT_EQ("nvtheme: " + package + ": out of memory\n", ended.err);
+}
+
+// Writes `size` bytes that deflate cannot shrink, a piece at a time.
+bool WriteRandomFile(const std::string& path, uint64_t size, std::mt19937_64& random) {
+  std::ofstream file(path, std::ios::binary);
+  std::vector<uint64_t> piece(kMiB / sizeof(uint64_t));
+  for (uint64_t done = 0; done < size; done += kMiB) {
+    for (uint64_t& word : piece) word = random();
+    file.write(reinterpret_cast<const char*>(piece.data()),
+               static_cast<std::streamsize>(std::min<uint64_t>(kMiB, size - done)));
+  }
+  return static_cast<bool>(file.flush());
+}
+
+class PeakMemoryTest : public NvthemeProcessTest {
+ protected:
+  void SetUp() override {
+    if (kSanitized) GTEST_SKIP() << "the sanitizers keep freed memory and have a heap of their own";
+  }
+};
+
+// A build holds no more than its budget of files and blocks on any number
+// of threads, and the heap keeps little of what it frees besides: 500 MB
+// of files from 1 MB to 100 MB, none of which deflate shrinks.
+TEST_F(PeakMemoryTest, BuildStaysNearItsBudgetOnAnyNumberOfThreads) {
+  const std::string theme = JoinPath(folder.Path(), "theme");
+  ASSERT_EQ(0, RunProgram({NV_NVTHEME, "init", theme}).status);
+  const struct {
+    int megabytes;
+    int files;
+  } sizes[] = {{100, 1}, {50, 2}, {20, 7}, {10, 10}, {5, 8}, {2, 5}, {1, 10}};
+  std::mt19937_64 random(1);
+  int n = 0;
+  for (const auto& size : sizes) {
+    for (int k = 0; k < size.files; ++k)
+      ASSERT_TRUE(WriteRandomFile(JoinPath(theme, "data" + std::to_string(++n) + ".bin"),
+                                  uint64_t{1000000} * size.megabytes, random));
+  }
+  for (const char* jobs : {"1", "2", "64"}) {
+    const ProgramRun ended =
+        RunProgram({NV_NVTHEME, "build", "-q", "--no-cache", "-j", jobs, "-o", package, theme});
+    EXPECT_EQ(0, ended.status) << ended.err;
+    EXPECT_LE(ended.peakMemory, EntryProducer::kDefaultBudget + 64 * kMiB) << "-j " << jobs;
+    std::filesystem::remove(package);
+  }
 }
 
 // Output lost to a full disk fails every command that writes it, which says

@@ -6,10 +6,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +22,10 @@ struct ProgramRun {
   int status = -1;  // the exit status, or 128 + the signal that ended it, as shells tell it
   std::string out;  // standard output, unless it went to a file
   std::string err;  // standard error
+  // The most memory it held at once (its peak resident set), in bytes. The
+  // system counts the child before it started the program too: the test's
+  // own memory when it forked, if that was more.
+  uint64_t peakMemory = 0;
 };
 
 // A program started with argv (argv[0] its path). `prepare` runs in the
@@ -71,7 +77,9 @@ class RunningProgram {
     while (ReadSome(-1)) {
     }
     int status = 0;
-    if (m_pid > 0) ::waitpid(m_pid, &status, 0);
+    rusage usage = {};
+    if (m_pid > 0) ::wait4(m_pid, &status, 0, &usage);
+    m_run.peakMemory = static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // given in KiB
     m_run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return m_run;
   }
