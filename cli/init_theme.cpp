@@ -11,6 +11,7 @@
 #include "cli/error_line.h"
 #include "cli/png_image.h"
 #include "manifest/strict_xml.h"
+#include "platform/interrupt.h"
 
 namespace nv {
 
@@ -133,6 +134,7 @@ bool MakeTheme(FileSystem& fs, const std::string& folder, const NamedFiles& file
   made->files.reserve(files.size());
   for (const auto& [file, bytes] : files) {
     *where = JoinPath(folder, file);
+    if (InterruptRequested()) return false;
     if (!WriteNew(fs, *where, bytes, made, why)) return false;
   }
   return true;
@@ -170,6 +172,8 @@ bool InitTheme(FileSystem& fs, const std::string& folder, const std::string& nam
   };
   Made made;
   std::string where, why;
+  // An interruption is a failure like the others, undone; the caller tells of it.
+  const InterruptsDeferred deferred;
   bool done = false;
   try {
     done = MakeTheme(fs, folder, files, &made, &where, &why);
@@ -178,7 +182,7 @@ bool InitTheme(FileSystem& fs, const std::string& folder, const std::string& nam
     throw;
   }
   if (!done) {
-    WriteErrorLine(err, where + ": " + why);
+    if (!InterruptRequested()) WriteErrorLine(err, where + ": " + why);
     Undo(fs, folder, made, err);
     return false;
   }

@@ -203,6 +203,14 @@ class FolderRun {
   size_t m_checksEnd = 0;
 };
 
+// The status of a command that defers interruptions and undoes its work
+// when one comes.
+int Ended(bool ok, std::ostream& err) {
+  if (ok || !InterruptRequested()) return ok ? kSuccess : kFailure;
+  WriteErrorLine(err, "interrupted");
+  return kInterrupted;
+}
+
 int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
   const std::vector<std::string>& operands = line.operands;
   const ExistingFiles existing = line.force ? ExistingFiles::kReplace : ExistingFiles::kRefuse;
@@ -210,11 +218,7 @@ int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std:
             : line.command == "extract"
                 ? ExtractPackage(fs, operands[0], operands[1], existing, err)
                 : VerifyPackage(fs, operands[0], out, err);
-  if (!ok && InterruptRequested()) {
-    WriteErrorLine(err, "interrupted");
-    return kInterrupted;
-  }
-  return ok ? kSuccess : kFailure;
+  return Ended(ok, err);
 }
 
 // Empties the build cache, wherever the environment puts it, whether or
@@ -297,7 +301,7 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return RunFolders(line, fs, out, err, progress, cache);
   if (line.command == "cache") return ClearCache(fs, cache, err);
   if (line.command == "init")
-    return InitTheme(fs, line.operands[0], line.themeName, err) ? kSuccess : kFailure;
+    return Ended(InitTheme(fs, line.operands[0], line.themeName, err), err);
   return ReadPackage(line, fs, out, err);
 }
 
