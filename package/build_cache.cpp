@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "package/builder_fingerprint.h"
@@ -130,8 +131,17 @@ std::unique_ptr<PreviousPackage> BuildCache::Recall(const RunContext& run,
   if (Fingerprint().empty() || !m_fs.FullPath(package, &full, &err) || !FileOf(full, &path, &err) ||
       !Read(run, path, &cached))
     return nullptr;
-  if (cached.fingerprint != m_fingerprint || cached.path != full || readFrom < cached.readFrom)
+  if (cached.fingerprint != m_fingerprint || cached.path != full) return nullptr;
+  // A last build that began after this one (the clock was set back, or the
+  // file says so falsely), or too early for the two seconds before it to be
+  // reckoned, can vouch for no file's stamp: the file is taken as damaged.
+  if (readFrom < cached.readFrom ||
+      cached.readFrom < std::numeric_limits<int64_t>::min() + kRacyNanoseconds) {
+    run.Note(path, std::string("build cache ignored: it is damaged: its build time ") +
+                       (readFrom < cached.readFrom ? "lies after this build's start"
+                                                   : "is out of range"));
     return nullptr;
+  }
   std::unique_ptr<File> file = OpenIfDescribed(package, cached);
   if (!file) return nullptr;
   if (kOpenFilesHoldOffReplacing) file.reset();  // so that other builds may replace it
@@ -242,7 +252,7 @@ void BuildCache::Prune(const std::string& kept, int64_t now) {
     std::unique_ptr<File> file =
         IsCacheName(name) ? m_fs.OpenForReading(path, Sharing::kReadDelete, &err) : nullptr;
     const bool gone = IsTemporaryName(name)
-                          ? stamp.modified < now - kStaleTemporary
+                          ? stamp.modified < TimeBefore(now, kStaleTemporary)
                           : !file || !ReadAll(*file, kCachePrefixBytes, &prefix, &err) ||
                                 !DecodeCachedPath(prefix, &package) ||
                                 !m_fs.PathExists(package, &err);

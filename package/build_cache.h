@@ -29,8 +29,9 @@ class BuildCache {
 
   // The package's last build, when the cache holds it, it was made by this
   // builder and the package on disk is still exactly the one it made; null
-  // otherwise. `readFrom` is this build's read-from time: a clock that went
-  // back since the last build makes nothing reused.
+  // otherwise. `readFrom` is this build's read-from time: a last build that
+  // began after it (a clock set back since), or at a time out of range,
+  // makes the cache file damaged, noted as such, and nothing is reused.
   std::unique_ptr<PreviousPackage> Recall(const RunContext& run, const std::string& package,
                                           int64_t readFrom);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -227,8 +228,9 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
        },
        {{"main.xml"}, {"main.xml"}},
        false},
+      // The cache then says it was made after this build began.
       {"the clock set back", [](CachedBuilds& b) { b.fs.PassTime(-10 * kMinute); }, kEverything,
-       false},
+       true},
       {"the package edited in place by another program",
        [](CachedBuilds& b) { b.fs.RewriteFile(b.package, b.fs.Contents(b.package)); }, kEverything,
        false},
@@ -284,6 +286,17 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
        },
        {{"main.xml"}, {"main.xml"}},
        false},
+      {"the cache crafted to have been made after this build began",
+       [](CachedBuilds& b) {
+         Recraft(b, [](CachedPackage* c) { c->readFrom = std::numeric_limits<int64_t>::max(); });
+       },
+       kEverything, true},
+      // Two seconds before it lies before any time there is.
+      {"the cache crafted to have been made at the earliest time there is",
+       [](CachedBuilds& b) {
+         Recraft(b, [](CachedPackage* c) { c->readFrom = std::numeric_limits<int64_t>::min(); });
+       },
+       kEverything, true},
       {"the cache written by another builder",
        [](CachedBuilds& b) { Recraft(b, [](CachedPackage* c) { c->fingerprint += " 2"; }); },
        kEverything, false},
@@ -302,6 +315,25 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
     const bool noted = std::any_of(builds.notes.notes.begin(), builds.notes.notes.end(),
                                    [](const auto& n) { return n.second.find("build cache") == 0; });
     EXPECT_EQ(change.noted, noted) << change.what;
+  }
+}
+
+// A last build made at a time too early to have two seconds before it
+// vouches for no file, whatever its stamp, and reckons without overflow.
+TEST(PreviousPackageTest, ABuildTimeWithoutTheWindowBeforeItVouchesForNothing) {
+  MemoryFileSystem fs;
+  CachedFile file;
+  file.name = "main.xml";
+  for (int64_t stamped : {std::numeric_limits<int64_t>::min(), int64_t{0}}) {
+    file.stamp.modified = file.stamp.changed = stamped;
+    for (int64_t readFrom : {std::numeric_limits<int64_t>::min(),
+                             std::numeric_limits<int64_t>::min() + kRacyNanoseconds - 1}) {
+      CachedPackage cached;
+      cached.readFrom = readFrom;
+      cached.files = {file};
+      const PreviousPackage previous(cached, fs, "ocean.nvp", nullptr);
+      EXPECT_FALSE(previous.Unchanged(*previous.Find("main.xml"), file.stamp)) << stamped;
+    }
   }
 }
 

@@ -34,7 +34,9 @@ class CachedBuild {
   PreviousPackage* Previous() const { return m_previous.get(); }
   // What the cache wants of each source read: the files the next build
   // cannot tell unchanged by their stamps are hashed.
-  MemoWanted Memo() const { return MemoWanted{m_remember, m_readFrom - kRacyNanoseconds}; }
+  MemoWanted Memo() const {
+    return MemoWanted{m_remember, TimeBefore(m_readFrom, kRacyNanoseconds)};
+  }
   // Whether the writer is to take each block's check.
   bool WantsChecks() const { return m_remember; }
 
