@@ -32,8 +32,16 @@ bool Fail(std::string* err, const char* what) {
   return false;
 }
 
+// Nanoseconds since 1970 reach from 1677 to 2262; a time beyond (a disk
+// may keep one, set by any program) is held at the nearest end, never let
+// overflow. The change time, which nobody sets, still tells such a file's
+// changes apart.
 int64_t Nanoseconds(const struct timespec& t) {
-  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  constexpr int64_t kPerSecond = 1000000000;
+  const int64_t seconds = static_cast<int64_t>(t.tv_sec);
+  if (seconds > (INT64_MAX - t.tv_nsec) / kPerSecond) return INT64_MAX;
+  if (seconds < INT64_MIN / kPerSecond) return INT64_MIN;
+  return seconds * kPerSecond + t.tv_nsec;
 }
 
 FileStamp StampOf(const struct stat& st) {

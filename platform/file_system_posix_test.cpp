@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <limits>
 
 #include "platform/cache_folder.h"
 #include "platform/file_system.h"
@@ -124,6 +128,28 @@ TEST(PosixSyncFolderTest, SyncsTheFolderOfAPathOrSaysWhyNot) {
   const std::string gone = JoinPath(JoinPath(temp.Path(), "gone"), "pkg.nvp");
   EXPECT_FALSE(RealFileSystem().SyncFolderOf(gone, &err));
   EXPECT_EQ(0u, err.find("open: "));
+}
+
+// Nanoseconds since 1970 count no further than the year 2262; a file may be
+// stamped later (ext4 goes to 2446), and its stamp then holds the latest
+// time there is, never one reckoned past it.
+TEST(PosixStampTest, ATimeBeyondTheYear2262IsTheLatest) {
+  TempFolder temp;
+  const std::string file = temp.Put("future.png", "png");
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {int64_t{10} * 1000 * 1000 * 1000, 5}};
+  ASSERT_EQ(0, ::utimensat(AT_FDCWD, file.c_str(), times, 0)) << std::strerror(errno);
+  struct stat st;
+  ASSERT_EQ(0, ::stat(file.c_str(), &st));
+  if (st.st_mtim.tv_sec != times[1].tv_sec) GTEST_SKIP() << "this disk keeps no such time";
+  FileStamp stamp, open;
+  std::string err;
+  ASSERT_TRUE(RealFileSystem().Stamp(file, &stamp, &err)) << err;
+  auto in = RealFileSystem().OpenForReading(file, Sharing::kRead, &err);
+  ASSERT_NE(nullptr, in) << err;
+  ASSERT_TRUE(in->Stamp(&open, &err)) << err;
+  EXPECT_EQ(std::numeric_limits<int64_t>::max(), stamp.modified);
+  EXPECT_TRUE(stamp == open);
+  EXPECT_LT(stamp.changed, stamp.modified);
 }
 
 // The XDG base directory rules: XDG_CACHE_HOME when absolute, else the

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/device_name.h"
 
@@ -53,7 +54,15 @@ bool Fail(std::string* err, const char* what) {
 // Windows counts time in 100 ns steps since 1601.
 constexpr int64_t kStepsFrom1601To1970 = 116444736000000000;
 
-int64_t Nanoseconds(const LARGE_INTEGER& t) { return (t.QuadPart - kStepsFrom1601To1970) * 100; }
+// Nanoseconds since 1970 reach from 1677 to 2262; a time beyond (NTFS
+// keeps any up to 30828, set by any program) is held at the nearest end,
+// never let overflow. The change time still tells such a file's changes
+// apart.
+int64_t Nanoseconds(const LARGE_INTEGER& t) {
+  if (t.QuadPart > INT64_MAX / 100 + kStepsFrom1601To1970) return INT64_MAX;
+  if (t.QuadPart < INT64_MIN / 100 + kStepsFrom1601To1970) return INT64_MIN;
+  return (t.QuadPart - kStepsFrom1601To1970) * 100;
+}
 
 // The stamp of an open handle: its identity and size, and its last write
 // and change times (the latter is what ChangeTime keeps, like POSIX ctime).

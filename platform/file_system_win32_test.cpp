@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/file_system.h"
 #include "testing/temp_folder.h"
 
@@ -66,6 +68,35 @@ TEST_F(Win32ReadableFileTest, DeviceNamesAreDevicesWherever) {
                                                 {JoinPath(temp.Path(), "ocean.nvp"), false},
                                                 {JoinPath(temp.Path(), "console.nvp"), false}};
   for (const auto& [path, device] : cases) EXPECT_EQ(device, fs.IsDevice(path)) << path;
+}
+
+// Nanoseconds since 1970 count no further than the year 2262; NTFS keeps
+// times up to 30828, and a stamp of a later one holds the latest time
+// there is, never one reckoned past it.
+TEST(Win32StampTest, ATimeBeyondTheYear2262IsTheLatest) {
+  TempFolder temp;
+  const std::string file = temp.Put("future.png", "png");
+  SYSTEMTIME year2400 = {};
+  year2400.wYear = 2400;
+  year2400.wMonth = year2400.wDay = 1;
+  FILETIME set, kept;
+  ASSERT_TRUE(SystemTimeToFileTime(&year2400, &set));
+  HANDLE h = CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  const bool setAndKept = SetFileTime(h, nullptr, nullptr, &set) &&
+                          GetFileTime(h, nullptr, nullptr, &kept) &&
+                          CompareFileTime(&set, &kept) == 0;
+  CloseHandle(h);
+  if (!setAndKept) GTEST_SKIP() << "this disk keeps no such time";
+  FileStamp stamp, open;
+  std::string err;
+  ASSERT_TRUE(RealFileSystem().Stamp(file, &stamp, &err)) << err;
+  auto in = RealFileSystem().OpenForReading(file, Sharing::kRead, &err);
+  ASSERT_NE(nullptr, in) << err;
+  ASSERT_TRUE(in->Stamp(&open, &err)) << err;
+  EXPECT_EQ(INT64_MAX, stamp.modified);
+  EXPECT_TRUE(stamp == open);
 }
 
 }  // namespace
