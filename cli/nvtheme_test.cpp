@@ -968,6 +968,33 @@ std::string PackageOf(const std::vector<std::pair<std::string, std::string>>& fi
   return bytes;
 }
 
+// Two cache clears at once, as two commands started together run them:
+// the other removes a file between this one's listing and its removal.
+// Both succeed, each counting only the files it removed itself.
+TEST_F(NvthemeTest, CacheClearMeetingAnotherSucceeds) {
+  const std::string folder = JoinPath("cache", "nvtheme");
+  const std::string first = JoinPath(folder, std::string(32, 'a') + ".cache");
+  const std::string second = JoinPath(folder, std::string(32, 'b') + ".cache");
+  fs.AddFolder("cache");
+  fs.AddFolder(folder);
+  fs.AddFile(first, "cache");
+  fs.AddFile(second, "cache");
+  bool raced = false;
+  fs.before = [&](MemoryFileSystem::Op op, const std::string& path) {
+    if (op == MemoryFileSystem::Op::RemoveFile && path == first && !raced) {
+      raced = true;
+      std::string why;
+      fs.RemoveFile(path, &why);
+    }
+    return true;
+  };
+  EXPECT_EQ(0, RunNvtheme({"cache", "clear"}, fs, out, err, nullptr, {folder, "", true}));
+  EXPECT_EQ("nvtheme: " + folder + ": 1 file removed\n", err.str());
+  EXPECT_TRUE(raced);
+  EXPECT_FALSE(fs.HasFile(first));
+  EXPECT_FALSE(fs.HasFile(second));
+}
+
 // A folder built into its package in memory, for the reading commands.
 class PackageCommandTest : public NvthemeTest {
  protected:

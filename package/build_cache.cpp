@@ -277,14 +277,18 @@ bool ClearBuildCache(FileSystem& fs, const std::string& folder, size_t* removed,
     *err = folder + ": " + *err;
     return false;
   }
+  // Another clear, or a build's prune or its move of a temporary file, may
+  // remove a file meanwhile: one already gone is no failure, and is counted
+  // by whoever removed it.
   bool all = true;
   for (const std::string& name : names) {
     if (!IsCacheName(name) && !IsTemporaryName(name)) continue;
+    const std::string path = JoinPath(folder, name);
     std::string why;
-    if (fs.RemoveFile(JoinPath(folder, name), &why)) {
+    if (fs.RemoveFile(path, &why)) {
       ++*removed;
-    } else if (all) {
-      *err = JoinPath(folder, name) + ": " + why;
+    } else if (all && fs.PathExists(path, &absent)) {
+      *err = path + ": " + why;
       all = false;
     }
   }

@@ -59,8 +59,9 @@ class BuildCache {
   std::string m_fingerprint;  // once made
 };
 
-// Removes everything a build cache in `folder` keeps; false, saying why,
-// when something could not be removed.
+// Removes everything a build cache in `folder` keeps, *removed counting
+// the files this call removed; false, saying why, when something could not
+// be removed. A file that another program removed meanwhile is no failure.
 bool ClearBuildCache(FileSystem& fs, const std::string& folder, size_t* removed, std::string* err);
 
 }  // namespace nv

@@ -318,6 +318,51 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
   }
 }
 
+// Two clears of one cache at once: the other removes a file between this
+// one's listing and its removal. A file already gone is no failure and is
+// not counted; one that stays is named with the system's words, and the
+// rest are removed all the same.
+TEST(ClearBuildCacheTest, AFileAnotherRemovedMeanwhileIsNoFailure) {
+  const std::string kept = JoinPath("/cache", std::string(32, 'a') + ".cache");
+  const std::string writing =
+      JoinPath("/cache", std::string(32, 'b') + ".cache.0123456789abcdef.tmp");
+  const std::string other = JoinPath("/cache", "notes.txt");
+  const struct {
+    const char* what;
+    const std::string& racing;   // removed by the other clear just before this one
+    const std::string& failing;  // "" for none
+    bool cleared;
+    size_t removed;
+  } cases[] = {
+      {"a cache file removed meanwhile", kept, "", true, 1},
+      {"a temporary file removed meanwhile", writing, "", true, 1},
+      {"one removed meanwhile, the other not removable", kept, writing, false, 0},
+  };
+  for (const auto& c : cases) {
+    MemoryFileSystem fs;
+    fs.AddFolder("/cache");
+    for (const std::string& path : {kept, writing, other}) fs.AddFile(path, "bytes");
+    bool raced = false;
+    fs.before = [&](Op op, const std::string& path) {
+      if (op == Op::RemoveFile && path == c.racing && !raced) {
+        raced = true;
+        std::string err;
+        EXPECT_TRUE(fs.RemoveFile(path, &err)) << err;
+      }
+      return !(op == Op::RemoveFile && path == c.failing);
+    };
+    size_t removed = 99;
+    std::string err;
+    EXPECT_EQ(c.cleared, ClearBuildCache(fs, "/cache", &removed, &err)) << c.what << ": " << err;
+    EXPECT_EQ(c.removed, removed) << c.what;
+    EXPECT_EQ(c.cleared ? "" : c.failing + ": injected fault", err) << c.what;
+    EXPECT_TRUE(raced) << c.what;
+    EXPECT_FALSE(fs.HasFile(kept)) << c.what;
+    EXPECT_EQ(!c.cleared, fs.HasFile(writing)) << c.what;
+    EXPECT_TRUE(fs.HasFile(other)) << c.what;
+  }
+}
+
 // A last build made at a time too early to have two seconds before it
 // vouches for no file, whatever its stamp, and reckons without overflow.
 TEST(PreviousPackageTest, ABuildTimeWithoutTheWindowBeforeItVouchesForNothing) {
