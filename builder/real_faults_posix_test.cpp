@@ -121,12 +121,21 @@ class MeddlingFileSystem : public FileSystem {
     if (file && afterCreate) afterCreate(path);
     return file;
   }
+  std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::string* err) override {
+    if (beforeCreate) beforeCreate(path);
+    auto file = m_real.CreatePrivateFile(path, err);
+    if (file && afterCreate) afterCreate(path);
+    return file;
+  }
   ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
                         std::string* err) override {
     return m_real.ListFolder(folder, names, err);
   }
   bool CreateFolder(const std::string& path, std::string* err) override {
     return m_real.CreateFolder(path, err);
+  }
+  bool CreatePrivateFolder(const std::string& path, std::string* err) override {
+    return m_real.CreatePrivateFolder(path, err);
   }
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
     if (beforeMove) beforeMove(to);
@@ -153,6 +162,9 @@ class MeddlingFileSystem : public FileSystem {
   bool FullPath(const std::string& path, std::string* full, std::string* err) override {
     return m_real.FullPath(path, full, err);
   }
+  bool IsPrivate(const std::string& path, std::string* err) override {
+    return m_real.IsPrivate(path, err);
+  }
 
  private:
   class WatchedFile : public File {
@@ -176,6 +188,7 @@ class MeddlingFileSystem : public FileSystem {
     bool Truncate(uint64_t size, std::string* err) override { return m_file->Truncate(size, err); }
     bool Sync(std::string* err) override { return m_file->Sync(err); }
     bool Close(std::string* err) override { return m_file->Close(err); }
+    bool IsPrivate(std::string* err) override { return m_file->IsPrivate(err); }
 
    private:
     MeddlingFileSystem* m_fs;

@@ -83,6 +83,10 @@ class File {
   // Closes the file; it is closed afterwards whatever the result. A file
   // that is destroyed without Close is closed then, unchecked.
   virtual bool Close(std::string* err) = 0;
+  // Whether the file is the user's alone, as FileSystem::IsPrivate says of
+  // a path; asked of the open file itself, so that another file moved to
+  // its path since it was opened cannot answer for it.
+  virtual bool IsPrivate(std::string* err) = 0;
 };
 
 // What other programs may do with a file that is open for reading: read
@@ -138,6 +142,12 @@ class FileSystem {
   virtual ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
                                 std::string* err) = 0;
   virtual bool CreateFolder(const std::string& path, std::string* err) = 0;
+  // As CreateFolder and CreateNew, for the user alone: on POSIX its group
+  // and other users are given no permission (0700, 0600), whatever the
+  // user's mode mask lets them; on Windows, the folder it is made in keeps
+  // it as it keeps what else is there.
+  virtual bool CreatePrivateFolder(const std::string& path, std::string* err) = 0;
+  virtual std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::string* err) = 0;
   // Moves `from` over `to`, replacing it in one step.
   virtual bool MoveOver(const std::string& from, const std::string& to, std::string* err) = 0;
   // Makes the folder that holds `path` durable as it stands, so that a move
@@ -156,6 +166,14 @@ class FileSystem {
   // The path from the root of its disk, its folder's links resolved: one
   // name for the file however it was spelt. The file itself need not exist.
   virtual bool FullPath(const std::string& path, std::string* full, std::string* err) = 0;
+  // Whether the file or folder is the user's alone, as version control
+  // tools ask of a repository before they trust what it holds: it belongs
+  // to the user running the program, and neither its group nor other users
+  // may write to it; a link must be the user's, and so must what it leads
+  // to. When it is not, *err says why, as "it belongs to another user (uid
+  // 1001)", or gives the system's words. On Windows it always is: what the
+  // user keeps in their own profile folder is theirs alone.
+  virtual bool IsPrivate(const std::string& path, std::string* err) = 0;
 };
 
 // The disk of the platform the program runs on.

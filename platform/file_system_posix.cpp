@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace nv {
 
@@ -51,6 +53,26 @@ FileStamp StampOf(const struct stat& st) {
   stamp.changed = Nanoseconds(st.st_ctim);
   stamp.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   return stamp;
+}
+
+// Why what the status describes is not the user's alone; empty when it is.
+// A link's own mode means nothing: anyone may follow any link.
+std::string WhyNotPrivate(const struct stat& st) {
+  if (st.st_uid != ::geteuid())
+    return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+  if (!S_ISLNK(st.st_mode) && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return std::string("its group or other users may write to it (mode ") + mode + ")";
+  }
+  return "";
+}
+
+bool Private(const struct stat& st, std::string* err) {
+  const std::string why = WhyNotPrivate(st);
+  if (why.empty()) return true;
+  *err = why;
+  return false;
 }
 
 class PosixFile : public File {
@@ -130,6 +152,12 @@ class PosixFile : public File {
     return ::close(fd) == 0 || Fail(err, "close");
   }
 
+  bool IsPrivate(std::string* err) override {
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0) return Fail(err, "fstat");
+    return Private(st, err);
+  }
+
  private:
   // Linux writes a file back to disk long after it is written, so the Sync
   // that must come before a package is trusted would find all of it still
@@ -176,8 +204,9 @@ int OpenRegularFile(const std::string& path, std::string* err) {
   return fd;
 }
 
-std::unique_ptr<File> CreateWith(const std::string& path, int flags, std::string* err) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
+std::unique_ptr<File> CreateWith(const std::string& path, int flags, mode_t mode,
+                                 std::string* err) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, mode);
   if (fd < 0) {
     Fail(err, "open");
     return nullptr;
@@ -297,7 +326,11 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<File> CreateNew(const std::string& path, std::string* err) override {
     // O_EXCL alone refuses a link already; O_NOFOLLOW says so where it is read.
-    return CreateWith(path, O_EXCL | O_NOFOLLOW, err);
+    return CreateWith(path, O_EXCL | O_NOFOLLOW, 0666, err);
+  }
+
+  std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::string* err) override {
+    return CreateWith(path, O_EXCL | O_NOFOLLOW, 0600, err);
   }
 
   ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
@@ -329,6 +362,10 @@ class PosixFileSystem : public FileSystem {
 
   bool CreateFolder(const std::string& path, std::string* err) override {
     return ::mkdir(path.c_str(), 0777) == 0 || Fail(err, "mkdir");
+  }
+
+  bool CreatePrivateFolder(const std::string& path, std::string* err) override {
+    return ::mkdir(path.c_str(), 0700) == 0 || Fail(err, "mkdir");
   }
 
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
@@ -388,6 +425,15 @@ class PosixFileSystem : public FileSystem {
     if (real.empty()) return false;
     *full = real == "/" ? real + name : real + "/" + name;
     return true;
+  }
+
+  bool IsPrivate(const std::string& path, std::string* err) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return Fail(err, "lstat");
+    if (!S_ISLNK(st.st_mode)) return Private(st, err);
+    if (!Private(st, err)) return false;
+    if (::stat(path.c_str(), &st) != 0) return Fail(err, "stat");
+    return Private(st, err);
   }
 };
 

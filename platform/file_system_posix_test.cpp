@@ -130,6 +130,113 @@ TEST(PosixSyncFolderTest, SyncsTheFolderOfAPathOrSaysWhyNot) {
   EXPECT_EQ(0u, err.find("open: "));
 }
 
+// What the build cache asks before it trusts a folder or a file in it: that
+// the user owns it and nobody else may write to it. Asked of an open file,
+// the file answers, whatever has been moved to its path since.
+TEST(PosixPrivateTest, OnlyWhatTheUserAloneMayWriteIsPrivate) {
+  TempFolder temp;
+  FileSystem& fs = RealFileSystem();
+  const std::string file = temp.Put("a.cache", "cache");
+  const std::string folder = JoinPath(temp.Path(), "nvtheme");
+  ASSERT_EQ(0, ::mkdir(folder.c_str(), 0700));
+  const struct {
+    const std::string& path;
+    mode_t mode;
+    const char* why;  // "" when private
+  } cases[] = {
+      {file, 0600, ""},
+      {file, 0644, ""},
+      {file, 0664, "its group or other users may write to it (mode 0664)"},
+      {file, 0602, "its group or other users may write to it (mode 0602)"},
+      {folder, 0700, ""},
+      {folder, 0755, ""},
+      {folder, 0777, "its group or other users may write to it (mode 0777)"},
+      {folder, 01777, "its group or other users may write to it (mode 1777)"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(0, ::chmod(c.path.c_str(), c.mode));
+    std::string err;
+    EXPECT_EQ(*c.why == '\0', fs.IsPrivate(c.path, &err)) << c.path << " " << c.mode;
+    if (*c.why) EXPECT_EQ(c.why, err);
+    if (c.path != file) continue;
+    const std::unique_ptr<File> open = fs.OpenForReading(file, Sharing::kRead, &err);
+    ASSERT_NE(nullptr, open) << err;
+    err.clear();
+    EXPECT_EQ(*c.why == '\0', open->IsPrivate(&err)) << c.mode;
+    if (*c.why) EXPECT_EQ(c.why, err);
+  }
+  std::string err;
+  EXPECT_FALSE(fs.IsPrivate(JoinPath(temp.Path(), "none"), &err));
+  EXPECT_EQ(0u, err.find("lstat: "));
+
+  // A file of others' moved over an open one of the user's, and back.
+  ASSERT_EQ(0, ::chmod(file.c_str(), 0600));
+  const std::unique_ptr<File> mine = fs.OpenForReading(file, Sharing::kRead, &err);
+  ASSERT_NE(nullptr, mine) << err;
+  const std::string others = temp.Put("others.cache", "crafted");
+  ASSERT_EQ(0, ::chmod(others.c_str(), 0666));
+  const std::unique_ptr<File> theirs = fs.OpenForReading(others, Sharing::kRead, &err);
+  ASSERT_NE(nullptr, theirs) << err;
+  ASSERT_EQ(0, ::rename(others.c_str(), file.c_str()));
+  EXPECT_TRUE(mine->IsPrivate(&err)) << err;
+  EXPECT_FALSE(theirs->IsPrivate(&err));
+  EXPECT_FALSE(fs.IsPrivate(file, &err));
+  ASSERT_EQ(0, ::chmod(file.c_str(), 0600));
+
+  // A link is the user's alone when it is, and so is what it leads to.
+  const std::string link = JoinPath(temp.Path(), "link");
+  ASSERT_EQ(0, ::symlink(folder.c_str(), link.c_str()));
+  ASSERT_EQ(0, ::chmod(folder.c_str(), 0700));
+  EXPECT_TRUE(fs.IsPrivate(link, &err)) << err;
+  ASSERT_EQ(0, ::chmod(folder.c_str(), 0777));
+  EXPECT_FALSE(fs.IsPrivate(link, &err));
+  ASSERT_EQ(0, ::chmod(folder.c_str(), 0700));
+
+  // Only root can give a file to another user.
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root; the rest passed";
+  ASSERT_EQ(0, ::chown(file.c_str(), 65534, 65534));
+  EXPECT_FALSE(fs.IsPrivate(file, &err));
+  EXPECT_EQ("it belongs to another user (uid 65534)", err);
+  const std::unique_ptr<File> given = fs.OpenForReading(file, Sharing::kRead, &err);
+  ASSERT_NE(nullptr, given) << err;
+  EXPECT_FALSE(given->IsPrivate(&err));
+  EXPECT_EQ("it belongs to another user (uid 65534)", err);
+  ASSERT_EQ(0, ::chown(folder.c_str(), 65534, 65534));
+  EXPECT_FALSE(fs.IsPrivate(link, &err));
+  EXPECT_EQ("it belongs to another user (uid 65534)", err);
+  ASSERT_EQ(0, ::chown(folder.c_str(), ::geteuid(), ::getegid()));
+  ASSERT_EQ(0, ::lchown(link.c_str(), 65534, 65534));
+  EXPECT_FALSE(fs.IsPrivate(link, &err));
+  EXPECT_EQ("it belongs to another user (uid 65534)", err);
+}
+
+// Made for the user alone, whatever the mode mask would let others have.
+TEST(PosixPrivateTest, PrivateFoldersAndFilesAreMadeForTheUserAlone) {
+  TempFolder temp;
+  FileSystem& fs = RealFileSystem();
+  const mode_t mask = ::umask(0);
+  std::string err;
+  const std::string folder = JoinPath(temp.Path(), "nvtheme");
+  const std::string file = JoinPath(folder, "a.cache");
+  const std::string shared = JoinPath(temp.Path(), "shared");
+  const bool made = fs.CreatePrivateFolder(folder, &err) && fs.CreatePrivateFile(file, &err) &&
+                    fs.CreateFolder(shared, &err);
+  ::umask(mask);
+  ASSERT_TRUE(made) << err;
+  struct stat st;
+  ASSERT_EQ(0, ::stat(folder.c_str(), &st));
+  EXPECT_EQ(0700u, st.st_mode & 07777);
+  ASSERT_EQ(0, ::stat(file.c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
+  ASSERT_EQ(0, ::stat(shared.c_str(), &st));
+  EXPECT_EQ(0777u, st.st_mode & 07777);
+  EXPECT_TRUE(fs.IsPrivate(folder, &err)) << err;
+  EXPECT_TRUE(fs.IsPrivate(file, &err)) << err;
+  // Like CreateNew, it never opens what is already there.
+  EXPECT_EQ(nullptr, fs.CreatePrivateFile(file, &err));
+  EXPECT_FALSE(fs.CreatePrivateFolder(folder, &err));
+}
+
 // Nanoseconds since 1970 count no further than the year 2262; a file may be
 // stamped later (ext4 goes to 2446), and its stamp then holds the latest
 // time there is, never one reckoned past it.

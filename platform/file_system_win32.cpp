@@ -160,6 +160,9 @@ class Win32File : public File {
     return CloseHandle(h) || Fail(err, "CloseHandle");
   }
 
+  // As the file system's IsPrivate says.
+  bool IsPrivate(std::string*) override { return true; }
+
  private:
   HANDLE m_handle;
 };
@@ -286,6 +289,16 @@ class Win32FileSystem : public FileSystem {
     return CreateDirectoryA(path.c_str(), nullptr) || Fail(err, "CreateDirectoryA");
   }
 
+  // What is made in the user's profile folder inherits its access list,
+  // which keeps it to the user.
+  bool CreatePrivateFolder(const std::string& path, std::string* err) override {
+    return CreateFolder(path, err);
+  }
+
+  std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::string* err) override {
+    return CreateNew(path, err);
+  }
+
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override {
     // Fails while another program holds `to` open, which keeps that file whole.
     return MoveFileExA(from.c_str(), to.c_str(),
@@ -348,6 +361,10 @@ class Win32FileSystem : public FileSystem {
     full->assign(buffer, n);
     return true;
   }
+
+  // The user's own profile folder, where the callers look, is the user's
+  // alone: Windows keeps it so.
+  bool IsPrivate(const std::string&, std::string*) override { return true; }
 };
 
 }  // namespace

@@ -7,6 +7,13 @@
 
 namespace nv {
 
+namespace {
+
+// What IsPrivate says of what another user has.
+const char kForeign[] = "it belongs to another user";
+
+}  // namespace
+
 class MemoryFileSystem::MemoryFile : public File {
  public:
   MemoryFile(MemoryFileSystem* fs, std::string path, std::shared_ptr<Node> data, bool writing)
@@ -84,6 +91,13 @@ class MemoryFileSystem::MemoryFile : public File {
     return ok;
   }
 
+  bool IsPrivate(std::string* err) override {
+    Lock lock(m_fs->m_mutex);
+    if (!m_fs->Allowed(Op::IsPrivate, m_path, err)) return false;
+    if (m_data->foreign) *err = kForeign;
+    return !m_data->foreign;
+  }
+
  private:
   void Release() {
     if (!m_open) return;
@@ -139,6 +153,10 @@ const char* MemoryFileSystem::NameOf(Op op) {
       return "ListEntry";
     case Op::CreateFolder:
       return "CreateFolder";
+    case Op::CreatePrivateFolder:
+      return "CreatePrivateFolder";
+    case Op::CreatePrivateFile:
+      return "CreatePrivateFile";
     case Op::MoveOver:
       return "MoveOver";
     case Op::SyncFolderOf:
@@ -155,6 +173,8 @@ const char* MemoryFileSystem::NameOf(Op op) {
       return "Stamp";
     case Op::FullPath:
       return "FullPath";
+    case Op::IsPrivate:
+      return "IsPrivate";
     case Op::Read:
       return "Read";
     case Op::Write:
@@ -221,6 +241,16 @@ void MemoryFileSystem::AppendToFile(const std::string& path, const std::string& 
   Node& node = *m_files.at(Normal(path));
   node.append(bytes);
   Touch(&node);
+}
+
+void MemoryFileSystem::MakeForeign(const std::string& path) {
+  Lock lock(m_mutex);
+  const std::string p = Normal(path);
+  auto file = m_files.find(p);
+  if (file != m_files.end())
+    file->second->foreign = true;
+  else
+    m_foreignFolders.insert(p);
 }
 
 void MemoryFileSystem::AddFolder(const std::string& path) {
@@ -300,9 +330,11 @@ std::unique_ptr<File> MemoryFileSystem::Open(const std::string& path, std::strin
   return std::make_unique<MemoryFile>(this, p, it->second, false);
 }
 
-std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mustBeNew,
-                                               std::string* err) {
-  if (!Allowed(mustBeNew ? Op::CreateNew : Op::CreateForWriting, path, err)) return nullptr;
+// A private file is made as any other: each is the user's alone until
+// MakeForeign says otherwise.
+std::unique_ptr<File> MemoryFileSystem::Create(Op op, const std::string& path, std::string* err) {
+  if (!Allowed(op, path, err)) return nullptr;
+  const bool mustBeNew = op != Op::CreateForWriting;
   std::string p = Normal(path);
   if (m_folders.count(p) || m_held.count(p) || (mustBeNew && m_files.count(p))) {
     *err = "cannot create";
@@ -316,12 +348,18 @@ std::unique_ptr<File> MemoryFileSystem::Create(const std::string& path, bool mus
 std::unique_ptr<File> MemoryFileSystem::CreateForWriting(const std::string& path,
                                                          std::string* err) {
   Lock lock(m_mutex);
-  return Create(path, false, err);
+  return Create(Op::CreateForWriting, path, err);
 }
 
 std::unique_ptr<File> MemoryFileSystem::CreateNew(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  return Create(path, true, err);
+  return Create(Op::CreateNew, path, err);
+}
+
+std::unique_ptr<File> MemoryFileSystem::CreatePrivateFile(const std::string& path,
+                                                          std::string* err) {
+  Lock lock(m_mutex);
+  return Create(Op::CreatePrivateFile, path, err);
 }
 
 ListResult MemoryFileSystem::ListFolder(const std::string& folder, std::vector<std::string>* names,
@@ -353,7 +391,16 @@ ListResult MemoryFileSystem::ListFolder(const std::string& folder, std::vector<s
 
 bool MemoryFileSystem::CreateFolder(const std::string& path, std::string* err) {
   Lock lock(m_mutex);
-  if (!Allowed(Op::CreateFolder, path, err)) return false;
+  return MakeFolder(Op::CreateFolder, path, err);
+}
+
+bool MemoryFileSystem::CreatePrivateFolder(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  return MakeFolder(Op::CreatePrivateFolder, path, err);
+}
+
+bool MemoryFileSystem::MakeFolder(Op op, const std::string& path, std::string* err) {
+  if (!Allowed(op, path, err)) return false;
   std::string p = Normal(path);
   if (m_folders.count(p) || m_files.count(p)) {
     *err = "exists";
@@ -465,6 +512,21 @@ bool MemoryFileSystem::FullPath(const std::string& path, std::string* full, std:
   const std::string p = Normal(path);
   *full = !p.empty() && p[0] == kPathSeparator ? p : kPathSeparator + p;
   return true;
+}
+
+bool MemoryFileSystem::IsPrivate(const std::string& path, std::string* err) {
+  Lock lock(m_mutex);
+  if (!Allowed(Op::IsPrivate, path, err)) return false;
+  const std::string p = Normal(path);
+  auto file = m_files.find(p);
+  if (file == m_files.end() && !m_folders.count(p)) {
+    *err = "no such file";
+    return false;
+  }
+  const bool foreign =
+      file != m_files.end() ? file->second->foreign : m_foreignFolders.count(p) != 0;
+  if (foreign) *err = kForeign;
+  return !foreign;
 }
 
 }  // namespace nv

@@ -30,6 +30,8 @@ class MemoryFileSystem : public FileSystem {
     ListFolder,
     ListEntry,
     CreateFolder,
+    CreatePrivateFolder,
+    CreatePrivateFile,
     MoveOver,
     SyncFolderOf,
     RemoveFile,
@@ -38,6 +40,7 @@ class MemoryFileSystem : public FileSystem {
     FileSize,
     Stamp,  // a file's stamp, by its path or while it is open
     FullPath,
+    IsPrivate,  // a file's or folder's, by its path, or a file's while it is open
     // File's
     Read,
     Write,
@@ -96,6 +99,11 @@ class MemoryFileSystem : public FileSystem {
     Lock lock(m_mutex);
     m_links[Normal(path)] = target;
   }
+  // Makes a file or folder another user's (or one others may write to):
+  // IsPrivate says no of it, and of the file while it is open, whatever
+  // stands at its path by then. A file written over in place stays so; a
+  // new one added at its path is the user's.
+  void MakeForeign(const std::string& path);
   // Marks a file as held open by another program without read sharing.
   void Hold(const std::string& path) {
     Lock lock(m_mutex);
@@ -124,6 +132,8 @@ class MemoryFileSystem : public FileSystem {
   ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
                         std::string* err) override;
   bool CreateFolder(const std::string& path, std::string* err) override;
+  bool CreatePrivateFolder(const std::string& path, std::string* err) override;
+  std::unique_ptr<File> CreatePrivateFile(const std::string& path, std::string* err) override;
   bool MoveOver(const std::string& from, const std::string& to, std::string* err) override;
   bool SyncFolderOf(const std::string& path, std::string* err) override;
   bool RemoveFile(const std::string& path, std::string* err) override;
@@ -132,6 +142,7 @@ class MemoryFileSystem : public FileSystem {
   bool FileSize(const std::string& path, uint64_t* size, std::string* err) override;
   bool Stamp(const std::string& path, FileStamp* stamp, std::string* err) override;
   bool FullPath(const std::string& path, std::string* full, std::string* err) override;
+  bool IsPrivate(const std::string& path, std::string* err) override;
 
  private:
   class MemoryFile;
@@ -143,6 +154,7 @@ class MemoryFileSystem : public FileSystem {
     uint64_t serial = 0;
     int64_t modified = 0;
     int64_t changed = 0;
+    bool foreign = false;
   };
   std::shared_ptr<Node> NewNode(std::string contents);
   void Touch(Node* node);
@@ -154,13 +166,15 @@ class MemoryFileSystem : public FileSystem {
   bool IsFolder(const std::string& path) const;
   bool Allowed(Op op, const std::string& path, std::string* err);
   std::unique_ptr<File> Open(const std::string& path, std::string* err);
-  std::unique_ptr<File> Create(const std::string& path, bool mustBeNew, std::string* err);
+  std::unique_ptr<File> Create(Op op, const std::string& path, std::string* err);
+  bool MakeFolder(Op op, const std::string& path, std::string* err);
 
   std::map<std::string, std::shared_ptr<Node>> m_files;
   uint64_t m_serials = 0;
   int64_t m_clock = 0;
   std::set<std::string> m_folders;
   std::set<std::string> m_devices;
+  std::set<std::string> m_foreignFolders;
   std::set<std::string> m_held;
   std::map<std::string, uint64_t> m_sizes;
   std::map<std::string, std::string> m_links;

@@ -103,6 +103,40 @@ TEST(MemoryFileSystemTest, RemovesOnlyAnEmptyFolder) {
   EXPECT_FALSE(fs.RemoveFolder("t", &err));
 }
 
+// Everything is the user's alone until a test gives it to another user;
+// an open file answers for itself, whatever its path names since.
+TEST(MemoryFileSystemTest, ForeignFilesAndFoldersAreNotPrivate) {
+  MemoryFileSystem fs;
+  const std::string folder = "t", mine = JoinPath("t", "mine"), theirs = JoinPath("t", "theirs");
+  fs.AddFolder(folder);
+  fs.AddFile(mine, "mine");
+  fs.AddFile(theirs, "theirs");
+  std::string err;
+  EXPECT_TRUE(fs.IsPrivate(folder, &err)) << err;
+  EXPECT_TRUE(fs.IsPrivate(mine, &err)) << err;
+  EXPECT_FALSE(fs.IsPrivate(JoinPath("t", "none"), &err));
+  EXPECT_EQ("no such file", err);
+  fs.MakeForeign(folder);
+  fs.MakeForeign(theirs);
+  for (const std::string& path : {folder, theirs}) {
+    err.clear();
+    EXPECT_FALSE(fs.IsPrivate(path, &err)) << path;
+    EXPECT_EQ("it belongs to another user", err) << path;
+  }
+  EXPECT_TRUE(fs.IsPrivate(mine, &err)) << err;
+  std::unique_ptr<File> open = fs.OpenForReading(theirs, Sharing::kRead, &err);
+  ASSERT_NE(nullptr, open) << err;
+  fs.RewriteFile(theirs, "written over in place");
+  EXPECT_FALSE(fs.IsPrivate(theirs, &err));
+  fs.AddFile(theirs, "a new file of the user's");
+  EXPECT_TRUE(fs.IsPrivate(theirs, &err)) << err;
+  EXPECT_FALSE(open->IsPrivate(&err));
+  EXPECT_EQ("it belongs to another user", err);
+  std::unique_ptr<File> made = fs.CreatePrivateFile(JoinPath("t", "made"), &err);
+  ASSERT_NE(nullptr, made) << err;
+  EXPECT_TRUE(made->IsPrivate(&err)) << err;
+}
+
 TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
   using Op = MemoryFileSystem::Op;
   MemoryFileSystem fs;
@@ -145,6 +179,12 @@ TEST(MemoryFileSystemTest, HookCanFailEveryCall) {
        }},
       {Op::CreateFolder,
        [&](std::string* err) { return fs.CreateFolder(JoinPath("t", "sub"), err); }},
+      {Op::CreatePrivateFolder,
+       [&](std::string* err) { return fs.CreatePrivateFolder(JoinPath("t", "mine"), err); }},
+      {Op::CreatePrivateFile,
+       [&](std::string* err) { return fs.CreatePrivateFile(JoinPath("t", "p"), err) != nullptr; }},
+      {Op::IsPrivate, [&](std::string* err) { return fs.IsPrivate(a, err); }},
+      {Op::IsPrivate, [&](std::string* err) { return open->IsPrivate(err); }},
       {Op::MoveOver, [&](std::string* err) { return fs.MoveOver(a, JoinPath("t", "b"), err); }},
       {Op::SyncFolderOf, [&](std::string* err) { return fs.SyncFolderOf(a, err); }},
       {Op::RemoveFile, [&](std::string* err) { return fs.RemoveFile(a, err); }},
