@@ -24,9 +24,11 @@
 #include <vector>
 
 #include "cli/folder_report.h"
+#include "package/build_cache_format.h"
 #include "package/entry_producer.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
+#include "package/previous_package.h"
 #include "testing/build_runs_on_disk.h"
 #include "testing/run_program_posix.h"
 #include "testing/temp_folder.h"
@@ -325,6 +327,88 @@ TEST_F(NvthemeProcessTest, InterruptedExtractLeavesTheFolderAsItWas) {
     EXPECT_FALSE(made(kept, ".nvtheme-"));
     EXPECT_TRUE(before == contents(kept));
   }
+}
+
+// The build cache where others could have written it, as in a shared
+// XDG_CACHE_HOME: a folder anyone may write to, or a cache file of another
+// user's, crafted and sealed to give a file changed since the last build
+// its old block. The real program passes the cache over with a note, and
+// the package holds the file as it is now. A cache folder the program
+// makes is the user's alone (0700, its files 0600), whatever the mode mask.
+TEST_F(NvthemeProcessTest, ACacheOthersCouldHaveWrittenIsPassedOver) {
+  struct Shared {
+    const char* what;
+    bool fileGiven;  // else the folder is opened to all
+    std::string theme, home, cache, file;
+  };
+  std::vector<Shared> cases = {{"a cache folder anyone may write to", false, "", "", "", ""},
+                               {"a cache file of another user's", true, "", "", "", ""}};
+  if (::geteuid() != 0) cases.pop_back();  // only root can give a file to another user
+  const auto mode = [](const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  };
+  const auto run = [](const Shared& c, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {NV_NVTHEME};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, [&c] {
+      ::setenv("XDG_CACHE_HOME", c.home.c_str(), 1);
+      ::umask(0);
+    });
+  };
+  const std::string edited = "<layout mode=\"list\" rowheight=\"60\"/>\n";
+  int64_t latest = 0;
+  for (Shared& c : cases) {
+    const std::string parent = JoinPath(folder.Path(), c.fileGiven ? "file" : "folder");
+    c.theme = JoinPath(parent, "ocean");
+    c.home = JoinPath(parent, "cache");
+    c.cache = JoinPath(c.home, "nvtheme");
+    std::filesystem::create_directories(c.theme);
+    std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), c.theme);
+    const ProgramRun first = run(c, {"build", c.theme});
+    ASSERT_EQ(0, first.status) << first.err;
+    EXPECT_EQ(0700u, mode(c.home));
+    EXPECT_EQ(0700u, mode(c.cache));
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(c.cache))
+      files.push_back(entry.path().string());
+    ASSERT_EQ(1u, files.size());
+    c.file = files[0];
+    EXPECT_EQ(0600u, mode(c.file));
+    // The file changed, and the cache made over to vouch for it as it is.
+    const std::string source = JoinPath(c.theme, "layout-list.xml");
+    on_disk::WriteFile(source, edited);
+    FileStamp now;
+    CachedPackage cached;
+    std::string err, bytes;
+    ASSERT_TRUE(RealFileSystem().Stamp(source, &now, &err)) << err;
+    ASSERT_TRUE(DecodeCache(on_disk::ReadFile(c.file), &cached, &err)) << err;
+    for (CachedFile& file : cached.files)
+      if (file.name == "layout-list.xml") file.stamp = now;
+    cached.readFrom = std::max(now.modified, now.changed) + kRacyNanoseconds + 1;
+    latest = std::max(latest, cached.readFrom);
+    ASSERT_TRUE(EncodeCache(cached, &bytes, &err)) << err;
+    on_disk::WriteFile(c.file, bytes);
+    ASSERT_EQ(0,
+              c.fileGiven ? ::chown(c.file.c_str(), 65534, 65534) : ::chmod(c.cache.c_str(), 0777));
+  }
+  // The next builds begin after the time the crafted caches give.
+  while (std::chrono::system_clock::now().time_since_epoch() <= std::chrono::nanoseconds(latest))
+    ::usleep(10000);
+  for (const Shared& c : cases) {
+    const std::string note =
+        c.fileGiven ? c.file + ": build cache not used: it belongs to another user (uid 65534)"
+                    : c.cache +
+                          ": build cache not used: its group or other users may write "
+                          "to it (mode 0777)";
+    const ProgramRun second = run(c, {"build", c.theme});
+    EXPECT_EQ(0, second.status) << c.what;
+    EXPECT_NE(std::string::npos, second.err.find("nvtheme: " + note + "\n")) << c.what << "\n"
+                                                                             << second.err;
+    EXPECT_EQ(edited, on_disk::Unpack(c.theme + ".nvp")["layout-list.xml"]) << c.what;
+    EXPECT_EQ(0, run(c, {"verify", c.theme + ".nvp"}).status) << c.what;
+  }
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root; the rest passed";
 }
 
 // An author's save while `check --watch` waits: one run more, started

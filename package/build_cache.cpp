@@ -105,6 +105,13 @@ bool ListsTheFiles(const std::string& block, uint32_t originalSize,
 BuildCache::BuildCache(FileSystem& fs, std::string folder, std::string builder, IZlib& zlib)
     : m_fs(fs), m_folder(std::move(folder)), m_builder(std::move(builder)), m_zlib(zlib) {}
 
+bool BuildCache::Usable(const RunContext& run) {
+  std::string why, absent;
+  if (!m_fs.PathExists(m_folder, &absent) || m_fs.IsPrivate(m_folder, &why)) return true;
+  run.Note(m_folder, "build cache not used: " + why);
+  return false;
+}
+
 const std::string& BuildCache::Fingerprint() {
   std::string err;
   if (m_fingerprint.empty()) BuilderFingerprint(m_builder, m_zlib, &m_fingerprint, &err);
@@ -167,13 +174,19 @@ std::unique_ptr<File> BuildCache::OpenIfDescribed(const std::string& package,
   return file;
 }
 
-// No file is no fault: the package was never built with the cache.
+// No file is no fault: the package was never built with the cache. The
+// file read is asked whether it is the user's alone, not its path, which
+// may name another by then.
 bool BuildCache::Read(const RunContext& run, const std::string& path, CachedPackage* cached) {
   std::string err, absent, bytes;
   std::unique_ptr<File> file = m_fs.OpenForReading(path, Sharing::kReadDelete, &err);
   uint64_t size = 0;
   if (!file) {
     if (m_fs.PathExists(path, &absent)) run.Note(path, "build cache not read: " + err);
+    return false;
+  }
+  if (!file->IsPrivate(&err)) {
+    run.Note(path, "build cache not used: " + err);
     return false;
   }
   if (!file->Size(&size, &err) || size > kMaxCacheFileBytes ||
@@ -195,7 +208,16 @@ void BuildCache::Remember(const RunContext& run, const std::string& package, Cac
       !FileOf(made.path, &path, &err))
     return;
   made.fingerprint = m_fingerprint;
-  if (!MakeFolder(&err) || !Write(path, made, &err)) {
+  if (!MakeFolder(&err)) {
+    run.Note(path, "build cache not written: " + err);
+    return;
+  }
+  // Another user may have made the folder since the build began.
+  if (!m_fs.IsPrivate(m_folder, &err)) {
+    run.Note(m_folder, "build cache not written: " + err);
+    return;
+  }
+  if (!Write(path, made, &err)) {
     run.Note(path, "build cache not written: " + err);
     return;
   }
@@ -209,7 +231,7 @@ bool BuildCache::Write(const std::string& path, const CachedPackage& cached, std
   std::string bytes;
   if (!EncodeCache(cached, &bytes, err)) return false;
   const std::string temporary = path + "." + TokenDigits(FreshToken()) + ".tmp";
-  std::unique_ptr<File> file = m_fs.CreateNew(temporary, err);
+  std::unique_ptr<File> file = m_fs.CreatePrivateFile(temporary, err);
   if (!file) return false;
   RemovedOnInterrupt removed(temporary);
   std::string unused;
@@ -221,6 +243,7 @@ bool BuildCache::Write(const std::string& path, const CachedPackage& cached, std
   return false;
 }
 
+// Made for the user alone, as the XDG rules make the folders they name.
 bool BuildCache::MakeFolder(std::string* err) {
   std::vector<std::string> missing;
   std::string absent;
@@ -228,15 +251,16 @@ bool BuildCache::MakeFolder(std::string* err) {
     missing.push_back(at);
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     // Another build may have made it meanwhile.
-    if (!m_fs.CreateFolder(*it, err) && !m_fs.PathExists(*it, &absent)) return false;
+    if (!m_fs.CreatePrivateFolder(*it, err) && !m_fs.PathExists(*it, &absent)) return false;
   }
   return true;
 }
 
 // Lets go of the files of packages that are gone, of those that cannot be
-// read as this program's, of temporary files that killed builds left, and
-// of the oldest beyond the bound. Another build may prune at the same time:
-// what cannot be removed is left for later.
+// read as this program's or are not the user's alone, of temporary files
+// that killed builds left, and of the oldest beyond the bound. Another
+// build may prune at the same time: what cannot be removed is left for
+// later.
 void BuildCache::Prune(const std::string& kept, int64_t now) {
   std::vector<std::string> names;
   std::string err;
@@ -253,7 +277,8 @@ void BuildCache::Prune(const std::string& kept, int64_t now) {
         IsCacheName(name) ? m_fs.OpenForReading(path, Sharing::kReadDelete, &err) : nullptr;
     const bool gone = IsTemporaryName(name)
                           ? stamp.modified < TimeBefore(now, kStaleTemporary)
-                          : !file || !ReadAll(*file, kCachePrefixBytes, &prefix, &err) ||
+                          : !file || !file->IsPrivate(&err) ||
+                                !ReadAll(*file, kCachePrefixBytes, &prefix, &err) ||
                                 !DecodeCachedPath(prefix, &package) ||
                                 !m_fs.PathExists(package, &err);
     file.reset();

@@ -3,10 +3,13 @@
 // It lives in a folder of the user's, never beside or inside a theme
 // folder, one file a package, named after the package's full path.
 //
-// The cache is advice, never trusted for the package's bytes: what it says
-// is used only once the package on disk is found to be exactly the one it
-// describes, and a file's block only when the file is unchanged. Its own
-// faults are noted and never fail a build.
+// The cache is advice: what it says is used only once the package on disk
+// is found to be exactly the one it describes, and a file's block only
+// when the file's stamp says it is unchanged. It is trusted as the user's
+// own files are, and so used only where no one else could have written
+// it: a folder or file of it that another user owns or may write to is
+// passed over. (A cache file the user crafts can still mislead a build.)
+// Its own faults are noted and never fail a build.
 #pragma once
 
 #include <memory>
@@ -26,6 +29,12 @@ class BuildCache {
   // are never taken. The compressor is asked once to make a few blocks,
   // which tell its settings apart.
   BuildCache(FileSystem& fs, std::string folder, std::string builder, IZlib& zlib);
+
+  // Whether a build may use the cache at all: its folder is the user's
+  // alone, or is not there yet (it is made so once something is kept).
+  // Noted when not; Recall and Remember ask again of what they read and
+  // write.
+  bool Usable(const RunContext& run);
 
   // The package's last build, when the cache holds it, it was made by this
   // builder and the package on disk is still exactly the one it made; null

@@ -69,7 +69,7 @@ std::ostream& operator<<(std::ostream& out, const Done& done) {
 class CachedBuilds {
  public:
   CachedBuilds() {
-    m_cache = std::make_unique<BuildCache>(fs, m_cacheFolder, "nvtheme test", m_keeping);
+    m_cache = std::make_unique<BuildCache>(fs, cacheFolder, "nvtheme test", m_keeping);
     fs.AddFolder("themes");
     fs.AddFolder(folder);
     fs.AddFolder("/cache");
@@ -132,6 +132,7 @@ class CachedBuilds {
   const std::string folder = JoinPath("themes", "ocean");
   const std::string package = folder + ".nvp";
   const std::string plain = JoinPath("themes", "plain.nvp");
+  const std::string cacheFolder = "/cache/nvtheme";
   MemoryFileSystem fs;
   RecordingNotes notes;
   std::string log;
@@ -150,7 +151,6 @@ class CachedBuilds {
     return text.Text();
   }
 
-  const std::string m_cacheFolder = "/cache/nvtheme";
   KeepingZlib m_keeping;
   std::unique_ptr<BuildCache> m_cache;
   std::set<std::string> m_read;
@@ -164,6 +164,24 @@ void Recraft(CachedBuilds& b, const std::function<void(CachedPackage*)>& craft) 
   craft(&cached);
   ASSERT_TRUE(EncodeCache(cached, &bytes, &err)) << err;
   b.fs.RewriteFile(b.CacheFile(), bytes);
+}
+
+// grid.xml changed, and the cache made over, as anyone who may write it
+// could, to give it its old block all the same: its stamp as it is now,
+// and the last build's time after it. The cache file's bytes, sealed.
+std::string CraftedToGiveTheOldBlock(CachedBuilds& b) {
+  b.fs.AppendToFile(b.Source("grid.xml"), "<more/>");
+  FileStamp now;
+  CachedPackage cached;
+  std::string err, bytes;
+  EXPECT_TRUE(b.fs.Stamp(b.Source("grid.xml"), &now, &err)) << err;
+  EXPECT_TRUE(DecodeCache(b.fs.Contents(b.CacheFile()), &cached, &err)) << err;
+  for (CachedFile& file : cached.files)
+    if (file.name == "grid.xml") file.stamp = now;
+  cached.readFrom = std::max(now.modified, now.changed) + kRacyNanoseconds + 1;
+  EXPECT_TRUE(EncodeCache(cached, &bytes, &err)) << err;
+  b.fs.PassTime(kMinute);
+  return bytes;
 }
 
 // A build reads the package's index in two reads, then each file's
@@ -297,6 +315,35 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
          Recraft(b, [](CachedPackage* c) { c->readFrom = std::numeric_limits<int64_t>::min(); });
        },
        kEverything, true},
+      // Folders and files that others may write are passed over: only the
+      // user could have crafted them.
+      {"a cache file of another user's, crafted to give a changed file its old block",
+       [](CachedBuilds& b) {
+         const std::string crafted = CraftedToGiveTheOldBlock(b);
+         b.fs.RewriteFile(b.CacheFile(), crafted);
+         b.fs.MakeForeign(b.CacheFile());
+       },
+       kEverything, true},
+      {"a cache folder of another user's, holding such a file",
+       [](CachedBuilds& b) {
+         b.fs.RewriteFile(b.CacheFile(), CraftedToGiveTheOldBlock(b));
+         b.fs.MakeForeign(b.cacheFolder);
+       },
+       kEverything, true},
+      // What is read is asked, not what its path names before it is opened.
+      {"such a file of another user's moved into place as the cache file is opened",
+       [](CachedBuilds& b) {
+         const std::string file = b.CacheFile(), crafted = CraftedToGiveTheOldBlock(b);
+         auto tracking = b.fs.before;
+         b.fs.before = [=, &b](Op op, const std::string& path) {
+           if (op == Op::OpenForReading && path == file && b.fs.Contents(file) != crafted) {
+             b.fs.AddFile(file, crafted);
+             b.fs.MakeForeign(file);
+           }
+           return tracking(op, path);
+         };
+       },
+       kEverything, true},
       {"the cache written by another builder",
        [](CachedBuilds& b) { Recraft(b, [](CachedPackage* c) { c->fingerprint += " 2"; }); },
        kEverything, false},
@@ -315,6 +362,43 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
     const bool noted = std::any_of(builds.notes.notes.begin(), builds.notes.notes.end(),
                                    [](const auto& n) { return n.second.find("build cache") == 0; });
     EXPECT_EQ(change.noted, noted) << change.what;
+  }
+}
+
+// A cache folder or file that another user owns or may write to is
+// passed over with one note, as no build of the user's wrote it: in a
+// folder of another user's nothing is read, written or removed; in the
+// user's own, what the build keeps takes the file's place, the files of
+// others go with the prune, and the next build takes what it can.
+TEST(BuildCacheTest, ACacheOfAnotherUsersIsPassedOverWithANote) {
+  for (bool folderForeign : {true, false}) {
+    SCOPED_TRACE(folderForeign ? "the folder another user's" : "the file another user's");
+    CachedBuilds b;
+    EXPECT_EQ(kEverything, b.Build());
+    const std::string file = b.CacheFile(), crafted = CraftedToGiveTheOldBlock(b);
+    const std::string other = JoinPath(b.cacheFolder, std::string(32, '0') + ".cache");
+    b.fs.RewriteFile(file, crafted);
+    b.fs.AddFile(other, crafted);
+    b.fs.MakeForeign(other);
+    b.fs.MakeForeign(folderForeign ? b.cacheFolder : file);
+    b.notes.notes.clear();
+    EXPECT_EQ(kEverything, b.Build());
+    EXPECT_TRUE(b.Uncached().second == b.fs.Contents(b.package));
+    const std::pair<std::string, std::string> note = {
+        folderForeign ? b.cacheFolder : file, "build cache not used: it belongs to another user"};
+    EXPECT_EQ(decltype(b.notes.notes){note}, b.notes.notes);
+    std::string err;
+    if (folderForeign) {
+      EXPECT_TRUE(crafted == b.fs.Contents(file));
+      EXPECT_TRUE(b.fs.HasFile(other));
+      continue;
+    }
+    EXPECT_TRUE(b.fs.IsPrivate(file, &err)) << err;
+    EXPECT_FALSE(b.fs.HasFile(other));
+    b.fs.PassTime(kMinute);
+    b.notes.notes.clear();
+    EXPECT_EQ(Done{}, b.Build());
+    EXPECT_TRUE(b.notes.notes.empty());
   }
 }
 

@@ -30,7 +30,13 @@ void CachedBuild::Begin(File& created) {
   m_created = stamp.identity;
   m_readFrom = stamp.changed;
   m_remember = true;
-  Guarded([&] { m_previous = m_cache->Recall(m_run, m_package, m_readFrom); });
+  Guarded([&] {
+    if (!m_cache->Usable(m_run)) {
+      m_remember = false;
+      return;
+    }
+    m_previous = m_cache->Recall(m_run, m_package, m_readFrom);
+  });
 }
 
 EntryJob CachedBuild::Job(int32_t id, const std::string& name, const std::string& source) const {

@@ -21,7 +21,8 @@ class CachedBuild {
   CachedBuild(const RunContext& run, BuildCache* cache, std::string package);
 
   // The new package's file, just created, gives this build's read-from
-  // time: no source has been read yet. The last build is recalled then.
+  // time: no source has been read yet. The last build is recalled then,
+  // unless the cache may not be used at all, when nothing is kept either.
   void Begin(File& created);
 
   // The job of a packed file: a file the last build packed is stamped,
