@@ -10,6 +10,7 @@
 
 #include "package/builder_fingerprint.h"
 #include "package/fresh_token.h"
+#include "package/package_temporaries.h"
 #include "platform/interrupt.h"
 
 namespace nv {
@@ -19,8 +20,6 @@ namespace {
 // At most this many packages are remembered; the files of those built
 // longest ago go first.
 constexpr size_t kMaxRemembered = 100;
-// A temporary file this old is a killed build's.
-constexpr int64_t kStaleTemporary = int64_t{3600} * 1000 * 1000 * 1000;
 
 constexpr char kSuffix[] = ".cache";
 constexpr size_t kKeyDigits = 32;
@@ -276,7 +275,7 @@ void BuildCache::Prune(const std::string& kept, int64_t now) {
     std::unique_ptr<File> file =
         IsCacheName(name) ? m_fs.OpenForReading(path, Sharing::kReadDelete, &err) : nullptr;
     const bool gone = IsTemporaryName(name)
-                          ? stamp.modified < TimeBefore(now, kStaleTemporary)
+                          ? stamp.modified < TimeBefore(now, kStaleTemporaryNs)
                           : !file || !file->IsPrivate(&err) ||
                                 !ReadAll(*file, kCachePrefixBytes, &prefix, &err) ||
                                 !DecodeCachedPath(prefix, &package) ||

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "package/fresh_token.h"
+#include "package/previous_package.h"
 
 namespace nv {
 
@@ -42,7 +43,7 @@ void RemoveStaleTemporaries(FileSystem& fs, const std::string& package, int64_t 
     const std::string path = JoinPath(folder, name);
     FileStamp stamp;
     if (IsTemporaryPackagePath(packageName, name) && fs.Stamp(path, &stamp, &err) &&
-        stamp.modified < now - kStaleTemporaryNs)
+        stamp.modified < TimeBefore(now, kStaleTemporaryNs))
       fs.RemoveFile(path, &err);
   }
 }

@@ -19,7 +19,8 @@ std::string TemporaryPackagePath(const std::string& package, uint64_t token);
 bool IsTemporaryPackagePath(const std::string& package, const std::string& path);
 
 // How long after its last write a temporary file is taken for a killed
-// build's: no build goes that long without writing its own.
+// build's, the package's or the build cache's: no build goes that long
+// without writing its own.
 constexpr int64_t kStaleTemporaryNs = int64_t{3600} * 1000 * 1000 * 1000;
 
 // Removes the package's temporary files last written more than an hour
