@@ -14,7 +14,7 @@
 
 #include "package/entry_job.h"
 #include "package/package_entry.h"
-#include "package/pieced_block.h"
+#include "package/task_sharing.h"
 
 namespace nv {
 

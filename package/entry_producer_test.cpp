@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 
+#include "package/pieced_block.h"
 #include "testing/memory_file_system.h"
 #include "testing/test_bytes.h"
 

@@ -4,35 +4,18 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
+#include <memory>
 #include <string>
 
-#include "package/package_format.h"
-#include "platform/content_hash.h"
+#include "package/entry.h"
+#include "package/task_sharing.h"
 #include "platform/file_system.h"
 #include "services/component.h"
-#include "services/task_memory.h"
 
 namespace nv {
 
-class TaskSharing;
-
-// Why a file got no entry.
-enum class FileFault { kNone, kUnreadable, kTooLarge, kNotCompressed };
-
 // The error line's opening words for a fault; the source path and ".\r\n" follow.
 const char* FaultText(FileFault fault);
-
-// What the build cache keeps of a source: its stamp as it was opened, the
-// digest of the content then read from it when taken, and the check of the
-// block made of that.
-struct ContentMemo {
-  bool known = false;
-  FileStamp stamp;
-  bool digested = false;
-  ContentDigest digest{};
-  uint32_t blockCheck = 0;
-};
 
 // Which memos the build cache wants of the sources read: none, or each
 // one's, with the digest of its content when the file last changed at or
@@ -42,20 +25,6 @@ struct ContentMemo {
 struct MemoWanted {
   bool wanted = false;
   int64_t digestFrom = INT64_MIN;  // INT64_MIN: every digest
-};
-
-struct CachedFile;
-
-// A record and its compressed block, made before anything of them is
-// written; or a record whose block is to be copied from the last package.
-struct Entry {
-  FileFault fault = FileFault::kNone;
-  std::string reason;  // why the source was unreadable, in the system's words
-  EntryRecord record;
-  TaskMemPtr<uint8_t> block;
-  ContentMemo memo;           // when asked for
-  const CachedFile* taken = nullptr;  // the file whose block is to be copied, if any
-  std::exception_ptr thrown;  // what making it threw, to be thrown where it is written
 };
 
 // A source read whole, or why it could not be.

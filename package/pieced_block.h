@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <vector>
 
-#include "package/package_entry.h"
+#include "package/entry.h"
+#include "package/task_sharing.h"
+#include "services/component.h"
 
 namespace nv {
 
@@ -15,16 +15,6 @@ namespace nv {
 // not drawn from the number of threads, so that the package is the same on
 // any number.
 constexpr uint32_t kPieceSize = 4 << 20;
-
-// Runs tasks on the caller's thread and on others that are free, and returns
-// once every task has run. Tasks throw nothing.
-class TaskSharing {
- public:
-  virtual void RunAll(std::vector<std::function<void()>>& tasks) = 0;
-
- protected:
-  ~TaskSharing() = default;
-};
 
 // Whether a file of this size is compressed in pieces.
 bool CompressedInPieces(uint64_t size);

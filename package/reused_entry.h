@@ -4,10 +4,9 @@
 
 #include "package/entry_job.h"
 #include "package/package_entry.h"
+#include "package/task_sharing.h"
 
 namespace nv {
-
-class TaskSharing;
 
 // The entry of a job whose file's stamp says it is unchanged: its record
 // and what the cache keeps of it, its block left to be copied from the
