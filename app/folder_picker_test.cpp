@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "app/owned_window.h"
+#include "testing/owned_window_win32.h"
 
 namespace nv {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/program_driver.h"
 #include "resources/resource.h"
+#include "testing/program_driver_win32.h"
 
 namespace nv {
 namespace {

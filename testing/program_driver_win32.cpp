@@ -1,5 +1,5 @@
 // The driver of a running NuvarineThemeBuilder.exe.
-#include "app/program_driver.h"
+#include "testing/program_driver_win32.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/owned_window.h"
+#include "testing/owned_window_win32.h"
 
 namespace nv {
 

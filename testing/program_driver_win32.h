@@ -1,6 +1,6 @@
-// Drives a running NuvarineThemeBuilder.exe from another process, the way a
-// user meets it: through its window, with typed text, pressed buttons and
-// keys, and the close box.
+// For the dialog's tests: drives a running NuvarineThemeBuilder.exe from
+// another process, the way a user meets it: through its window, with typed
+// text, pressed buttons and keys, and the close box.
 #pragma once
 
 #include <windows.h>
