@@ -11,9 +11,11 @@
 
 #include "manifest/diagnostic.h"
 #include "manifest/manifest_elements.h"
-#include "manifest/manifest_warnings.h"
+#include "manifest/warning_options.h"
+#include "platform/file_system.h"
 #include "xml/text_position.h"
 
+class TiXmlDocument;
 class TiXmlElement;
 
 namespace nv {

@@ -1,0 +1,27 @@
+// What the caller of the warnings pass tells it of the run: whether files
+// that lead outside the folder are packed, and the tests that live in
+// layers this one does not use.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace nv {
+
+struct WarningOptions {
+  // As the run's: whether a file that leads outside the folder is packed.
+  bool outsideLinks = true;
+  // Whether extract on Windows takes a name, as CheckEntryName under
+  // NameRules::kWindows tells, with the reason in *fault when it does not.
+  // Those rules live with the package's entry names, a layer this one does
+  // not use, so the caller passes them; without them a name is held to
+  // ASCII and to letter case alone.
+  std::function<bool(const std::string& name, std::string* fault)> windowsNameCheck;
+  // Whether the folder's file `name`, at `path`, is the build's own output
+  // (its package, or a temporary file of it, in a folder that holds its
+  // package), which the writer never packs. Those files are the package
+  // layer's to tell, so the caller passes the test; without it, none is.
+  std::function<bool(const std::string& name, const std::string& path)> ownFile;
+};
+
+}  // namespace nv
