@@ -94,17 +94,28 @@ bool CheckName(const std::string& name, std::ostream& err) {
 // What init made, to be removed when it cannot finish: a folder left
 // half-made would be refused by the next init as not empty.
 struct Made {
-  bool folder = false;
+  std::vector<std::string> folders;  // the outermost first
   std::vector<std::string> files;
 };
+
+// The folder and those it lies in that are missing, the outermost first, as
+// `mkdir -p` makes them.
+bool MakeFolders(FileSystem& fs, const std::string& folder, Made* made, std::string* why) {
+  std::vector<std::string> missing;
+  std::string absent;
+  for (std::string at = folder; !at.empty() && !fs.PathExists(at, &absent); at = ParentOf(at))
+    missing.push_back(at);
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!fs.CreateFolder(*it, why)) return false;
+    made->folders.push_back(*it);
+  }
+  return true;
+}
 
 // The folder may be new or empty; anything in it is the author's.
 bool PrepareFolder(FileSystem& fs, const std::string& folder, Made* made, std::string* why) {
   std::string err;
-  if (!fs.PathExists(folder, &err)) {
-    made->folder = fs.CreateFolder(folder, why);
-    return made->folder;
-  }
+  if (!fs.PathExists(folder, &err)) return MakeFolders(fs, folder, made, why);
   std::vector<std::string> names;
   if (fs.ListFolder(folder, &names, why) != ListResult::kComplete) return false;
   for (const std::string& name : names) {
@@ -140,13 +151,17 @@ bool MakeTheme(FileSystem& fs, const std::string& folder, const NamedFiles& file
   return true;
 }
 
-// What cannot be removed is named as left behind.
-void Undo(FileSystem& fs, const std::string& folder, const Made& made, std::ostream& err) {
+// The innermost folder first. What cannot be removed is named as left
+// behind, and keeps the folders that hold it.
+void Undo(FileSystem& fs, const Made& made, std::ostream& err) {
   std::string why;
   for (const std::string& path : made.files)
     if (!fs.RemoveFile(path, &why)) WriteErrorLine(err, path + ": left behind: " + why);
-  if (made.folder && !fs.RemoveFolder(folder, &why))
-    WriteErrorLine(err, folder + ": left behind: " + why);
+  for (auto it = made.folders.rbegin(); it != made.folders.rend(); ++it) {
+    if (fs.RemoveFolder(*it, &why)) continue;
+    WriteErrorLine(err, *it + ": left behind: " + why);
+    return;
+  }
 }
 
 void TellNext(const std::string& folder, std::ostream& err) {
@@ -178,12 +193,12 @@ bool InitTheme(FileSystem& fs, const std::string& folder, const std::string& nam
   try {
     done = MakeTheme(fs, folder, files, &made, &where, &why);
   } catch (...) {
-    Undo(fs, folder, made, err);
+    Undo(fs, made, err);
     throw;
   }
   if (!done) {
     if (!InterruptRequested()) WriteErrorLine(err, where + ": " + why);
-    Undo(fs, folder, made, err);
+    Undo(fs, made, err);
     return false;
   }
   TellNext(folder, err);

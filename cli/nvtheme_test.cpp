@@ -905,15 +905,18 @@ TEST_F(NvthemeTest, InitTakesOnlyNamesThatCheckClean) {
   }
 }
 
-// An init that fails part-way, or throws, removes what it made: a folder it
-// created is gone and one it found empty is empty again, for the next init.
+// init makes the folders it needs, as mkdir -p does; one that fails
+// part-way, or throws, removes what it made: the folders it created are
+// gone and one it found empty is empty again, for the next init.
 TEST_F(NvthemeTest, FailedInitLeavesTheFolderAsItWas) {
   using Op = MemoryFileSystem::Op;
   for (const bool throws : {false, true}) {
     for (const bool existed : {false, true}) {
       for (int failAt = 1;; ++failAt) {
         MemoryFileSystem disk;
-        if (existed) disk.AddFolder("theme");
+        const std::string theme = JoinPath("themes", "mine");  // the folders init makes, if missing
+        if (existed) disk.AddFolder("themes");
+        if (existed) disk.AddFolder(theme);
         int calls = 0;
         disk.before = [&](Op op, const std::string&) {
           if (op != Op::CreateNew && op != Op::Write && op != Op::Close) return true;
@@ -923,7 +926,7 @@ TEST_F(NvthemeTest, FailedInitLeavesTheFolderAsItWas) {
         };
         int status = -1;
         try {
-          status = RunNvtheme({"init", "theme"}, disk, out, err);
+          status = RunNvtheme({"init", theme}, disk, out, err);
         } catch (const std::runtime_error&) {
         }
         if (calls < failAt) break;  // no call was failed: each has been
@@ -932,14 +935,16 @@ TEST_F(NvthemeTest, FailedInitLeavesTheFolderAsItWas) {
         disk.before = nullptr;
         std::string why;
         std::vector<std::string> names;
-        EXPECT_EQ(existed, disk.PathExists("theme", &why)) << at;
-        if (existed) disk.ListFolder("theme", &names, &why);
+        EXPECT_EQ(existed, disk.PathExists("themes", &why)) << at;
+        if (existed) disk.ListFolder(theme, &names, &why);
         const std::vector<std::string> empty = {".", ".."};
         EXPECT_EQ(existed ? empty : std::vector<std::string>(), names) << at;
         EXPECT_EQ(0, disk.OpenFiles()) << at;
       }
     }
   }
+  MemoryFileSystem disk;
+  EXPECT_EQ(0, RunNvtheme({"init", JoinPath("themes", "mine")}, disk, out, err)) << err.str();
 }
 
 // A package of the given files, names taken as they are, put together from

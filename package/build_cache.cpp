@@ -54,12 +54,6 @@ bool IsTemporaryName(const std::string& name) {
          name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
-std::string ParentOf(const std::string& path) {
-  const std::string stripped = StripTrailingSeparators(path);
-  const size_t cut = stripped.rfind(kPathSeparator);
-  return cut == std::string::npos || cut == 0 ? std::string() : stripped.substr(0, cut);
-}
-
 bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
   bytes->resize(size);
   size_t got = 0;

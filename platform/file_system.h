@@ -23,6 +23,11 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // name something else.
 std::string StripTrailingSeparators(const std::string& path);
 
+// The folder that holds `path`, as spelt: the path without its last step
+// (either separator on Windows); empty when it has no other step, or when
+// that is the root.
+std::string ParentOf(const std::string& path);
+
 // Which names a file may have directly inside a folder.
 enum class NameRules {
   kPosix,    // anything but "", "." and "..", without "/" or NUL
