@@ -3,6 +3,7 @@
 #include "cli/nvtheme.h"
 
 #include <algorithm>
+#include <set>
 
 #include "builder/theme_builder.h"
 #include "cli/checked_output.h"
@@ -264,16 +265,28 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
   std::vector<std::string> packages;
   for (const std::string& folder : line.operands)
     packages.push_back(line.output.empty() ? PackageOf(folder) : line.output);
-  const auto ignored = [&packages](const std::string& name) {
-    return IsPackageName(packages, name);
+  // An editor's scratch files come and go as an author works; one that the
+  // last run packed (it was there when the run began) is the theme's.
+  std::set<std::string> lastRun;
+  const auto ignored = [&](const std::string& name) {
+    return IsPackageName(packages, name) || (IsEditorScratch(name) && !lastRun.count(name));
   };
   const std::unique_ptr<FolderWatch> watch = WatchFolders(line.operands, ignored, &reason);
   if (!watch) {
     WriteErrorLine(err, "cannot watch the folders: " + reason);
     return kFailure;
   }
+  const auto rerun = [&] {
+    lastRun.clear();
+    for (const std::string& folder : line.operands) {
+      std::vector<std::string> names;
+      fs.ListFolder(folder, &names, &reason);
+      lastRun.insert(names.begin(), names.end());
+    }
+    return run();
+  };
   const char* doing = line.command == "check" ? "checking" : "building";
-  return WatchLoop{*watch, doing, run, LocalTimeOfDay}.Run(out, err);
+  return WatchLoop{*watch, doing, rerun, LocalTimeOfDay}.Run(out, err);
 }
 
 int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,

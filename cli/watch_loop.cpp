@@ -67,6 +67,37 @@ bool IsPackageName(const std::vector<std::string>& packages, const std::string& 
   return false;
 }
 
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Vim's swap files end ".swp", then ".swo", ".swn" and so on back to ".saa".
+bool IsVimSwap(const std::string& name) {
+  const size_t n = name.size();
+  return n > 5 && name[0] == '.' && name.compare(n - 4, 2, ".s") == 0 && name[n - 2] >= 'a' &&
+         name[n - 2] <= 'w' && name[n - 1] >= 'a' && name[n - 1] <= 'z';
+}
+
+// Vim writes "4913" to learn whether it may make files in the folder, and
+// a number 123 higher while one of that name is there.
+bool IsVimProbe(const std::string& name) {
+  if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const long number = std::stol(name);
+  return number >= 4913 && (number - 4913) % 123 == 0;
+}
+
+}  // namespace
+
+bool IsEditorScratch(const std::string& name) {
+  return IsVimSwap(name) || IsVimProbe(name) || EndsWith(name, "~") ||
+         EndsWith(name, ".kate-swp") ||
+         (name.size() > 2 && name.front() == '#' && name.back() == '#') ||
+         name.compare(0, 2, ".#") == 0;
+}
+
 std::string LocalTimeOfDay() {
   const std::time_t now = std::time(nullptr);
   char text[16] = {};

@@ -35,6 +35,13 @@ struct WatchLoop {
 // into the folder itself when told to ("nvtheme build -o ocean/x.nvp ocean").
 bool IsPackageName(const std::vector<std::string>& packages, const std::string& name);
 
+// Whether `name` is one an editor gives the files it keeps beside the one
+// an author edits, or makes to probe the folder: Vim's swap files
+// (".main.xml.swp", ".swo", ...) and its probe "4913", backups ("main.xml~"),
+// Emacs's autosaves ("#main.xml#") and locks (".#main.xml"), Kate's swap
+// files. Opening a file in one is no change of the theme.
+bool IsEditorScratch(const std::string& name);
+
 // The local time as hours, minutes and seconds: "14:03:27".
 std::string LocalTimeOfDay();
 

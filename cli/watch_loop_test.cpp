@@ -91,5 +91,25 @@ TEST(WatchLoopTest, ChangesToPackagesBeingBuiltAreNotTheAuthors) {
     EXPECT_EQ(name.second, IsPackageName(packages, name.first)) << name.first;
 }
 
+TEST(WatchLoopTest, EditorsScratchFilesAreNoChangeOfTheTheme) {
+  const std::pair<const char*, bool> names[] = {
+      {".main.xml.swp", true},
+      {".main.xml.swo", true},
+      {"4913", true},
+      {"5036", true},
+      {"main.xml~", true},
+      {"#main.xml#", true},
+      {".#main.xml", true},
+      {".main.xml.kate-swp", true},
+      {"main.xml", false},
+      {"swap.swp", false},
+      {"4914", false},
+      {"~", false},
+      {"#", false},
+      {"shot-4913.png", false},
+  };
+  for (const auto& [name, scratch] : names) EXPECT_EQ(scratch, IsEditorScratch(name)) << name;
+}
+
 }  // namespace
 }  // namespace nv
