@@ -10,20 +10,22 @@
 
 namespace nv {
 
+// The commands; None when --help, --version or --list-warnings stands
+// alone.
+enum class Command { None, Build, Check, List, Extract, Verify, Init, Cache };
+
 // How `check` reports: the operation log, one line per finding as compilers
 // write them (--format=gnu), one JSON document (--format=json), or a SARIF
 // log (--format=sarif).
 enum class OutputFormat { Log, Gnu, Json, Sarif };
 
 struct CommandLine {
-  std::string command;  // "build", "check", "list", "extract", "verify", "init", "cache";
-                        // empty with --help or --version alone
+  Command command = Command::None;
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
   unsigned jobs = 0;                   // threads for build; 0: one per core
   bool outsideLinks = true;            // false: --no-outside-links, with build and check
   std::string themeName = "My Theme";  // --name, with init
-  bool nameGiven = false;              // whether --name was given
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();
@@ -33,7 +35,6 @@ struct CommandLine {
   bool force = false;             // --force, with extract: replace files already there
   bool noCache = false;           // --no-cache, with build: neither use nor keep the build cache
   bool warningsAsErrors = false;  // -Werror, --warnings-as-errors
-  bool warningSwitches = false;   // whether any of those was given
   bool help = false;
   bool version = false;
   bool listWarnings = false;
@@ -43,7 +44,10 @@ struct CommandLine {
 // operand. On a usage error returns false with the reason in *error.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, std::string* error);
 
-extern const char kUsage[];
+// What --help prints: the commands and options of the tables that parse
+// them, between the lines that introduce and follow them.
+std::string Usage();
+
 extern const char kVersion[];
 // What --version prints after "nvtheme VERSION": the copyright and the
 // license.

@@ -46,6 +46,10 @@ TEST(CommandLineTest, UsageErrors) {
       {{"list", "--force", "a.nvp"}, "'--force' goes with 'extract' only"},
       {{"build", "--force", "f"}, "'--force' goes with 'extract' only"},
       {{"check", "--no-cache", "f"}, "'--no-cache' goes with 'build' only"},
+      {{"init", "--warnings-as-errors", "d"}, "'-W' goes with 'build' and 'check' only"},
+      // Of two options misplaced, the one named is the same whatever their order.
+      {{"list", "-j", "2", "--format=gnu", "a.nvp"}, "'--format' goes with 'check' only"},
+      {{"list", "--format=gnu", "-j", "2", "a.nvp"}, "'--format' goes with 'check' only"},
       {{"cache"}, "'cache' needs 'clear'"},
       {{"cache", "empty"}, "unknown cache command 'empty' (the one there is: clear)"},
       {{"cache", "clear", "now"}, "'cache' takes only 'clear'"},
@@ -77,7 +81,7 @@ TEST(CommandLineTest, DoubleDashMakesLaterWordsOperands) {
   CommandLine line;
   std::string error;
   ASSERT_TRUE(ParseCommandLine({"build", "a", "--", "--help", "-"}, &line, &error));
-  EXPECT_EQ("build", line.command);
+  EXPECT_EQ(Command::Build, line.command);
   EXPECT_EQ((std::vector<std::string>{"a", "--help", "-"}), line.operands);
   EXPECT_FALSE(line.help);
 }

@@ -86,7 +86,7 @@ class FolderRun {
         m_progress(progress) {}
 
   int Run() {
-    const bool check = m_line.command == "check";
+    const bool check = m_line.command == Command::Check;
     ServiceRef<IZlib> zlib;
     if (!check) KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
     BuildOptions options;
@@ -129,7 +129,7 @@ class FolderRun {
     FolderReport report;
     report.folder = folder;
     report.package = m_line.output.empty() ? PackageOf(folder) : m_line.output;
-    report.checkOnly = m_line.command == "check";
+    report.checkOnly = m_line.command == Command::Check;
     report.warningsAsErrors = m_line.warningsAsErrors;
     std::string missing;
     if (!m_fs.PathExists(folder, &missing)) {
@@ -215,8 +215,8 @@ int Ended(bool ok, std::ostream& err) {
 int ReadPackage(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err) {
   const std::vector<std::string>& operands = line.operands;
   const ExistingFiles existing = line.force ? ExistingFiles::kReplace : ExistingFiles::kRefuse;
-  bool ok = line.command == "list" ? ListPackage(fs, operands[0], out, err)
-            : line.command == "extract"
+  bool ok = line.command == Command::List ? ListPackage(fs, operands[0], out, err)
+            : line.command == Command::Extract
                 ? ExtractPackage(fs, operands[0], operands[1], existing, err)
                 : VerifyPackage(fs, operands[0], out, err);
   return Ended(ok, err);
@@ -258,7 +258,7 @@ bool MayWritePackages(const CommandLine& line, FileSystem& fs, const CacheSettin
 // starts before the first run, so that a save during it is not missed.
 int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
                BuildProgress* progress, const CacheSettings& cache) {
-  if (line.command == "build" && !MayWritePackages(line, fs, cache, err)) return kUsageError;
+  if (line.command == Command::Build && !MayWritePackages(line, fs, cache, err)) return kUsageError;
   const auto run = [&] { return FolderRun(line, fs, out, err, progress, cache).Run(); };
   if (!line.watch) return run();
   std::string reason;
@@ -285,7 +285,7 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
     }
     return run();
   };
-  const char* doing = line.command == "check" ? "checking" : "building";
+  const char* doing = line.command == Command::Check ? "checking" : "building";
   return WatchLoop{*watch, doing, rerun, LocalTimeOfDay}.Run(out, err);
 }
 
@@ -299,7 +299,7 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kUsageError;
   }
   if (line.help) {
-    out << kUsage;
+    out << Usage();
     return kSuccess;
   }
   if (line.version) {
@@ -310,10 +310,10 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     out << WarningList();
     return kSuccess;
   }
-  if (line.command == "build" || line.command == "check")
+  if (line.command == Command::Build || line.command == Command::Check)
     return RunFolders(line, fs, out, err, progress, cache);
-  if (line.command == "cache") return ClearCache(fs, cache, err);
-  if (line.command == "init")
+  if (line.command == Command::Cache) return ClearCache(fs, cache, err);
+  if (line.command == Command::Init)
     return Ended(InitTheme(fs, line.operands[0], line.themeName, err), err);
   return ReadPackage(line, fs, out, err);
 }
