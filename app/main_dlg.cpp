@@ -51,6 +51,10 @@ std::string ProgramFolder() {
 }  // namespace
 
 CMainDlg::CMainDlg() {
+  // The results are not looked at: the dialog opens the same whether or not
+  // the services could be made, and one that could not leaves its holder
+  // empty. A build then writes in its log that compression is unavailable
+  // and packs nothing, and nothing calls through an empty holder.
   KestCreateInstance(u"KestRTU.dll", u"IStringUtil", m_stringUtil.Put());
   KestCreateInstance(u"KestRTU.dll", u"IZlib", m_zlib.Put());
   m_exeFolder = ProgramFolder();

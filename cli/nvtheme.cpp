@@ -75,7 +75,7 @@ size_t UnplacedErrors(const std::string& log, size_t from) {
 class FolderRun {
  public:
   FolderRun(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
-            BuildProgress* progress, const CacheSettings& cache)
+            BuildProgress* progress, const CacheSettings& cache, IZlib* zlib)
       : m_line(line),
         m_fs(fs),
         m_cacheSettings(cache),
@@ -83,12 +83,11 @@ class FolderRun {
         m_err(err),
         m_logPublisher(out),
         m_collector(line.warnings),
-        m_progress(progress) {}
+        m_progress(progress),
+        m_zlib(zlib) {}
 
   int Run() {
     const bool check = m_line.command == Command::Check;
-    ServiceRef<IZlib> zlib;
-    if (!check) KestCreateInstance(u"KestRTU.dll", u"IZlib", zlib.Put());
     BuildOptions options;
     options.checkOnly = check;
     options.diagnostics = &m_collector;
@@ -99,13 +98,13 @@ class FolderRun {
     options.warnings = m_line.warnings;
     options.checked = [this](const std::vector<ThemeVerdict>& themes) { return Checked(themes); };
     std::unique_ptr<BuildCache> cache;
-    if (!check && zlib && m_cacheSettings.on && !m_line.noCache)
+    if (!check && m_cacheSettings.on && !m_line.noCache)
       cache = std::make_unique<BuildCache>(m_fs, m_cacheSettings.folder,
-                                           std::string("nvtheme ") + kVersion, *zlib.get());
+                                           std::string("nvtheme ") + kVersion, *m_zlib);
     options.cache = cache.get();
     const bool showsLog = m_line.format == OutputFormat::Log && !m_line.quiet;
     ThemeBuilder builder(m_fs, showsLog ? static_cast<LogPublisher&>(m_logPublisher) : m_silent,
-                         zlib.get(), options);
+                         m_zlib, options);
     m_builder = &builder;
     bool allPassed = true;
     const bool document =
@@ -199,6 +198,7 @@ class FolderRun {
   SilentPublisher m_silent;
   ReportCollector m_collector;
   CountingProgress m_progress;
+  IZlib* m_zlib;  // null for check
   ThemeBuilder* m_builder = nullptr;
   FolderReport* m_report = nullptr;
   size_t m_checksEnd = 0;
@@ -254,12 +254,25 @@ bool MayWritePackages(const CommandLine& line, FileSystem& fs, const CacheSettin
   return true;
 }
 
+// A build packs nothing without its compression service, so one that
+// cannot have it ends before its first folder, saying why.
+bool CreateZlib(KestFactory createService, ServiceRef<IZlib>* zlib, std::ostream& err) {
+  const int32_t result = createService(u"KestRTU.dll", u"IZlib", zlib->Put());
+  if (result == kKestOk) return true;
+  WriteErrorLine(err, std::string("cannot create the IZlib service of KestRTU.dll: ") +
+                          DescribeKestResult(result));
+  return false;
+}
+
 // Build and check, run again on every change with --watch. The watch
 // starts before the first run, so that a save during it is not missed.
 int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::ostream& err,
-               BuildProgress* progress, const CacheSettings& cache) {
-  if (line.command == Command::Build && !MayWritePackages(line, fs, cache, err)) return kUsageError;
-  const auto run = [&] { return FolderRun(line, fs, out, err, progress, cache).Run(); };
+               BuildProgress* progress, const CacheSettings& cache, KestFactory createService) {
+  const bool build = line.command == Command::Build;
+  if (build && !MayWritePackages(line, fs, cache, err)) return kUsageError;
+  ServiceRef<IZlib> zlib;
+  if (build && !CreateZlib(createService, &zlib, err)) return kFailure;
+  const auto run = [&] { return FolderRun(line, fs, out, err, progress, cache, zlib.get()).Run(); };
   if (!line.watch) return run();
   std::string reason;
   std::vector<std::string> packages;
@@ -290,7 +303,7 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
 }
 
 int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,
-        BuildProgress* progress, const CacheSettings& cache) {
+        BuildProgress* progress, const CacheSettings& cache, KestFactory createService) {
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {
@@ -311,7 +324,7 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     return kSuccess;
   }
   if (line.command == Command::Build || line.command == Command::Check)
-    return RunFolders(line, fs, out, err, progress, cache);
+    return RunFolders(line, fs, out, err, progress, cache, createService);
   if (line.command == Command::Cache) return ClearCache(fs, cache, err);
   if (line.command == Command::Init)
     return Ended(InitTheme(fs, line.operands[0], line.themeName, err), err);
@@ -324,11 +337,13 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
 // that nobody received is no success. A closed pipe is left to SIGPIPE, as
 // in other tools; where that is ignored, it is a write error like others.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
-               std::ostream& err, BuildProgress* progress, const CacheSettings& cache) {
+               std::ostream& err, BuildProgress* progress, const CacheSettings& cache,
+               KestFactory createService) {
   CheckedOutput checkedOut(out);
   CheckedOutput checkedErr(err);
   checkedErr.Stream().tie(&checkedOut.Stream());  // as std::cerr is tied to std::cout
-  const int status = Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress, cache);
+  const int status =
+      Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress, cache, createService);
   std::string reason;
   if (checkedOut.Flush(&reason) && checkedErr.Flush(&reason)) return status;
   WriteErrorLine(checkedErr.Stream(), "write error: " + reason);

@@ -8,6 +8,7 @@
 #include "cli/cache_settings.h"
 #include "platform/file_system.h"
 #include "run/build_progress.h"
+#include "services/component.h"
 
 namespace nv {
 
@@ -15,9 +16,10 @@ namespace nv {
 // status: 0 success, 1 failure, 2 usage error. A write to `out` or `err`
 // that fails makes it 1, with "nvtheme: write error: REASON" on `err`.
 // `progress`, when not null, is shown how far a build's packing has come.
-// Builds use the build cache that `cache` sets, and `cache clear` empties it.
+// Builds use the build cache that `cache` sets, and `cache clear` empties it;
+// they get their compression service from `createService`.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
                std::ostream& err, BuildProgress* progress = nullptr,
-               const CacheSettings& cache = {});
+               const CacheSettings& cache = {}, KestFactory createService = KestCreateInstance);
 
 }  // namespace nv

@@ -180,6 +180,21 @@ TEST_F(NvthemeTest, FailedRunExitsOne) {
   EXPECT_NE(std::string::npos, out.str().find("... failed\r\n"));
 }
 
+// A build that cannot have its compression service packs nothing and says
+// which service and why; a check needs none.
+TEST_F(NvthemeTest, BuildWithoutItsServiceEndsAtOnce) {
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  const KestFactory noModule = [](const char16_t*, const char16_t*, void** object) -> int32_t {
+    *object = nullptr;
+    return kKestNoModule;
+  };
+  EXPECT_EQ(1, RunNvtheme({"build", "sound"}, fs, out, err, nullptr, {}, noModule));
+  EXPECT_EQ("nvtheme: cannot create the IZlib service of KestRTU.dll: no such module\n", err.str());
+  EXPECT_EQ("", out.str());
+  EXPECT_FALSE(fs.HasFile("sound.nvp"));
+  EXPECT_EQ(0, RunNvtheme({"check", "sound"}, fs, out, err, nullptr, {}, noModule));
+}
+
 TEST_F(NvthemeTest, CheckExitStatus) {
   AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   AddFolder("themeless", "<nuvarinepackage/>");

@@ -61,6 +61,11 @@ class IStringUtil : public IKestUnknown {
 // reference. On failure *object is null.
 int32_t KestCreateInstance(const char16_t* module, const char16_t* interfaceName, void** object);
 
+// The factory's type, for code that is handed the factory to call (a test
+// hands it one that fails).
+using KestFactory = int32_t (*)(const char16_t* module, const char16_t* interfaceName,
+                                void** object);
+
 // Holds one reference to a service and gives it up when destroyed. An empty
 // holder is never called through: callers test it first.
 template <typename T>
