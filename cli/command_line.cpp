@@ -8,7 +8,7 @@
 
 namespace nv {
 
-const char kVersion[] = "1.0.0.1";
+const char kVersion[] = NV_VERSION;
 
 const char kCopyright[] =
     "Copyright (C) 2026 The Nuvarine Theme Builder authors.\n"

@@ -48,7 +48,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
 // them, between the lines that introduce and follow them.
 std::string Usage();
 
-extern const char kVersion[];
+extern const char kVersion[];  // the project's, as CMake gives it
 // What --version prints after "nvtheme VERSION": the copyright and the
 // license.
 extern const char kCopyright[];

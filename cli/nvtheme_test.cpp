@@ -138,7 +138,7 @@ const char kHelp[] =
 TEST_F(NvthemeTest, VersionAndHelp) {
   for (const char* version : {"--version", "-V"}) {
     EXPECT_EQ(0, Run({version}));
-    EXPECT_EQ(0u, out.str().find("nvtheme 1.0.0.1\nCopyright (C) 2026 "));
+    EXPECT_EQ(0u, out.str().find("nvtheme " NV_VERSION "\nCopyright (C) 2026 "));
     EXPECT_NE(std::string::npos, out.str().find("\nLicense MIT: "));
   }
   for (const char* help : {"--help", "-h"}) {
@@ -720,7 +720,7 @@ TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   std::string error;
   ASSERT_TRUE(JsonReader::Parse(out.str(), &doc, &error)) << error << "\n" << out.str();
   EXPECT_EQ("nvtheme", doc["tool"]["name"].string);
-  EXPECT_EQ("1.0.0.1", doc["tool"]["version"].string);
+  EXPECT_EQ(NV_VERSION, doc["tool"]["version"].string);
   EXPECT_FALSE(doc["warningsAsErrors"].boolean);
   EXPECT_FALSE(doc["passed"].boolean);
   const JsonValue& folders = doc["folders"];
@@ -816,7 +816,7 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   const JsonValue& run = log["runs"][0];
   const JsonValue& driver = run["tool"]["driver"];
   EXPECT_EQ("nvtheme", driver["name"].string);
-  EXPECT_EQ("1.0.0.1", driver["version"].string);
+  EXPECT_EQ(NV_VERSION, driver["version"].string);
 
   // Rules: an id each, once, with a description and help.
   std::vector<std::string> ids;
