@@ -16,12 +16,13 @@ bool EndsWith(const std::string& text, const std::string& end) {
 }  // namespace
 
 const std::vector<WarningName>& FileNoteNames() {
-  static const std::vector<WarningName> names = {
-      {"unreadable-file", "a file left out of the package, as it cannot be read now", true},
-      {"unlistable-folder", "a folder that cannot be listed whole", true},
-      {"outside-link", "a file that leads outside the folder through a link", true},
-  };
-  return names;
+  static const std::vector<WarningName> notes = [] {
+    std::vector<WarningName> rows;
+    for (const WarningName& warning : WarningNames())
+      if (warning.buildNote) rows.push_back(warning);
+    return rows;
+  }();
+  return notes;
 }
 
 // A main.xml that leads outside is "not read", which explains the log's

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "manifest/manifest_warnings.h"
+#include "manifest/warning_table.h"
 #include "platform/file_system.h"
 #include "run/build_notes.h"
 
 namespace nv {
 
-// The notes that -W takes by name, as WarningNames() gives the manifest's
-// warnings.
+// The warnings that are build notes about the folder's files: the rows of
+// WarningNames() told so.
 const std::vector<WarningName>& FileNoteNames();
 
 // The name of the note with this text, or empty for one that is always

@@ -829,7 +829,7 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
     EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
   }
   std::vector<std::string> expected = {kManifestRuleId};
-  for (const WarningName& warning : AllWarnings()) expected.push_back(warning.name);
+  for (const WarningName& warning : WarningNames()) expected.push_back(warning.name);
   EXPECT_EQ(expected, ids);
 
   const JsonValue& invocation = run["invocations"][0];

@@ -44,7 +44,7 @@ void Rule(JsonWriter& json, const std::string& id, const std::string& descriptio
   json.EndObject();
 }
 
-// The manifest's rule first, then every warning in AllWarnings() order, so
+// The manifest's rule first, then every warning in WarningNames() order, so
 // that a warning's index is one more than its place there.
 void Rules(JsonWriter& json) {
   json.Key("rules");
@@ -53,20 +53,20 @@ void Rules(JsonWriter& json) {
        "The builder packs a folder only when its manifest loads and every theme is valid; "
        "the message is the log's error line, and the place its element.",
        "error", true);
-  for (const WarningName& warning : AllWarnings()) {
+  for (const WarningName& warning : WarningNames()) {
     const std::string name = warning.name;
     const std::string help = warning.defaultOn ? "On by default; -Wno-" + name + " turns it off."
                                                : "Off by default; -W" + name + " turns it on.";
     Rule(json, name, warning.description,
          help + " It never changes the log or the package; -Werror makes it fail the run.",
-         "warning", warning.defaultOn);
+         SeverityName(warning.severity), warning.defaultOn);
   }
   json.EndArray();
 }
 
 size_t RuleIndex(const std::string& name) {
   if (name.empty()) return 0;
-  const std::vector<WarningName>& all = AllWarnings();
+  const std::vector<WarningName>& all = WarningNames();
   const auto found =
       std::find_if(all.begin(), all.end(), [&](const WarningName& w) { return name == w.name; });
   return 1 + static_cast<size_t>(found - all.begin());
@@ -130,9 +130,12 @@ void DiagnosticResult(JsonWriter& json, const Diagnostic& d) {
   json.EndObject();
 }
 
+// Only a note that is a warning is a result, at its warning's severity.
 void NoteResult(JsonWriter& json, const RunNote& note) {
+  const WarningName* warning = FindWarningName(note.name);
   json.BeginObject();
-  ResultHead(json, note.name, "warning", note.text);
+  ResultHead(json, note.name, SeverityName(warning ? warning->severity : Severity::kWarning),
+             note.text);
   json.Key("locations");
   json.BeginArray();
   json.BeginObject();

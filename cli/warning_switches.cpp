@@ -3,23 +3,13 @@
 
 #include <algorithm>
 
-#include "cli/file_notes.h"
 #include "manifest/manifest_elements.h"
 
 namespace nv {
 
-const std::vector<WarningName>& AllWarnings() {
-  static const std::vector<WarningName> all = [] {
-    std::vector<WarningName> names = WarningNames();
-    names.insert(names.end(), FileNoteNames().begin(), FileNoteNames().end());
-    return names;
-  }();
-  return all;
-}
-
 std::set<std::string> DefaultWarnings() {
   std::set<std::string> on;
-  for (const WarningName& warning : AllWarnings())
+  for (const WarningName& warning : WarningNames())
     if (warning.defaultOn) on.insert(warning.name);
   return on;
 }
@@ -35,7 +25,7 @@ bool SwitchWarning(const std::string& value, std::set<std::string>* on, bool* as
     return true;
   }
   std::vector<std::string> names;
-  for (const WarningName& warning : AllWarnings()) names.push_back(warning.name);
+  for (const WarningName& warning : WarningNames()) names.push_back(warning.name);
   if (std::find(names.begin(), names.end(), name) != names.end()) {
     if (off)
       on->erase(name);
@@ -52,7 +42,7 @@ bool SwitchWarning(const std::string& value, std::set<std::string>* on, bool* as
 
 std::string WarningList() {
   std::string list;
-  for (const WarningName& warning : AllWarnings()) {
+  for (const WarningName& warning : WarningNames()) {
     std::string name = warning.name;
     name.resize(std::max<size_t>(name.size() + 1, 22), ' ');
     list += name + (warning.defaultOn ? "on   " : "off  ") + warning.description + "\n";

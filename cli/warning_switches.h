@@ -4,14 +4,10 @@
 
 #include <set>
 #include <string>
-#include <vector>
 
-#include "manifest/manifest_warnings.h"
+#include "manifest/warning_table.h"
 
 namespace nv {
-
-// The manifest's warnings, then the notes that are warnings about files.
-const std::vector<WarningName>& AllWarnings();
 
 // The names of the warnings that are on when no -W says otherwise.
 std::set<std::string> DefaultWarnings();

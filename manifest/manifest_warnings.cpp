@@ -25,32 +25,6 @@ void CheckWellFormed(const std::string& text, WarningRun* run) {
 
 }  // namespace
 
-const std::vector<WarningName>& WarningNames() {
-  static const std::vector<WarningName> names = {
-      {"malformed-xml", "main.xml is not well-formed XML for a strict parser", true},
-      {"unknown-element", "an element the manifest does not know", true},
-      {"unknown-attribute", "an attribute the manifest does not know", true},
-      {"misplaced-element", "a known element where the rules do not read it", true},
-      {"loose-integer", "an integer read otherwise than written, or a width or height below 1",
-       true},
-      {"duplicate-theme-name", "two themes of one name", true},
-      {"unpacked-reference", "a file not directly in the folder, which the package lacks", true},
-      {"case-mismatch", "a file named in another letter case than its own", true},
-      {"not-an-image", "a screenshot, background or image that is no PNG, JPEG, GIF or BMP", true},
-      {"not-a-layout", "a detail file that is not well-formed XML", true},
-      {"stray-file", "debris that would be packed: backups, swap files, caches, packages", true},
-      {"unportable-name", "a file name Windows refuses, or with bytes above 0x7F", true},
-      {"unused-file", "a packed file that no theme uses", false},
-  };
-  return names;
-}
-
-const WarningName* FindWarningName(const std::string& name) {
-  for (const WarningName& warning : WarningNames())
-    if (name == warning.name) return &warning;
-  return nullptr;
-}
-
 // Those about the manifest are put in document order: the strict parser's
 // fault stands among the elements' warnings where it is in the text.
 std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,

@@ -16,20 +16,6 @@ class TiXmlDocument;
 
 namespace nv {
 
-// A warning the pass gives, as the command line lists it and takes it in
-// "-W NAME".
-struct WarningName {
-  const char* name;
-  const char* description;  // one line
-  bool defaultOn;
-};
-
-// Every warning the pass gives, each once.
-const std::vector<WarningName>& WarningNames();
-
-// The warning of that name, or null.
-const WarningName* FindWarningName(const std::string& name);
-
 // The warnings about a folder whose manifest loaded (its root checked):
 // those about the manifest in document order, then those about the folder's
 // files in listing order. `folder` is as typed, `text` the manifest's text

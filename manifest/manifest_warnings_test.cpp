@@ -6,10 +6,10 @@
 #include <tinyxml.h>
 
 #include <algorithm>
-#include <set>
 
 #include "manifest/manifest.h"
 #include "manifest/read_text_file.h"
+#include "manifest/warning_table.h"
 #include "testing/memory_file_system.h"
 
 namespace nv {
@@ -310,16 +310,6 @@ TEST(ManifestWarningsTest, ManifestInDocumentOrderThenFolder) {
       "unused-file",
   };
   EXPECT_EQ(want, names);
-}
-
-TEST(WarningNamesTest, EachOnceAndFoundAllOnButUnusedFile) {
-  std::set<std::string> seen;
-  for (const WarningName& warning : WarningNames()) {
-    EXPECT_TRUE(seen.insert(warning.name).second) << warning.name;
-    EXPECT_EQ(&warning, FindWarningName(warning.name));
-    EXPECT_EQ(std::string(warning.name) != "unused-file", warning.defaultOn) << warning.name;
-  }
-  EXPECT_EQ(nullptr, FindWarningName("unused"));
 }
 
 TEST(ManifestWarningsExampleTest, OceanGivesNoWarningByDefault) {

@@ -6,8 +6,20 @@
 #include <algorithm>
 
 #include "manifest/file_exists_in_folder.h"
+#include "manifest/warning_table.h"
 
 namespace nv {
+
+namespace {
+
+// As the table of warnings gives it. A name of no row is a slip that the
+// tests of the table catch; it is still told, as a warning.
+Severity SeverityOf(const char* name) {
+  const WarningName* warning = FindWarningName(name);
+  return warning ? warning->severity : Severity::kWarning;
+}
+
+}  // namespace
 
 std::string FoldCase(const std::string& name) {
   std::string folded = name;
@@ -55,13 +67,12 @@ const std::string* WarningRun::PackedInOtherCase(const std::string& name) const 
 
 void WarningRun::Warn(const char* name, TextPosition at, std::string message,
                       std::vector<std::string> notes) {
-  warnings.push_back(
-      {Severity::kWarning, name, manifest, at, std::move(message), std::move(notes)});
+  warnings.push_back({SeverityOf(name), name, manifest, at, std::move(message), std::move(notes)});
 }
 
 void WarningRun::WarnAboutFile(const char* name, const std::string& file, std::string message,
                                std::vector<std::string> notes) {
-  warnings.push_back({Severity::kWarning, name, JoinPath(folder, file), TextPosition(),
+  warnings.push_back({SeverityOf(name), name, JoinPath(folder, file), TextPosition(),
                       std::move(message), std::move(notes)});
 }
 

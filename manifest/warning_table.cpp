@@ -1,0 +1,57 @@
+// The table of warnings.
+#include "manifest/warning_table.h"
+
+namespace nv {
+
+namespace {
+
+// So that each row reads as words.
+constexpr bool kOn = true;
+constexpr bool kOff = false;
+constexpr Severity kWarning = Severity::kWarning;
+constexpr bool kDiagnostic = false;
+constexpr bool kBuildNote = true;
+
+}  // namespace
+
+// The order is the list's, and gives each warning its place among the
+// SARIF log's rules.
+const std::vector<WarningName>& WarningNames() {
+  static const std::vector<WarningName> names = {
+      {"malformed-xml", kOn, kWarning, kDiagnostic,
+       "main.xml is not well-formed XML for a strict parser"},
+      {"unknown-element", kOn, kWarning, kDiagnostic, "an element the manifest does not know"},
+      {"unknown-attribute", kOn, kWarning, kDiagnostic, "an attribute the manifest does not know"},
+      {"misplaced-element", kOn, kWarning, kDiagnostic,
+       "a known element where the rules do not read it"},
+      {"loose-integer", kOn, kWarning, kDiagnostic,
+       "an integer read otherwise than written, or a width or height below 1"},
+      {"duplicate-theme-name", kOn, kWarning, kDiagnostic, "two themes of one name"},
+      {"unpacked-reference", kOn, kWarning, kDiagnostic,
+       "a file not directly in the folder, which the package lacks"},
+      {"case-mismatch", kOn, kWarning, kDiagnostic,
+       "a file named in another letter case than its own"},
+      {"not-an-image", kOn, kWarning, kDiagnostic,
+       "a screenshot, background or image that is no PNG, JPEG, GIF or BMP"},
+      {"not-a-layout", kOn, kWarning, kDiagnostic, "a detail file that is not well-formed XML"},
+      {"stray-file", kOn, kWarning, kDiagnostic,
+       "debris that would be packed: backups, swap files, caches, packages"},
+      {"unportable-name", kOn, kWarning, kDiagnostic,
+       "a file name Windows refuses, or with bytes above 0x7F"},
+      {"unused-file", kOff, kWarning, kDiagnostic, "a packed file that no theme uses"},
+      {"unreadable-file", kOn, kWarning, kBuildNote,
+       "a file left out of the package, as it cannot be read now"},
+      {"unlistable-folder", kOn, kWarning, kBuildNote, "a folder that cannot be listed whole"},
+      {"outside-link", kOn, kWarning, kBuildNote,
+       "a file that leads outside the folder through a link"},
+  };
+  return names;
+}
+
+const WarningName* FindWarningName(const std::string& name) {
+  for (const WarningName& warning : WarningNames())
+    if (name == warning.name) return &warning;
+  return nullptr;
+}
+
+}  // namespace nv

@@ -1,0 +1,32 @@
+// Every warning that build and check report, one row each: its name as -W
+// takes it, whether it is on by default, its severity, how it is told and
+// the line --list-warnings prints for it. The switches, the list, the
+// SARIF rules, the manual page and the reference all answer to this table.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "manifest/diagnostic.h"
+
+namespace nv {
+
+// One warning, as the command line lists it and takes it in "-W NAME".
+struct WarningName {
+  const char* name;
+  bool defaultOn;
+  Severity severity;  // what the diagnostics and the SARIF log call it
+  // Told as a build note about one of the folder's files (on standard
+  // error, and among a report's run notes) rather than as a diagnostic at
+  // a place in the manifest or a file.
+  bool buildNote;
+  const char* description;  // one line, as --list-warnings prints it
+};
+
+// Every warning, each once: those of the warnings pass, then the notes.
+const std::vector<WarningName>& WarningNames();
+
+// The warning of that name, or null.
+const WarningName* FindWarningName(const std::string& name);
+
+}  // namespace nv
