@@ -3,18 +3,6 @@
 
 namespace nv {
 
-namespace {
-
-bool StartsWith(const std::string& text, const std::string& start) {
-  return text.compare(0, start.size(), start) == 0;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-}  // namespace
-
 const std::vector<WarningName>& FileNoteNames() {
   static const std::vector<WarningName> notes = [] {
     std::vector<WarningName> rows;
@@ -23,17 +11,6 @@ const std::vector<WarningName>& FileNoteNames() {
     return rows;
   }();
   return notes;
-}
-
-// A main.xml that leads outside is "not read", which explains the log's
-// "failed": that note has no name.
-std::string FileNoteName(const std::string& text) {
-  if (StartsWith(text, kNoteCannotList)) return "unlistable-folder";
-  if (StartsWith(text, kNotePackedFrom) ||
-      (StartsWith(text, kNoteLinkTo) && EndsWith(text, kNoteOutside)))
-    return "outside-link";
-  if (StartsWith(text, kNoteLeftOut)) return "unreadable-file";
-  return "";
 }
 
 // As the writer's test of files in the folder, but for the package's own
@@ -48,12 +25,14 @@ void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLink
     const std::string path = JoinPath(folder, name);
     std::string why, target;
     if (!fs.IsReadableFile(path, &why)) {
-      if (!why.empty()) notes.Note(path, kNoteLeftOut + why);
+      if (!why.empty()) notes.Note(path, kNoteLeftOut + why, kUnreadableFileWarning);
     } else if (fs.LeadsOutside(folder, path, &target, &why)) {
-      notes.Note(path, (outsideLinks ? kNotePackedFrom : kNoteLinkTo) + target + kNoteOutside);
+      notes.Note(path, (outsideLinks ? kNotePackedFrom : kNoteLinkTo) + target + kNoteOutside,
+                 kOutsideLinkWarning);
     }
   }
-  if (listed != ListResult::kComplete) notes.Note(folder, kNoteCannotList + err);
+  if (listed != ListResult::kComplete)
+    notes.Note(folder, kNoteCannotList + err, kUnlistableFolderWarning);
 }
 
 }  // namespace nv

@@ -1,6 +1,6 @@
 // The notes of a build run that are warnings about the folder's files: their
-// names, how a note's text tells its name, and the same notes made before
-// anything is packed.
+// rows of the table of warnings, and the same notes made before anything is
+// packed.
 #pragma once
 
 #include <string>
@@ -15,11 +15,6 @@ namespace nv {
 // The warnings that are build notes about the folder's files: the rows of
 // WarningNames() told so.
 const std::vector<WarningName>& FileNoteNames();
-
-// The name of the note with this text, or empty for one that is always
-// shown: the system's reason for a disk operation that failed, or what
-// explains a line of the log.
-std::string FileNoteName(const std::string& text);
 
 // The notes the package writer makes as it lists the folder (a file left
 // out and why, one that leads outside through a link, a listing that

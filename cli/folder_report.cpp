@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "cli/error_line.h"
-#include "cli/file_notes.h"
 #include "cli/gnu_diagnostics.h"
 #include "package/package_writer.h"
 
@@ -51,10 +50,10 @@ void ReportCollector::Report(const Diagnostic& diagnostic) {
   if (m_report) m_report->diagnostics.push_back(diagnostic);
 }
 
-void ReportCollector::Note(const std::string& path, const std::string& text) {
-  std::string name = FileNoteName(text);
-  if (!m_report || (!name.empty() && !m_warnings.count(name))) return;
-  m_report->notes.push_back({path, text, std::move(name)});
+void ReportCollector::Note(const std::string& path, const std::string& text,
+                           const std::string& warning) {
+  if (!m_report || (!warning.empty() && !m_warnings.count(warning))) return;
+  m_report->notes.push_back({path, text, warning});
 }
 
 // Rounded to a tenth; a size that would read 1000.0 of one unit reads 1.0

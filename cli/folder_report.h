@@ -61,7 +61,7 @@ class ReportCollector : public ManifestDiagnostics, public BuildNotes {
 
   void CollectInto(FolderReport* report) { m_report = report; }
   void Report(const Diagnostic& diagnostic) override;
-  void Note(const std::string& path, const std::string& text) override;
+  void Note(const std::string& path, const std::string& text, const std::string& warning) override;
 
  private:
   const std::set<std::string> m_warnings;

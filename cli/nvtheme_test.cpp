@@ -689,6 +689,33 @@ TEST_F(NvthemeTest, NotesThatAreWarningsAnswerToSwitches) {
   EXPECT_NE(std::string::npos, err.str().find(": write: No space left on device\n"));
 }
 
+// A note is a warning by the name it carries, whatever its words: one
+// without a name is always kept and counts as no warning, and one with a
+// name is kept only while that warning is on.
+TEST(ReportCollectorTest, ANoteIsAWarningByTheNameItCarries) {
+  const struct {
+    const char* text;
+    const char* warning;
+    bool kept;
+  } cases[] = {
+      {"left out: held by another program", "", true},
+      {"left out: held by another program", "unreadable-file", true},
+      {"cannot list the folder: Input/output error", "outside-link", false},
+      {"packed from /etc/l.png, outside the folder", "unlistable-folder", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " / " + c.warning);
+    ReportCollector collector({"unreadable-file", "unlistable-folder"});
+    FolderReport report;
+    collector.CollectInto(&report);
+    collector.Note("ocean", c.text, c.warning);
+    ASSERT_EQ(c.kept ? 1u : 0u, report.notes.size());
+    if (!c.kept) continue;
+    EXPECT_EQ(c.warning, report.notes[0].name);
+    EXPECT_EQ(*c.warning ? 1u : 0u, report.Warnings());
+  }
+}
+
 TEST(FormatSizeTest, OneDecimalInUnitsOfAThousand) {
   const std::pair<uint64_t, const char*> sizes[] = {
       {0, "0 bytes"},        {1, "1 byte"},          {999, "999 bytes"},   {1000, "1.0 kB"},

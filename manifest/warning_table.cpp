@@ -1,6 +1,8 @@
 // The table of warnings.
 #include "manifest/warning_table.h"
 
+#include "run/build_notes.h"
+
 namespace nv {
 
 namespace {
@@ -39,10 +41,10 @@ const std::vector<WarningName>& WarningNames() {
       {"unportable-name", kOn, kWarning, kDiagnostic,
        "a file name Windows refuses, or with bytes above 0x7F"},
       {"unused-file", kOff, kWarning, kDiagnostic, "a packed file that no theme uses"},
-      {"unreadable-file", kOn, kWarning, kBuildNote,
+      {kUnreadableFileWarning, kOn, kWarning, kBuildNote,
        "a file left out of the package, as it cannot be read now"},
-      {"unlistable-folder", kOn, kWarning, kBuildNote, "a folder that cannot be listed whole"},
-      {"outside-link", kOn, kWarning, kBuildNote,
+      {kUnlistableFolderWarning, kOn, kWarning, kBuildNote, "a folder that cannot be listed whole"},
+      {kOutsideLinkWarning, kOn, kWarning, kBuildNote,
        "a file that leads outside the folder through a link"},
   };
   return names;

@@ -6,6 +6,8 @@
 
 #include <set>
 
+#include "run/build_notes.h"
+
 namespace nv {
 namespace {
 
@@ -19,6 +21,17 @@ TEST(WarningTableTest, EachOnceAndFoundAllOnButUnusedFile) {
     EXPECT_NE(std::string(), warning.description) << warning.name;
   }
   EXPECT_EQ(nullptr, FindWarningName("unused"));
+}
+
+// The notes that are warnings carry these names; the rows told as build
+// notes are theirs and no others.
+TEST(WarningTableTest, BuildNotesAreTheRowsOfTheNotesNames) {
+  std::set<std::string> notes;
+  for (const WarningName& warning : WarningNames())
+    if (warning.buildNote) notes.insert(warning.name);
+  EXPECT_EQ((std::set<std::string>{kUnreadableFileWarning, kUnlistableFolderWarning,
+                                   kOutsideLinkWarning}),
+            notes);
 }
 
 }  // namespace

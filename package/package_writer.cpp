@@ -113,7 +113,8 @@ class PackageWriter {
       m_run.log << nextId << ", " << name << "\r\n";
       ++nextId;
     }
-    if (listed != ListResult::kComplete) m_run.Note(m_folder, kNoteCannotList + err);
+    if (listed != ListResult::kComplete)
+      m_run.Note(m_folder, kNoteCannotList + err, kUnlistableFolderWarning);
     // A partial listing would make a package that lacks files without a word.
     if (listed == ListResult::kFailedPartWay)
       m_run.log << kUnableToList << m_folder << kErrorLineEnd;
@@ -126,17 +127,17 @@ class PackageWriter {
   bool IsPackable(const std::string& name, const std::string& path) {
     std::string why, target;
     if (!m_run.fs.IsReadableFile(path, &why)) {
-      if (!why.empty()) m_run.Note(path, kNoteLeftOut + why);
+      if (!why.empty()) m_run.Note(path, kNoteLeftOut + why, kUnreadableFileWarning);
       return false;
     }
     if (m_own->Holds(name, path)) return false;
     // A path that cannot be followed (its folder moved meanwhile) counts as inside.
     if (!m_run.fs.LeadsOutside(m_folder, path, &target, &why)) return true;
     if (!m_run.outsideLinks) {
-      m_run.Note(path, kNoteLinkTo + target + kNoteOutside);
+      m_run.Note(path, kNoteLinkTo + target + kNoteOutside, kOutsideLinkWarning);
       return false;
     }
-    m_run.Note(path, kNotePackedFrom + target + kNoteOutside);
+    m_run.Note(path, kNotePackedFrom + target + kNoteOutside, kOutsideLinkWarning);
     return true;
   }
 

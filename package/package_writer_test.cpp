@@ -229,6 +229,36 @@ TEST_F(PackageWriterTest, OnlyReadableFilesGetIds) {
   EXPECT_EQ(3u, Unpack(fs.Contents(package)).records.size());
 }
 
+// The notes about the folder's files carry the warning each is, which -W
+// turns off by that name; the system's reason for a failure carries none.
+TEST_F(PackageWriterTest, NotesAboutFilesNameTheirWarnings) {
+  Add("held.png", "h");
+  fs.Hold(Source("held.png"));
+  Add("link.png", "l");
+  fs.SetLinkTarget(Source("link.png"), "/etc/l.png");
+  Add("main.xml", "m");
+  fs.faultText = "Input/output error";
+  FailWhen([this](Op op, const std::string& path) {
+    return op == Op::ListEntry && path == Source("main.xml");
+  });
+  Write();
+  using Notes = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ((Notes{{Source("held.png"), "left out: held by another program"},
+                   {Source("link.png"), "packed from /etc/l.png, outside the folder"},
+                   {folder, "cannot list the folder: Input/output error"}}),
+            notes.notes);
+  EXPECT_EQ((std::vector<std::string>{"unreadable-file", "outside-link", "unlistable-folder"}),
+            notes.warnings);
+
+  FailWhen(
+      [this](Op op, const std::string& path) { return op == Op::CreateNew && IsTemporary(path); });
+  notes = RecordingNotes();
+  Write();
+  ASSERT_EQ(3u, notes.warnings.size());
+  EXPECT_EQ("Input/output error", notes.notes[2].second);
+  EXPECT_EQ("", notes.warnings[2]);
+}
+
 // The rows of the writer's failure table.
 
 TEST_F(PackageWriterTest, NothingToPackMakesNoPackage) {

@@ -9,8 +9,7 @@
 
 namespace nv {
 
-// The words notes about the folder's files begin and end with, one place for
-// those who write them and those who sort them by kind.
+// The words notes about the folder's files begin and end with.
 constexpr char kNoteLeftOut[] = "left out: ";           // then the system's reason
 constexpr char kNoteLinkTo[] = "left out: a link to ";  // then the target, kNoteOutside
 constexpr char kNotePackedFrom[] = "packed from ";      // then the target, kNoteOutside
@@ -19,13 +18,22 @@ constexpr char kNoteCannotList[] = "cannot list the folder: ";  // then the syst
 // Of a package's path that names no file a package may replace.
 constexpr char kNoteDevice[] = "it is a device, a pipe or a socket, which a package never replaces";
 
+// The notes that are warnings, by the names -W takes: the manifest's table
+// of warnings has a row for each.
+constexpr char kUnreadableFileWarning[] = "unreadable-file";      // a file left out
+constexpr char kUnlistableFolderWarning[] = "unlistable-folder";  // a listing cut short
+constexpr char kOutsideLinkWarning[] = "outside-link";  // a file that leads outside the folder
+
 class BuildNotes {
  public:
   virtual ~BuildNotes() = default;
   // One note: the path it concerns, then what about it; for a failed disk
-  // operation, the system's words ("write: No space left on device"). Made
-  // on the thread that runs the build.
-  virtual void Note(const std::string& path, const std::string& text) = 0;
+  // operation, the system's words ("write: No space left on device"); and
+  // the warning it is, one of the names above, or empty for a note that is
+  // always told (the system's reason for a failure, or what explains a line
+  // of the log). Made on the thread that runs the build.
+  virtual void Note(const std::string& path, const std::string& text,
+                    const std::string& warning) = 0;
 };
 
 }  // namespace nv

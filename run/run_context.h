@@ -18,8 +18,9 @@ struct RunContext {
   bool outsideLinks = true;
 
   void PublishLog() const { publisher.PublishLog(log.Text()); }
-  void Note(const std::string& path, const std::string& text) const {
-    if (notes) notes->Note(path, text);
+  void Note(const std::string& path, const std::string& text,
+            const std::string& warning = std::string()) const {
+    if (notes) notes->Note(path, text, warning);
   }
 };
 
