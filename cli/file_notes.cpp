@@ -1,6 +1,8 @@
 // The build notes that are warnings about the folder's files.
 #include "cli/file_notes.h"
 
+#include "run/packed_files.h"
+
 namespace nv {
 
 const std::vector<WarningName>& FileNoteNames() {
@@ -13,26 +15,17 @@ const std::vector<WarningName>& FileNoteNames() {
   return notes;
 }
 
-// As the writer's test of files in the folder, but for the package's own
-// files, which only a folder that holds its package meets, and which are
-// readable files inside the folder that give no note.
+// The writer's rule for its notes alone. The build's own files are left
+// to the writer: only a folder that holds its package meets them, and this
+// check is not told where the package goes.
 void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
                      BuildNotes& notes) {
-  std::vector<std::string> names;
+  PackedFileRule rule;
+  rule.outsideLinks = outsideLinks;
+  rule.notes = &notes;
+  const auto packed = [](const std::string&) {};
   std::string err;
-  const ListResult listed = fs.ListFolder(folder, &names, &err);
-  for (const std::string& name : names) {
-    const std::string path = JoinPath(folder, name);
-    std::string why, target;
-    if (!fs.IsReadableFile(path, &why)) {
-      if (!why.empty()) notes.Note(path, kNoteLeftOut + why, kUnreadableFileWarning);
-    } else if (fs.LeadsOutside(folder, path, &target, &why)) {
-      notes.Note(path, (outsideLinks ? kNotePackedFrom : kNoteLinkTo) + target + kNoteOutside,
-                 kOutsideLinkWarning);
-    }
-  }
-  if (listed != ListResult::kComplete)
-    notes.Note(folder, kNoteCannotList + err, kUnlistableFolderWarning);
+  ListPackedFiles(fs, folder, rule, packed, &err);
 }
 
 }  // namespace nv

@@ -18,7 +18,7 @@ const std::vector<WarningName>& FileNoteNames();
 
 // The notes the package writer makes as it lists the folder (a file left
 // out and why, one that leads outside through a link, a listing that
-// failed), made with the writer's words for a run that packs nothing or has
+// failed), made by the writer's rule for a run that packs nothing or has
 // yet to know whether it will: a check tells of them too, and -Werror stops
 // a build on them before it packs.
 void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,

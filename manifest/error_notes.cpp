@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "manifest/file_exists_in_folder.h"
 #include "manifest/manifest_elements.h"
 #include "manifest/warning_run.h"
+#include "run/packed_files.h"
 
 namespace nv {
 

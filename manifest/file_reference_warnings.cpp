@@ -3,11 +3,11 @@
 // image or layout.
 #include <tinyxml.h>
 
-#include "manifest/file_exists_in_folder.h"
 #include "manifest/manifest.h"
 #include "manifest/read_text_file.h"
 #include "manifest/strict_xml.h"
 #include "manifest/warning_run.h"
+#include "run/packed_files.h"
 
 namespace nv {
 

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "manifest/error_notes.h"
-#include "manifest/file_exists_in_folder.h"
 #include "manifest/manifest_error.h"
 #include "manifest/manifest_log_texts.h"
+#include "run/packed_files.h"
 
 namespace nv {
 

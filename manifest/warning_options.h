@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "run/packed_files.h"
+
 namespace nv {
 
 struct WarningOptions {
@@ -17,11 +19,11 @@ struct WarningOptions {
   // not use, so the caller passes them; without them a name is held to
   // ASCII and to letter case alone.
   std::function<bool(const std::string& name, std::string* fault)> windowsNameCheck;
-  // Whether the folder's file `name`, at `path`, is the build's own output
-  // (its package, or a temporary file of it, in a folder that holds its
-  // package), which the writer never packs. Those files are the package
-  // layer's to tell, so the caller passes the test; without it, none is.
-  std::function<bool(const std::string& name, const std::string& path)> ownFile;
+  // Which of the folder's files are the build's own output (its package, or
+  // a temporary file of it, in a folder that holds its package), which the
+  // writer never packs. Those files are the package layer's to tell, so the
+  // caller passes the test; without it, none is.
+  OwnFileTest ownFile;
 };
 
 }  // namespace nv

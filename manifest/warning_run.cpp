@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "manifest/file_exists_in_folder.h"
 #include "manifest/warning_table.h"
+#include "run/packed_files.h"
 
 namespace nv {
 
@@ -38,8 +38,7 @@ std::string Quote(const std::string& text) {
   return "'" + text.substr(0, cut) + "...'";
 }
 
-// The files are those the package writer takes: every name of the listing
-// that passes the test of files in the folder and is not the build's own.
+// The files are those the package writer takes, by the writer's rule.
 WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::string& text,
                        const TiXmlDocument& manifest, const WarningOptions& options)
     : fs(fs),
@@ -47,17 +46,16 @@ WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::str
       options(options),
       manifest(JoinPath(folder, "main.xml")),
       positions(text, manifest) {
-  std::vector<std::string> names;
+  PackedFileRule rule;
+  rule.outsideLinks = options.outsideLinks;
+  rule.ownFile = options.ownFile;
   std::string err;
-  listedWhole = fs.ListFolder(folder, &names, &err) == ListResult::kComplete;
-  for (const std::string& name : names) {
-    if (!FileExistsInFolder(fs, folder, name, options.outsideLinks) ||
-        (options.ownFile && options.ownFile(name, JoinPath(folder, name))))
-      continue;
+  const auto pack = [this](const std::string& name) {
     packed.push_back(name);
     packedNames.insert(name);
     packedByFoldedName.emplace(FoldCase(name), name);
-  }
+  };
+  listedWhole = ListPackedFiles(fs, folder, rule, pack, &err) == ListResult::kComplete;
 }
 
 const std::string* WarningRun::PackedInOtherCase(const std::string& name) const {

@@ -25,6 +25,7 @@
 #include "package/package_format.h"
 #include "package/package_log_texts.h"
 #include "package/package_temporaries.h"
+#include "run/packed_files.h"
 
 namespace nv {
 
@@ -99,46 +100,36 @@ class PackageWriter {
   }
 
  private:
-  // Gives each entry that passes the file test an id and a listing line.
+  // Gives each file the build packs an id and a listing line.
   void ListFiles(TiXmlElement* files) {
-    std::vector<std::string> names;
-    std::string err;
-    const ListResult listed = m_run.fs.ListFolder(m_folder, &names, &err);
-    m_own = std::make_unique<OwnFiles>(m_run.fs, m_package);
     int32_t nextId = 1;
-    for (const std::string& name : names) {
-      const std::string path = JoinPath(m_folder, name);
-      if (!IsPackable(name, path)) continue;
-      files->InsertEndChild(IndexFileElement(name, nextId));
-      m_run.log << nextId << ", " << name << "\r\n";
-      ++nextId;
-    }
-    if (listed != ListResult::kComplete)
-      m_run.Note(m_folder, kNoteCannotList + err, kUnlistableFolderWarning);
+    std::string err;
+    const ListResult listed = ListPackedFiles(
+        m_run.fs, m_folder, FileRule(),
+        [&](const std::string& name) {
+          files->InsertEndChild(IndexFileElement(name, nextId));
+          m_run.log << nextId << ", " << name << "\r\n";
+          ++nextId;
+        },
+        &err);
     // A partial listing would make a package that lacks files without a word.
     if (listed == ListResult::kFailedPartWay)
       m_run.log << kUnableToList << m_folder << kErrorLineEnd;
     m_flags->filesFound = listed == ListResult::kComplete && nextId > 1;
   }
 
-  // ".", "..", folders and files that others hold for writing fail the test
-  // of files in the folder. The log says nothing of a file left out, so a
-  // note does, and of one packed from outside the folder through a link.
-  bool IsPackable(const std::string& name, const std::string& path) {
-    std::string why, target;
-    if (!m_run.fs.IsReadableFile(path, &why)) {
-      if (!why.empty()) m_run.Note(path, kNoteLeftOut + why, kUnreadableFileWarning);
-      return false;
-    }
-    if (m_own->Holds(name, path)) return false;
-    // A path that cannot be followed (its folder moved meanwhile) counts as inside.
-    if (!m_run.fs.LeadsOutside(m_folder, path, &target, &why)) return true;
-    if (!m_run.outsideLinks) {
-      m_run.Note(path, kNoteLinkTo + target + kNoteOutside, kOutsideLinkWarning);
-      return false;
-    }
-    m_run.Note(path, kNotePackedFrom + target + kNoteOutside, kOutsideLinkWarning);
-    return true;
+  // The run's rule of the files a build packs. The build's own files are
+  // told by its package as it stands once the folder is listed, when the
+  // first file is asked about.
+  PackedFileRule FileRule() {
+    PackedFileRule rule;
+    rule.outsideLinks = m_run.outsideLinks;
+    rule.notes = m_run.notes;
+    rule.ownFile = [this](const std::string& name, const std::string& path) {
+      if (!m_own) m_own = std::make_unique<OwnFiles>(m_run.fs, m_package);
+      return m_own->Holds(name, path);
+    };
+    return rule;
   }
 
   // A device, a pipe or a socket at the package's path is the system's,

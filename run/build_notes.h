@@ -9,12 +9,6 @@
 
 namespace nv {
 
-// The words notes about the folder's files begin and end with.
-constexpr char kNoteLeftOut[] = "left out: ";           // then the system's reason
-constexpr char kNoteLinkTo[] = "left out: a link to ";  // then the target, kNoteOutside
-constexpr char kNotePackedFrom[] = "packed from ";      // then the target, kNoteOutside
-constexpr char kNoteOutside[] = ", outside the folder";
-constexpr char kNoteCannotList[] = "cannot list the folder: ";  // then the system's reason
 // Of a package's path that names no file a package may replace.
 constexpr char kNoteDevice[] = "it is a device, a pipe or a socket, which a package never replaces";
 
