@@ -1,11 +1,16 @@
-// The table of warnings: each name once and found again, and what each row
-// says of its warning.
+// The table of warnings: each name once and found again, what each row says
+// of its warning, and the reference's table, which tells each.
 #include "manifest/warning_table.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <set>
+#include <sstream>
 
+#include "platform/file_system.h"
 #include "run/build_notes.h"
 
 namespace nv {
@@ -32,6 +37,35 @@ TEST(WarningTableTest, BuildNotesAreTheRowsOfTheNotesNames) {
   EXPECT_EQ((std::set<std::string>{kUnreadableFileWarning, kUnlistableFolderWarning,
                                    kOutsideLinkWarning}),
             notes);
+}
+
+// The rows of the reference's table of warnings, by name: whether each says
+// it is off by default.
+std::map<std::string, bool> ReferenceRows() {
+  std::ifstream page(JoinPath(NV_DOCS_DIR, "MANIFEST.md"), std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(page), {}};
+  const size_t start = text.find("### Warnings");
+  if (start == std::string::npos) {
+    ADD_FAILURE() << "no table of warnings in MANIFEST.md";
+    return {};
+  }
+  std::istringstream section(text.substr(start, text.find("\n## ", start) - start));
+  std::map<std::string, bool> rows;
+  for (std::string line; std::getline(section, line);) {
+    if (line.compare(0, 3, "| `") != 0) continue;
+    const size_t end = line.find('`', 3);
+    const std::string off = "` (off by default) |";
+    rows[line.substr(3, end - 3)] = line.compare(end, off.size(), off) == 0;
+  }
+  return rows;
+}
+
+// A warning is documented in the reference: a row of its own, which says
+// so when it is off by default, and no row for a warning that is gone.
+TEST(WarningTableTest, TheReferenceHasARowForEachWarning) {
+  std::map<std::string, bool> offByDefault;
+  for (const WarningName& warning : WarningNames()) offByDefault[warning.name] = !warning.defaultOn;
+  EXPECT_EQ(offByDefault, ReferenceRows());
 }
 
 }  // namespace
