@@ -15,13 +15,12 @@ const std::vector<WarningName>& FileNoteNames() {
   return notes;
 }
 
-// The writer's rule for its notes alone. The build's own files are left
-// to the writer: only a folder that holds its package meets them, and this
-// check is not told where the package goes.
+// The writer's rule for its notes alone.
 void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
-                     BuildNotes& notes) {
+                     const OwnFileTest& ownFile, BuildNotes& notes) {
   PackedFileRule rule;
   rule.outsideLinks = outsideLinks;
+  rule.ownFile = ownFile;
   rule.notes = &notes;
   const auto packed = [](const std::string&) {};
   std::string err;

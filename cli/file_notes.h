@@ -9,6 +9,7 @@
 #include "manifest/warning_table.h"
 #include "platform/file_system.h"
 #include "run/build_notes.h"
+#include "run/packed_files.h"
 
 namespace nv {
 
@@ -20,8 +21,9 @@ const std::vector<WarningName>& FileNoteNames();
 // out and why, one that leads outside through a link, a listing that
 // failed), made by the writer's rule for a run that packs nothing or has
 // yet to know whether it will: a check tells of them too, and -Werror stops
-// a build on them before it packs.
+// a build on them before it packs. `ownFile` tells the build's own files,
+// of which the writer makes no note either.
 void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
-                     BuildNotes& notes);
+                     const OwnFileTest& ownFile, BuildNotes& notes);
 
 }  // namespace nv

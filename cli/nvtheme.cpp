@@ -20,6 +20,7 @@
 #include "cli/stream_publisher.h"
 #include "cli/watch_loop.h"
 #include "package/build_cache.h"
+#include "package/package_temporaries.h"
 #include "package/package_writer.h"
 #include "platform/interrupt.h"
 #include "services/component.h"
@@ -168,8 +169,13 @@ class FolderRun {
     const bool noted =
         std::any_of(FileNoteNames().begin(), FileNoteNames().end(),
                     [&](const WarningName& w) { return m_line.warnings.count(w.name); });
-    if ((m_report->checkOnly || m_line.warningsAsErrors) && noted)
-      NoteFolderFiles(m_fs, m_report->folder, m_line.outsideLinks, m_collector);
+    if ((m_report->checkOnly || m_line.warningsAsErrors) && noted) {
+      const OwnFiles own(m_fs, m_report->package);
+      const auto ownFile = [&own](const std::string& name, const std::string& path) {
+        return own.Holds(name, path);
+      };
+      NoteFolderFiles(m_fs, m_report->folder, m_line.outsideLinks, ownFile, m_collector);
+    }
     m_checksEnd = m_builder->Log().size();
     return !(m_line.warningsAsErrors && m_report->Warnings() > 0);
   }
