@@ -1,0 +1,502 @@
+// nvtheme check: its exit status, and the log, gnu, JSON and SARIF forms of
+// what it finds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/sarif_report.h"
+#include "cli/warning_switches.h"
+#include "testing/command_fixture.h"
+#include "testing/json_reader.h"
+#include "testing/memory_file_system.h"
+#include "testing/sound_theme.h"
+
+namespace nv {
+namespace {
+
+TEST_F(NvthemeTest, CheckExitStatus) {
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  AddFolder("themeless", "<nuvarinepackage/>");
+  AddFolder("faulty", "<nuvarinepackage>" + kSoundTheme + "<theme/></nuvarinepackage>");
+  AddFolder("rootless", "<themes/>");
+  struct StatusCase {
+    std::vector<std::string> args;
+    int status;
+  };
+  const StatusCase cases[] = {
+      {{"check", "sound"}, 0},
+      {{"check", "sound", "themeless"}, 0},
+      {{"check", "faulty"}, 1},
+      {{"check", "rootless"}, 1},
+      {{"check", "sound", "faulty", "sound"}, 1},
+      {{"check", "nowhere", "sound"}, 1},
+      {{"check"}, 2},
+      {{"check", "--format=html", "sound"}, 2},
+  };
+  for (const StatusCase& c : cases) {
+    std::vector<std::string> gnu = c.args;
+    gnu.insert(gnu.begin() + 1, "--format=gnu");
+    EXPECT_EQ(c.status, Run(c.args)) << c.args.back();
+    EXPECT_EQ(c.status, Run(gnu)) << c.args.back();
+    if (c.status == 0) {
+      EXPECT_EQ("", out.str()) << "gnu lines for sound folders";
+    }
+  }
+}
+
+TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  EXPECT_EQ(0, Run({"check", "sound"}));
+  EXPECT_EQ(Head("sound") +
+                "Checking themes ... 1 variations.\r\nValidating #1... \r\nTheme is valid.\r\n",
+            out.str());
+  EXPECT_EQ("nvtheme: sound: 0 errors, 0 warnings\n", err.str());
+  std::string absent;
+  EXPECT_FALSE(fs.PathExists("sound.nvp", &absent));
+}
+
+TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
+  AddFolder("faulty",
+            "<nuvarinepackage>\n"
+            "<theme name=\"Day\" screenshot=\"shot.png\">\n"
+            "\t<templates><detail mode=\"grid\" file=\"none.xml\"/></templates>\n"
+            "\t<virtualshelf background=\"sand.png\" uwidth=\"12px\" uheight=\"-3\" uhspace=\"px\" "
+            "uvspace=\"\">\n"
+            "\t\t<catalog name=\"N\" olx=\"1\" oly=\"2\" olwidth=\"3\" olheight=\"4\"/>\n"
+            "\t</virtualshelf>\n"
+            "</theme>\n"
+            "</nuvarinepackage>\n");
+  AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  AddFolder("rootless", "<?xml version=\"1.0\"?>\n<themes/>\n");
+  std::string deep = "<nuvarinepackage>\n";
+  for (int level = 2; level <= 257; ++level) deep += "<a>";
+  AddFolder("deep", deep);
+
+  EXPECT_EQ(1, Run({"check", "--format=gnu", "faulty", "sound", "rootless", "deep"}));
+  const std::string faulty = JoinPath("faulty", "main.xml");
+  const std::string rootless = JoinPath("rootless", "main.xml");
+  const std::string lines[] = {
+      faulty +
+          ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
+          "read.",
+      faulty +
+          ":3:13: note: the folder holds no file of that name, nor of a near one: add it, or "
+          "name one that is there",
+      faulty + ":4:2: error: Attributes 'uhspace' invalid.",
+      faulty +
+          ":4:2: note: 'uhspace' is 'px', which does not begin with a number: write a whole "
+          "number",
+      faulty + ":4:2: error: Attributes 'uvspace' invalid.",
+      faulty + ":4:2: note: 'uvspace' is empty: write a whole number",
+      faulty + ":5:3: error: Attributes 'image' not found in 'catalog' node.",
+      faulty + ":5:3: note: add 'image', naming an image in the folder",
+      faulty + ":2:1: error: Theme is invalid.",
+      faulty +
+          ":2:1: note: it needs a 'detail' with a 'mode' and a 'file' that exists; the "
+          "'detail' at 3:13 names 'none.xml' in 'file', which doesn't exist or can't be read",
+      faulty +
+          ":2:1: note: the 'virtualshelf' at 4:2 gives 'uhspace' as 'px', which is no "
+          "number: a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else "
+          "it holds",
+      faulty + ":2:1: note: 2 more such faults fail it too",
+      faulty + ":4:2: warning: 'uwidth' is '12px', which the rule reads as 12 [-Wloose-integer]",
+      faulty +
+          ":4:2: note: the rule reads the leading number and passes over the rest, where a "
+          "strict reader refuses the value; write a whole number alone",
+      faulty +
+          ":4:2: warning: 'uheight' is '-3': a width or height must be 1 or more "
+          "[-Wloose-integer]",
+      faulty + ":4:2: note: the rule takes it, but nothing of that size can be shown",
+      rootless + ":1:1: error: no root element \"nuvarinepackage\".",
+      rootless + ":1:1: note: the first element is 'themes', at 2:1",
+      JoinPath("deep", "main.xml") +
+          ":2:766: error: main.xml nests elements more than 256 levels deep.",
+  };
+  std::string gnu;
+  for (const std::string& line : lines) gnu += line + "\n";
+  EXPECT_EQ(gnu, out.str());
+  EXPECT_EQ("", err.str());
+}
+
+// The example theme set on the disk, as scripts/run builds it.
+const std::string kOcean = JoinPath(NV_EXAMPLES_DIR, "ocean");
+
+TEST(NvthemeExampleTest, ExampleThemesAreValid) {
+  std::ostringstream out, err;
+  EXPECT_EQ(0, RunNvtheme({"check", kOcean}, RealFileSystem(), out, err));
+  EXPECT_EQ(Head(kOcean) +
+                "Checking themes ... 2 variations.\r\n"
+                "Validating #1... \r\nTheme is valid.\r\n"
+                "Validating #2... \r\nTheme is valid.\r\n",
+            out.str());
+  EXPECT_EQ("nvtheme: " + kOcean + ": 0 errors, 0 warnings\n", err.str());
+}
+
+// The example copied into memory, to be broken there.
+void CopyExample(MemoryFileSystem* fs, const std::string& folder) {
+  fs->AddFolder(folder);
+  for (const auto& entry : std::filesystem::directory_iterator(kOcean)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    fs->AddFile(JoinPath(folder, entry.path().filename().string()),
+                std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+}
+
+TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
+  CopyExample(&fs, "ocean");
+  const std::string manifest = JoinPath("ocean", "main.xml");
+  std::string text = fs.Contents(manifest);
+  Replace(&text, "file=\"layout-list.xml\"", "file=\"layout-lists.xml\"");
+  Replace(&text, "name=\"Novels\" ", "");
+  Replace(&text, "olx=\"10\" oly=\"40\"", "olx=\"px\" oly=\"40\"");
+  Replace(&text, "\"shelf-deep.png\" uwidth=\"120\"", "\"shelf-deep.png\" uwidth=\"\"");
+  Replace(&text, "cat-music.png", "cat-musics.png");
+  Replace(&text, "</nuvarinepackage>",
+          "  <theme name=\"Ocean Dusk\" screenshot=\"shot-dusk.png\"/>\n</nuvarinepackage>");
+  fs.AddFile(manifest, text);
+  std::string removeError;
+  ASSERT_TRUE(fs.RemoveFile(JoinPath("ocean", "shelf-sand.png"), &removeError));
+
+  auto missing = [](const std::string& file, const std::string& attribute) {
+    return "The file: '" + file + "' in attribute '" + attribute +
+           "' doesn't exist or can't be read.";
+  };
+  const std::string shelfFault =
+      ": a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else it holds";
+  const std::string noNearFile =
+      "the folder holds no file of that name, nor of a near one: add it, or name one that is there";
+  // Each theme's findings, with the line and column of the element concerned,
+  // and their notes.
+  struct Finding {
+    const char* at;
+    std::string message;
+    std::vector<std::string> notes;
+  };
+  const std::vector<std::vector<Finding>> themes = {
+      {{"7:7",
+        missing("layout-lists.xml", "file"),
+        {"did you mean 'layout-list.xml'? it is in the folder"}},
+       {"9:5", missing("shelf-sand.png", "background"), {noNearFile}},
+       {"10:7",
+        "Attributes 'name' not found in 'catalog' node.",
+        {"add 'name': the rules take any value"}},
+       {"11:7",
+        "Attributes 'olx' invalid.",
+        {"'olx' is 'px', which does not begin with a number: write a whole number"}},
+       {"4:3",
+        "Theme is invalid.",
+        {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 9:5 names "
+         "'shelf-sand.png' in 'background', which doesn't exist or can't be read",
+         "the 'catalog' at 10:7 has no 'name'" + shelfFault, "1 more such fault fails it too"}}},
+      {{"18:5", "Attributes 'uwidth' invalid.", {"'uwidth' is empty: write a whole number"}},
+       {"19:7",
+        missing("cat-musics.png", "image"),
+        {"did you mean 'cat-music.png'? it is in the folder"}},
+       {"14:3",
+        "Theme is invalid.",
+        {"the 'virtualshelf' at 18:5 has an empty 'uwidth'" + shelfFault,
+         "1 more such fault fails it too"}}},
+      {{"22:3",
+        missing("shot-dusk.png", "screenshot"),
+        {noNearFile, "once this is fixed: 22:3: No child nodes found in 'theme' node.",
+         "once this is fixed: 22:3: Theme is invalid."}}},
+  };
+  std::string log = Head("ocean") + "Checking themes ... 3 variations.\r\n";
+  std::string gnu;
+  for (size_t n = 0; n < themes.size(); ++n) {
+    log += "Validating #" + std::to_string(n + 1) + "... \r\n";
+    for (const Finding& f : themes[n]) {
+      log += "Error: " + f.message + "\r\n";
+      gnu += manifest + ":" + f.at + ": error: " + f.message + "\n";
+      for (const std::string& note : f.notes)
+        gnu += manifest + ":" + f.at + ": note: " + note + "\n";
+    }
+  }
+
+  EXPECT_EQ(1, Run({"check", "ocean"}));
+  EXPECT_EQ(log, out.str());
+  EXPECT_EQ(1, Run({"check", "--format=gnu", "ocean"}));
+  EXPECT_EQ(gnu, out.str());
+}
+
+// After each folder's log, standard error tells of it in one order: the
+// notes of the run, the errors with their notes, the warnings with theirs,
+// and one summary line.
+TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFile(JoinPath("sea", "held.png"), "x");
+  fs.Hold(JoinPath("sea", "held.png"));
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+
+  EXPECT_EQ(0, Run({"check", "sea"}));
+  const std::string seaLog = out.str(), seaErr = err.str();
+  const std::string m = JoinPath("sea", "main.xml");
+  EXPECT_EQ("nvtheme: " + JoinPath("sea", "held.png") + ": left out: held by another program\n" +
+                m +
+                ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
+                "be read.\n" +
+                m +
+                ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
+                "name as it is\n" +
+                m +
+                ":2:51: warning: 'Grid.xml' is not in the folder in that letter case "
+                "[-Wcase-mismatch]\n" +
+                m +
+                ":2:51: note: the folder holds 'grid.xml': Windows builds the theme, Linux does "
+                "not, and the media application may not find the file; write its name as it is\n"
+                "nvtheme: sea: 1 error, 2 warnings\n",
+            seaErr);
+  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ("nvtheme: ocean: 0 errors, 0 warnings\n", err.str());
+
+  // Where both streams meet, as on a terminal.
+  std::ostringstream both;
+  EXPECT_EQ(0, RunNvtheme({"check", "sea", "ocean"}, fs, both, both));
+  EXPECT_EQ(seaLog + seaErr + out.str() + err.str(), both.str());
+}
+
+// check --format=json: one document on standard output, read back by
+// field: each folder with its themes and verdicts, every diagnostic whole,
+// and the notes; names whose bytes are no UTF-8 still give valid JSON.
+TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "<theme name=\"Night\"/></nuvarinepackage>");
+  const std::string held = JoinPath("sea", "a\nb\xE9.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+
+  EXPECT_EQ(1, Run({"check", "--format=json", "sea", "ocean", "nowhere"}));
+  EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb\xE9.png") +
+                ": left out: held by another program\n" +
+                "nvtheme: nowhere: no such file or folder\n",
+            err.str());
+  JsonValue doc;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &doc, &error)) << error << "\n" << out.str();
+  EXPECT_EQ("nvtheme", doc["tool"]["name"].string);
+  EXPECT_EQ(NV_VERSION, doc["tool"]["version"].string);
+  EXPECT_FALSE(doc["warningsAsErrors"].boolean);
+  EXPECT_FALSE(doc["passed"].boolean);
+  const JsonValue& folders = doc["folders"];
+  ASSERT_EQ(3u, folders.size());
+
+  const JsonValue& sea = folders[0];
+  const std::string m = JoinPath("sea", "main.xml");
+  EXPECT_EQ("sea", sea["path"].string);
+  EXPECT_TRUE(sea["exists"].boolean);
+  EXPECT_EQ(m, sea["manifest"].string);
+  EXPECT_TRUE(sea["loaded"].boolean);
+  EXPECT_FALSE(sea["passed"].boolean);
+  EXPECT_EQ(2, sea["errors"].number);
+  EXPECT_EQ(2, sea["warnings"].number);
+  ASSERT_EQ(2u, sea["themes"].size());
+  const JsonValue& day = sea["themes"][0];
+  EXPECT_EQ(1, day["number"].number);
+  EXPECT_EQ("Day", day["name"].string);
+  EXPECT_EQ(1, day["line"].number);
+  EXPECT_EQ(18, day["column"].number);
+  EXPECT_TRUE(day["valid"].boolean);
+  EXPECT_EQ(2, sea["themes"][1]["number"].number);
+  EXPECT_EQ("Night", sea["themes"][1]["name"].string);
+  EXPECT_FALSE(sea["themes"][1]["valid"].boolean);
+
+  const JsonValue& diagnostics = sea["diagnostics"];
+  ASSERT_EQ(3u, diagnostics.size());
+  const JsonValue& missing = diagnostics[0];
+  EXPECT_EQ("error", missing["severity"].string);
+  EXPECT_TRUE(missing.Has("name"));
+  EXPECT_TRUE(missing["name"].IsNull());
+  EXPECT_EQ(m, missing["file"].string);
+  EXPECT_EQ(2, missing["line"].number);
+  EXPECT_EQ(51, missing["column"].number);
+  EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
+            missing["message"].string);
+  ASSERT_EQ(JsonValue::Type::kArray, missing["notes"].type);
+  ASSERT_EQ(1u, missing["notes"].size());
+  EXPECT_EQ(0u, missing["notes"][0].string.find("the folder holds 'grid.xml'"));
+  EXPECT_EQ("error", diagnostics[1]["severity"].string);
+  const JsonValue& mismatch = diagnostics[2];
+  EXPECT_EQ("warning", mismatch["severity"].string);
+  EXPECT_EQ("case-mismatch", mismatch["name"].string);
+  EXPECT_EQ(m, mismatch["file"].string);
+  EXPECT_EQ(2, mismatch["line"].number);
+  EXPECT_EQ(51, mismatch["column"].number);
+  EXPECT_EQ("'Grid.xml' is not in the folder in that letter case", mismatch["message"].string);
+  ASSERT_EQ(1u, mismatch["notes"].size());
+  EXPECT_EQ(0u, mismatch["notes"][0].string.find("the folder holds 'grid.xml'"));
+
+  ASSERT_EQ(1u, sea["runNotes"].size());
+  const JsonValue& note = sea["runNotes"][0];
+  EXPECT_EQ("unreadable-file", note["name"].string);
+  EXPECT_EQ(JoinPath("sea", "a\nb\xC3\xA9.png"), note["path"].string);  // the byte as Latin-1
+  EXPECT_EQ("left out: held by another program", note["text"].string);
+
+  const JsonValue& ocean = folders[1];
+  EXPECT_TRUE(ocean["passed"].boolean);
+  EXPECT_EQ(0, ocean["errors"].number);
+  EXPECT_EQ(0, ocean["warnings"].number);
+  EXPECT_EQ(1u, ocean["themes"].size());
+  EXPECT_EQ(0u, ocean["diagnostics"].size());
+  EXPECT_EQ(0u, ocean["runNotes"].size());
+
+  const JsonValue& nowhere = folders[2];
+  EXPECT_EQ("nowhere", nowhere["path"].string);
+  EXPECT_FALSE(nowhere["exists"].boolean);
+  EXPECT_FALSE(nowhere["loaded"].boolean);
+  EXPECT_FALSE(nowhere["passed"].boolean);
+  EXPECT_EQ(0u, nowhere["themes"].size());
+}
+
+// check --format=sarif: a SARIF 2.1.0 log, read back with what the format
+// requires of each object checked present: a rule for the manifest's errors
+// and one for every warning, a result for each finding in its file and
+// place, and a notification for a folder that is not there.
+TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  const std::string held = JoinPath("sea", "a\nb\xE9.png");
+  fs.AddFile(held, "x");
+  fs.Hold(held);
+
+  EXPECT_EQ(1, Run({"check", "--format=sarif", "sea", "nowhere"}));
+  JsonValue log;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &log, &error)) << error << "\n" << out.str();
+  EXPECT_EQ("2.1.0", log["version"].string);
+  EXPECT_NE(std::string::npos, log["$schema"].string.find("sarif-schema-2.1.0.json"));
+  ASSERT_EQ(1u, log["runs"].size());
+  const JsonValue& run = log["runs"][0];
+  const JsonValue& driver = run["tool"]["driver"];
+  EXPECT_EQ("nvtheme", driver["name"].string);
+  EXPECT_EQ(NV_VERSION, driver["version"].string);
+
+  // Rules: an id each, once, with a description and help.
+  std::vector<std::string> ids;
+  for (const JsonValue& rule : driver["rules"].items) {
+    ids.push_back(rule["id"].string);
+    EXPECT_FALSE(rule["shortDescription"]["text"].string.empty()) << ids.back();
+    EXPECT_FALSE(rule["help"]["text"].string.empty()) << ids.back();
+    const std::string level = rule["defaultConfiguration"]["level"].string;
+    EXPECT_EQ(ids.back() == kManifestRuleId ? "error" : "warning", level) << ids.back();
+    EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
+  }
+  std::vector<std::string> expected = {kManifestRuleId};
+  for (const WarningName& warning : WarningNames()) expected.push_back(warning.name);
+  EXPECT_EQ(expected, ids);
+
+  const JsonValue& invocation = run["invocations"][0];
+  EXPECT_EQ(JsonValue::Type::kBool, invocation["executionSuccessful"].type);
+  EXPECT_FALSE(invocation["executionSuccessful"].boolean);
+  EXPECT_EQ(1, invocation["exitCode"].number);
+  ASSERT_EQ(1u, invocation["toolExecutionNotifications"].size());
+  const JsonValue& nowhere = invocation["toolExecutionNotifications"][0];
+  EXPECT_EQ("error", nowhere["level"].string);
+  EXPECT_EQ("nowhere: no such file or folder", nowhere["message"]["text"].string);
+
+  // Results: each with a message, a rule of the driver's, a level and a file.
+  const JsonValue& results = run["results"];
+  ASSERT_EQ(3u, results.size());
+  for (const JsonValue& result : results.items) {
+    EXPECT_FALSE(result["message"]["text"].string.empty());
+    const size_t index = static_cast<size_t>(result["ruleIndex"].number);
+    ASSERT_LT(index, ids.size());
+    EXPECT_EQ(ids[index], result["ruleId"].string);
+    EXPECT_FALSE(
+        result["locations"][0]["physicalLocation"]["artifactLocation"]["uri"].string.empty());
+  }
+  const JsonValue& missing = results[0];
+  EXPECT_EQ(kManifestRuleId, missing["ruleId"].string);
+  EXPECT_EQ("error", missing["level"].string);
+  EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
+            missing["message"]["text"].string);
+  const JsonValue& place = missing["locations"][0]["physicalLocation"];
+  EXPECT_EQ("sea/main.xml", place["artifactLocation"]["uri"].string);
+  EXPECT_EQ(2, place["region"]["startLine"].number);
+  EXPECT_EQ(51, place["region"]["startColumn"].number);
+  const JsonValue& mismatch = results[1];
+  EXPECT_EQ("case-mismatch", mismatch["ruleId"].string);
+  EXPECT_EQ("warning", mismatch["level"].string);
+  ASSERT_EQ(1u, mismatch["relatedLocations"].size());
+  EXPECT_EQ(0u, mismatch["relatedLocations"][0]["message"]["text"].string.find(
+                    "the folder holds 'grid.xml'"));
+  const JsonValue& unreadable = results[2];
+  EXPECT_EQ("unreadable-file", unreadable["ruleId"].string);
+  EXPECT_EQ("warning", unreadable["level"].string);
+  EXPECT_EQ("left out: held by another program", unreadable["message"]["text"].string);
+  const JsonValue& file = unreadable["locations"][0]["physicalLocation"];
+  EXPECT_EQ("sea/a%0Ab%E9.png", file["artifactLocation"]["uri"].string);
+  EXPECT_FALSE(file.Has("region"));
+}
+
+// One error is one gnu line, whatever bytes the manifest's values hold:
+// control bytes are written as escapes, a backslash stays one (Windows'
+// paths are made of them) and bytes from 0x80 up pass as they are. The log
+// shows the value as it is.
+TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
+  struct Value {
+    std::string xml;    // as the manifest writes it
+    std::string value;  // as it is read
+    std::string shown;  // in a gnu line
+  };
+  const Value values[] = {
+      {"nope&#10;t/main.xml:1:1: error: forged line&#10;",
+       "nope\nt/main.xml:1:1: error: forged line\n",
+       "nope\\nt/main.xml:1:1: error: forged line\\n"},
+      {"a&#13;b", "a\rb", "a\\rb"},
+      {"a&#9;b", "a\tb", "a\\tb"},
+      {"a&#x01;b",
+       "a\x01"
+       "b",
+       "a\\x01b"},
+      {"a\x7F.png", "a\x7F.png", "a\\x7F.png"},
+      {"a\\b.png", "a\\b.png", "a\\b.png"},
+      {"caf\xC3\xA9.png", "caf\xC3\xA9.png", "caf\xC3\xA9.png"},
+  };
+  const std::string manifest = JoinPath("t", "main.xml");
+  for (const Value& v : values) {
+    std::string theme = kSoundTheme;
+    Replace(&theme, "shot.png", v.xml);
+    AddFolder("t", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+    const std::string message =
+        "The file: '" + v.value + "' in attribute 'screenshot' doesn't exist or can't be read.";
+    EXPECT_EQ(1, Run({"check", "--format=gnu", "t"}));
+    const std::string error = manifest + ":1:18: error: The file: '" + v.shown +
+                              "' in attribute 'screenshot' doesn't exist or can't be read.\n";
+    EXPECT_EQ(error, out.str().substr(0, error.size()));
+    // Its notes, which may quote the value too, and the warnings about it
+    // stand each on one line of their own.
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_EQ(0u, line.rfind(manifest + ":1:", 0)) << line;
+    EXPECT_EQ(1, Run({"check", "t"}));
+    EXPECT_NE(std::string::npos, out.str().find("\r\nError: " + message + "\r\n")) << v.shown;
+  }
+}
+
+// The reference's complete example, as an author copies it from the page,
+// passes the check with nothing to say.
+TEST_F(RoundTripTest, TheReferencesExamplePassesTheCheck) {
+  std::ifstream page(JoinPath(NV_DOCS_DIR, "MANIFEST.md"), std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(page), {}};
+  const size_t start = text.find("```xml\n");
+  ASSERT_NE(std::string::npos, start);
+  const size_t end = text.find("```", start + 7);
+  std::ofstream(JoinPath(folder, "main.xml"), std::ios::binary)
+      << text.substr(start + 7, end - start - 7);
+  EXPECT_EQ(0, Run({"check", "--format=gnu", folder}));
+  EXPECT_EQ("", out.str());
+  EXPECT_EQ("", err.str());
+}
+
+}  // namespace
+}  // namespace nv
