@@ -157,7 +157,7 @@ TEST_F(NvthemeTest, WarningsAsErrorsStopTheBuildBeforePacking) {
   fs.AddFile(JoinPath("ocean", sub), "\x89PNG\r\n\x1A\n");
   fs.AddFile("ocean.nvp", "last good");
 
-  EXPECT_EQ(0, Run({"check", "ocean"}));
+  EXPECT_EQ(1, Run({"check", "ocean"}));  // its one error
   const std::string checkLog = out.str();
   const std::string names[] = {"[-Wmalformed-xml]", "[-Wcase-mismatch]", "[-Wunpacked-reference]"};
   for (const std::vector<std::string>& args :
@@ -181,14 +181,45 @@ TEST_F(NvthemeTest, WarningsAsErrorsStopTheBuildBeforePacking) {
   EXPECT_EQ(1, Run({"check", "-Werror", "ocean"}));
   EXPECT_EQ(checkLog, out.str());
   EXPECT_NE(std::string::npos, err.str().find("3 warnings; -Werror makes them errors\n"));
-  // Turned off, a warning fails nothing.
-  EXPECT_EQ(0, Run({"check", "-Werror", "-Wno-malformed-xml", "-Wno-case-mismatch",
+  // Turned off, a warning fails nothing; the error still fails the check.
+  EXPECT_EQ(1, Run({"check", "-Werror", "-Wno-malformed-xml", "-Wno-case-mismatch",
                     "-Wno-unpacked-reference", "ocean"}));
-  EXPECT_EQ(0, Run({"build", "ocean"}));
-  const std::string made =
-      "nvtheme: ocean.nvp: 4 files, " + FormatSize(fs.Contents("ocean.nvp").size()) + "\n";
+  EXPECT_EQ("nvtheme: ocean: 1 error, 0 warnings\n",
+            err.str().substr(err.str().rfind("nvtheme: ")));
+  EXPECT_EQ(1, Run({"build", "ocean"}));
+  const std::string made = "nvtheme: ocean.nvp: 4 files, " +
+                           FormatSize(fs.Contents("ocean.nvp").size()) + ", made with 1 error\n";
   EXPECT_EQ(made, err.str().substr(err.str().size() - made.size()));
   EXPECT_NE("last good", fs.Contents("ocean.nvp"));
+}
+
+// An error printed fails the command, though the rules keep the theme valid
+// (a second layout missing): a check exits 1, and a build makes the package
+// the log names, then exits 1 and says so; -Werror packs nothing.
+TEST_F(NvthemeTest, AnErrorPrintedFailsTheCommandThoughThePackageIsMade) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"/>",
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"gone.xml\"/>");
+  AddFolder("ocean", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  EXPECT_EQ(1, Run({"check", "ocean"}));
+  EXPECT_NE(std::string::npos, out.str().find("Theme is valid."));
+  const std::string checked = "nvtheme: ocean: 1 error, 0 warnings\n";
+  EXPECT_EQ(checked, err.str().substr(err.str().size() - checked.size()));
+  EXPECT_EQ(1, Run({"check", "--format=json", "ocean"}));
+  EXPECT_NE(std::string::npos, out.str().find("\"passed\": false"));
+
+  EXPECT_EQ(1, Run({"build", "ocean"}));
+  EXPECT_NE(std::string::npos, out.str().find("ocean.nvp successfully created.\r\n"));
+  const std::string made = "nvtheme: ocean.nvp: 4 files, " +
+                           FormatSize(fs.Contents("ocean.nvp").size()) + ", made with 1 error\n";
+  EXPECT_EQ(made, err.str().substr(err.str().size() - made.size()));
+
+  fs.AddFile("ocean.nvp", "last good");
+  EXPECT_EQ(1, Run({"build", "-Werror", "ocean"}));
+  EXPECT_EQ("last good", fs.Contents("ocean.nvp"));
+  const std::string stopped =
+      "nvtheme: ocean: 1 error, 0 warnings; not packed, as -Werror stops on any error\n";
+  EXPECT_EQ(stopped, err.str().substr(err.str().size() - stopped.size()));
 }
 
 // A build never writes its package over a file it reads, however the path

@@ -30,19 +30,25 @@ size_t FolderReport::Warnings() const {
          std::count_if(notes.begin(), notes.end(), isNamed);
 }
 
+// An error printed fails the folder, even one the rules let a theme pass
+// with (a second layout missing): a build still makes the package the log
+// names, as a compiler writes its output despite an error it reports.
 bool FolderReport::Passed() const {
   const bool ran = checkOnly ? flags.Valid() : flags.Succeeded();
-  return exists && ran && !(warningsAsErrors && Warnings() > 0);
+  return exists && ran && Errors() == 0 && !(warningsAsErrors && Warnings() > 0);
 }
 
 std::string FolderReport::Summary() const {
   if (!checkOnly && flags.Succeeded())
     return package + ": " + Count(packedFiles, "file") +
-           (packageSized ? ", " + FormatSize(packageBytes) : "");
+           (packageSized ? ", " + FormatSize(packageBytes) : "") +
+           (Errors() > 0 ? ", made with " + Count(Errors(), "error") : "");
   std::string line = folder + ": " + Count(Errors(), "error") + ", " + Count(Warnings(), "warning");
   if (warningsAsErrors && Warnings() > 0 && flags.Valid())
     line +=
         checkOnly ? "; -Werror makes them errors" : "; not packed, as -Werror makes them errors";
+  else if (warningsAsErrors && !checkOnly && Errors() > 0 && flags.Valid())
+    line += "; not packed, as -Werror stops on any error";
   return line;
 }
 

@@ -163,7 +163,7 @@ class FolderRun {
   // A check, and a build that -Werror may stop, also hear of the folder's
   // files that the package would leave out or take from outside, which a
   // build that packs hears of from the writer; -Werror stops the build on
-  // any warning.
+  // any warning, and on any error, though the rules let its themes pass.
   bool Checked(const std::vector<ThemeVerdict>& themes) {
     m_report->themes = themes;
     const bool noted =
@@ -177,7 +177,7 @@ class FolderRun {
       NoteFolderFiles(m_fs, m_report->folder, m_line.outsideLinks, ownFile, m_collector);
     }
     m_checksEnd = m_builder->Log().size();
-    return !(m_line.warningsAsErrors && m_report->Warnings() > 0);
+    return !(m_line.warningsAsErrors && (m_report->Warnings() > 0 || m_report->Errors() > 0));
   }
 
   void Write(const FolderReport& report) {
