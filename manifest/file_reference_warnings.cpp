@@ -37,8 +37,9 @@ bool ReadHead(FileSystem& fs, const std::string& path, size_t size, std::string*
 void CheckImage(const TiXmlElement& element, const std::string& name, WarningRun* run) {
   std::string head;
   if (!ReadHead(run->fs, JoinPath(run->folder, name), 8, &head) || IsImage(head)) return;
-  run->Warn("not-an-image", element,
-            Quote(name) + " is not an image: it begins as no PNG, JPEG, GIF or BMP file does",
+  const char* what =
+      head.empty() ? "it is empty" : "it begins as no PNG, JPEG, GIF or BMP file does";
+  run->Warn("not-an-image", element, Quote(name) + " is not an image: " + what,
             {"the application shows images in those formats alone; save it in one of them"});
 }
 

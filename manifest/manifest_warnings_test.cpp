@@ -229,6 +229,10 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {{"sand.png", "<svg/>"}},
        {"main.xml:7:5 not-an-image: 'sand.png' is not an image: it begins as no PNG, JPEG, GIF or "
         "BMP file does"}},
+      {"not-an-image",
+       {},
+       {{"sand.png", ""}},
+       {"main.xml:7:5 not-an-image: 'sand.png' is not an image: it is empty"}},
       {"not-an-image", {}, {{"sand.png", "\xFF\xD8\xFF\xE0"}, {"novels.png", "GIF89a"}}, {}},
 
       {"duplicate-theme-name",
