@@ -63,6 +63,20 @@ std::vector<std::string> WhyUnreadable(FileSystem& fs, const ManifestAttempt& a)
   return {"main.xml cannot be read: " + a.readError};
 }
 
+// What a Windows editor's "Unicode" saves: UTF-16 (or UTF-32), told by its
+// byte order mark, or by a NUL beside the first character where the mark
+// was left out. The parser reads 8-bit text alone.
+std::string WideEncoding(const std::string& text) {
+  const auto starts = [&text](const std::string& bytes) {
+    return text.compare(0, bytes.size(), bytes) == 0;
+  };
+  if (starts(std::string("\xFF\xFE\0\0", 4)) || starts(std::string("\0\0\xFE\xFF", 4)))
+    return "UTF-32";
+  if (starts("\xFF\xFE") || starts("\xFE\xFF")) return "UTF-16";
+  if (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0')) return "UTF-16";
+  return "";
+}
+
 bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
@@ -74,6 +88,9 @@ std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAtt
   if (a.read == TextRead::kUnreadable) return WhyUnreadable(fs, a);
   if (a.text.empty()) return {"main.xml is empty"};
   if (IsBlank(a.text)) return {"main.xml holds nothing but white space"};
+  const std::string wide = WideEncoding(a.text);
+  if (!wide.empty())
+    return {"main.xml is saved as " + wide + ", which the builder cannot read: save it as UTF-8"};
   std::vector<std::string> notes;
   const TiXmlDocument& doc = a.manifest;
   // The parser counts a row and column of its own; for a line of ASCII

@@ -79,6 +79,15 @@ TEST(LoadManifestTest, AFailedLoadSaysWhyInNotes) {
       {"white space",
        [](MemoryFileSystem& fs) { Put(fs, " \r\n\t\n"); },
        {"main.xml holds nothing but white space"}},
+      {"UTF-16 with its mark",
+       [](MemoryFileSystem& fs) { Put(fs, std::string("\xFF\xFE<\0n\0/\0>\0", 10)); },
+       {"main.xml is saved as UTF-16, which the builder cannot read: save it as UTF-8"}},
+      {"UTF-16 without one",
+       [](MemoryFileSystem& fs) { Put(fs, std::string("\0<\0n\0/\0>", 8)); },
+       {"main.xml is saved as UTF-16, which the builder cannot read: save it as UTF-8"}},
+      {"UTF-32",
+       [](MemoryFileSystem& fs) { Put(fs, std::string("\xFF\xFE\0\0<\0\0\0", 8)); },
+       {"main.xml is saved as UTF-32, which the builder cannot read: save it as UTF-8"}},
       {"unclosed tag before the root",
        [](MemoryFileSystem& fs) {
          Put(fs, "<?xml version=\"1.0\"?>\n<theme\n<nuvarinepackage/>\n");
