@@ -221,6 +221,44 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
   EXPECT_EQ(gnu, out.str());
 }
 
+// A warning is an error where -Werror=NAME says so, or by default where it
+// breaks the package (a file the package will not hold), until
+// -Wno-error=NAME: then it counts as one in the exit status, the gnu line
+// and JSON.
+TEST_F(NvthemeTest, WarningsMadeErrorsCountAsErrors) {
+  const std::string sub = std::string("img") + kPathSeparator + "sand.png";
+  std::string theme = kSoundTheme;
+  Replace(&theme, "background=\"sand.png\"", "background=\"" + sub + "\"");
+  Replace(&theme, "file=\"grid.xml\"", "file=\"grid.xml\" author=\"me\"");
+  AddFolder("ocean", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFolder(JoinPath("ocean", "img"));
+  fs.AddFile(JoinPath("ocean", sub), "\x89PNG\r\n\x1A\n");
+  struct Case {
+    std::vector<std::string> switches;
+    int status;
+    const char* unpacked;  // the severity of each, as the gnu lines say
+    const char* unknown;
+  };
+  const Case cases[] = {
+      {{}, 1, "error", "warning"},
+      {{"-Wno-error=unpacked-reference"}, 0, "warning", "warning"},
+      {{"-Wno-error=unpacked-reference", "-Werror=unknown-attribute"}, 1, "warning", "error"},
+      {{"-Wno-unknown-attribute", "-Werror=unknown-attribute"}, 1, "error", "error"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"check", "--format=gnu"};
+    args.insert(args.end(), c.switches.begin(), c.switches.end());
+    args.push_back("ocean");
+    EXPECT_EQ(c.status, Run(args)) << args[2];
+    EXPECT_NE(std::string::npos, out.str().find(std::string(": ") + c.unpacked + ": 'img" +
+                                                kPathSeparator + "sand.png' is not"))
+        << out.str();
+    EXPECT_NE(std::string::npos,
+              out.str().find(std::string(": ") + c.unknown + ": unknown attribute 'author'"))
+        << out.str();
+  }
+}
+
 // After each folder's log, standard error tells of it in one order: the
 // notes of the run, the errors with their notes, the warnings with theirs,
 // and one summary line.
@@ -387,7 +425,8 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
     EXPECT_FALSE(rule["shortDescription"]["text"].string.empty()) << ids.back();
     EXPECT_FALSE(rule["help"]["text"].string.empty()) << ids.back();
     const std::string level = rule["defaultConfiguration"]["level"].string;
-    EXPECT_EQ(ids.back() == kManifestRuleId ? "error" : "warning", level) << ids.back();
+    const bool error = ids.back() == kManifestRuleId || ids.back() == "unpacked-reference";
+    EXPECT_EQ(error ? "error" : "warning", level) << ids.back();
     EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
   }
   std::vector<std::string> expected = {kManifestRuleId};

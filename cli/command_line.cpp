@@ -72,7 +72,8 @@ bool Text(const std::string& value, CommandLine* line, std::string*) {
 }
 
 bool SetWarning(const std::string& value, CommandLine* line, std::string* error) {
-  return SwitchWarning(value, &line->warnings, &line->warningsAsErrors, error);
+  return SwitchWarning(value, &line->warnings, &line->warningErrors, &line->warningsAsErrors,
+                       error);
 }
 
 bool SetFormat(const std::string& value, CommandLine* line, std::string* error) {
@@ -151,6 +152,10 @@ const Option kOptions[] = {
     {"-W", nullptr, "the name of a warning", kJoined, kBuild | kCheck, 6, SetWarning,
      "-W NAME, -WNAME", "report the warning NAME"},
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-W no-NAME, -Wno-NAME", "do not report it"},
+    {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-Werror=NAME, -Wno-error=NAME",
+     "report the warning NAME as an\n"
+     "error, or as a warning again; unpacked-reference\n"
+     "is an error unless -Wno-error=unpacked-reference"},
     {nullptr, "--warnings-as-errors", nullptr, kMore, 0, 0, Switch<&CommandLine::warningsAsErrors>,
      "-Werror, --warnings-as-errors",
      "fail when a warning is\n"

@@ -29,6 +29,9 @@ struct CommandLine {
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();
+  // Those of them that are errors: by default, those that break the
+  // package; as -Werror=NAME and -Wno-error=NAME switched them.
+  std::set<std::string> warningErrors = DefaultErrors();
   bool watch = false;             // --watch, with build and check
   bool quiet = false;             // -q, --quiet, with build and check: no log on standard output
   std::string output;             // -o, --output, with build of one folder: the package's path

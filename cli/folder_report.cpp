@@ -52,8 +52,14 @@ std::string FolderReport::Summary() const {
   return line;
 }
 
+// A warning made an error is an error everywhere: the exit status, the
+// counts, the gnu line, JSON and SARIF.
 void ReportCollector::Report(const Diagnostic& diagnostic) {
-  if (m_report) m_report->diagnostics.push_back(diagnostic);
+  if (!m_report) return;
+  m_report->diagnostics.push_back(diagnostic);
+  if (!diagnostic.name.empty())
+    m_report->diagnostics.back().severity =
+        m_errors.count(diagnostic.name) ? Severity::kError : Severity::kWarning;
 }
 
 void ReportCollector::Note(const std::string& path, const std::string& text,

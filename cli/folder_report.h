@@ -57,7 +57,9 @@ struct FolderReport {
 // warnings.
 class ReportCollector : public ManifestDiagnostics, public BuildNotes {
  public:
-  explicit ReportCollector(std::set<std::string> warnings) : m_warnings(std::move(warnings)) {}
+  // `errors`: the warnings reported as errors.
+  ReportCollector(std::set<std::string> warnings, std::set<std::string> errors)
+      : m_warnings(std::move(warnings)), m_errors(std::move(errors)) {}
 
   void CollectInto(FolderReport* report) { m_report = report; }
   void Report(const Diagnostic& diagnostic) override;
@@ -65,6 +67,7 @@ class ReportCollector : public ManifestDiagnostics, public BuildNotes {
 
  private:
   const std::set<std::string> m_warnings;
+  const std::set<std::string> m_errors;
   FolderReport* m_report = nullptr;
 };
 

@@ -83,7 +83,7 @@ class FolderRun {
         m_out(out),
         m_err(err),
         m_logPublisher(out),
-        m_collector(line.warnings),
+        m_collector(line.warnings, line.warningErrors),
         m_progress(progress),
         m_zlib(zlib) {}
 

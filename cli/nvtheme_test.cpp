@@ -56,6 +56,10 @@ const char kHelp[] =
     "  -W NAME, -WNAME      with build and check: report the warning NAME\n"
     "  -W no-NAME, -Wno-NAME\n"
     "                       with build and check: do not report it\n"
+    "  -Werror=NAME, -Wno-error=NAME\n"
+    "                       with build and check: report the warning NAME as an\n"
+    "                       error, or as a warning again; unpacked-reference\n"
+    "                       is an error unless -Wno-error=unpacked-reference\n"
     "  -Werror, --warnings-as-errors\n"
     "                       with build and check: fail when a warning is\n"
     "                       reported; a build then stops after the checks,\n"
@@ -124,7 +128,7 @@ TEST(ReportCollectorTest, ANoteIsAWarningByTheNameItCarries) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.text) + " / " + c.warning);
-    ReportCollector collector({"unreadable-file", "unlistable-folder"});
+    ReportCollector collector({"unreadable-file", "unlistable-folder"}, {});
     FolderReport report;
     collector.CollectInto(&report);
     collector.Note("ocean", c.text, c.warning);

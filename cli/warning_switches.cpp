@@ -14,23 +14,35 @@ std::set<std::string> DefaultWarnings() {
   return on;
 }
 
+std::set<std::string> DefaultErrors() {
+  std::set<std::string> errors;
+  for (const WarningName& warning : WarningNames())
+    if (warning.severity == Severity::kError) errors.insert(warning.name);
+  return errors;
+}
+
 // Spelt as GCC spells its own: the name printed in "[-WNAME]" goes back
 // into -W as it is.
-bool SwitchWarning(const std::string& value, std::set<std::string>* on, bool* asErrors,
-                   std::string* error) {
+bool SwitchWarning(const std::string& value, std::set<std::string>* on,
+                   std::set<std::string>* errors, bool* asErrors, std::string* error) {
   const bool off = value.compare(0, 3, "no-") == 0;
-  const std::string name = off ? value.substr(3) : value;
+  std::string name = off ? value.substr(3) : value;
   if (name == "error") {
     *asErrors = !off;
     return true;
   }
+  const bool severity = name.compare(0, 6, "error=") == 0;
+  if (severity) name = name.substr(6);
   std::vector<std::string> names;
   for (const WarningName& warning : WarningNames()) names.push_back(warning.name);
   if (std::find(names.begin(), names.end(), name) != names.end()) {
-    if (off)
-      on->erase(name);
-    else
+    std::set<std::string>* set = severity ? errors : on;
+    if (off) {
+      set->erase(name);
+    } else {
+      set->insert(name);
       on->insert(name);
+    }
     return true;
   }
   const std::string nearest = NearestName(name, names);

@@ -36,16 +36,27 @@ TEST(WarningListTest, ALineForEachRowOfTheTable) {
             lines.back());
 }
 
-// What the completion offers -W, NAME and no-NAME, each switches its warning.
+// What the completion offers -W, NAME and no-NAME, each switches its
+// warning; error=NAME makes it an error, and reported, no-error=NAME a
+// warning again.
 TEST(WarningListTest, EachRowIsSwitchedByItsName) {
   for (const WarningName& warning : WarningNames()) {
-    std::set<std::string> on;
+    std::set<std::string> on, errors;
     bool asErrors = false;
     std::string error;
-    EXPECT_TRUE(SwitchWarning(warning.name, &on, &asErrors, &error)) << error;
+    EXPECT_TRUE(SwitchWarning(warning.name, &on, &errors, &asErrors, &error)) << error;
     EXPECT_EQ(std::set<std::string>{warning.name}, on);
-    EXPECT_TRUE(SwitchWarning(std::string("no-") + warning.name, &on, &asErrors, &error)) << error;
+    EXPECT_TRUE(SwitchWarning(std::string("no-") + warning.name, &on, &errors, &asErrors, &error))
+        << error;
     EXPECT_EQ(std::set<std::string>(), on);
+    EXPECT_TRUE(
+        SwitchWarning(std::string("error=") + warning.name, &on, &errors, &asErrors, &error));
+    EXPECT_EQ(std::set<std::string>{warning.name}, errors);
+    EXPECT_EQ(std::set<std::string>{warning.name}, on);
+    EXPECT_TRUE(
+        SwitchWarning(std::string("no-error=") + warning.name, &on, &errors, &asErrors, &error));
+    EXPECT_EQ(std::set<std::string>(), errors);
+    EXPECT_FALSE(asErrors);
   }
 }
 

@@ -49,13 +49,17 @@ _nvtheme() {
       ;;
   esac
 
+  if [[ $cur == -Werror=* || $cur == -Wno-error=* ]]; then
+    mapfile -t COMPREPLY < <(compgen -P "${cur%%=*}=" -W "$(_nvtheme_warnings)" -- "${cur#*=}")
+    return
+  fi
   if [[ $cur == -W* ]]; then
     mapfile -t COMPREPLY < <(compgen -P -W -W "error $(_nvtheme_warnings)" -- "${cur#-W}")
     return
   fi
   if [[ $cur == -* ]]; then
     local options='--help --version --list-warnings'
-    local folders='-W -Werror --warnings-as-errors --no-outside-links --watch --quiet --'
+    local folders='-W -Werror -Werror= --warnings-as-errors --no-outside-links --watch --quiet --'
     case $command in
       build) options="-j --jobs --output --no-cache $folders" ;;
       check) options="--format=gnu --format=json --format=sarif $folders" ;;

@@ -94,7 +94,7 @@ class ThemeFolder {
 };
 
 std::string Shown(const Diagnostic& d) {
-  EXPECT_EQ(Severity::kWarning, d.severity);
+  EXPECT_EQ(FindWarningName(d.name)->severity, d.severity);
   EXPECT_EQ(0u, d.file.compare(0, kFolder.size() + 1, kFolder + kPathSeparator)) << d.file;
   return d.file.substr(kFolder.size() + 1) + ":" + std::to_string(d.at.line) + ":" +
          std::to_string(d.at.column) + " " + d.name + ": " + d.message;

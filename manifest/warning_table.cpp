@@ -11,6 +11,7 @@ namespace {
 constexpr bool kOn = true;
 constexpr bool kOff = false;
 constexpr Severity kWarning = Severity::kWarning;
+constexpr Severity kError = Severity::kError;  // a warning that is an error unless -Wno-error=NAME
 constexpr bool kDiagnostic = false;
 constexpr bool kBuildNote = true;
 
@@ -29,7 +30,7 @@ const std::vector<WarningName>& WarningNames() {
       {"loose-integer", kOn, kWarning, kDiagnostic,
        "an integer read otherwise than written, or a width or height below 1"},
       {"duplicate-theme-name", kOn, kWarning, kDiagnostic, "two themes of one name"},
-      {"unpacked-reference", kOn, kWarning, kDiagnostic,
+      {"unpacked-reference", kOn, kError, kDiagnostic,
        "a file not directly in the folder, which the package lacks"},
       {"case-mismatch", kOn, kWarning, kDiagnostic,
        "a file named in another letter case than its own"},

@@ -15,7 +15,9 @@ namespace nv {
 struct WarningName {
   const char* name;
   bool defaultOn;
-  Severity severity;  // what the diagnostics and the SARIF log call it
+  // What the diagnostics and the SARIF log call it unless -Werror=NAME or
+  // -Wno-error=NAME says otherwise: an error for what breaks the package.
+  Severity severity;
   // Told as a build note about one of the folder's files (on standard
   // error, and among a report's run notes) rather than as a diagnostic at
   // a place in the manifest or a file.
