@@ -200,9 +200,15 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"malformed-xml",
        {{"olheight=\"24\"/>", "olheight=\"24\">"}},
        {},
-       {"main.xml:9:7 malformed-xml: main.xml is not well-formed XML: mismatched tag"},
+       {"main.xml:9:7 malformed-xml: main.xml is not well-formed XML: mismatched tag: "
+        "'</virtualshelf>' where 'catalog', opened at line 8, is open"},
        "the builder reads it, but a strict reader (the media application may be one) refuses "
        "this file"},
+      {"malformed-xml",
+       {{"name=\"Novels\"", "name=\"Novels&amp;&nbsp;Comics\""}},
+       {},
+       {"main.xml:8:7 malformed-xml: main.xml is not well-formed XML: undefined entity: "
+        "'&nbsp;'"}},
       {"malformed-xml",
        {{"name=\"Novels\"", "name=\"Novels & Comics\""}},
        {},
@@ -221,7 +227,8 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {{"grid.xml", "<layout>\n  <cover>\n</layout>\n"}},
        {"main.xml:5:7 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
-       JoinPath(kFolder, "grid.xml") + ":3:3: mismatched tag"},
+       JoinPath(kFolder, "grid.xml") +
+           ":3:3: mismatched tag: '</layout>' where 'cover', opened at line 2, is open"},
       {"not-a-layout", {}, {{"grid.xml", "<layout>\n  <cover/>\n</layout>\n"}}, {}},
 
       {"not-an-image",

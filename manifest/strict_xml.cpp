@@ -7,6 +7,9 @@
 #include <climits>
 #include <memory>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace nv {
 
@@ -24,6 +27,59 @@ int ReadBytesAsLetters(void*, const XML_Char*, XML_Encoding* info) {
   return XML_STATUS_OK;
 }
 
+// The elements open where the parser is, with the line each opened on, so
+// that a mismatched end tag can name the one it should close.
+struct OpenElements {
+  XML_Parser parser = nullptr;
+  std::vector<std::pair<std::string, XML_Size>> stack;
+};
+
+void OnStart(void* data, const XML_Char* name, const XML_Char**) {
+  auto* open = static_cast<OpenElements*>(data);
+  open->stack.emplace_back(name, XML_GetCurrentLineNumber(open->parser));
+}
+
+void OnEnd(void* data, const XML_Char*) {
+  auto* open = static_cast<OpenElements*>(data);
+  if (!open->stack.empty()) open->stack.pop_back();
+}
+
+// The name that begins at `at` in the text, up to a space, '>', '/' or ';'.
+std::string NameAt(const std::string& text, size_t at) {
+  const size_t end = text.find_first_of(" \t\r\n>/;", at);
+  return text.substr(at, (end == std::string::npos ? text.size() : end) - at);
+}
+
+// expat points at the tag or text that holds the entity: the first
+// reference from there that XML does not define itself.
+std::string UndefinedEntity(const std::string& text, size_t at) {
+  static const char* const kDefined[] = {"amp", "lt", "gt", "quot", "apos"};
+  for (size_t amp = text.find('&', at); amp != std::string::npos; amp = text.find('&', amp + 1)) {
+    const std::string name = NameAt(text, amp + 1);
+    if (name.empty() || name[0] == '#') continue;
+    if (std::none_of(std::begin(kDefined), std::end(kDefined),
+                     [&name](const char* d) { return name == d; }))
+      return name;
+  }
+  return "";
+}
+
+// expat's words, with what they leave out: the entity it does not know, and
+// the element an end tag fails to close.
+std::string Reason(XML_Error error, const std::string& text, size_t at, const OpenElements& open) {
+  std::string reason = XML_ErrorString(error);
+  if (error == XML_ERROR_UNDEFINED_ENTITY) {
+    const std::string entity = UndefinedEntity(text, at);
+    if (!entity.empty()) reason += ": '&" + entity + ";'";
+  }
+  // expat points at the end tag's name, past its "</".
+  if (error == XML_ERROR_TAG_MISMATCH && at >= 2 && text.compare(at - 2, 2, "</") == 0 &&
+      !open.stack.empty())
+    reason += ": '</" + NameAt(text, at) + ">' where '" + open.stack.back().first +
+              "', opened at line " + std::to_string(open.stack.back().second) + ", is open";
+  return reason;
+}
+
 }  // namespace
 
 bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
@@ -31,6 +87,10 @@ bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
                                                                  XML_ParserFree);
   if (!parser) throw std::bad_alloc();
   XML_SetUnknownEncodingHandler(parser.get(), ReadBytesAsLetters, nullptr);
+  OpenElements open;
+  open.parser = parser.get();
+  XML_SetUserData(parser.get(), &open);
+  XML_SetElementHandler(parser.get(), OnStart, OnEnd);
   // expat takes its input in pieces whose size fits an int.
   const size_t piece = INT_MAX / 2;
   size_t at = 0;
@@ -42,9 +102,9 @@ bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
     at += size;
   } while (status == XML_STATUS_OK && at < text.size());
   if (status == XML_STATUS_OK) return true;
-  fault->reason = XML_ErrorString(XML_GetErrorCode(parser.get()));
   const XML_Index index = XML_GetCurrentByteIndex(parser.get());
   fault->offset = std::min(static_cast<size_t>(std::max<XML_Index>(0, index)), text.size());
+  fault->reason = Reason(XML_GetErrorCode(parser.get()), text, fault->offset, open);
   return false;
 }
 
