@@ -57,6 +57,13 @@ void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRu
        "a strict reader (the media application may be one) refuses it"});
 }
 
+// The name without the "./" (or ".\\") steps it begins with, which name
+// the folder itself.
+std::string WithoutLeadingDots(std::string name) {
+  while (name.size() > 2 && name[0] == '.' && (name[1] == '/' || name[1] == '\\')) name.erase(0, 2);
+  return name;
+}
+
 // The last step of a path, by either separator.
 std::string LastStep(const std::string& path) {
   const size_t separator = path.find_last_of("/\\");
@@ -78,6 +85,17 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
     return;
   }
   if (!run->listedWhole) return;  // a name missing from a listing cut short may be in the rest
+  const std::string plain = WithoutLeadingDots(value);
+  if (plain != value && run->IsPacked(plain)) {
+    run->used.insert(plain);
+    run->Warn(
+        "unpacked-reference", element,
+        Quote(value) + " names no file of the package, whose index lists it as " + Quote(plain),
+        {"the media application looks the name up as it is written and finds nothing; "
+         "write " +
+         Quote(plain)});
+    return;
+  }
   if (const std::string* own = run->PackedInOtherCase(value)) {
     run->used.insert(*own);
     run->Warn("case-mismatch", element, Quote(value) + " is not in the folder in that letter case",

@@ -115,6 +115,14 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        "'shot.png'"},
       // Missing there: the log's error says so.
       {"unpacked-reference", {{"screenshot=\"shot.png\"", "screenshot=\"" + sub + "\""}}, {}, {}},
+      // In the folder, under a name the index does not list.
+      {"unpacked-reference",
+       {{"screenshot=\"shot.png\"", "screenshot=\"./shot.png\""}},
+       {},
+       {"main.xml:3:3 unpacked-reference: './shot.png' names no file of the package, whose index "
+        "lists it as 'shot.png'"},
+       "the media application looks the name up as it is written and finds nothing; write "
+       "'shot.png'"},
 
       {"case-mismatch",
        {{"screenshot=\"shot.png\"", "screenshot=\"Shot.png\""}},
