@@ -218,6 +218,12 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {"main.xml:8:7 malformed-xml: main.xml is not well-formed XML: undefined entity: "
         "'&nbsp;'"}},
       {"malformed-xml",
+       {{"name=\"Novels\"", "name=\"Nov\xE9ls\""}},
+       {},
+       {"main.xml:8:25 malformed-xml: main.xml is not well-formed XML: byte 0xE9 is not UTF-8, "
+        "the encoding the file is read in (save it as UTF-8, or name its encoding in the XML "
+        "declaration)"}},
+      {"malformed-xml",
        {{"name=\"Novels\"", "name=\"Novels & Comics\""}},
        {},
        {"main.xml:8:30 malformed-xml: main.xml is not well-formed XML: not well-formed (invalid "

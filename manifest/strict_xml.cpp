@@ -72,6 +72,15 @@ std::string Reason(XML_Error error, const std::string& text, size_t at, const Op
     const std::string entity = UndefinedEntity(text, at);
     if (!entity.empty()) reason += ": '&" + entity + ";'";
   }
+  // A byte of another encoding (Latin-1's 0xE9) in a file read as UTF-8.
+  if (error == XML_ERROR_INVALID_TOKEN && at < text.size() &&
+      static_cast<unsigned char>(text[at]) >= 0x80) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const unsigned char byte = static_cast<unsigned char>(text[at]);
+    reason = std::string("byte 0x") + kHex[byte >> 4] + kHex[byte & 15] +
+             " is not UTF-8, the encoding the file is read in (save it as UTF-8, or name "
+             "its encoding in the XML declaration)";
+  }
   // expat points at the end tag's name, past its "</".
   if (error == XML_ERROR_TAG_MISMATCH && at >= 2 && text.compare(at - 2, 2, "</") == 0 &&
       !open.stack.empty())
