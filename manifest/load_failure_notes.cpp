@@ -110,6 +110,12 @@ std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAtt
   } else if (a.text.find('\0') != std::string::npos) {
     notes.push_back("the text ends for the parser at the NUL byte at " +
                     At(TextLines(a.text).At(a.text.find('\0'))));
+  } else if (a.text.find("<!DOCTYPE") != std::string::npos) {
+    // TinyXML takes a DOCTYPE with declarations inside it for the whole
+    // document, and finds nothing after it.
+    notes.push_back("the parser reads no element past the DOCTYPE at " +
+                    At(TextLines(a.text).At(a.text.find("<!DOCTYPE"))) +
+                    "; remove it, as the manifest needs none");
   } else if (!doc.Error()) {
     notes.push_back("main.xml holds no element");
   }

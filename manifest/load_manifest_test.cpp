@@ -100,6 +100,14 @@ TEST(LoadManifestTest, AFailedLoadSaysWhyInNotes) {
       {"another root",
        [](MemoryFileSystem& fs) { Put(fs, "<?xml version=\"1.0\"?>\n<themes/>\n"); },
        {"the first element is 'themes', at 2:1"}},
+      {"a DOCTYPE with declarations",
+       [](MemoryFileSystem& fs) {
+         Put(fs,
+             "<?xml version=\"1.0\"?>\n<!DOCTYPE nuvarinepackage [\n<!ENTITY x \"y\">\n]>\n"
+             "<nuvarinepackage/>\n");
+       },
+       {"the parser reads no element past the DOCTYPE at 2:1; remove it, as the manifest needs "
+        "none"}},
       {"a comment alone",
        [](MemoryFileSystem& fs) { Put(fs, "<!-- <nuvarinepackage/> -->\n"); },
        {"main.xml holds no element"}},
