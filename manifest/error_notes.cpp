@@ -69,12 +69,14 @@ std::string WhatToAdd(const TiXmlElement& element, const std::string& name) {
   return add + ": the rules take any value";
 }
 
+// Either separator, whatever the system: a name written on Windows
+// ("img\\shot.png", "C:\\themes\\ocean\\shot.png") names a folder part everywhere.
 bool HasFolderPart(const std::string& name) {
-  return name.find('/') != std::string::npos || name.find(kPathSeparator) != std::string::npos;
+  return name.find_first_of("/\\") != std::string::npos;
 }
 
 std::string LastStep(const std::string& name) {
-  size_t separator = name.find_last_of(std::string("/") + kPathSeparator);
+  size_t separator = name.find_last_of("/\\");
   return separator == std::string::npos ? name : name.substr(separator + 1);
 }
 

@@ -161,6 +161,13 @@ TEST(ErrorNotesTest, MissingFiles) {
        {"'img/books.png' has a folder part, and the package holds only the files directly in the "
         "folder",
         "did you mean 'books.png'? it is in the folder"}},
+      {"a Windows path",
+       {{"novels.png", "C:\\themes\\ocean\\books.png"}},
+       {"books.png"},
+       "The file: 'C:\\themes\\ocean\\books.png" + image,
+       {"'C:\\themes\\ocean\\books.png' has a folder part, and the package holds only the files "
+        "directly in the folder",
+        "did you mean 'books.png'? it is in the folder"}},
       {"a folder part, nothing near",
        {{"novels.png", "img/odes.png"}},
        {"books.png"},
