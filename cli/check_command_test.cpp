@@ -425,7 +425,8 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
     EXPECT_FALSE(rule["shortDescription"]["text"].string.empty()) << ids.back();
     EXPECT_FALSE(rule["help"]["text"].string.empty()) << ids.back();
     const std::string level = rule["defaultConfiguration"]["level"].string;
-    const bool error = ids.back() == kManifestRuleId || ids.back() == "unpacked-reference";
+    const bool error = ids.back() == kManifestRuleId || ids.back() == "unpacked-reference" ||
+                       ids.back() == "lost-content";
     EXPECT_EQ(error ? "error" : "warning", level) << ids.back();
     EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
   }

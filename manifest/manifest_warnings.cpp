@@ -33,6 +33,7 @@ std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& fold
   WarningRun run(fs, folder, text, manifest, options);
   CheckWellFormed(text, &run);
   CheckElements(manifest, &run);
+  CheckLostThemes(text, manifest, &run);
   std::stable_sort(
       run.warnings.begin(), run.warnings.end(), [](const Diagnostic& a, const Diagnostic& b) {
         return std::make_pair(a.at.line, a.at.column) < std::make_pair(b.at.line, b.at.column);

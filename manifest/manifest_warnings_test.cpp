@@ -106,6 +106,28 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
   const Case cases[] = {
       {"none", {}, {}, {}},
 
+      {"lost-content",
+       {{"</theme>", "</thme>"},
+        {"</nuvarinepackage>",
+         "<theme name=\"Night\" screenshot=\"shot.png\"/>\n</nuvarinepackage>"}},
+       {},
+       {"main.xml:10:5 malformed-xml: main.xml is not well-formed XML: mismatched tag: '</thme>' "
+        "where 'theme', opened at line 3, is open",
+        "main.xml:11:1 lost-content: the theme 'Night' is written here, but the builder never "
+        "reads "
+        "it"}},
+      // Made an element of, though not read: misplaced-element tells of it.
+      {"lost-content",
+       {{"</nuvarinepackage>",
+         "</nuvarinepackage>\n<theme name=\"Night\" screenshot=\"shot.png\"/>"}},
+       {},
+       {"main.xml:12:1 malformed-xml: main.xml is not well-formed XML: junk after document element",
+        "main.xml:12:1 misplaced-element: 'theme' is not read after the document's first element"}},
+      {"lost-content",
+       {{"</nuvarinepackage>", "<!-- <theme name=\"Old\"/> -->\n</nuvarinepackage>"}},
+       {},
+       {}},
+
       {"unpacked-reference",
        {{"screenshot=\"shot.png\"", "screenshot=\"" + sub + "\""}},
        {{sub, kPng}},

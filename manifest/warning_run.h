@@ -66,6 +66,10 @@ struct WarningRun {
 // Every element of the manifest, its attributes and values.
 void CheckElements(const TiXmlDocument& manifest, WarningRun* run);
 
+// The themes the text holds that the builder's parser never made elements
+// of, as it stopped before them.
+void CheckLostThemes(const std::string& text, const TiXmlDocument& manifest, WarningRun* run);
+
 // A file that an attribute names: where it is and what it holds.
 void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
                         WarningRun* run);

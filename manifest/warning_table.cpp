@@ -42,6 +42,8 @@ const std::vector<WarningName>& WarningNames() {
       {"unportable-name", kOn, kWarning, kDiagnostic,
        "a file name Windows refuses, or with bytes above 0x7F"},
       {"unused-file", kOff, kWarning, kDiagnostic, "a packed file that no theme uses"},
+      {"lost-content", kOn, kError, kDiagnostic,
+       "a theme written in main.xml that the builder never reads"},
       {kUnreadableFileWarning, kOn, kWarning, kBuildNote,
        "a file left out of the package, as it cannot be read now"},
       {kUnlistableFolderWarning, kOn, kWarning, kBuildNote, "a folder that cannot be listed whole"},

@@ -23,7 +23,8 @@ TEST(WarningTableTest, EachOnceAndFoundAllOnButUnusedFile) {
     EXPECT_EQ(&warning, FindWarningName(warning.name));
     EXPECT_EQ(std::string(warning.name) != "unused-file", warning.defaultOn) << warning.name;
     // What breaks the package is an error by default.
-    const bool breaks = std::string(warning.name) == "unpacked-reference";
+    const bool breaks = std::string(warning.name) == "unpacked-reference" ||
+                        std::string(warning.name) == "lost-content";
     EXPECT_EQ(breaks ? Severity::kError : Severity::kWarning, warning.severity) << warning.name;
     EXPECT_NE(std::string(), warning.description) << warning.name;
   }
