@@ -94,6 +94,15 @@ if(NOT WIN32)
   nv_import_installed(Nettle::Nettle nettle/sha2.h nettle)
 endif()
 
+# The image libraries that check decodes with, and utf8proc, which puts
+# names into one Unicode normalisation form.
+if(NOT WIN32)
+  find_package(PNG REQUIRED)
+  find_package(JPEG REQUIRED)
+  find_package(GIF REQUIRED)
+  nv_import_installed(Utf8proc::Utf8proc utf8proc.h utf8proc)
+endif()
+
 if(WIN32)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
