@@ -98,13 +98,19 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
     return own.Holds(name, path);
   };
   options.outsideLinks = m_options.outsideLinks;
+  // A check has the time to decode every image; a build reads their blocks.
+  options.imageDepth = m_options.checkOnly ? ImageDepth::kDecode : ImageDepth::kStructure;
+  options.jobs = m_options.jobs;
   options.windowsNameCheck = [](const std::string& name, std::string* fault) {
     return CheckEntryName(name, NameRules::kWindows, fault);
   };
   std::string failed;
   try {
-    for (const Diagnostic& warning : ManifestWarnings(m_fs, folder, text, manifest, options))
+    std::vector<ImageReference> images;
+    for (const Diagnostic& warning :
+         ManifestWarnings(m_fs, folder, text, manifest, options, &images))
       if (m_options.warnings.count(warning.name)) m_options.diagnostics->Report(warning);
+    for (const ImageReference& image : images) m_options.diagnostics->ReportImage(image);
   } catch (const std::bad_alloc&) {
     failed = "out of memory";
   } catch (...) {

@@ -13,6 +13,7 @@
 #include "testing/command_fixture.h"
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
+#include "testing/sample_images.h"
 
 namespace nv {
 namespace {
@@ -69,14 +70,14 @@ TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
 
   EXPECT_EQ(0, Run({"build", "ocean"}));
   EXPECT_EQ(heldNote + "nvtheme: " + link + ": packed from /etc/secret, outside the folder\n" +
-                "nvtheme: ocean.nvp: 5 files, 1.9 kB\n",
+                "nvtheme: ocean.nvp: 5 files, 2.1 kB\n",
             err.str());
   EXPECT_NE(std::string::npos, out.str().find(", secret.png\r\n"));
 
   EXPECT_EQ(0, Run({"build", "--no-outside-links", "ocean"}));
   EXPECT_EQ(heldNote + "nvtheme: " + link +
                 ": left out: a link to /etc/secret, outside the folder\n" +
-                "nvtheme: ocean.nvp: 4 files, 1.8 kB\n",
+                "nvtheme: ocean.nvp: 4 files, 2.0 kB\n",
             err.str());
   EXPECT_EQ(std::string::npos, out.str().find("secret.png"));
 
@@ -126,7 +127,7 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByItsNotes) {
     EXPECT_EQ(0, Run({"build", folder}));
     alone += out.str() + "nvtheme: " + JoinPath(folder, "held.png") +
              ": left out: held by another program\n" + "nvtheme: " + folder +
-             ".nvp: 4 files, 1.8 kB\n";
+             ".nvp: 4 files, 2.0 kB\n";
   }
   std::ostringstream both;
   EXPECT_EQ(0, RunNvtheme({"build", "sea", "ocean"}, fs, both, both));
@@ -154,7 +155,7 @@ TEST_F(NvthemeTest, WarningsAsErrorsStopTheBuildBeforePacking) {
   Replace(&theme, "background=\"sand.png\"", "background=\"" + sub + "\"");
   AddFolder("ocean", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
   fs.AddFolder(JoinPath("ocean", "img"));
-  fs.AddFile(JoinPath("ocean", sub), "\x89PNG\r\n\x1A\n");
+  fs.AddFile(JoinPath("ocean", sub), SamplePng(4, 4));
   fs.AddFile("ocean.nvp", "last good");
 
   EXPECT_EQ(1, Run({"check", "ocean"}));  // its one error

@@ -8,10 +8,12 @@
 
 #include "cli/sarif_report.h"
 #include "cli/warning_switches.h"
+#include "manifest/warning_table.h"
 #include "testing/command_fixture.h"
 #include "testing/json_reader.h"
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
+#include "testing/sample_images.h"
 
 namespace nv {
 namespace {
@@ -232,7 +234,7 @@ TEST_F(NvthemeTest, WarningsMadeErrorsCountAsErrors) {
   Replace(&theme, "file=\"grid.xml\"", "file=\"grid.xml\" author=\"me\"");
   AddFolder("ocean", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
   fs.AddFolder(JoinPath("ocean", "img"));
-  fs.AddFile(JoinPath("ocean", sub), "\x89PNG\r\n\x1A\n");
+  fs.AddFile(JoinPath("ocean", sub), SamplePng(4, 4));
   struct Case {
     std::vector<std::string> switches;
     int status;
@@ -393,6 +395,42 @@ TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   EXPECT_EQ(0u, nowhere["themes"].size());
 }
 
+// check decodes each image, and its report lists each beside its reference;
+// build reads only each block, which a scan corrupt inside passes.
+TEST_F(NvthemeTest, CheckDecodesImagesAndBuildWalksTheirBlocks) {
+  AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  std::string jpeg = SampleJpeg(40, 24);
+  jpeg.replace(jpeg.size() - 20, 2, "\xFF\xD3");  // a restart marker in a scan of none
+  fs.AddFile(JoinPath("ocean", "shot.png"), jpeg);
+
+  EXPECT_EQ(1, Run({"check", "--format=json", "ocean"}));
+  JsonValue doc;
+  std::string error;
+  ASSERT_TRUE(JsonReader::Parse(out.str(), &doc, &error)) << error;
+  const JsonValue& folder = doc["folders"][0];
+  ASSERT_EQ(1u, folder["diagnostics"].size());
+  EXPECT_EQ("broken-image", folder["diagnostics"][0]["name"].string);
+  EXPECT_EQ("error", folder["diagnostics"][0]["severity"].string);
+  EXPECT_EQ(0u, folder["diagnostics"][0]["message"].string.find(
+                    "'shot.png' is a broken JPEG image: Corrupt JPEG data"));
+  const JsonValue& images = folder["images"];
+  ASSERT_EQ(2u, images.size());
+  const struct {
+    const char* name;
+    const char* format;
+    int width, height;
+  } kImages[] = {{"shot.png", "JPEG", 40, 24}, {"sand.png", "PNG", 4, 4}};
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(kImages[i].name, images[i]["name"].string);
+    EXPECT_EQ(kImages[i].format, images[i]["format"].string);
+    EXPECT_EQ(kImages[i].width, images[i]["width"].number);
+    EXPECT_EQ(kImages[i].height, images[i]["height"].number);
+  }
+
+  EXPECT_EQ(0, Run({"build", "ocean"}));
+  EXPECT_EQ(std::string::npos, err.str().find("broken-image")) << err.str();
+}
+
 // check --format=sarif: a SARIF 2.1.0 log, read back with what the format
 // requires of each object checked present: a rule for the manifest's errors
 // and one for every warning, a result for each finding in its file and
@@ -425,8 +463,9 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
     EXPECT_FALSE(rule["shortDescription"]["text"].string.empty()) << ids.back();
     EXPECT_FALSE(rule["help"]["text"].string.empty()) << ids.back();
     const std::string level = rule["defaultConfiguration"]["level"].string;
-    const bool error = ids.back() == kManifestRuleId || ids.back() == "unpacked-reference" ||
-                       ids.back() == "lost-content";
+    const WarningName* warning = FindWarningName(ids.back());
+    const bool error =
+        ids.back() == kManifestRuleId || (warning && warning->severity == Severity::kError);
     EXPECT_EQ(error ? "error" : "warning", level) << ids.back();
     EXPECT_EQ(ids.back() != "unused-file", rule["defaultConfiguration"]["enabled"].boolean);
   }

@@ -33,6 +33,7 @@ struct FolderReport {
   std::vector<ThemeVerdict> themes;
   std::vector<Diagnostic> diagnostics;  // as reported: the errors, then the warnings
   std::vector<RunNote> notes;
+  std::vector<ImageReference> images;  // each reference to a packed image
   // The log's errors that no diagnostic tells: those of packing, and a fault
   // that ended the run.
   size_t unplacedErrors = 0;
@@ -63,6 +64,7 @@ class ReportCollector : public ManifestDiagnostics, public BuildNotes {
 
   void CollectInto(FolderReport* report) { m_report = report; }
   void Report(const Diagnostic& diagnostic) override;
+  void ReportImage(const ImageReference& image) override { m_report->images.push_back(image); }
   void Note(const std::string& path, const std::string& text, const std::string& warning) override;
 
  private:

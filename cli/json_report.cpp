@@ -47,6 +47,24 @@ void WriteTheme(JsonWriter& json, size_t number, const ThemeVerdict& theme) {
   json.EndObject();
 }
 
+// An image beside its reference: where it is named, and what it is.
+void WriteImage(JsonWriter& json, const ImageReference& image) {
+  json.BeginObject();
+  json.Key("name");
+  json.String(image.name);
+  json.Key("line");
+  json.Number(image.at.line);
+  json.Key("column");
+  json.Number(image.at.column);
+  json.Key("format");
+  json.StringOrNull(image.format);
+  json.Key("width");
+  json.Number(image.width);
+  json.Key("height");
+  json.Number(image.height);
+  json.EndObject();
+}
+
 void WriteFolder(JsonWriter& json, const FolderReport& report) {
   json.BeginObject();
   json.Key("path");
@@ -70,6 +88,10 @@ void WriteFolder(JsonWriter& json, const FolderReport& report) {
   json.Key("diagnostics");
   json.BeginArray();
   for (const Diagnostic& d : report.diagnostics) WriteDiagnostic(json, d);
+  json.EndArray();
+  json.Key("images");
+  json.BeginArray();
+  for (const ImageReference& image : report.images) WriteImage(json, image);
   json.EndArray();
   json.Key("runNotes");
   json.BeginArray();

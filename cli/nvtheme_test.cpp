@@ -176,7 +176,7 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
   EXPECT_EQ(0, Run({"build", "sea"}));
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb.png") + ": left out: held by another program\n" +
                 "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n" +
-                "nvtheme: sea.nvp: 5 files, 1.9 kB\n",
+                "nvtheme: sea.nvp: 5 files, 2.1 kB\n",
             err.str());
 }
 

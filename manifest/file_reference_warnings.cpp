@@ -1,6 +1,6 @@
 // Warnings about the files that a manifest names: one the package will not
 // hold, one named in another letter case than its own, and one that is no
-// image or layout.
+// layout. Images are gathered here and looked into all at once.
 #include <tinyxml.h>
 
 #include "manifest/manifest.h"
@@ -12,36 +12,6 @@
 namespace nv {
 
 namespace {
-
-// The leading bytes of the image formats the application shows.
-bool IsImage(const std::string& head) {
-  static const std::string kSignatures[] = {std::string("\x89PNG\r\n\x1A\n"), "\xFF\xD8\xFF",
-                                            "GIF87a", "GIF89a", "BM"};
-  for (const std::string& signature : kSignatures)
-    if (head.compare(0, signature.size(), signature) == 0) return true;
-  return false;
-}
-
-// Up to `size` leading bytes of the file; false when it cannot be read.
-bool ReadHead(FileSystem& fs, const std::string& path, size_t size, std::string* head) {
-  std::string err;
-  std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, &err);
-  head->assign(size, '\0');
-  size_t got = 0;
-  if (!file || !file->Read(&(*head)[0], size, &got, &err)) return false;
-  head->resize(got);
-  file->Close(&err);  // a file only read loses nothing if closing fails
-  return true;
-}
-
-void CheckImage(const TiXmlElement& element, const std::string& name, WarningRun* run) {
-  std::string head;
-  if (!ReadHead(run->fs, JoinPath(run->folder, name), 8, &head) || IsImage(head)) return;
-  const char* what =
-      head.empty() ? "it is empty" : "it begins as no PNG, JPEG, GIF or BMP file does";
-  run->Warn("not-an-image", element, Quote(name) + " is not an image: " + what,
-            {"the application shows images in those formats alone; save it in one of them"});
-}
 
 void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRun* run) {
   const std::string path = JoinPath(run->folder, name);
@@ -79,8 +49,8 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
                         WarningRun* run) {
   if (run->IsPacked(value)) {
     run->used.insert(value);
+    if (kind == ValueKind::kImage) run->images.push_back({value, run->positions.Of(element)});
     if (!run->examined.insert({value, kind}).second) return;
-    if (kind == ValueKind::kImage) CheckImage(element, value, run);
     if (kind == ValueKind::kLayout) CheckLayout(element, value, run);
     return;
   }

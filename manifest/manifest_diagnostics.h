@@ -6,6 +6,7 @@
 #include <string>
 
 #include "manifest/diagnostic.h"
+#include "manifest/image_reference.h"
 #include "xml/text_position.h"
 
 namespace nv {
@@ -16,6 +17,9 @@ class ManifestDiagnostics {
   // One finding. An error's message is its log line without "Error: " and
   // line end.
   virtual void Report(const Diagnostic& diagnostic) = 0;
+  // Each reference to a packed image, in document order, once the warnings
+  // are found; for reports that list images.
+  virtual void ReportImage(const ImageReference&) {}
 };
 
 // The message of an error line of the log: the line without its leading

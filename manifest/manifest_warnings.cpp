@@ -29,16 +29,19 @@ void CheckWellFormed(const std::string& text, WarningRun* run) {
 // fault stands among the elements' warnings where it is in the text.
 std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
                                          const std::string& text, const TiXmlDocument& manifest,
-                                         const WarningOptions& options) {
+                                         const WarningOptions& options,
+                                         std::vector<ImageReference>* images) {
   WarningRun run(fs, folder, text, manifest, options);
   CheckWellFormed(text, &run);
   CheckElements(manifest, &run);
+  CheckImages(&run);
   CheckLostThemes(text, manifest, &run);
   std::stable_sort(
       run.warnings.begin(), run.warnings.end(), [](const Diagnostic& a, const Diagnostic& b) {
         return std::make_pair(a.at.line, a.at.column) < std::make_pair(b.at.line, b.at.column);
       });
   CheckFolderFiles(&run);
+  if (images) *images = std::move(run.images);
   return std::move(run.warnings);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "manifest/diagnostic.h"
+#include "manifest/image_reference.h"
 #include "manifest/warning_options.h"
 #include "platform/file_system.h"
 
@@ -21,9 +22,11 @@ namespace nv {
 // files in listing order. `folder` is as typed, `text` the manifest's text
 // as read and `manifest` the document parsed from it. A file that cannot be
 // read, or a listing cut short, is no warning of its own (the build's notes
-// tell of them); what depends on it is not judged.
+// tell of them); what depends on it is not judged. `images`, where given,
+// receives each reference to a packed image with what its file holds.
 std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
                                          const std::string& text, const TiXmlDocument& manifest,
-                                         const WarningOptions& options = {});
+                                         const WarningOptions& options = {},
+                                         std::vector<ImageReference>* images = nullptr);
 
 }  // namespace nv

@@ -11,11 +11,12 @@
 #include "manifest/read_text_file.h"
 #include "manifest/warning_table.h"
 #include "testing/memory_file_system.h"
+#include "testing/sample_images.h"
 
 namespace nv {
 namespace {
 
-const std::string kPng("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+const std::string kPng = SamplePng(4, 4);
 
 // A sound theme, one element a line: the theme stands at 3:3, the detail at
 // 5:7, the shelf at 7:5 and the catalog at 8:7.
@@ -272,11 +273,15 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {{"sand.png", "<svg/>"}},
        {"main.xml:7:5 not-an-image: 'sand.png' is not an image: it begins as no PNG, JPEG, GIF or "
         "BMP file does"}},
-      {"not-an-image",
+      {"not-an-image", {}, {{"sand.png", SampleJpeg(8, 8)}, {"novels.png", SampleGif(8, 8)}}, {}},
+
+      {"broken-image", {}, {{"sand.png", ""}}, {"main.xml:7:5 broken-image: 'sand.png' is empty"}},
+      {"broken-image",
        {},
-       {{"sand.png", ""}},
-       {"main.xml:7:5 not-an-image: 'sand.png' is not an image: it is empty"}},
-      {"not-an-image", {}, {{"sand.png", "\xFF\xD8\xFF\xE0"}, {"novels.png", "GIF89a"}}, {}},
+       {{"sand.png", kPng.substr(0, 20)}},
+       {"main.xml:7:5 broken-image: 'sand.png' is a broken PNG image: the file ends at byte 20, "
+        "before the image is whole"},
+       "the media application cannot show it; save the image again from the program that made it"},
 
       {"duplicate-theme-name",
        {{"</nuvarinepackage>",

@@ -1,11 +1,12 @@
 // What the caller of the warnings pass tells it of the run: whether files
-// that lead outside the folder are packed, and the tests that live in
-// layers this one does not use.
+// that lead outside the folder are packed, the tests that live in layers
+// this one does not use, and how images are looked into.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "image/image_check.h"
 #include "run/packed_files.h"
 
 namespace nv {
@@ -24,6 +25,11 @@ struct WarningOptions {
   // writer never packs. Those files are the package layer's to tell, so the
   // caller passes the test; without it, none is.
   OwnFileTest ownFile;
+  // How deep the images the manifest names are looked into: decoding finds
+  // more, and costs more, than reading each block of the format.
+  ImageDepth imageDepth = ImageDepth::kStructure;
+  // Threads that look into images at once; 0: one per core.
+  unsigned jobs = 0;
 };
 
 }  // namespace nv

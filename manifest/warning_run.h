@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "manifest/diagnostic.h"
+#include "manifest/image_reference.h"
 #include "manifest/manifest_elements.h"
 #include "manifest/warning_options.h"
 #include "platform/file_system.h"
@@ -61,6 +62,9 @@ struct WarningRun {
   std::set<std::string> used;
   std::set<std::pair<std::string, ValueKind>> examined;
   std::vector<Diagnostic> warnings;
+  // Every reference to a packed image, in document order; the facts of its
+  // file are filled in by CheckImages.
+  std::vector<ImageReference> images;
 };
 
 // Every element of the manifest, its attributes and values.
@@ -73,6 +77,11 @@ void CheckLostThemes(const std::string& text, const TiXmlDocument& manifest, War
 // A file that an attribute names: where it is and what it holds.
 void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
                         WarningRun* run);
+
+// What the files of the images referenced hold, each looked into once, on
+// as many threads as the options allow; a broken image is warned of where
+// it is first named.
+void CheckImages(WarningRun* run);
 
 // The files that the package will hold, whether named or not.
 void CheckFolderFiles(WarningRun* run);

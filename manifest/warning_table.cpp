@@ -36,6 +36,8 @@ const std::vector<WarningName>& WarningNames() {
        "a file named in another letter case than its own"},
       {"not-an-image", kOn, kWarning, kDiagnostic,
        "a screenshot, background or image that is no PNG, JPEG, GIF or BMP"},
+      {"broken-image", kOn, kError, kDiagnostic,
+       "an image that is empty, cut short or corrupt, as its format's library finds it"},
       {"not-a-layout", kOn, kWarning, kDiagnostic, "a detail file that is not well-formed XML"},
       {"stray-file", kOn, kWarning, kDiagnostic,
        "debris that would be packed: backups, swap files, caches, packages"},

@@ -24,7 +24,8 @@ TEST(WarningTableTest, EachOnceAndFoundAllOnButUnusedFile) {
     EXPECT_EQ(std::string(warning.name) != "unused-file", warning.defaultOn) << warning.name;
     // What breaks the package is an error by default.
     const bool breaks = std::string(warning.name) == "unpacked-reference" ||
-                        std::string(warning.name) == "lost-content";
+                        std::string(warning.name) == "lost-content" ||
+                        std::string(warning.name) == "broken-image";
     EXPECT_EQ(breaks ? Severity::kError : Severity::kWarning, warning.severity) << warning.name;
     EXPECT_NE(std::string(), warning.description) << warning.name;
   }

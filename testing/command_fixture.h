@@ -13,6 +13,7 @@
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
 #include "testing/temp_folder.h"
+#include "testing/sample_images.h"
 
 namespace nv {
 
@@ -31,7 +32,7 @@ class NvthemeTest : public testing::Test {
     fs.AddFolder(folder);
     fs.AddFile(JoinPath(folder, "main.xml"), manifest);
     for (const char* name : {"shot.png", "sand.png"})
-      fs.AddFile(JoinPath(folder, name), "\x89PNG\r\n\x1A\n");
+      fs.AddFile(JoinPath(folder, name), SamplePng(4, 4));
     fs.AddFile(JoinPath(folder, "grid.xml"), "<layout/>");
   }
 
