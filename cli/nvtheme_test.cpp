@@ -87,9 +87,10 @@ const char kHelp[] =
     "build cache, in $XDG_CACHE_HOME/nvtheme (~/.cache/nvtheme by default;\n"
     "%LOCALAPPDATA%\\nvtheme on Windows).\n"
     "\n"
-    "Exit status: 0 on success (with check: every manifest loaded and all its\n"
-    "themes are valid), 1 when a folder was not built or checked clean, a\n"
-    "package is faulty or output could not be written, 2 for a usage error.\n";
+    "Exit status: 0 on success, 1 when an error was printed (a build may\n"
+    "still make its package) or a command failed, 2 for a usage error or a\n"
+    "package path refused before a build, 130 when interrupted; the manual\n"
+    "page, nvtheme(1), gives each command's.\n";
 
 TEST_F(NvthemeTest, VersionAndHelp) {
   for (const char* version : {"--version", "-V"}) {

@@ -225,6 +225,9 @@ FileStamp MemoryFileSystem::StampOf(const std::string& path, const Node& node) c
 void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
   Lock lock(m_mutex);
   m_files[Normal(path)] = NewNode(std::move(contents));
+  // What stood there, a link or a file of another size, is gone with it.
+  m_links.erase(Normal(path));
+  m_sizes.erase(Normal(path));
 }
 
 void MemoryFileSystem::RewriteFile(const std::string& path, std::string contents,

@@ -65,7 +65,7 @@ class MemoryFileSystem : public FileSystem {
   std::string faultText = "injected fault";
 
   // A new file at path: another file than any that stood there, by its
-  // identity and stamp, even with the same contents.
+  // identity and stamp, even with the same contents, and no link.
   void AddFile(const std::string& path, std::string contents);
   void AddFolder(const std::string& path);
   // A device, a pipe or a socket: it exists, and is no file to open.
