@@ -227,6 +227,12 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {}},
 
+      // A name no reader knows; the near miss is below.
+      {"malformed-xml",
+       {{"utf-8", "utf8x"}},
+       {},
+       {"main.xml:1:31 malformed-xml: main.xml is not well-formed XML: unknown encoding: 'utf8x' "
+        "(name the encoding the file is saved in: encoding=\"utf-8\", or none)"}},
       {"malformed-xml",
        {{"olheight=\"24\"/>", "olheight=\"24\">"}},
        {},
