@@ -22,6 +22,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 struct IntegerReading {
   bool read = false;     // digits were found: the rule takes the value
   bool plain = false;    // nothing but white space follows them
+  bool padded = false;   // white space stands before or after them
   bool inRange = false;  // they fit an int
   long long number = 0;  // what they say, when in range
 };
@@ -30,6 +31,7 @@ IntegerReading ReadInteger(const std::string& value) {
   IntegerReading reading;
   size_t i = 0;
   while (i < value.size() && IsSpace(value[i])) ++i;
+  reading.padded = i > 0;
   const bool negative = i < value.size() && value[i] == '-';
   if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
   const size_t digits = i;
@@ -38,7 +40,9 @@ IntegerReading ReadInteger(const std::string& value) {
   for (; i < value.size() && IsDigit(value[i]); ++i)
     number = std::min(limit + 1, number * 10 + (value[i] - '0'));
   reading.read = i > digits;
+  const size_t end = i;
   while (i < value.size() && IsSpace(value[i])) ++i;
+  reading.padded = reading.padded || i > end;
   reading.plain = i == value.size();
   reading.inRange = number <= limit;
   reading.number = negative ? -number : number;
@@ -174,6 +178,10 @@ void ElementChecker::CheckInteger(const TiXmlElement& element, const AttributeKi
                 said + ", which the rule reads as " + std::to_string(reading.number),
                 {"the rule reads the leading number and passes over the rest, where a strict "
                  "reader refuses the value; write a whole number alone"});
+  } else if (reading.padded) {
+    m_run->Warn("loose-integer", element, said + ", with blanks around the number",
+                {"the rule passes over them, where a strict reader refuses the value; write "
+                 "the number alone"});
   } else if (attribute.value == ValueKind::kSize && reading.number <= 0) {
     m_run->Warn("loose-integer", element, said + ": a width or height must be 1 or more",
                 {"the rule takes it, but nothing of that size can be shown"});

@@ -215,10 +215,17 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {{"olwidth=\"100\"", "olwidth=\"-100\""}},
        {},
        {bad + "'olwidth' is '-100': a width or height must be 1 or more"}},
-      // White space around, a sign, the edges of the range, an offset of 0
-      // or less, and a value the rule refuses (the log's) all pass.
       {"loose-integer",
-       {{"olx=\"10\"", "olx=\" -2147483648 \""},
+       {{"olx=\"10\"", "olx=\" 10\""}, {"oly=\"8\"", "oly=\"8\t\""}},
+       {},
+       {bad + "'olx' is ' 10', with blanks around the number",
+        bad + "'oly' is '8\t', with blanks around the number"},
+       "the rule passes over them, where a strict reader refuses the value; write the number "
+       "alone"},
+      // A sign, the edges of the range, an offset of 0 or less, and a value
+      // the rule refuses (the log's) all pass.
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\"-2147483648\""},
         {"oly=\"8\"", "oly=\"+2147483647\""},
         {"olwidth=\"100\"", "olwidth=\"1\""},
         {"uhspace=\"12\"", "uhspace=\"0\""},
