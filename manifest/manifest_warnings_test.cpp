@@ -183,6 +183,30 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {}},
 
+      // The column counts a tab as one.
+      {"stray-text",
+       {{"<templates>", "<templates>\t\tGrid &amp; list"},
+        {"olheight=\"24\"/>", "olheight=\"24\"><![CDATA[ ]]></catalog>"}},
+       {},
+       {"main.xml:4:18 stray-text: text 'Grid & list' in 'templates': it is passed over",
+        "main.xml:8:94 stray-text: a CDATA section in 'catalog': it is passed over"},
+       "'templates' holds elements alone, and the media application reads no text in it; "
+       "delete it, or make it a comment: <!-- ... -->"},
+      {"stray-text", {{"<templates>", "<templates> &#32;<!-- Grid -->\t"}}, {}, {}},
+
+      {"foreign-namespace",
+       {{"<nuvarinepackage>", "<nuvarinepackage xmlns=\"urn:x\">"}},
+       {},
+       {"main.xml:2:1 foreign-namespace: 'nuvarinepackage' is in the namespace 'urn:x', with all "
+        "it holds"},
+       "the builder reads names as written, but a reader that heeds namespaces (the media "
+       "application may be one) finds none of the manifest's elements there; delete the xmlns "
+       "attribute"},
+      {"foreign-namespace",
+       {{"<nuvarinepackage>", "<nuvarinepackage xmlns=\"\" xmlns:n=\"urn:x\">"}},
+       {},
+       {}},
+
       {"loose-integer",
        {{"olwidth=\"100\"", "olwidth=\"100px\""}},
        {},
