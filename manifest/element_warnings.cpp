@@ -1,5 +1,6 @@
 // Warnings about the manifest's elements and values: those the rules pass
-// over, integers they read otherwise than written, and themes of one name.
+// over, text among them, a namespace the manifest does not know, integers
+// read otherwise than written, and themes of one name.
 #include <tinyxml.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 struct IntegerReading {
   bool read = false;     // digits were found: the rule takes the value
   bool plain = false;    // nothing but white space follows them
+  bool padded = false;   // white space stands before or after them
   bool inRange = false;  // they fit an int
   long long number = 0;  // what they say, when in range
 };
@@ -30,6 +32,7 @@ IntegerReading ReadInteger(const std::string& value) {
   IntegerReading reading;
   size_t i = 0;
   while (i < value.size() && IsSpace(value[i])) ++i;
+  reading.padded = i > 0;
   const bool negative = i < value.size() && value[i] == '-';
   if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
   const size_t digits = i;
@@ -38,7 +41,9 @@ IntegerReading ReadInteger(const std::string& value) {
   for (; i < value.size() && IsDigit(value[i]); ++i)
     number = std::min(limit + 1, number * 10 + (value[i] - '0'));
   reading.read = i > digits;
+  const size_t end = i;
   while (i < value.size() && IsSpace(value[i])) ++i;
+  reading.padded = reading.padded || i > end;
   reading.plain = i == value.size();
   reading.inRange = number <= limit;
   reading.number = negative ? -number : number;
@@ -61,6 +66,8 @@ class ElementChecker {
 
  private:
   void CheckChildren(const TiXmlElement& parent);
+  void CheckText(const TiXmlText& text, const TiXmlElement& parent);
+  void CheckNamespace(const TiXmlElement& element, const std::string& uri);
   const ElementKind* ReadKind(const TiXmlElement& element, const char* parent);
   void CheckAttributes(const TiXmlElement& element, const ElementKind& kind);
   void CheckValue(const TiXmlElement& element, const AttributeKind& attribute,
@@ -87,13 +94,27 @@ void ElementChecker::CheckDocument(const TiXmlDocument& manifest) {
 // Only what the rules read is looked into: whatever an element they pass
 // over holds is passed over with it, and one warning says so.
 void ElementChecker::CheckChildren(const TiXmlElement& parent) {
-  for (const TiXmlElement* child = parent.FirstChildElement(); child;
-       child = child->NextSiblingElement()) {
+  for (const TiXmlNode* node = parent.FirstChild(); node; node = node->NextSibling()) {
+    if (const TiXmlText* text = node->ToText()) CheckText(*text, parent);
+    const TiXmlElement* child = node->ToElement();
+    if (!child) continue;
     const ElementKind* kind = ReadKind(*child, parent.Value());
     if (!kind) continue;
     CheckAttributes(*child, *kind);
     CheckChildren(*child);
   }
+}
+
+// Every element the rules read holds elements alone, or nothing: a text
+// among them is read by no one. The parser keeps no text of white space
+// alone, which lays the elements out; a CDATA section it keeps whole.
+void ElementChecker::CheckText(const TiXmlText& text, const TiXmlElement& parent) {
+  const std::string where = " in '" + std::string(parent.Value()) + "': it is passed over";
+  m_run->Warn("stray-text", text,
+              (text.CDATA() ? "a CDATA section" : "text " + Quote(text.ValueStr())) + where,
+              {"'" + std::string(parent.Value()) +
+               "' holds elements alone, and the media application reads no text in it; delete "
+               "it, or make it a comment: <!-- ... -->"});
 }
 
 // The element's kind when the rules read it where it stands, in `parent`
@@ -126,6 +147,8 @@ void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementK
   for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute;
        attribute = attribute->Next()) {
     const std::string name = attribute->Name();
+    if (name == "xmlns" && !attribute->ValueStr().empty())
+      CheckNamespace(element, attribute->ValueStr());
     if (IsSchemaAttribute(name)) continue;
     if (const AttributeKind* known = FindAttributeKind(kind, name)) {
       CheckValue(element, *known, attribute->ValueStr());
@@ -137,6 +160,16 @@ void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementK
                 "unknown attribute " + Quote(name) + " of '" + kind.name + "': it is passed over",
                 Suggestion(name, knownNames));
   }
+}
+
+// The manifest's elements are in no namespace; "xmlns" puts an element and
+// all it holds in one (an empty "xmlns" takes them out again).
+void ElementChecker::CheckNamespace(const TiXmlElement& element, const std::string& uri) {
+  m_run->Warn("foreign-namespace", element,
+              Quote(element.Value()) + " is in the namespace " + Quote(uri) + ", with all it holds",
+              {"the builder reads names as written, but a reader that heeds namespaces (the "
+               "media application may be one) finds none of the manifest's elements there; "
+               "delete the xmlns attribute"});
 }
 
 void ElementChecker::CheckValue(const TiXmlElement& element, const AttributeKind& attribute,
@@ -174,6 +207,10 @@ void ElementChecker::CheckInteger(const TiXmlElement& element, const AttributeKi
                 said + ", which the rule reads as " + std::to_string(reading.number),
                 {"the rule reads the leading number and passes over the rest, where a strict "
                  "reader refuses the value; write a whole number alone"});
+  } else if (reading.padded) {
+    m_run->Warn("loose-integer", element, said + ", with blanks around the number",
+                {"the rule passes over them, where a strict reader refuses the value; write "
+                 "the number alone"});
   } else if (attribute.value == ValueKind::kSize && reading.number <= 0) {
     m_run->Warn("loose-integer", element, said + ": a width or height must be 1 or more",
                 {"the rule takes it, but nothing of that size can be shown"});

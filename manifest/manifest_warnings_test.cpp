@@ -184,6 +184,30 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {}},
 
+      // The column counts a tab as one.
+      {"stray-text",
+       {{"<templates>", "<templates>\t\tGrid &amp; list"},
+        {"olheight=\"24\"/>", "olheight=\"24\"><![CDATA[ ]]></catalog>"}},
+       {},
+       {"main.xml:4:18 stray-text: text 'Grid & list' in 'templates': it is passed over",
+        "main.xml:8:94 stray-text: a CDATA section in 'catalog': it is passed over"},
+       "'templates' holds elements alone, and the media application reads no text in it; "
+       "delete it, or make it a comment: <!-- ... -->"},
+      {"stray-text", {{"<templates>", "<templates> &#32;<!-- Grid -->\t"}}, {}, {}},
+
+      {"foreign-namespace",
+       {{"<nuvarinepackage>", "<nuvarinepackage xmlns=\"urn:x\">"}},
+       {},
+       {"main.xml:2:1 foreign-namespace: 'nuvarinepackage' is in the namespace 'urn:x', with all "
+        "it holds"},
+       "the builder reads names as written, but a reader that heeds namespaces (the media "
+       "application may be one) finds none of the manifest's elements there; delete the xmlns "
+       "attribute"},
+      {"foreign-namespace",
+       {{"<nuvarinepackage>", "<nuvarinepackage xmlns=\"\" xmlns:n=\"urn:x\">"}},
+       {},
+       {}},
+
       {"loose-integer",
        {{"olwidth=\"100\"", "olwidth=\"100px\""}},
        {},
@@ -216,10 +240,17 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {{"olwidth=\"100\"", "olwidth=\"-100\""}},
        {},
        {bad + "'olwidth' is '-100': a width or height must be 1 or more"}},
-      // White space around, a sign, the edges of the range, an offset of 0
-      // or less, and a value the rule refuses (the log's) all pass.
       {"loose-integer",
-       {{"olx=\"10\"", "olx=\" -2147483648 \""},
+       {{"olx=\"10\"", "olx=\" 10\""}, {"oly=\"8\"", "oly=\"8\t\""}},
+       {},
+       {bad + "'olx' is ' 10', with blanks around the number",
+        bad + "'oly' is '8\t', with blanks around the number"},
+       "the rule passes over them, where a strict reader refuses the value; write the number "
+       "alone"},
+      // A sign, the edges of the range, an offset of 0 or less, and a value
+      // the rule refuses (the log's) all pass.
+      {"loose-integer",
+       {{"olx=\"10\"", "olx=\"-2147483648\""},
         {"oly=\"8\"", "oly=\"+2147483647\""},
         {"olwidth=\"100\"", "olwidth=\"1\""},
         {"uhspace=\"12\"", "uhspace=\"0\""},
@@ -228,6 +259,12 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {}},
 
+      // A name no reader knows; the near miss is below.
+      {"malformed-xml",
+       {{"utf-8", "utf8x"}},
+       {},
+       {"main.xml:1:31 malformed-xml: main.xml is not well-formed XML: unknown encoding: 'utf8x' "
+        "(name the encoding the file is saved in: encoding=\"utf-8\", or none)"}},
       {"malformed-xml",
        {{"olheight=\"24\"/>", "olheight=\"24\">"}},
        {},

@@ -15,11 +15,41 @@ namespace nv {
 
 namespace {
 
-// An encoding that expat does not know (windows-1252, GBK, ...) is read a
-// byte at a time, each byte above 0x7F as a letter: the encodings manifests
-// are written in give '<', '&' and quotes no other meaning, so what is
-// well-formed in them stays so, and naming one is no fault.
-int ReadBytesAsLetters(void*, const XML_Char*, XML_Encoding* info) {
+// The encodings, beside those expat reads itself (UTF-8, UTF-16, ISO-8859-1,
+// US-ASCII), that readers of manifests commonly know, by the names they
+// know them by: the IANA names and their usual aliases, in lower case.
+// Each gives '<', '&' and quotes their ASCII meaning.
+const char* const kKnownEncodings[] = {
+    "utf8",         "ascii",        "latin1",       "iso-8859-2",   "iso-8859-3",   "iso-8859-4",
+    "iso-8859-5",   "iso-8859-6",   "iso-8859-7",   "iso-8859-8",   "iso-8859-9",   "iso-8859-10",
+    "iso-8859-11",  "iso-8859-13",  "iso-8859-14",  "iso-8859-15",  "iso-8859-16",  "windows-874",
+    "windows-1250", "windows-1251", "windows-1252", "windows-1253", "windows-1254", "windows-1255",
+    "windows-1256", "windows-1257", "windows-1258", "cp1250",       "cp1251",       "cp1252",
+    "cp1253",       "cp1254",       "cp1255",       "cp1256",       "cp1257",       "cp1258",
+    "cp437",        "cp850",        "cp852",        "cp866",        "ibm437",       "ibm850",
+    "ibm852",       "ibm866",       "koi8-r",       "koi8-u",       "macintosh",    "tis-620",
+    "shift_jis",    "windows-31j",  "cp932",        "euc-jp",       "iso-2022-jp",  "euc-kr",
+    "cp949",        "iso-2022-kr",  "gb2312",       "gbk",          "cp936",        "gb18030",
+    "big5",         "big5-hkscs",   "cp950",
+};
+
+bool IsKnownEncoding(const XML_Char* name) {
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  return std::any_of(std::begin(kKnownEncodings), std::end(kKnownEncodings),
+                     [&lower](const char* known) { return lower == known; });
+}
+
+// A known encoding that expat does not read itself (windows-1252, GBK, ...)
+// is read a byte at a time, each byte above 0x7F as a letter: what is
+// well-formed in it stays so. A name no reader knows (a slip: "utf8x") is
+// the fault a strict reader stops at; `data` is the string that keeps it.
+int ReadBytesAsLetters(void* data, const XML_Char* name, XML_Encoding* info) {
+  if (!IsKnownEncoding(name)) {
+    *static_cast<std::string*>(data) = name;
+    return XML_STATUS_ERROR;
+  }
   for (int byte = 0; byte < 256; ++byte) info->map[byte] = byte < 0x80 ? byte : 0xC0 + (byte & 0xF);
   info->data = nullptr;
   info->convert = nullptr;
@@ -66,8 +96,12 @@ std::string UndefinedEntity(const std::string& text, size_t at) {
 
 // expat's words, with what they leave out: the entity it does not know, and
 // the element an end tag fails to close.
-std::string Reason(XML_Error error, const std::string& text, size_t at, const OpenElements& open) {
+std::string Reason(XML_Error error, const std::string& text, size_t at, const OpenElements& open,
+                   const std::string& unknownEncoding) {
   std::string reason = XML_ErrorString(error);
+  if (error == XML_ERROR_UNKNOWN_ENCODING && !unknownEncoding.empty())
+    reason += ": '" + unknownEncoding +
+              "' (name the encoding the file is saved in: encoding=\"utf-8\", or none)";
   if (error == XML_ERROR_UNDEFINED_ENTITY) {
     const std::string entity = UndefinedEntity(text, at);
     if (!entity.empty()) reason += ": '&" + entity + ";'";
@@ -95,7 +129,8 @@ bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr),
                                                                  XML_ParserFree);
   if (!parser) throw std::bad_alloc();
-  XML_SetUnknownEncodingHandler(parser.get(), ReadBytesAsLetters, nullptr);
+  std::string unknownEncoding;
+  XML_SetUnknownEncodingHandler(parser.get(), ReadBytesAsLetters, &unknownEncoding);
   OpenElements open;
   open.parser = parser.get();
   XML_SetUserData(parser.get(), &open);
@@ -113,7 +148,8 @@ bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
   if (status == XML_STATUS_OK) return true;
   const XML_Index index = XML_GetCurrentByteIndex(parser.get());
   fault->offset = std::min(static_cast<size_t>(std::max<XML_Index>(0, index)), text.size());
-  fault->reason = Reason(XML_GetErrorCode(parser.get()), text, fault->offset, open);
+  fault->reason =
+      Reason(XML_GetErrorCode(parser.get()), text, fault->offset, open, unknownEncoding);
   return false;
 }
 

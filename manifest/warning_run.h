@@ -18,6 +18,7 @@
 
 class TiXmlDocument;
 class TiXmlElement;
+class TiXmlNode;
 
 namespace nv {
 
@@ -39,7 +40,7 @@ struct WarningRun {
 
   void Warn(const char* name, TextPosition at, std::string message,
             std::vector<std::string> notes = {});
-  void Warn(const char* name, const TiXmlElement& at, std::string message,
+  void Warn(const char* name, const TiXmlNode& at, std::string message,
             std::vector<std::string> notes = {}) {
     Warn(name, positions.Of(at), std::move(message), std::move(notes));
   }

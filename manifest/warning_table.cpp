@@ -27,6 +27,15 @@ const std::vector<WarningName>& WarningNames() {
       {"unknown-attribute", kOn, kWarning, kDiagnostic, "an attribute the manifest does not know"},
       {"misplaced-element", kOn, kWarning, kDiagnostic,
        "a known element where the rules do not read it"},
+      // Warnings: the builder and a reader that passes text over read the
+      // theme alike; the text is lost to the author alone.
+      {"stray-text", kOn, kWarning, kDiagnostic,
+       "text or CDATA in an element that holds elements alone"},
+      // Warnings, as malformed-xml is: the builder reads the theme, and so
+      // does a reader that knows no namespaces; one that heeds them finds
+      // nothing, as a strict reader refuses a malformed file.
+      {"foreign-namespace", kOn, kWarning, kDiagnostic,
+       "an element in a namespace the manifest does not know"},
       {"loose-integer", kOn, kWarning, kDiagnostic,
        "an integer read otherwise than written, or a width or height below 1"},
       {"duplicate-theme-name", kOn, kWarning, kDiagnostic, "two themes of one name"},

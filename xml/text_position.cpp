@@ -112,16 +112,26 @@ ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument&
   if (tabSize < 1) return;  // the parser did not count
   const TiXmlDeclaration* utf8Declaration = Utf8Declaration(document);
   ParserCount count(text, tabSize);
+  // The parser stamps a text at its first byte past the white space that
+  // follows a tag.
+  bool textMayStart = false;
   while (!count.AtEnd()) {
     count.SwitchAt(utf8Declaration);
-    if (text[count.Offset()] == '<')
+    const unsigned char c = static_cast<unsigned char>(text[count.Offset()]);
+    if (c == '<' || (textMayStart && !IsXmlSpace(c))) {
+      // A byte-order mark takes no column and the parser skips it as white
+      // space: of two bytes at one count, it stamps the later.
+      if (!m_tags.empty() && count.Reached(m_tags.back().row, m_tags.back().column))
+        m_tags.pop_back();
       m_tags.push_back({count.Row(), count.Column(), count.Offset()});
+    }
+    if (c == '>' || !IsXmlSpace(c)) textMayStart = c == '>';
     count.Step();
   }
 }
 
-TextPosition ElementPositions::Of(const TiXmlElement& element) const {
-  const int row = element.Row() - 1, column = element.Column() - 1;
+TextPosition ElementPositions::Of(const TiXmlNode& node) const {
+  const int row = node.Row() - 1, column = node.Column() - 1;
   auto before = [](const Tag& tag, std::pair<int, int> place) {
     return std::make_pair(tag.row, tag.column) < place;
   };
@@ -129,8 +139,8 @@ TextPosition ElementPositions::Of(const TiXmlElement& element) const {
   if (tag != m_tags.end() && tag->row == row && tag->column == column)
     return m_lines.At(tag->offset);
   // Not where the parser said; its own count is the best there is.
-  return {static_cast<size_t>(std::max(1, element.Row())),
-          static_cast<size_t>(std::max(1, element.Column()))};
+  return {static_cast<size_t>(std::max(1, node.Row())),
+          static_cast<size_t>(std::max(1, node.Column()))};
 }
 
 }  // namespace nv

@@ -8,7 +8,7 @@
 
 class TiXmlDeclaration;
 class TiXmlDocument;
-class TiXmlElement;
+class TiXmlNode;
 
 namespace nv {
 
@@ -33,19 +33,21 @@ class TextLines {
   std::vector<size_t> m_starts;
 };
 
-// Where the elements of a manifest stand in the text it was parsed from. One
-// pass over the text notes where the parser's count stood at each "<"; a
-// look-up is then a search among those, so that a manifest with many
-// findings on one long line costs no more than any other.
+// Where the elements of a manifest, and its texts, stand in the text it was
+// parsed from. One pass over the text notes where the parser's count stood
+// at each "<" and where each text may begin; a look-up is then a search
+// among those, so that a manifest with many findings on one long line costs
+// no more than any other.
 class ElementPositions {
  public:
   ElementPositions(const std::string& text, const TiXmlDocument& document);
 
-  // The position of the element's "<".
-  TextPosition Of(const TiXmlElement& element) const;
+  // The position of the element's "<", of a text's first byte.
+  TextPosition Of(const TiXmlNode& node) const;
 
  private:
-  // A "<" of the text: the parser's row and column there, and its offset.
+  // A "<" of the text, or a byte where a text may begin: the parser's row
+  // and column there, and its offset.
   struct Tag {
     int row;
     int column;
