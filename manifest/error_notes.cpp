@@ -3,9 +3,12 @@
 #include "manifest/error_notes.h"
 
 #include <tinyxml.h>
+#include <utf8proc.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "manifest/manifest_elements.h"
 #include "manifest/warning_run.h"
@@ -78,6 +81,25 @@ bool HasFolderPart(const std::string& name) {
 std::string LastStep(const std::string& name) {
   size_t separator = name.find_last_of("/\\");
   return separator == std::string::npos ? name : name.substr(separator + 1);
+}
+
+// The name in one of Unicode's normal forms, or as it is when it is no
+// UTF-8: macOS and some editors write an accent as a character of its own
+// after its letter (NFD), where the file's name holds the accented letter
+// (NFC), or the reverse.
+std::string Normalized(const std::string& name,
+                       utf8proc_uint8_t* (*form)(const utf8proc_uint8_t*)) {
+  std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> normal(
+      form(reinterpret_cast<const utf8proc_uint8_t*>(name.c_str())), &std::free);
+  return normal ? reinterpret_cast<const char*>(normal.get()) : name;
+}
+
+std::string Composed(const std::string& name) { return Normalized(name, utf8proc_NFC); }
+
+std::string FormOf(const std::string& name) {
+  if (Composed(name) == name) return "composed, NFC";
+  if (Normalized(name, utf8proc_NFD) == name) return "decomposed, NFD";
+  return "partly composed";
 }
 
 // A child element a letter or two off the one the theme lacks.
@@ -194,6 +216,9 @@ std::string ErrorNotes::NearFile(const std::string& name) {
   std::string near;
   for (const std::string& candidate : names)
     if (FoldCase(candidate) == FoldCase(name) && candidate != name) near = candidate;
+  for (const std::string& candidate : names)
+    if (near.empty() && candidate != name && Composed(candidate) == Composed(name))
+      near = candidate;
   if (near.empty()) near = NearestName(name, names, kFileNameDistance);
   if (near.empty() || !FileExistsInFolder(m_run.fs, m_folder, near, m_run.outsideLinks)) return "";
   return near;
@@ -227,6 +252,11 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
     notes.push_back(
         "the folder holds no file of that name, nor of a near one: add it, or name "
         "one that is there");
+  else if (Composed(near) == Composed(meant))
+    notes.push_back("the folder holds " + Quote(near) +
+                    ", the same letters in another Unicode form (the file's name is " +
+                    FormOf(near) + ", this one " + FormOf(meant) +
+                    "): write the name as the file's is written");
   else if (FoldCase(near) == FoldCase(meant))
     notes.push_back("the folder holds " + Quote(near) +
                     ": letter case counts, so write the name as it is");

@@ -154,6 +154,21 @@ TEST(ErrorNotesTest, MissingFiles) {
        "The file: 'books.png" + image,
        {"the folder holds 'Books.png': letter case counts, so write the name as it is"}},
       {"its own letter case", {{"novels.png", "Books.png"}}, {"Books.png"}, "", {}},
+      // "é" composed (NFC) and as "e" with a combining accent (NFD).
+      {"decomposed, where the file's name is composed",
+       {{"novels.png", "cle\xCC\x81me\xCC\x82nt.png"}},
+       {"cl\xC3\xA9m\xC3\xAAnt.png"},
+       "The file: 'cle\xCC\x81me\xCC\x82nt.png" + image,
+       {"the folder holds 'cl\xC3\xA9m\xC3\xAAnt.png', the same letters in another Unicode form "
+        "(the file's name is composed, NFC, this one decomposed, NFD): write the name as the "
+        "file's is written"}},
+      {"composed, where the file's name is decomposed",
+       {{"novels.png", "cl\xC3\xA9m\xC3\xAAnt.png"}},
+       {"cle\xCC\x81me\xCC\x82nt.png"},
+       "The file: 'cl\xC3\xA9m\xC3\xAAnt.png" + image,
+       {"the folder holds 'cle\xCC\x81me\xCC\x82nt.png', the same letters in another "
+        "Unicode form (the file's name is decomposed, NFD, this one composed, NFC): write the "
+        "name as the file's is written"}},
       {"a folder part",
        {{"novels.png", "img/books.png"}},
        {"books.png"},
