@@ -120,9 +120,21 @@ std::string NearChild(const TiXmlElement& theme, const char* wanted, const Error
 
 }  // namespace
 
+std::vector<std::string> AbsentAttributes(const RuleFault& fault) {
+  std::vector<std::string> absent;
+  const bool missing = fault.kind == ManifestErrorKind::AttributesNotFound;
+  // "name, screenshot" are there but short; a single integer may be absent.
+  const bool integer = fault.kind == ManifestErrorKind::AttributesInvalid &&
+                       fault.first.find(", ") == std::string::npos;
+  if (!missing && !integer) return absent;
+  for (const std::string& name : Names(fault.first))
+    if (!fault.element->Attribute(name.c_str())) absent.push_back(name);
+  return absent;
+}
+
 ErrorNotes::ErrorNotes(const RunContext& run, const std::string& folder,
-                       const ElementPositions* positions)
-    : m_run(run), m_folder(folder), m_positions(positions) {}
+                       const ElementPositions* positions, const BrokenTag* broken)
+    : m_run(run), m_folder(folder), m_positions(positions), m_broken(broken) {}
 
 ErrorNotes::~ErrorNotes() = default;
 
@@ -269,6 +281,9 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
 std::string ErrorNotes::Describe(const RuleFault& fault) const {
   const TiXmlElement& element = *fault.element;
   const std::string which = "the " + Quoted(element.Value()) + " at " + Place(element);
+  if (m_broken && EchoesBrokenTag(*m_broken, element, AbsentAttributes(fault)))
+    return which + " is cut short at " + std::to_string(m_broken->at.line) + ":" +
+           std::to_string(m_broken->at.column) + ", where " + m_broken->cause;
   switch (fault.kind) {
     case ManifestErrorKind::FileMissing:
       return which + " names " + Quote(fault.first) + " in '" + fault.second +

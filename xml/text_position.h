@@ -43,6 +43,11 @@ class ElementPositions {
 
   // The position of the element's "<".
   TextPosition Of(const TiXmlElement& element) const;
+  // The offset of the element's "<" in the text; npos where the parser's
+  // count finds no "<".
+  size_t OffsetOf(const TiXmlElement& element) const;
+  // The position of the byte at `offset`.
+  TextPosition At(size_t offset) const { return m_lines.At(offset); }
 
  private:
   // A "<" of the text: the parser's row and column there, and its offset.
