@@ -52,12 +52,13 @@ void ThemeBuilder::RunStages(const std::string& folder, const std::string& packa
   flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, m_options.diagnostics);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
+  BrokenTag told;
   if (flags->manifestLoaded)
     ValidateThemesReporting(Context(), folder, text, manifest, &themes, &verdicts,
-                            m_options.diagnostics);
+                            m_options.diagnostics, &told);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
-  const bool checked =
-      flags->manifestLoaded && FinishChecks(folder, package, text, manifest, themes, verdicts);
+  const bool checked = flags->manifestLoaded &&
+                       FinishChecks(folder, package, text, manifest, themes, verdicts, told);
   if (m_options.checkOnly || !checked || !flags->themesValid) return;
   TiXmlDocument index;
   WritePackage(Context(), folder, m_zlib,
@@ -75,8 +76,8 @@ void ThemeBuilder::RunStages(const std::string& folder, const std::string& packa
 bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& package,
                                 const std::string& text, const TiXmlDocument& manifest,
                                 const std::vector<const TiXmlElement*>& themes,
-                                const std::vector<bool>& verdicts) {
-  ReportWarnings(folder, package, text, manifest);
+                                const std::vector<bool>& verdicts, const BrokenTag& told) {
+  ReportWarnings(folder, package, text, manifest, told);
   if (!m_options.checked) return true;
   const ElementPositions positions(text, manifest);
   std::vector<ThemeVerdict> judged;
@@ -90,7 +91,8 @@ bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& pa
 // The warnings are an output of their own: however their pass fails, the
 // run goes on as it would without them, and a note says they are missing.
 void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& package,
-                                  const std::string& text, const TiXmlDocument& manifest) {
+                                  const std::string& text, const TiXmlDocument& manifest,
+                                  const BrokenTag& told) {
   if (!m_options.diagnostics || m_options.warnings.empty()) return;
   const OwnFiles own(m_fs, package.empty() ? PackagePath(folder) : package);
   WarningOptions options;
@@ -109,7 +111,8 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
     std::vector<ImageReference> images;
     for (const Diagnostic& warning :
          ManifestWarnings(m_fs, folder, text, manifest, options, &images))
-      if (m_options.warnings.count(warning.name)) m_options.diagnostics->Report(warning);
+      if (m_options.warnings.count(warning.name) && !RestatesBrokenTag(told, warning))
+        m_options.diagnostics->Report(warning);
     for (const ImageReference& image : images) m_options.diagnostics->ReportImage(image);
   } catch (const std::bad_alloc&) {
     failed = "out of memory";

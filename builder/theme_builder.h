@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "builder/run_log_texts.h"
+#include "manifest/broken_tag.h"
 #include "manifest/manifest_diagnostics.h"
 #include "platform/file_system.h"
 #include "run/build_progress.h"
@@ -77,9 +78,10 @@ class ThemeBuilder {
                  RunFlags* flags);
   bool FinishChecks(const std::string& folder, const std::string& package, const std::string& text,
                     const TiXmlDocument& manifest, const std::vector<const TiXmlElement*>& themes,
-                    const std::vector<bool>& verdicts);
+                    const std::vector<bool>& verdicts, const BrokenTag& told);
   void ReportWarnings(const std::string& folder, const std::string& package,
-                      const std::string& text, const TiXmlDocument& manifest);
+                      const std::string& text, const TiXmlDocument& manifest,
+                      const BrokenTag& told);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
   RunContext Context() {
     return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};

@@ -122,6 +122,34 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
   EXPECT_EQ("", err.str());
 }
 
+// The parser stops at the second 'uwidth' and never reads 'uhspace' nor
+// 'uvspace': the fault is told, once, with the log's errors it causes as its
+// notes, and the strict parser's warning about it is not told again.
+TEST_F(NvthemeTest, GnuFormatTellsWhyTheParserStoppedInATag) {
+  AddFolder("twice",
+            "<nuvarinepackage>\n"
+            "<theme name=\"Day\" screenshot=\"shot.png\">\n"
+            "<templates><detail mode=\"grid\" file=\"grid.xml\"/></templates>\n"
+            "<virtualshelf background=\"sand.png\" uwidth=\"1\" uheight=\"1\" uwidth=\"2\" "
+            "uhspace=\"1\" uvspace=\"1\"/>\n"
+            "</theme>\n"
+            "</nuvarinepackage>\n");
+  EXPECT_EQ(1, Run({"check", "--format=gnu", "twice"}));
+  const std::string at = JoinPath("twice", "main.xml") + ":";
+  EXPECT_EQ(at + "4:60: error: attribute 'uwidth' is given twice\n" + at +
+                "4:60: note: it is first given at 4:37; keep one of them\n" + at +
+                "4:60: note: the builder's parser stops here, and reads nothing more of the "
+                "'virtualshelf' nor of main.xml after it\n" +
+                at + "4:60: note: hence the log's error at 4:1: Attributes 'uhspace' invalid.\n" +
+                at + "4:60: note: hence the log's error at 4:1: Attributes 'uvspace' invalid.\n" +
+                at + "2:1: error: Theme is invalid.\n" + at +
+                "2:1: note: the 'virtualshelf' at 4:1 is cut short at 4:60, where attribute "
+                "'uwidth' is given twice: a fault of a 'virtualshelf' or 'catalog' fails the "
+                "theme, whatever else it holds\n" +
+                at + "2:1: note: 1 more such fault fails it too\n",
+            out.str());
+}
+
 // The example theme set on the disk, as scripts/run builds it.
 const std::string kOcean = JoinPath(NV_EXAMPLES_DIR, "ocean");
 

@@ -3,9 +3,12 @@
 #include "manifest/error_notes.h"
 
 #include <tinyxml.h>
+#include <utf8proc.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "manifest/manifest_elements.h"
 #include "manifest/warning_run.h"
@@ -80,6 +83,25 @@ std::string LastStep(const std::string& name) {
   return separator == std::string::npos ? name : name.substr(separator + 1);
 }
 
+// The name in one of Unicode's normal forms, or as it is when it is no
+// UTF-8: macOS and some editors write an accent as a character of its own
+// after its letter (NFD), where the file's name holds the accented letter
+// (NFC), or the reverse.
+std::string Normalized(const std::string& name,
+                       utf8proc_uint8_t* (*form)(const utf8proc_uint8_t*)) {
+  std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> normal(
+      form(reinterpret_cast<const utf8proc_uint8_t*>(name.c_str())), &std::free);
+  return normal ? reinterpret_cast<const char*>(normal.get()) : name;
+}
+
+std::string Composed(const std::string& name) { return Normalized(name, utf8proc_NFC); }
+
+std::string FormOf(const std::string& name) {
+  if (Composed(name) == name) return "composed, NFC";
+  if (Normalized(name, utf8proc_NFD) == name) return "decomposed, NFD";
+  return "partly composed";
+}
+
 // A child element a letter or two off the one the theme lacks.
 std::string NearChild(const TiXmlElement& theme, const char* wanted, const ErrorNotes& notes) {
   std::vector<std::string> names;
@@ -98,9 +120,21 @@ std::string NearChild(const TiXmlElement& theme, const char* wanted, const Error
 
 }  // namespace
 
+std::vector<std::string> AbsentAttributes(const RuleFault& fault) {
+  std::vector<std::string> absent;
+  const bool missing = fault.kind == ManifestErrorKind::AttributesNotFound;
+  // "name, screenshot" are there but short; a single integer may be absent.
+  const bool integer = fault.kind == ManifestErrorKind::AttributesInvalid &&
+                       fault.first.find(", ") == std::string::npos;
+  if (!missing && !integer) return absent;
+  for (const std::string& name : Names(fault.first))
+    if (!fault.element->Attribute(name.c_str())) absent.push_back(name);
+  return absent;
+}
+
 ErrorNotes::ErrorNotes(const RunContext& run, const std::string& folder,
-                       const ElementPositions* positions)
-    : m_run(run), m_folder(folder), m_positions(positions) {}
+                       const ElementPositions* positions, const BrokenTag* broken)
+    : m_run(run), m_folder(folder), m_positions(positions), m_broken(broken) {}
 
 ErrorNotes::~ErrorNotes() = default;
 
@@ -194,6 +228,9 @@ std::string ErrorNotes::NearFile(const std::string& name) {
   std::string near;
   for (const std::string& candidate : names)
     if (FoldCase(candidate) == FoldCase(name) && candidate != name) near = candidate;
+  for (const std::string& candidate : names)
+    if (near.empty() && candidate != name && Composed(candidate) == Composed(name))
+      near = candidate;
   if (near.empty()) near = NearestName(name, names, kFileNameDistance);
   if (near.empty() || !FileExistsInFolder(m_run.fs, m_folder, near, m_run.outsideLinks)) return "";
   return near;
@@ -227,6 +264,11 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
     notes.push_back(
         "the folder holds no file of that name, nor of a near one: add it, or name "
         "one that is there");
+  else if (Composed(near) == Composed(meant))
+    notes.push_back("the folder holds " + Quote(near) +
+                    ", the same letters in another Unicode form (the file's name is " +
+                    FormOf(near) + ", this one " + FormOf(meant) +
+                    "): write the name as the file's is written");
   else if (FoldCase(near) == FoldCase(meant))
     notes.push_back("the folder holds " + Quote(near) +
                     ": letter case counts, so write the name as it is");
@@ -239,6 +281,9 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
 std::string ErrorNotes::Describe(const RuleFault& fault) const {
   const TiXmlElement& element = *fault.element;
   const std::string which = "the " + Quoted(element.Value()) + " at " + Place(element);
+  if (m_broken && EchoesBrokenTag(*m_broken, element, AbsentAttributes(fault)))
+    return which + " is cut short at " + std::to_string(m_broken->at.line) + ":" +
+           std::to_string(m_broken->at.column) + ", where " + m_broken->cause;
   switch (fault.kind) {
     case ManifestErrorKind::FileMissing:
       return which + " names " + Quote(fault.first) + " in '" + fault.second +

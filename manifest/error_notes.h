@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "manifest/broken_tag.h"
 #include "manifest/manifest_error.h"
 #include "run/run_context.h"
 #include "xml/text_position.h"
@@ -49,10 +50,15 @@ struct ThemeWalkFacts {
   }
 };
 
+// The attributes that the fault's line calls missing and the element lacks.
+std::vector<std::string> AbsentAttributes(const RuleFault& fault);
+
 class ErrorNotes {
  public:
-  // Places are named by `positions` when given, else by the parser's count.
-  ErrorNotes(const RunContext& run, const std::string& folder, const ElementPositions* positions);
+  // Places are named by `positions` when given, else by the parser's count;
+  // a fault that echoes `broken` (may be null) is told as its echo.
+  ErrorNotes(const RunContext& run, const std::string& folder, const ElementPositions* positions,
+             const BrokenTag* broken = nullptr);
   ~ErrorNotes();
 
   // The notes of a fault's line.
@@ -78,6 +84,7 @@ class ErrorNotes {
   const RunContext& m_run;
   const std::string& m_folder;
   const ElementPositions* m_positions;
+  const BrokenTag* m_broken;
   // The folder's names, listed once, when a missing file first asks.
   std::unique_ptr<std::vector<std::string>> m_names;
 };

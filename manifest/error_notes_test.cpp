@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <algorithm>
+
 #include "manifest/manifest.h"
 #include "manifest/validate_themes.h"
 #include "testing/memory_file_system.h"
@@ -154,6 +156,21 @@ TEST(ErrorNotesTest, MissingFiles) {
        "The file: 'books.png" + image,
        {"the folder holds 'Books.png': letter case counts, so write the name as it is"}},
       {"its own letter case", {{"novels.png", "Books.png"}}, {"Books.png"}, "", {}},
+      // "é" composed (NFC) and as "e" with a combining accent (NFD).
+      {"decomposed, where the file's name is composed",
+       {{"novels.png", "cle\xCC\x81me\xCC\x82nt.png"}},
+       {"cl\xC3\xA9m\xC3\xAAnt.png"},
+       "The file: 'cle\xCC\x81me\xCC\x82nt.png" + image,
+       {"the folder holds 'cl\xC3\xA9m\xC3\xAAnt.png', the same letters in another Unicode form "
+        "(the file's name is composed, NFC, this one decomposed, NFD): write the name as the "
+        "file's is written"}},
+      {"composed, where the file's name is decomposed",
+       {{"novels.png", "cl\xC3\xA9m\xC3\xAAnt.png"}},
+       {"cle\xCC\x81me\xCC\x82nt.png"},
+       "The file: 'cl\xC3\xA9m\xC3\xAAnt.png" + image,
+       {"the folder holds 'cle\xCC\x81me\xCC\x82nt.png', the same letters in another "
+        "Unicode form (the file's name is decomposed, NFD, this one composed, NFC): write the "
+        "name as the file's is written"}},
       {"a folder part",
        {{"novels.png", "img/books.png"}},
        {"books.png"},
@@ -267,6 +284,64 @@ TEST(ErrorNotesTest, AFailedEntryCheckHidesNoFault) {
        {"it has 'screenshot' but no 'name'", "add 'name', the theme's name, of 2 bytes or more",
         "once this is fixed: 2:3: " + missing}},
   });
+}
+
+// A tag the parser stops in: its fault is the error, told first where it
+// stands, and the errors that call attributes written past it missing are
+// its notes; the log keeps them all.
+TEST(ErrorNotesTest, ABrokenTagIsTheCauseOfTheAttributesCalledMissing) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> changes;
+    std::vector<std::string> reported;    // "LINE:COLUMN SEVERITY: MESSAGE", in order
+    std::vector<std::string> causeNotes;  // among the first one's notes
+  };
+  const std::string catalog = "<catalog name=\"Novels\" ";
+  const std::string invalid = "2:3 error: Theme is invalid.";
+  const std::string echo = "hence the log's error at 7:7: Attributes ";
+  const Case cases[] = {
+      {"an attribute given twice",
+       {{catalog, catalog + "name=\"Comics\" "}},
+       {"7:30 error: attribute 'name' is given twice", invalid},
+       {"it is first given at 7:16; keep one of them", echo + "'olx' invalid.",
+        echo + "'image' not found in 'catalog' node."}},
+      {"a comment inside the tag",
+       {{"<catalog ", "<catalog <!-- the first --> "}},
+       {"7:16 error: a comment cannot stand inside a tag", invalid},
+       {"move it after the tag's '>'", echo + "'name' not found in 'catalog' node."}},
+      {"an attribute without '='",
+       {{"name=\"Novels\"", "name \"Novels\""}},
+       {"7:16 error: attribute 'name' has no value", invalid},
+       {echo + "'name' not found in 'catalog' node.", echo + "'olheight' invalid."}},
+      {"a value that ends in a quote alone",
+       {{"olx=\"10\"", "olx=10\""}},
+       {"7:49 error: the value of 'olx' ends in a quote it does not begin with", invalid},
+       {echo + "'oly' invalid."}},
+      // Nothing written past the fault is missing: the rules find no fault.
+      {"the last attribute given twice",
+       {{"olheight=\"24\"", "olheight=\"24\" olx=\"1\""}},
+       {},
+       {}},
+      // A fault past the tag leaves its errors as they are.
+      {"a fault after the tag",
+       {{"olx=\"10\" ", ""}, {"</virtualshelf>", "</virtualshelf></thme>"}},
+       {"7:7 error: Attributes 'olx' invalid.", invalid},
+       {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<Diagnostic> reports = Reported({c.name, c.changes, {}, "", {}});
+    std::vector<std::string> reported;
+    for (const Diagnostic& d : reports)
+      reported.push_back(std::to_string(d.at.line) + ":" + std::to_string(d.at.column) +
+                         (d.severity == Severity::kError ? " error: " : " other: ") + d.message);
+    EXPECT_EQ(c.reported, reported) << c.name;
+    for (const std::string& note : c.causeNotes) {
+      ASSERT_FALSE(reports.empty()) << c.name;
+      EXPECT_NE(reports[0].notes.end(),
+                std::find(reports[0].notes.begin(), reports[0].notes.end(), note))
+          << c.name << ": " << note;
+    }
+  }
 }
 
 }  // namespace

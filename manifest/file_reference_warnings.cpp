@@ -15,12 +15,12 @@ namespace {
 
 void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRun* run) {
   const std::string path = JoinPath(run->folder, name);
-  std::string text, err;
+  std::string bytes, err;
   XmlFault fault;
-  if (ReadTextFile(run->fs, path, &text, &err, kMaxManifestBytes) != TextRead::kRead ||
-      IsWellFormedXml(text, &fault))
+  if (ReadFileBytes(run->fs, path, &bytes, &err, kMaxManifestBytes) != TextRead::kRead ||
+      IsWellFormedXml(bytes, &fault))
     return;
-  const TextPosition at = TextLines(text).At(fault.offset);
+  const TextPosition at = fault.at;
   run->Warn(
       "not-a-layout", element, Quote(name) + " is not a layout: it is not well-formed XML",
       {path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + fault.reason,

@@ -17,8 +17,7 @@ namespace {
 void CheckWellFormed(const std::string& text, WarningRun* run) {
   XmlFault fault;
   if (IsWellFormedXml(text, &fault)) return;
-  run->Warn("malformed-xml", TextLines(text).At(fault.offset),
-            "main.xml is not well-formed XML: " + fault.reason,
+  run->Warn("malformed-xml", fault.at, "main.xml is not well-formed XML: " + fault.reason,
             {"the builder reads it, but a strict reader (the media application may be one) "
              "refuses this file"});
 }

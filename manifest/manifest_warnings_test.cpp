@@ -44,6 +44,13 @@ struct Case {
   std::string note = "";  // one of the first warning's notes, when given
 };
 
+// The ASCII text in UTF-16 behind the byte order mark, whose order it takes.
+std::string Utf16(const std::string& mark, const std::string& ascii) {
+  std::string wide = mark;
+  for (char c : ascii) wide += mark[0] == '\xFE' ? std::string{'\0', c} : std::string{c, '\0'};
+  return wide;
+}
+
 std::string Changed(std::string text, const Case& c) {
   for (const auto& change : c.changes) {
     const size_t at = text.find(change.first);
@@ -304,6 +311,21 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        JoinPath(kFolder, "grid.xml") +
            ":3:3: mismatched tag: '</layout>' where 'cover', opened at line 2, is open"},
       {"not-a-layout", {}, {{"grid.xml", "<layout>\n  <cover/>\n</layout>\n"}}, {}},
+      // UTF-16 as Windows' editors save it, its place counted in characters.
+      {"not-a-layout",
+       {},
+       {{"grid.xml", Utf16("\xFE\xFF",
+                           "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                           "<layout>\r\n  <cover>\r\n</layout>\r\n")}},
+       {"main.xml:5:7 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
+       JoinPath(kFolder, "grid.xml") +
+           ":4:3: mismatched tag: an end tag where 'cover', opened at line 3, is open"},
+      {"not-a-layout",
+       {},
+       {{"grid.xml", Utf16("\xFF\xFE",
+                           "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                           "<layout>\r\n  <cover/>\r\n</layout>\r\n")}},
+       {}},
 
       {"not-an-image",
        {},

@@ -2,6 +2,7 @@
 #include "manifest/read_text_file.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace nv {
 
@@ -21,25 +22,32 @@ std::string TextWithLfLines(const std::string& bytes) {
   return text;
 }
 
-TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text, std::string* err,
-                      uint64_t maxBytes) {
-  text->clear();
+TextRead ReadFileBytes(FileSystem& fs, const std::string& path, std::string* bytes,
+                       std::string* err, uint64_t maxBytes) {
+  bytes->clear();
   std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, err);
   uint64_t size = 0;
   if (!file || !file->Size(&size, err)) return TextRead::kUnreadable;
   if (size > maxBytes) return TextRead::kTooLarge;
-  std::string bytes;
+  std::string read;
   char chunk[1 << 16];
   size_t got = 0;
   do {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, size - bytes.size()));
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, size - read.size()));
     if (!file->Read(chunk, want, &got, err)) return TextRead::kUnreadable;
-    bytes.append(chunk, got);
-  } while (got > 0 && bytes.size() < size);
+    read.append(chunk, got);
+  } while (got > 0 && read.size() < size);
   std::string lost;
   file->Close(&lost);  // a file only read loses nothing if closing fails
-  *text = TextWithLfLines(bytes);
+  *bytes = std::move(read);
   return TextRead::kRead;
+}
+
+TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text, std::string* err,
+                      uint64_t maxBytes) {
+  const TextRead read = ReadFileBytes(fs, path, text, err, maxBytes);
+  if (read == TextRead::kRead) *text = TextWithLfLines(*text);
+  return read;
 }
 
 }  // namespace nv

@@ -25,6 +25,12 @@ enum class TextRead {
 TextRead ReadTextFile(FileSystem& fs, const std::string& path, std::string* text, std::string* err,
                       uint64_t maxBytes = UINT64_MAX);
 
+// The file's bytes as they are, by the rules of ReadTextFile: a text in
+// UTF-16 keeps its line ends in two bytes, which the line-end rule would
+// split.
+TextRead ReadFileBytes(FileSystem& fs, const std::string& path, std::string* bytes,
+                       std::string* err, uint64_t maxBytes = UINT64_MAX);
+
 // The line-end rule of ReadTextFile, applied to bytes already read.
 std::string TextWithLfLines(const std::string& bytes);
 

@@ -94,14 +94,29 @@ std::string UndefinedEntity(const std::string& text, size_t at) {
   return "";
 }
 
+// UTF-16, as expat tells it: by a byte order mark, or by a NUL beside the
+// "<" that opens the text.
+bool IsUtf16(const std::string& text) {
+  if (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0) return true;
+  return text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0');
+}
+
 // expat's words, with what they leave out: the entity it does not know, and
 // the element an end tag fails to close.
 std::string Reason(XML_Error error, const std::string& text, size_t at, const OpenElements& open,
                    const std::string& unknownEncoding) {
   std::string reason = XML_ErrorString(error);
   if (error == XML_ERROR_UNKNOWN_ENCODING && !unknownEncoding.empty())
-    reason += ": '" + unknownEncoding +
-              "' (name the encoding the file is saved in: encoding=\"utf-8\", or none)";
+    return reason + ": '" + unknownEncoding +
+           "' (name the encoding the file is saved in: encoding=\"utf-8\", or none)";
+  // The text's own words are read a byte a character; in UTF-16 expat's
+  // words and the element left open say it.
+  if (IsUtf16(text)) {
+    if (error == XML_ERROR_TAG_MISMATCH && !open.stack.empty())
+      reason += ": an end tag where '" + open.stack.back().first + "', opened at line " +
+                std::to_string(open.stack.back().second) + ", is open";
+    return reason;
+  }
   if (error == XML_ERROR_UNDEFINED_ENTITY) {
     const std::string entity = UndefinedEntity(text, at);
     if (!entity.empty()) reason += ": '&" + entity + ";'";
@@ -121,6 +136,14 @@ std::string Reason(XML_Error error, const std::string& text, size_t at, const Op
     reason += ": '</" + NameAt(text, at) + ">' where '" + open.stack.back().first +
               "', opened at line " + std::to_string(open.stack.back().second) + ", is open";
   return reason;
+}
+
+// expat counts characters, and a line's first column as 0; in 8-bit and
+// UTF-8 text the columns are bytes, as everywhere else a place is told.
+TextPosition PlaceOf(XML_Parser parser, const std::string& text, size_t offset) {
+  if (!IsUtf16(text)) return TextLines(text).At(offset);
+  return {static_cast<size_t>(XML_GetCurrentLineNumber(parser)),
+          static_cast<size_t>(XML_GetCurrentColumnNumber(parser)) + 1};
 }
 
 }  // namespace
@@ -148,6 +171,7 @@ bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
   if (status == XML_STATUS_OK) return true;
   const XML_Index index = XML_GetCurrentByteIndex(parser.get());
   fault->offset = std::min(static_cast<size_t>(std::max<XML_Index>(0, index)), text.size());
+  fault->at = PlaceOf(parser.get(), text, fault->offset);
   fault->reason =
       Reason(XML_GetErrorCode(parser.get()), text, fault->offset, open, unknownEncoding);
   return false;

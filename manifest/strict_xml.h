@@ -7,16 +7,22 @@
 #include <cstddef>
 #include <string>
 
+#include "xml/text_position.h"
+
 namespace nv {
 
-// The first fault a strict parser finds: its words and the offset of the
-// byte it stopped at.
+// The first fault a strict parser finds: its words, the offset of the byte
+// it stopped at, and where an editor shows that byte: a column of bytes in
+// UTF-8 or 8-bit text, of characters in UTF-16.
 struct XmlFault {
   std::string reason;
   size_t offset = 0;
+  TextPosition at;
 };
 
-// True when the text is well-formed, else false with the first fault.
+// True when the text is well-formed, else false with the first fault. The
+// text is the file's bytes as they are: a byte order mark or the XML
+// declaration names its encoding, UTF-16 included.
 bool IsWellFormedXml(const std::string& text, XmlFault* fault);
 
 }  // namespace nv

@@ -85,7 +85,8 @@ class ThemeValidator {
                   const std::string& second = "");
   // Writes the fault's line and tells it, its notes followed by `more`.
   void Write(const RuleFault& fault, const std::vector<std::string>& more = {});
-  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes);
+  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes,
+            std::vector<std::string> absent = {});
 
   const RunContext& m_run;
   const std::string& m_folder;
@@ -250,12 +251,13 @@ void ThemeValidator::Write(const RuleFault& fault, const std::vector<std::string
   std::vector<std::string> notes;
   if (m_notes) notes = m_notes->Of(fault);
   notes.insert(notes.end(), more.begin(), more.end());
-  Tell(*fault.element, lineStart, std::move(notes));
+  Tell(*fault.element, lineStart, std::move(notes), AbsentAttributes(fault));
 }
 
 void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
-                          std::vector<std::string> notes) {
-  m_findings(ThemeFinding{concerned, m_run.log.Text().substr(lineStart), std::move(notes)});
+                          std::vector<std::string> notes, std::vector<std::string> absent) {
+  m_findings(ThemeFinding{concerned, m_run.log.Text().substr(lineStart), std::move(notes),
+                          std::move(absent)});
 }
 
 }  // namespace
@@ -263,7 +265,7 @@ void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
 void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
                     const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
                     std::vector<bool>* verdicts, const ThemeFindings& findings,
-                    const ElementPositions* positions) {
+                    const ElementPositions* positions, const BrokenTag* broken) {
   run.log << log_text::kCheckingThemes;
   run.PublishLog();
   const TiXmlElement* root = manifest.FirstChildElement();
@@ -275,7 +277,7 @@ void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
   run.log << log_text::Variations(themes->size());
   run.PublishLog();
   std::unique_ptr<ErrorNotes> notes;
-  if (findings) notes = std::make_unique<ErrorNotes>(run, sourceFolder, positions);
+  if (findings) notes = std::make_unique<ErrorNotes>(run, sourceFolder, positions, broken);
   ThemeValidator validator(run, sourceFolder, findings, notes.get());
   for (size_t i = 0; i < themes->size(); ++i) {
     run.log << log_text::Validating(i + 1);
@@ -284,26 +286,73 @@ void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
   run.PublishLog();
 }
 
-// The findings are reported where their elements stand.
+namespace {
+
+// The broken tag's cause, told as the error its echoes are: they follow as
+// notes, each with its place, as the log words it.
+Diagnostic CauseOf(const BrokenTag& broken, const std::string& path,
+                   const std::vector<std::string>& echoes) {
+  Diagnostic cause;
+  cause.file = path;
+  cause.at = broken.at;
+  cause.message = broken.cause;
+  cause.notes = broken.notes;
+  cause.notes.push_back("the builder's parser stops here, and reads nothing more of the '" +
+                        std::string(broken.element->Value()) + "' nor of main.xml after it");
+  for (const std::string& echo : echoes) cause.notes.push_back("hence the log's " + echo);
+  return cause;
+}
+
+// The findings are reported where their elements stand, once all are in:
+// the cause of a broken tag takes the place of its first echo.
+bool ReportFindings(const std::string& path, const ElementPositions& positions,
+                    const std::vector<std::pair<ThemeFinding, Diagnostic>>& findings,
+                    const BrokenTag* broken, ManifestDiagnostics* diagnostics) {
+  std::vector<Diagnostic> errors;
+  std::vector<std::string> echoes;
+  size_t causeAt = 0;
+  for (const auto& [finding, error] : findings) {
+    if (!broken || !EchoesBrokenTag(*broken, finding.concerned, finding.absent)) {
+      errors.push_back(error);
+      continue;
+    }
+    if (echoes.empty()) causeAt = errors.size();
+    const TextPosition at = positions.Of(finding.concerned);
+    echoes.push_back("error at " + std::to_string(at.line) + ":" + std::to_string(at.column) +
+                     ": " + error.message);
+  }
+  if (!echoes.empty()) errors.insert(errors.begin() + causeAt, CauseOf(*broken, path, echoes));
+  for (const Diagnostic& error : errors) diagnostics->Report(error);
+  return !echoes.empty();
+}
+
+}  // namespace
+
 void ValidateThemesReporting(const RunContext& run, const std::string& sourceFolder,
                              const std::string& text, const TiXmlDocument& manifest,
                              std::vector<const TiXmlElement*>* themes, std::vector<bool>* verdicts,
-                             ManifestDiagnostics* diagnostics) {
+                             ManifestDiagnostics* diagnostics, BrokenTag* told) {
   if (!diagnostics) {
     ValidateThemes(run, sourceFolder, manifest, themes, verdicts);
     return;
   }
   const std::string path = JoinPath(sourceFolder, "main.xml");
   const ElementPositions positions(text, manifest);
-  const ThemeFindings report = [&](const ThemeFinding& finding) {
+  BrokenTag broken;
+  const bool isBroken = FindBrokenTag(text, manifest, positions, &broken);
+  std::vector<std::pair<ThemeFinding, Diagnostic>> findings;
+  const ThemeFindings collect = [&](const ThemeFinding& finding) {
     Diagnostic error;
     error.file = path;
     error.at = positions.Of(finding.concerned);
     error.message = MessageOfErrorLine(finding.line);
     error.notes = finding.notes;
-    diagnostics->Report(error);
+    findings.emplace_back(finding, std::move(error));
   };
-  ValidateThemes(run, sourceFolder, manifest, themes, verdicts, report, &positions);
+  ValidateThemes(run, sourceFolder, manifest, themes, verdicts, collect, &positions,
+                 isBroken ? &broken : nullptr);
+  if (ReportFindings(path, positions, findings, isBroken ? &broken : nullptr, diagnostics) && told)
+    *told = broken;
 }
 
 }  // namespace nv

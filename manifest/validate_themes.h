@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "manifest/broken_tag.h"
 #include "manifest/manifest_diagnostics.h"
 #include "run/run_context.h"
 #include "xml/text_position.h"
@@ -23,6 +24,7 @@ struct ThemeFinding {
   const TiXmlElement& concerned;
   std::string line;
   std::vector<std::string> notes;
+  std::vector<std::string> absent;  // the attributes the line calls missing
 };
 
 // Told of each error line as the validation writes it.
@@ -34,18 +36,22 @@ using ThemeFindings = std::function<void(const ThemeFinding& finding)>;
 // it reaches, so that one run reports all faults. The log is published after
 // the opening words, after the count of themes and after the last theme.
 // Findings get their notes only when told to someone; the notes name places
-// by `positions` when given, else by the parser's own count.
+// by `positions` when given, else by the parser's own count, and tell a
+// fault that echoes `broken` as its echo.
 void ValidateThemes(const RunContext& run, const std::string& sourceFolder,
                     const TiXmlDocument& manifest, std::vector<const TiXmlElement*>* themes,
                     std::vector<bool>* verdicts, const ThemeFindings& findings = nullptr,
-                    const ElementPositions* positions = nullptr);
+                    const ElementPositions* positions = nullptr, const BrokenTag* broken = nullptr);
 
 // The same validation, each finding reported to `diagnostics` (may be null)
 // with its notes, where its element stands in `text`, the manifest's text as
-// it was parsed.
+// it was parsed. Where the parser stopped in a tag, the errors that call
+// attributes written past the fault missing are no causes of their own: the
+// fault is reported as the error in their stead, with them as its notes, and
+// is given in `*told` (may be null); the log is as it is.
 void ValidateThemesReporting(const RunContext& run, const std::string& sourceFolder,
                              const std::string& text, const TiXmlDocument& manifest,
                              std::vector<const TiXmlElement*>* themes, std::vector<bool>* verdicts,
-                             ManifestDiagnostics* diagnostics);
+                             ManifestDiagnostics* diagnostics, BrokenTag* told = nullptr);
 
 }  // namespace nv

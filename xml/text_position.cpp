@@ -130,14 +130,19 @@ ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument&
   }
 }
 
-TextPosition ElementPositions::Of(const TiXmlNode& node) const {
+size_t ElementPositions::OffsetOf(const TiXmlNode& node) const {
   const int row = node.Row() - 1, column = node.Column() - 1;
   auto before = [](const Tag& tag, std::pair<int, int> place) {
     return std::make_pair(tag.row, tag.column) < place;
   };
   auto tag = std::lower_bound(m_tags.begin(), m_tags.end(), std::make_pair(row, column), before);
-  if (tag != m_tags.end() && tag->row == row && tag->column == column)
-    return m_lines.At(tag->offset);
+  if (tag != m_tags.end() && tag->row == row && tag->column == column) return tag->offset;
+  return std::string::npos;
+}
+
+TextPosition ElementPositions::Of(const TiXmlNode& node) const {
+  const size_t offset = OffsetOf(node);
+  if (offset != std::string::npos) return m_lines.At(offset);
   // Not where the parser said; its own count is the best there is.
   return {static_cast<size_t>(std::max(1, node.Row())),
           static_cast<size_t>(std::max(1, node.Column()))};

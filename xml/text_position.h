@@ -44,6 +44,11 @@ class ElementPositions {
 
   // The position of the element's "<", of a text's first byte.
   TextPosition Of(const TiXmlNode& node) const;
+  // The offset of the element's "<" (a text's first byte) in the text; npos
+  // where the parser's count finds none.
+  size_t OffsetOf(const TiXmlNode& node) const;
+  // The position of the byte at `offset`.
+  TextPosition At(size_t offset) const { return m_lines.At(offset); }
 
  private:
   // A "<" of the text, or a byte where a text may begin: the parser's row
