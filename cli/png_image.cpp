@@ -1,59 +1,53 @@
-// PNG images of one colour: the signature, then IHDR, IDAT and IEND chunks,
-// each its big-endian length, type, data and a CRC-32 of type and data.
+// PNG images of one colour, written by libpng.
 #include "cli/png_image.h"
 
-#include <zlib.h>
+#include <png.h>
 
+#include <new>
 #include <vector>
 
 namespace nv {
 
 namespace {
 
-void PutBigEndian32(std::string* out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<char>(value >> shift));
+void Append(png_structp png, png_bytep data, size_t size) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<char*>(data), size);
 }
 
-void PutChunk(std::string* png, const char type[4], const std::string& data) {
-  PutBigEndian32(png, static_cast<uint32_t>(data.size()));
-  const std::string typed = std::string(type, 4) + data;
-  png->append(typed);
-  PutBigEndian32(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
-                                                  static_cast<uInt>(typed.size()))));
-}
+void Flush(png_structp) {}
 
-// The image's rows as PNG stores them before compression: each row a filter
-// byte (0, none) and its pixels, three bytes each.
-std::string Rows(uint32_t width, uint32_t height, uint32_t rgb) {
-  std::string row(1, '\0');
-  for (uint32_t x = 0; x < width; ++x)
-    for (int shift = 16; shift >= 0; shift -= 8) row.push_back(static_cast<char>(rgb >> shift));
-  std::string rows;
-  for (uint32_t y = 0; y < height; ++y) rows += row;
-  return rows;
-}
-
-std::string Deflate(const std::string& bytes) {
-  std::vector<Bytef> out(compressBound(static_cast<uLong>(bytes.size())));
-  uLongf length = static_cast<uLongf>(out.size());
-  compress2(out.data(), &length, reinterpret_cast<const Bytef*>(bytes.data()),
-            static_cast<uLong>(bytes.size()), Z_BEST_COMPRESSION);
-  return std::string(reinterpret_cast<const char*>(out.data()), length);
+// Every row, then the end. libpng leaves by longjmp on an error (it has
+// none to meet in memory it can allocate), so nothing here holds what a
+// destructor must free.
+bool Write(png_structp png, png_infop info, const png_byte* row, uint32_t height) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_write_info(png, info);
+  for (uint32_t y = 0; y < height; ++y) png_write_row(png, row);
+  png_write_end(png, nullptr);
+  return true;
 }
 
 }  // namespace
 
 std::string SolidPng(uint32_t width, uint32_t height, uint32_t rgb) {
-  std::string png = "\x89PNG\r\n\x1A\n";
-  std::string header;
-  PutBigEndian32(&header, width);
-  PutBigEndian32(&header, height);
-  header +=
-      std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
-  PutChunk(&png, "IHDR", header);
-  PutChunk(&png, "IDAT", Deflate(Rows(width, height, rgb)));
-  PutChunk(&png, "IEND", "");
-  return png;
+  std::vector<png_byte> row;
+  for (uint32_t x = 0; x < width; ++x)
+    for (int shift = 16; shift >= 0; shift -= 8) row.push_back(static_cast<png_byte>(rgb >> shift));
+  std::string out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    throw std::bad_alloc();
+  }
+  png_set_write_fn(png, &out, Append, Flush);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 9);
+  const bool written = Write(png, info, row.data(), height);
+  png_destroy_write_struct(&png, &info);
+  if (!written) throw std::bad_alloc();
+  return out;
 }
 
 }  // namespace nv

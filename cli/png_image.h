@@ -1,4 +1,4 @@
-// Small PNG images of one colour, made without an image library: the
+// Small PNG images of one colour, made by libpng: the
 // pictures that a new theme starts from.
 #pragma once
 
