@@ -258,6 +258,13 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
       notes.push_back("did you mean '" + meant + "'? it is in the folder");
       return notes;
     }
+    std::string slashed = name;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    if (m_run.fs.IsReadableFile(JoinPath(m_folder, slashed), &why)) {
+      notes.push_back("the folder holds it as " + Quote(slashed) +
+                      ", in a subfolder: move it into the folder and name it '" + meant + "'");
+      return notes;
+    }
   }
   const std::string near = NearFile(meant);
   if (near.empty())
