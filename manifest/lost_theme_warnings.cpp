@@ -1,5 +1,6 @@
 // Warnings about themes written in main.xml that the builder never reads:
-// those past the point where its parser stopped.
+// those past the point where its parser stopped, and those it made elements
+// of where the rules read no theme.
 #include <tinyxml.h>
 
 #include <vector>
@@ -23,11 +24,13 @@ bool InsideQuoted(const std::string& text, size_t at) {
   return false;
 }
 
-// The offsets of every "<theme" tag of the text, read as tolerantly as a
-// person reads it: wherever a parser would have stopped.
+// The offsets of every "<theme" tag of the text, in any letter case, read
+// as tolerantly as a person reads it: wherever a parser would have stopped.
 std::vector<size_t> ThemeTags(const std::string& text) {
+  const std::string folded = FoldCase(text);  // ASCII alone: each byte stays where it is
   std::vector<size_t> tags;
-  for (size_t at = text.find("<theme"); at != std::string::npos; at = text.find("<theme", at + 1)) {
+  for (size_t at = folded.find("<theme"); at != std::string::npos;
+       at = folded.find("<theme", at + 1)) {
     const char next = at + 6 < text.size() ? text[at + 6] : '>';
     if ((next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' ||
          next == '\r') &&
@@ -50,13 +53,18 @@ std::string NameInTag(const std::string& text, size_t at) {
   return "";
 }
 
-void AddThemesUnder(const TiXmlNode& element, const ElementPositions& positions,
-                    std::vector<TextPosition>* read) {
-  for (const TiXmlElement* child = element.FirstChildElement(); child;
+// Every element the parser made whose name is "theme" in any letter case.
+void AddThemesUnder(const TiXmlNode& node, std::vector<const TiXmlElement*>* themes) {
+  for (const TiXmlElement* child = node.FirstChildElement(); child;
        child = child->NextSiblingElement()) {
-    if (std::string(child->Value()) == "theme") read->push_back(positions.Of(*child));
-    AddThemesUnder(*child, positions, read);
+    if (FoldCase(child->Value()) == "theme") themes->push_back(child);
+    AddThemesUnder(*child, themes);
   }
+}
+
+// As the rules find themes: those directly in the document's first element.
+bool IsRead(const TiXmlElement& theme, const TiXmlDocument& manifest) {
+  return std::string(theme.Value()) == "theme" && theme.Parent() == manifest.FirstChildElement();
 }
 
 std::string WhereReadingEnds(const TiXmlDocument& manifest) {
@@ -66,27 +74,40 @@ std::string WhereReadingEnds(const TiXmlDocument& manifest) {
   return "the builder's parser stopped before it";
 }
 
+// Why the rules pass over a theme the parser made, and what to write.
+std::string WhyNotRead(const TiXmlElement& theme, const TiXmlDocument& manifest) {
+  const TiXmlElement* root = manifest.FirstChildElement();
+  const std::string rootName = root ? root->Value() : "nuvarinepackage";
+  if (std::string(theme.Value()) != "theme")
+    return Quote(theme.Value()) + " is not 'theme': element names are read in their letter case";
+  if (theme.Parent() == &manifest)
+    return "the builder reads only the document's first element, '" + rootName +
+           "': move the theme into it";
+  return "the builder reads a theme only directly in '" + rootName + "', not in '" +
+         theme.Parent()->Value() + "': move it there";
+}
+
 }  // namespace
 
-// A theme the parser made an element of is the other warnings' to judge
-// where it stands (misplaced-element); this one is for those it never made.
 // The parser's depth limit bounds the recursion.
 void CheckLostThemes(const std::string& text, const TiXmlDocument& manifest, WarningRun* run) {
-  std::vector<TextPosition> read;
-  AddThemesUnder(manifest, run->positions, &read);
+  std::vector<const TiXmlElement*> made;
+  AddThemesUnder(manifest, &made);
   const TextLines lines(text);
   for (size_t tag : ThemeTags(text)) {
     const TextPosition at = lines.At(tag);
-    bool seen = false;
-    for (const TextPosition& p : read) seen |= p.line == at.line && p.column == at.column;
-    if (seen) continue;
+    const TiXmlElement* theme = nullptr;
+    for (const TiXmlElement* m : made)
+      if (run->positions.Of(*m) == at) theme = m;
+    if (theme && IsRead(*theme, manifest)) continue;
     const std::string name = NameInTag(text, tag);
     run->Warn("lost-content", at,
               (name.empty() ? std::string("a theme") : "the theme " + Quote(name)) +
                   " is written here, but the builder never reads it",
-              {WhereReadingEnds(manifest),
+              {theme ? WhyNotRead(*theme, manifest) : WhereReadingEnds(manifest),
                "the log counts and checks only the themes it reads, and the media application "
-               "may not show this one; mend the XML before it"});
+               "may not show this one" +
+                   std::string(theme ? "" : "; mend the XML before it")});
   }
 }
 

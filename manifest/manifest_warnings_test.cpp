@@ -124,13 +124,21 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
         "main.xml:11:1 lost-content: the theme 'Night' is written here, but the builder never "
         "reads "
         "it"}},
-      // Made an element of, though not read: misplaced-element tells of it.
+      // Made elements of where the rules read no theme.
       {"lost-content",
        {{"</nuvarinepackage>",
          "</nuvarinepackage>\n<theme name=\"Night\" screenshot=\"shot.png\"/>"}},
        {},
        {"main.xml:12:1 malformed-xml: main.xml is not well-formed XML: junk after document element",
-        "main.xml:12:1 misplaced-element: 'theme' is not read after the document's first element"}},
+        "main.xml:12:1 lost-content: the theme 'Night' is written here, but the builder never "
+        "reads it"}},
+      {"lost-content",
+       {{"</nuvarinepackage>",
+         "<Theme name=\"Night\" screenshot=\"shot.png\"/></nuvarinepackage>"}},
+       {},
+       {"main.xml:11:1 lost-content: the theme 'Night' is written here, but the builder never "
+        "reads it"},
+       "'Theme' is not 'theme': element names are read in their letter case"},
       {"lost-content",
        {{"</nuvarinepackage>", "<!-- <theme name=\"Old\"/> -->\n</nuvarinepackage>"}},
        {},
