@@ -60,9 +60,10 @@ int OnRead(GifFileType* gif, GifByteType* to, int size) {
   return static_cast<int>(static_cast<ImageInput*>(gif->UserData)->Read(to, size));
 }
 
-// giflib's words, but for a file cut short, which it calls a failed read.
+// giflib's words, but for a file cut short, which it tells by what it
+// failed to read then.
 std::string GifFault(int error, const ImageInput& in) {
-  if (error == D_GIF_ERR_READ_FAILED) return EndsEarly(in);
+  if (in.Exhausted()) return EndsEarly(in);
   const char* words = GifErrorString(error);
   return words ? words : "giflib error " + std::to_string(error);
 }

@@ -73,6 +73,8 @@ TEST(CheckImageTest, BrokenImagesAreToldWithTheirFault) {
       {"JPEG without its last byte", Cut(kJpeg, kJpeg.size() - 1), true, "Premature end"},
       {"JPEG with a restart marker in a scan of none", Put(kJpeg, kJpeg.size() / 2, "\xFF\xD3"),
        false, "Corrupt JPEG data"},
+      {"GIF cut in its colour table", Cut(kGif, 100), true,
+       "the file ends at byte 100, before the image is whole"},
       {"GIF cut in its image", Cut(kGif, kGif.size() / 2), true, "before the image is whole"},
       {"GIF without its trailer", Cut(kGif, kGif.size() - 1), true, "before the image is whole"},
       {"BMP cut in its pixels", Cut(kBmp, kBmp.size() - 1), true,

@@ -30,11 +30,15 @@ size_t ImageInput::Read(void* to, size_t size) {
     done += n;
   }
   m_offset += done;
+  m_exhausted |= done < size;
   return done;
 }
 
 int ImageInput::Byte() {
-  if (!Fill()) return -1;
+  if (!Fill()) {
+    m_exhausted = true;
+    return -1;
+  }
   ++m_offset;
   return m_buffer[m_start++];
 }
@@ -46,6 +50,7 @@ bool ImageInput::Skip(uint64_t size) {
     m_offset += n;
     size -= n;
   }
+  m_exhausted |= size > 0;
   return size == 0;
 }
 

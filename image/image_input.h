@@ -24,6 +24,9 @@ class ImageInput {
   bool Skip(uint64_t size);
   // The bytes read or passed over so far.
   uint64_t Offset() const { return m_offset; }
+  // Whether a read asked for more than the file had left: a library that
+  // words this as a failed read (giflib) is told that the file ends early.
+  bool Exhausted() const { return m_exhausted; }
   // Whether a read failed, so that what was not read is not judged.
   bool Failed() const { return !m_error.empty(); }
   const std::string& Error() const { return m_error; }
@@ -37,6 +40,7 @@ class ImageInput {
   size_t m_start = 0;
   size_t m_end = 0;
   bool m_ended = false;
+  bool m_exhausted = false;
   uint64_t m_offset = 0;
   std::string m_error;
 };
