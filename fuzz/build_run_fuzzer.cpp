@@ -179,8 +179,10 @@ void CheckBuild(MemoryFileSystem& fs, const RunFlags& flags, const std::string& 
   }
 }
 
-// A check is the build's first part, and each finding it reports stands at
-// an element's "<" (only the missing root has no element to stand at).
+// A check is the build's first part, and each error of its log that it
+// reports stands at an element's "<" (only the missing root has no element
+// to stand at); a cause it adds, such as a fault inside a tag, stands
+// within the text.
 void CheckCheckOnly(const std::string& manifest, const RunFlags& built, const std::string& log) {
   MemoryFileSystem fs;
   AddFolder(fs, manifest, LastGoodPackage());
@@ -198,6 +200,12 @@ void CheckCheckOnly(const std::string& manifest, const RunFlags& built, const st
   for (const Places::Place& place : places.reports) {
     Require(place.manifest == kManifest, "findings name the manifest", checkLog);
     if (place.message.compare(0, 15, "no root element") == 0) continue;
+    if (checkLog.find("Error: " + place.message + "\r\n") == std::string::npos) {
+      const size_t lineCount = std::count(text.begin(), text.end(), '\n') + 1;
+      Require(place.at.line >= 1 && place.at.line <= lineCount && place.at.column >= 1,
+              "a cause stands within the text", checkLog + "\nat: " + place.message);
+      continue;
+    }
     Require(tags.count({place.at.line, place.at.column}) == 1,
             "a finding stands at an element's \"<\"", checkLog + "\nat: " + place.message);
   }

@@ -149,7 +149,7 @@ void TagReader::ReadOn(size_t at, BrokenTag* broken) const {
       const size_t end = NameEnd(i);
       if (i == at || m_lexer.At(m_lexer.SkipSpace(end)) == '=')
         broken->unread.insert(m_text.substr(i, end - i));
-      i = end;
+      i = std::max(end, i + 1);  // past the parser's end (a NUL), names are not read
     } else {
       ++i;
     }
