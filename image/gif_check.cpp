@@ -68,8 +68,20 @@ std::string GifFault(int error, const ImageInput& in) {
   return words ? words : "giflib error " + std::to_string(error);
 }
 
+// An image of no pixels has its data read block by block, which giflib
+// would otherwise leave unread.
+bool SkipCode(GifFileType* gif) {
+  int size = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &size, &block) == GIF_ERROR) return false;
+  while (block)
+    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+  return true;
+}
+
 bool ReadImage(GifFileType* gif) {
   if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
+  if (gif->Image.Width <= 0 || gif->Image.Height <= 0) return SkipCode(gif);
   std::vector<GifPixelType> row(static_cast<size_t>(gif->Image.Width) + 1);
   for (int y = 0; y < gif->Image.Height; ++y)
     if (DGifGetLine(gif, row.data(), gif->Image.Width) == GIF_ERROR) return false;

@@ -93,6 +93,15 @@ TEST(CheckImageTest, BrokenImagesAreToldWithTheirFault) {
   }
 }
 
+// A chunk an image does without, its CRC wrong: decoders drop it, and so
+// neither depth calls the image broken.
+TEST(CheckImageTest, AnAncillaryChunkWithABadCrcIsPassedOver) {
+  const std::string text("\0\0\0\4tEXtabcd\0\0\0\0", 16);
+  const std::string png = kPng.substr(0, 33) + text + kPng.substr(33);
+  for (ImageDepth depth : {ImageDepth::kStructure, ImageDepth::kDecode})
+    EXPECT_EQ(Check(png, depth).verdict, ImageVerdict::kWhole) << Check(png, depth).facts.fault;
+}
+
 TEST(CheckImageTest, OtherBytesAndFailedReadsAreNotJudged) {
   EXPECT_EQ(Check("<svg/>", ImageDepth::kDecode).verdict, ImageVerdict::kOther);
   for (const std::string* bytes : {&kPng, &kJpeg, &kGif, &kBmp}) {

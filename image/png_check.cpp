@@ -53,7 +53,9 @@ bool PngStructure(ImageInput& in, ImageFacts* facts) {
     unsigned long crc = crc32(0, head + 4, 4);
     if (!ReadChunkData(in, length, &crc, first ? ihdr : nullptr) || in.Read(sum, 4) < 4)
       return Broken(facts, EndsEarly(in));
-    if (BigEndian32(sum) != crc)
+    // A chunk the image does without (its type's first letter in lower
+    // case) is dropped by decoders when its CRC fails, as libpng does.
+    if (BigEndian32(sum) != crc && !(head[4] & 0x20))
       return Broken(facts, "chunk '" + type + "'" + where + " fails its CRC check");
     if (first) {
       facts->width = BigEndian32(ihdr);
