@@ -11,14 +11,16 @@ namespace nv {
 
 namespace {
 
-// Where comments and CDATA sections lie, which hold no tag.
+// Where comments and CDATA sections lie, which hold no tag. One never
+// closed swallows all after it, which its author never meant: what it
+// swallows is lost.
 bool InsideQuoted(const std::string& text, size_t at) {
   for (const auto& [open, close] :
        {std::make_pair("<!--", "-->"), std::make_pair("<![CDATA[", "]]>")}) {
     const size_t start = text.rfind(open, at);
     if (start != std::string::npos) {
       const size_t end = text.find(close, start);
-      if (end == std::string::npos || end > at) return true;
+      if (end != std::string::npos && end > at) return true;
     }
   }
   return false;

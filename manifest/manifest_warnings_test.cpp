@@ -140,6 +140,13 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
         "reads it"},
        "'Theme' is not 'theme': element names are read in their letter case"},
       {"lost-content",
+       {{"<virtualshelf", "<!-- a comment never closed\n  <virtualshelf"},
+        {"</nuvarinepackage>", "<theme name=\"Night\"/>\n</nuvarinepackage>"}},
+       {},
+       {"main.xml:7:5 malformed-xml: main.xml is not well-formed XML: unclosed token",
+        "main.xml:12:1 lost-content: the theme 'Night' is written here, but the builder never "
+        "reads it"}},
+      {"lost-content",
        {{"</nuvarinepackage>", "<!-- <theme name=\"Old\"/> -->\n</nuvarinepackage>"}},
        {},
        {}},
