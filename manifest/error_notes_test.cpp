@@ -185,14 +185,6 @@ TEST(ErrorNotesTest, MissingFiles) {
        {"'C:\\themes\\ocean\\books.png' has a folder part, and the package holds only the files "
         "directly in the folder",
         "did you mean 'books.png'? it is in the folder"}},
-      {"a backslash path to a file in a subfolder",
-       {{"novels.png", "img\\books.png"}},
-       {"img/books.png"},
-       "The file: 'img\\books.png" + image,
-       {"'img\\books.png' has a folder part, and the package holds only the files directly in "
-        "the folder",
-        "the folder holds it as 'img/books.png', in a subfolder: move it into the folder and name "
-        "it 'books.png'"}},
       {"a folder part, nothing near",
        {{"novels.png", "img/odes.png"}},
        {"books.png"},
@@ -216,6 +208,18 @@ TEST(ErrorNotesTest, MissingFiles) {
        "The file: 'img" + image,
        {"'img' is a folder, not a file"}},
   });
+  // On Windows a backslash separates folders, and the rule finds the file.
+  if (kPathSeparator == '/')
+    Expect({
+        {"a backslash path to a file in a subfolder",
+         {{"novels.png", "img\\books.png"}},
+         {"img/books.png"},
+         "The file: 'img\\books.png" + image,
+         {"'img\\books.png' has a folder part, and the package holds only the files directly in "
+          "the folder",
+          "the folder holds it as 'img/books.png', in a subfolder: move it into the folder and "
+          "name it 'books.png'"}},
+    });
 }
 
 TEST(ErrorNotesTest, WhatAnInvalidThemeLacked) {

@@ -114,7 +114,10 @@ class MemoryFileSystem::MemoryFile : public File {
   size_t m_offset = 0;
 };
 
-std::string MemoryFileSystem::Normal(const std::string& path) {
+std::string MemoryFileSystem::Normal(const std::string& given) {
+  // Windows takes '/' as a separator as well as its own '\\'.
+  std::string path = given;
+  if (kPathSeparator == '\\') std::replace(path.begin(), path.end(), '/', '\\');
   if (path.empty()) return path;
   const bool absolute = path[0] == kPathSeparator;
   std::string out = absolute ? std::string(1, kPathSeparator) : std::string();
