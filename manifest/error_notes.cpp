@@ -284,11 +284,15 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
   return notes;
 }
 
+bool ErrorNotes::Echoes(const RuleFault& fault) const {
+  return m_broken && EchoesBrokenTag(*m_broken, *fault.element, AbsentAttributes(fault));
+}
+
 // A fault in a few words, with its place.
 std::string ErrorNotes::Describe(const RuleFault& fault) const {
   const TiXmlElement& element = *fault.element;
   const std::string which = "the " + Quoted(element.Value()) + " at " + Place(element);
-  if (m_broken && EchoesBrokenTag(*m_broken, element, AbsentAttributes(fault)))
+  if (Echoes(fault))
     return which + " is cut short at " + std::to_string(m_broken->at.line) + ":" +
            std::to_string(m_broken->at.column) + ", where " + m_broken->cause;
   switch (fault.kind) {
@@ -335,9 +339,9 @@ std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
   if (facts.clearingFault) {
     add(Describe(*facts.clearingFault) +
         ": a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else it holds");
-    if (facts.clearingFaults > 1)
-      add(std::to_string(facts.clearingFaults - 1) + " more such fault" +
-          (facts.clearingFaults > 2 ? "s fail" : " fails") + " it too");
+    const size_t more = facts.clearingFaults - 1 - facts.echoesAfterFirst;
+    if (more > 0)
+      add(std::to_string(more) + " more such fault" + (more > 1 ? "s fail" : " fails") + " it too");
   }
   return notes;
 }

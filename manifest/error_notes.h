@@ -37,6 +37,9 @@ struct ThemeWalkFacts {
   // Faults that fail the theme whatever else it holds.
   std::optional<RuleFault> clearingFault;
   size_t clearingFaults = 0;
+  // Of those after the first, the echoes of a broken tag: one fault, told
+  // with its cause.
+  size_t echoesAfterFirst = 0;
 
   void DetailFailed(const RuleFault& fault) {
     if (!detailFault) detailFault = fault;
@@ -44,7 +47,8 @@ struct ThemeWalkFacts {
   void BackgroundFailed(const RuleFault& fault) {
     if (!backgroundFault) backgroundFault = fault;
   }
-  void Cleared(const RuleFault& fault) {
+  void Cleared(const RuleFault& fault, bool echo) {
+    if (clearingFault && echo) ++echoesAfterFirst;
     if (!clearingFault) clearingFault = fault;
     ++clearingFaults;
   }
@@ -69,6 +73,8 @@ class ErrorNotes {
                                           bool detailFound, bool backgroundFound);
   // "LINE:COLUMN" of the element.
   std::string Place(const TiXmlElement& element) const;
+  // Whether the fault is an echo of the broken tag the parser stopped in.
+  bool Echoes(const RuleFault& fault) const;
 
  private:
   std::vector<std::string> OfMissingAttributes(const TiXmlElement& element,

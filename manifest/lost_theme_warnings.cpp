@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "manifest/broken_tag.h"
 #include "manifest/warning_run.h"
 
 namespace nv {
@@ -69,7 +70,13 @@ bool IsRead(const TiXmlElement& theme, const TiXmlDocument& manifest) {
   return std::string(theme.Value()) == "theme" && theme.Parent() == manifest.FirstChildElement();
 }
 
-std::string WhereReadingEnds(const TiXmlDocument& manifest) {
+// In an author's words where a broken tag stopped it, else in the parser's.
+std::string WhereReadingEnds(const std::string& text, const TiXmlDocument& manifest,
+                             const ElementPositions& positions) {
+  BrokenTag broken;
+  if (FindBrokenTag(text, manifest, positions, &broken))
+    return "the builder's parser stopped at " + std::to_string(broken.at.line) + ":" +
+           std::to_string(broken.at.column) + ", where " + broken.cause;
   if (manifest.Error())
     return "the builder's parser stopped at " + std::to_string(manifest.ErrorRow()) + ":" +
            std::to_string(manifest.ErrorCol()) + ": " + manifest.ErrorDesc();
@@ -103,13 +110,14 @@ void CheckLostThemes(const std::string& text, const TiXmlDocument& manifest, War
       if (run->positions.Of(*m) == at) theme = m;
     if (theme && IsRead(*theme, manifest)) continue;
     const std::string name = NameInTag(text, tag);
-    run->Warn("lost-content", at,
-              (name.empty() ? std::string("a theme") : "the theme " + Quote(name)) +
-                  " is written here, but the builder never reads it",
-              {theme ? WhyNotRead(*theme, manifest) : WhereReadingEnds(manifest),
-               "the log counts and checks only the themes it reads, and the media application "
-               "may not show this one" +
-                   std::string(theme ? "" : "; mend the XML before it")});
+    run->Warn(
+        "lost-content", at,
+        (name.empty() ? std::string("a theme") : "the theme " + Quote(name)) +
+            " is written here, but the builder never reads it",
+        {theme ? WhyNotRead(*theme, manifest) : WhereReadingEnds(text, manifest, run->positions),
+         "the log counts and checks only the themes it reads, and the media application "
+         "may not show this one" +
+             std::string(theme ? "" : "; mend the XML before it")});
   }
 }
 

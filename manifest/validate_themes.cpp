@@ -29,12 +29,13 @@ struct ThemeState {
   bool noFault = true;
   bool detailFileFound = false;
   bool shelfBackgroundFound = false;
-  ThemeWalkFacts facts;  // for the notes of the verdict
+  ThemeWalkFacts facts;               // for the notes of the verdict
+  const ErrorNotes* notes = nullptr;  // which tell an echo of a broken tag
 
   bool Valid() const { return noFault && detailFileFound && shelfBackgroundFound; }
   void Clear(const RuleFault& fault) {
     noFault = false;
-    facts.Cleared(fault);
+    facts.Cleared(fault, notes && notes->Echoes(fault));
   }
 };
 
@@ -146,6 +147,7 @@ std::vector<std::string> ThemeValidator::HiddenBehind(const TiXmlElement& theme,
 
 bool ThemeValidator::Walk(const TiXmlElement& theme) {
   ThemeState state;
+  state.notes = m_notes;
   CheckContent(theme, &state);
   if (state.Valid()) {
     m_run.log << log_text::kThemeValid;
