@@ -19,6 +19,13 @@ bool SkipSubBlocks(ImageInput& in) {
   }
 }
 
+// Every image whole, but the byte that ends a GIF missing: decoders that
+// read to it, giflib among them, fail.
+std::string NoTrailer(const ImageInput& in) {
+  return "the file ends at byte " + std::to_string(in.Offset()) +
+         ", without the trailer that ends a GIF";
+}
+
 // The size of a colour table that the flags byte announces, or 0.
 uint64_t ColourTable(int flags) { return flags & 0x80 ? 3u << ((flags & 7) + 1) : 0; }
 
@@ -46,7 +53,7 @@ bool GifStructure(ImageInput& in, ImageFacts* facts) {
           return Broken(facts, EndsEarly(in));
         break;
       case -1:
-        return Broken(facts, EndsEarly(in));
+        return Broken(facts, NoTrailer(in));
       default:
         return Broken(facts, "no block can begin as the byte at " +
                                  std::to_string(in.Offset() - 1) + " does");
@@ -98,10 +105,13 @@ bool ReadExtension(GifFileType* gif) {
 }
 
 // Each record in turn, every image's every line decoded, up to the trailer.
-bool ReadRecords(GifFileType* gif) {
+// *between tells that a fault came where a record would begin.
+bool ReadRecords(GifFileType* gif, bool* between) {
   for (;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
+    *between = true;
     if (DGifGetRecordType(gif, &type) == GIF_ERROR) return false;
+    *between = false;
     if (type == TERMINATE_RECORD_TYPE) return true;
     if (type == IMAGE_DESC_RECORD_TYPE ? !ReadImage(gif) : !ReadExtension(gif)) return false;
   }
@@ -115,10 +125,13 @@ bool GifDecode(ImageInput& in, ImageFacts* facts) {
   if (!gif) return Broken(facts, GifFault(error, in));
   facts->width = static_cast<uint32_t>(gif->SWidth);
   facts->height = static_cast<uint32_t>(gif->SHeight);
-  const bool whole = ReadRecords(gif);
+  bool between = false;
+  const bool whole = ReadRecords(gif, &between);
   error = gif->Error;
   DGifCloseFile(gif, nullptr);
-  return whole || Broken(facts, GifFault(error, in));
+  if (whole) return true;
+  const bool ended = between && in.Exhausted() && error == D_GIF_ERR_READ_FAILED;
+  return Broken(facts, ended ? NoTrailer(in) : GifFault(error, in));
 }
 
 }  // namespace nv

@@ -61,7 +61,7 @@ TEST(CheckImageTest, BrokenImagesAreToldWithTheirFault) {
     const char* what;
     std::string bytes;
     bool structureFinds;
-    const char* fault;  // as decoding words it
+    std::string fault;  // as decoding words it
   } kCases[] = {
       {"empty", "", true, "it is empty"},
       {"PNG signature alone", Cut(kPng, 8), true,
@@ -76,7 +76,9 @@ TEST(CheckImageTest, BrokenImagesAreToldWithTheirFault) {
       {"GIF cut in its colour table", Cut(kGif, 100), true,
        "the file ends at byte 100, before the image is whole"},
       {"GIF cut in its image", Cut(kGif, kGif.size() / 2), true, "before the image is whole"},
-      {"GIF without its trailer", Cut(kGif, kGif.size() - 1), true, "before the image is whole"},
+      {"GIF without its trailer", Cut(kGif, kGif.size() - 1), true,
+       "the file ends at byte " + std::to_string(kGif.size() - 1) +
+           ", without the trailer that ends a GIF"},
       {"BMP cut in its pixels", Cut(kBmp, kBmp.size() - 1), true,
        "its header declares 9216 bytes of pixels from byte 54, and the file ends at byte 9269"},
       {"BMP of 0 bits a pixel", Put(kBmp, 28, std::string(1, '\0')), true,
