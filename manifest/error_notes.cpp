@@ -314,6 +314,19 @@ std::string ErrorNotes::Describe(const RuleFault& fault) const {
 
 // The rule needs a sound detail and a shelf with a background that exists,
 // and no fault of a shelf or catalog: each need the theme missed is a note.
+// Where the parser stopped in the last theme it read, all the theme holds
+// after that point is missing; a broken tag tells its own cause.
+std::string ErrorNotes::StoppedInside(const TiXmlElement& theme) const {
+  const TiXmlDocument* document = theme.GetDocument();
+  if (m_broken || !document || !document->Error() || theme.NextSiblingElement()) return "";
+  const std::string at = document->ErrorRow() > 0 ? " at " + std::to_string(document->ErrorRow()) +
+                                                        ":" + std::to_string(document->ErrorCol())
+                                                  : "";
+  return "the builder's parser stopped inside it" + at + " (" + document->ErrorDesc() +
+         ") and read none of it after that: mend the XML there, as the malformed-xml warning "
+         "says";
+}
+
 std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
                                                     const ThemeWalkFacts& facts, bool detailFound,
                                                     bool backgroundFound) {
@@ -322,6 +335,7 @@ std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
     if (!note.empty()) notes.push_back(note);
   };
   const std::string detail = "a 'detail' with a 'mode' and a 'file' that exists";
+  add(StoppedInside(theme));
   if (!detailFound && !facts.templatesMet) {
     add("it has no 'templates': it needs one holding " + detail);
     add(NearChild(theme, "templates", *this));

@@ -85,6 +85,7 @@ class ErrorNotes {
   std::vector<std::string> OfMissingFile(const std::string& name, const std::string& attribute);
   std::string NearFile(const std::string& name);
   std::string Describe(const RuleFault& fault) const;
+  std::string StoppedInside(const TiXmlElement& theme) const;
   const std::vector<std::string>& FolderNames();
 
   const RunContext& m_run;

@@ -240,6 +240,13 @@ TEST(ErrorNotesTest, WhatAnInvalidThemeLacked) {
        {},
        invalid,
        {needsDetail, "it has 'Templates' at 3:5: did you mean 'templates'?"}},
+      {"an end tag that closes nothing open",
+       {{"</templates>", "</template>"}},
+       {},
+       invalid,
+       {"the builder's parser stopped inside it at 5:5 (Error reading end tag.) and read none of "
+        "it after that: mend the XML there, as the malformed-xml warning says",
+        "it has no 'virtualshelf': it needs one whose 'background' exists"}},
       {"templates without a detail",
        {{"<detail mode=\"grid\" file=\"grid.xml\"/>", ""}},
        {},
