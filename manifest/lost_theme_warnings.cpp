@@ -77,6 +77,9 @@ std::string WhereReadingEnds(const std::string& text, const TiXmlDocument& manif
   if (FindBrokenTag(text, manifest, positions, &broken))
     return "the builder's parser stopped at " + std::to_string(broken.at.line) + ":" +
            std::to_string(broken.at.column) + ", where " + broken.cause;
+  // The parser gives no place for some faults (a comment never closed).
+  if (manifest.Error() && manifest.ErrorRow() <= 0)
+    return "the builder's parser stopped before it: " + std::string(manifest.ErrorDesc());
   if (manifest.Error())
     return "the builder's parser stopped at " + std::to_string(manifest.ErrorRow()) + ":" +
            std::to_string(manifest.ErrorCol()) + ": " + manifest.ErrorDesc();

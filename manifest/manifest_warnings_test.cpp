@@ -415,19 +415,29 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
 
 // The pass's order: the manifest's warnings as they stand in the text, the
 // strict parser's among them, then the folder's.
-// Where a broken tag stopped the parser, a lost theme's note says so in an
-// author's words, not the parser's.
-TEST(ManifestWarningsTest, ALostThemeSaysWhereABrokenTagStoppedTheParser) {
-  ThemeFolder folder;
-  std::string text = kSound;
-  text.replace(text.find("<catalog name=\"Novels\""), 22, "<catalog name=\"Novels\" name=\"N\"");
-  text.replace(text.find("</nuvarinepackage>"), 0, "<theme name=\"Night\"/>\n");
-  std::vector<std::string> notes;
-  for (const Diagnostic& d : folder.Warnings(text))
-    if (d.name == "lost-content") notes = d.notes;
-  ASSERT_FALSE(notes.empty());
-  EXPECT_EQ("the builder's parser stopped at 8:30, where attribute 'name' is given twice",
-            notes[0]);
+// A lost theme's note says where the builder's parser stopped: where a
+// broken tag stopped it, in an author's words.
+TEST(ManifestWarningsTest, ALostThemeSaysWhereTheParserStopped) {
+  const struct {
+    std::string from, to;
+    const char* note;
+  } kCases[] = {
+      {"<catalog name=\"Novels\"", "<catalog name=\"Novels\" name=\"N\"",
+       "the builder's parser stopped at 8:30, where attribute 'name' is given twice"},
+      {"<virtualshelf", "<!-- never closed <virtualshelf",
+       "the builder's parser stopped before it: Error reading Element value."},
+  };
+  for (const auto& c : kCases) {
+    ThemeFolder folder;
+    std::string text = kSound;
+    text.replace(text.find(c.from), c.from.size(), c.to);
+    text.replace(text.find("</nuvarinepackage>"), 0, "<theme name=\"Night\"/>\n");
+    std::vector<std::string> notes;
+    for (const Diagnostic& d : folder.Warnings(text))
+      if (d.name == "lost-content") notes = d.notes;
+    ASSERT_FALSE(notes.empty()) << c.note;
+    EXPECT_EQ(c.note, notes[0]);
+  }
 }
 
 TEST(ManifestWarningsTest, ManifestInDocumentOrderThenFolder) {
