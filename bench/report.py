@@ -18,6 +18,8 @@ MB, MIB = 1000 * 1000, 1024 * 1024
 BUILD_TOOLS = ['nvtheme build', 'nvtheme build --no-cache', 'nvtheme build -j 1', 'zip -r -q',
                'tar | pigz -p 2', '7z a']
 COLOURS = ['#9400d3', '#cc79a7', '#009e73', '#56b4e9', '#e69f00', '#f0e442']  # one per tool in every plot
+CHECK_TOOLS = ['nvtheme check', 'identify -regard-warnings', 'pngcheck + jpeginfo -c']
+CHECK_RIVAL = 'identify -regard-warnings'
 REBUILD_TOOLS = ['nvtheme build, one file changed', 'zip -u -r -q, one file changed',
                  'nvtheme build, nothing changed']
 
@@ -40,7 +42,8 @@ def machine(nvtheme):
     commit = first_line(['git', '-C', os.path.dirname(os.path.abspath(__file__)), 'describe',
                          '--always', '--dirty'])
     versions = ', '.join(f'{p} {first_line(["dpkg-query", "-W", "-f", "${Version}", p])}'
-                         for p in ('zip', 'pigz', 'p7zip-full', 'zlib1g', 'libdeflate0'))
+                         for p in ('zip', 'pigz', 'p7zip-full', 'zlib1g', 'libdeflate0', 'imagemagick',
+                                   'pngcheck', 'jpeginfo', 'libpng16-16', 'libjpeg62-turbo'))
     return [
         f'- CPU: {cpu}, {os.cpu_count()} cores (`nproc`)',
         f'- Memory: {memory_kb / 1024 / 1024:.1f} GiB',
@@ -119,6 +122,40 @@ def rebuild_goal(tools):
     if first and plain:
         lines.append(f'- first build, keeping the cache: {first["median"] / plain["median"]:.2f}× the time of '
                      f'`nvtheme build --no-cache` (goal ≤ 1)')
+    return lines
+
+
+def images_checked(tools):
+    """(files, bytes, 'N PNG, M JPEG') of the images check decodes."""
+    kinds = [(t[16:], int(r[0]['files']), int(r[0]['output_bytes']))
+             for t, r in tools.items() if t.startswith('images checked: ')]
+    return (sum(k[1] for k in kinds), sum(k[2] for k in kinds),
+            ', '.join(f'{files} {name}' for name, files, _ in sorted(kinds, key=lambda k: -k[1])))
+
+
+def check_table(tools):
+    """nvtheme check beside decoders run over the same images, and beside a build."""
+    files, total, kinds = images_checked(tools)
+    check = summarise(tools.get('nvtheme check', []))
+    lines = [f'`nvtheme check` decodes the {files} images the manifest names ({kinds}; '
+             f'{total / MB:.1f} MB); the decoders are given the same files:', '',
+             '| command | median s | min–max s | CPUs used | peak RSS MB | MB of images per s '
+             '| nvtheme check ÷ this |', '|---|---|---|---|---|---|---|']
+    for tool in [t for t in CHECK_TOOLS if t in tools]:
+        s = summarise(tools[tool])
+        if s is None:
+            lines.append(f'| `{tool}` | — | — | — | — | — | {tools[tool][-1]["status"]} |')
+            continue
+        cpus = '—' if s['cpus'] is None else f'{s["cpus"]:.2f}'
+        ratio = f'{check["median"] / s["median"]:.2f}' if check else '—'
+        lines.append(f'| `{tool}` | {s["median"]:.3f} | {s["low"]:.3f}–{s["high"]:.3f} | {cpus} | '
+                     f'{s["rss"] / 1024:.1f} | {total / MB / s["median"]:.1f} | {ratio} |')
+    rival, build = summarise(tools.get(CHECK_RIVAL, [])), summarise(tools.get('nvtheme build', []))
+    if check and rival:
+        lines += ['', f'- `nvtheme check`: {check["median"]:.3f} s, {check["median"] / rival["median"]:.2f}× '
+                  f'the time of `{CHECK_RIVAL}` on the same images' +
+                  (f'; {check["median"] / build["median"]:.2f}× the time of `nvtheme build` '
+                   f'({build["median"]:.3f} s), which walks the same images\' blocks' if build else '')]
     return lines
 
 
@@ -230,7 +267,23 @@ def document(results, nvtheme, command, folders, csv_name, image_name):
             'largest process. CPUs used is the user and system time of every process over the wall '
             'time (median of the runs): 2 means both cores busy throughout. zlib\'s inflate is Python\'s `zlib.decompress` over every entry of a '
             'package, given both sizes, against a package of the same folder with every file '
-            'deflated by zlib at level 6.', '', f'![throughput and memory]({image_name})']
+            'deflated by zlib at level 6.', '',
+            'In the same rounds, `nvtheme check FOLDER` and two ways a theme\'s author would check '
+            'that its images decode, given the images the manifest names that check reads as PNG, '
+            'JPEG, GIF or BMP (listed by `nvtheme check --format=json`):', '', '```',
+            'nvtheme check FOLDER                  # decodes each named image, on both cores',
+            'identify -regard-warnings IMAGE...    # ImageMagick: every format, one process',
+            'pngcheck PNG... && jpeginfo -c JPEG...  # a checker for each format, when all are PNG or JPEG',
+            '```', '',
+            'ImageMagick\'s `identify` is the rival the ratio is taken against: it is the tool '
+            'found on most machines that reads all four formats in one command, and without '
+            '`-ping` it decodes every pixel, `-regard-warnings` making a damaged file fail. '
+            '`pngcheck` and `jpeginfo -c` are lighter checkers of one format each: `jpeginfo -c` '
+            'decodes with libjpeg, but `pngcheck` checks each chunk\'s CRC and inflates the image '
+            'data without unfiltering a row, so it passes a PNG whose image data stops short inside '
+            'a sound chunk, which `identify` and `nvtheme check` refuse. '
+            'A decoder\'s run counts only when it exits 0 and its output names every file as '
+            'read.', '', f'![throughput and memory]({image_name})']
     for size, tools in results.items():
         files, total, largest, kinds = corpus.composition(folders[size])
         png = next((k for k in kinds if k[0] == '.png'), ('.png', 0, 0))
@@ -245,6 +298,8 @@ def document(results, nvtheme, command, folders, csv_name, image_name):
         if size != 'small':
             out += ['', f'Against the targets for the {size} folder:', ''] + \
                 goal(tools, largest, size.endswith('large')) + rebuild_goal(tools)
+        if any(t in tools for t in CHECK_TOOLS):
+            out += ['', '### Checking the images', ''] + check_table(tools)
     return '\n'.join(out) + '\n'
 
 
