@@ -39,9 +39,11 @@ IMAGE_WALK = [
     'noisy pairs) while a JPEG\'s entropy-coded data was read one call a byte, some 40 '
     'instructions a byte: on a folder of two large JPEG wallpapers and a large PNG the walk was '
     '80% of a build\'s instructions. Passed over with `memchr`, the walk is 20% of that '
-    'folder\'s instructions (1309 million fell to 331), mostly the PNG chunks\' CRCs, and no '
-    'longer shows beside the noise of a build of large or mixed-large, whose named images are '
-    '50 and 74 MB of a gigabyte.',
+    'folder\'s instructions (1309 million fell to 331), mostly the PNG chunks\' CRCs. Sampled by '
+    '`perf record`, the walk\'s own code held 1.8% of the CPU samples of a build of '
+    'mixed-large and 1.4% of large before, 0.02% and 0.01% after (their named images are 74 '
+    'and 50 MB of a gigabyte): what is left of its cost, the PNG CRCs and the reads, no longer '
+    'shows beside the noise of a build.',
 ]
 REBUILD_TOOLS = ['nvtheme build, one file changed', 'zip -u -r -q, one file changed',
                  'nvtheme build, nothing changed']
