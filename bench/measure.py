@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Times nvtheme build against the archivers an author would use instead.
+"""Times nvtheme build against the archivers an author would use instead, and
+nvtheme check against the decoders an author would check images with.
 
     measure.py --runs N --csv FILE --nvtheme PATH --work DIR SIZE=FOLDER...
 
@@ -11,9 +12,16 @@ one line is added to main.xml and nvtheme build and zip -u bring their outputs
 up to date, and nvtheme builds once more with nothing changed; main.xml is put
 back as it was. Last, zlib's inflate of the nvtheme package is timed against a
 zlib-level-6 package of the same folder.
+
+nvtheme check decodes every image the manifest names; the decoders run over
+the same files, those check reads as PNG, JPEG, GIF or BMP, in the same
+rounds as the builds. A decoder's run counts only when it exits 0 and names
+each file as decoded in its output. Rows "images checked: FORMAT" give the
+number of those files (`files`) and their bytes (`output_bytes`).
 """
 import argparse
 import csv
+import json
 import os
 import re
 import shlex
@@ -27,7 +35,7 @@ import nvp
 SEVEN_ZIP_LIMIT = 500 * 1000 * 1000  # bytes of folder
 
 COLUMNS = ['size', 'corpus_bytes', 'tool', 'run', 'seconds', 'output_bytes', 'peak_rss_kb',
-           'status', 'cpu_seconds']
+           'status', 'cpu_seconds', 'files']
 
 
 def accepts(nvtheme, pattern):
@@ -74,23 +82,29 @@ def rebuilds(nvtheme, folder, work):
     ], ('nvtheme build, nothing changed', [nvtheme, 'build', folder], folder + '.nvp')
 
 
-def run_once(command, folder, output, log, fresh=True):
-    """(seconds, output bytes, peak RSS KB, status, CPU seconds: user and system,
-    of every process). Archivers add to an existing archive, so the output is
-    removed first, unless the command is to bring it up to date."""
-    if fresh and os.path.exists(output):
-        os.remove(output)
+def timed(command, folder, log):
+    """(seconds, exit status, peak RSS KB, CPU seconds: user and system, of
+    every process); what the command writes goes to the log."""
     with tempfile.NamedTemporaryFile('r') as rss, open(log, 'wb') as out:
         start = time.perf_counter()
         done = subprocess.run(['/usr/bin/time', '-f', '%M %U %S', '-o', rss.name] + command,
                               cwd=folder, stdout=out, stderr=subprocess.STDOUT)
         seconds = time.perf_counter() - start
         peak_kb, user, system = rss.read().split()[-3:]
-    cpu = float(user) + float(system)
+    return seconds, done.returncode, peak_kb, float(user) + float(system)
+
+
+def run_once(command, folder, output, log, fresh=True):
+    """(seconds, output bytes, peak RSS KB, status, CPU seconds: user and system,
+    of every process). Archivers add to an existing archive, so the output is
+    removed first, unless the command is to bring it up to date."""
+    if fresh and os.path.exists(output):
+        os.remove(output)
+    seconds, returncode, peak_kb, cpu = timed(command, folder, log)
     size = os.path.getsize(output) if os.path.exists(output) else 0
-    if done.returncode == 0 and size:
+    if returncode == 0 and size:
         return seconds, size, int(peak_kb), 'ok', cpu
-    return (seconds, size, int(peak_kb), f'exit {done.returncode}, no output; log ends '
+    return (seconds, size, int(peak_kb), f'exit {returncode}, no output; log ends '
             f'"{last_line(log)}"', cpu)
 
 
@@ -98,6 +112,78 @@ def last_line(log):
     with open(log, 'rb') as f:
         lines = [line.strip() for line in f.read().decode('utf-8', 'replace').splitlines()]
     return next((line for line in reversed(lines) if line), 'nothing written')
+
+
+def referenced_images(nvtheme, folder, log):
+    """{format: [file names]} of the distinct images the manifest names that
+    nvtheme check reads as an image, from its JSON report; None when check
+    lists no images or fails."""
+    with open(log, 'wb') as out:
+        done = subprocess.run([nvtheme, 'check', '--format=json', folder], stdout=subprocess.PIPE,
+                              stderr=out)
+    try:
+        report = json.loads(done.stdout)
+        images = [image for f in report['folders'] for image in f['images']]
+    except (ValueError, KeyError, TypeError):
+        return None
+    found = {}
+    for image in images:
+        if image['format'] and image['name'] not in found.get(image['format'], []):
+            found.setdefault(image['format'], []).append(image['name'])
+    return found or None
+
+
+def decoded_by_identify(text):
+    """The files identify described: one line per frame, "NAME[FRAME] FORMAT ..."."""
+    return {re.sub(r'\[\d+\]$', '', line.split()[0]) for line in text.splitlines()
+            if len(line.split()) > 2}
+
+
+def decoded_by_pngcheck_jpeginfo(text):
+    """pngcheck's "OK: NAME (...)" lines and jpeginfo -c's "NAME ... OK" lines."""
+    names = set()
+    for line in text.splitlines():
+        words = line.split()
+        if len(words) > 1 and words[0] == 'OK:':
+            names.add(words[1])
+        elif len(words) > 1 and words[-1] == 'OK':
+            names.add(words[0])
+    return names
+
+
+def check_commands(nvtheme, folder, images):
+    """(tool, command, files it must name as decoded, how its output names
+    them), the commands run inside the folder. identify decodes every format
+    check reads; pngcheck and jpeginfo only PNG and JPEG."""
+    names = [name for found in images.values() for name in found]
+    found = [('nvtheme check', [nvtheme, 'check', folder], None, None),
+             ('identify -regard-warnings', ['identify', '-regard-warnings'] + names, names,
+              decoded_by_identify)]
+    if set(images) <= {'PNG', 'JPEG'}:
+        steps = []
+        if images.get('PNG'):
+            steps.append(shlex.join(['pngcheck'] + images['PNG']))
+        if images.get('JPEG'):
+            steps.append(shlex.join(['jpeginfo', '-c'] + images['JPEG']))
+        found.append(('pngcheck + jpeginfo -c', ['bash', '-c', ' && '.join(steps)], names,
+                      decoded_by_pngcheck_jpeginfo))
+    return found
+
+
+def run_check(command, folder, log, names, decoded):
+    """(seconds, peak RSS KB, status, CPU seconds). A decoder's run is good
+    only when it names every file as decoded, for one that exits 0 having
+    read none is no yardstick."""
+    seconds, returncode, peak_kb, cpu = timed(command, folder, log)
+    status = 'ok'
+    if returncode != 0:
+        status = f'exit {returncode}; log ends "{last_line(log)}"'
+    elif names is not None:
+        with open(log, 'rb') as f:
+            missing = set(names) - decoded(f.read().decode('utf-8', 'replace'))
+        if missing:
+            status = f'{len(missing)} of {len(names)} files not decoded, such as {sorted(missing)[0]}'
+    return seconds, int(peak_kb), status, cpu
 
 
 def folder_bytes(folder):
@@ -197,12 +283,25 @@ def main():
             folder, total = os.path.abspath(folder), folder_bytes(folder)
             warm_cache(folder)
             tools = commands(args.nvtheme, folder, args.work, jobs, cache)
+            images = referenced_images(args.nvtheme, folder, os.path.join(args.work, f'{size}-images.log'))
+            checks = check_commands(args.nvtheme, folder, images) if images else []
+            for image_format, names in (images or {}).items():
+                record(size, total, f'images checked: {image_format}', 1, '',
+                       sum(os.path.getsize(os.path.join(folder, n)) for n in names), '', 'ok', '',
+                       len(names))
             for run in range(1, args.runs + 1):
                 for tool, command, output in tools:
                     log = os.path.join(args.work, f'{size}-{tool.split()[0]}.log')
                     seconds, out_bytes, peak_kb, status, cpu = run_once(command, folder, output, log)
                     record(size, total, tool, run, f'{seconds:.4f}', out_bytes, peak_kb, status,
                            f'{cpu:.3f}')
+                    print(f'bench: {size} run {run}/{args.runs}: {tool:20} {seconds:8.3f} s  {status}',
+                          file=sys.stderr)
+                for tool, command, names, decoded in checks:
+                    log = os.path.join(args.work, f'{size}-{tool.split()[0]}.log')
+                    seconds, peak_kb, status, cpu = run_check(command, folder, log, names, decoded)
+                    record(size, total, tool, run, f'{seconds:.4f}', '', peak_kb, status, f'{cpu:.3f}',
+                           sum(len(n) for n in images.values()))
                     print(f'bench: {size} run {run}/{args.runs}: {tool:20} {seconds:8.3f} s  {status}',
                           file=sys.stderr)
                 if cache:

@@ -34,13 +34,17 @@ size_t ImageInput::Read(void* to, size_t size) {
   return done;
 }
 
-int ImageInput::Byte() {
-  if (!Fill()) {
-    m_exhausted = true;
-    return -1;
+bool ImageInput::SkipPast(unsigned char byte) {
+  while (Fill()) {
+    const unsigned char* from = &m_buffer[m_start];
+    const auto* at = static_cast<const unsigned char*>(std::memchr(from, byte, m_end - m_start));
+    const size_t n = at ? static_cast<size_t>(at - from) + 1 : m_end - m_start;
+    m_start += n;
+    m_offset += n;
+    if (at) return true;
   }
-  ++m_offset;
-  return m_buffer[m_start++];
+  m_exhausted = true;
+  return false;
 }
 
 bool ImageInput::Skip(uint64_t size) {

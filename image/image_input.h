@@ -18,8 +18,19 @@ class ImageInput {
   // Up to `size` bytes into `to`; fewer only where the file ends or a read
   // fails, which Failed() then tells apart.
   size_t Read(void* to, size_t size);
-  // The next byte, or -1 where there is none.
-  int Byte();
+  // The next byte, or -1 where there is none. Inline, as scans call it for
+  // every byte of an image.
+  int Byte() {
+    if (m_start == m_end && !Fill()) {
+      m_exhausted = true;
+      return -1;
+    }
+    ++m_offset;
+    return m_buffer[m_start++];
+  }
+  // Passes over the bytes up to the next `byte` and that byte itself: false
+  // where the file ends first.
+  bool SkipPast(unsigned char byte);
   // Whether `size` bytes could be passed over: false where the file ends first.
   bool Skip(uint64_t size);
   // The bytes read or passed over so far.

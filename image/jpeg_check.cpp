@@ -26,8 +26,7 @@ bool StartsFrame(int marker) {
 // The entropy-coded data after a start of scan: up to the first marker
 // that is neither a stuffed zero nor a restart. *marker is that marker.
 bool SkipScan(ImageInput& in, int* marker) {
-  for (int byte = in.Byte(); byte >= 0; byte = in.Byte()) {
-    if (byte != 0xFF) continue;
+  while (in.SkipPast(0xFF)) {
     int next = in.Byte();
     while (next == 0xFF) next = in.Byte();
     if (next < 0) return false;
