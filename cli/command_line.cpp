@@ -133,10 +133,11 @@ const Option kOptions[] = {
      "make every block anew and keep nothing\n"
      "for the next build (as NVTHEME_CACHE=off does);\n"
      "the package is the same"},
-    {"-j", "--jobs", "a number", kJoinedEquals, kBuild, 10, SetJobs, "-j, --jobs N",
-     "read and compress files on N threads\n"
-     "(one per core when not given); the package and\n"
-     "the log are the same on any number"},
+    {"-j", "--jobs", "a number", kJoinedEquals, kBuild | kCheck, 10, SetJobs, "-j, --jobs N",
+     "read and compress files, and look\n"
+     "into images, on N threads (one per core when not\n"
+     "given); the package and the log are the same on\n"
+     "any number"},
     {nullptr, "--format", "a value, as in --format=gnu", kEqualsOnly, kCheck, 1, SetFormat,
      "--format=gnu",
      "instead of the log, one line per error\n"

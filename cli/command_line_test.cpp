@@ -29,7 +29,7 @@ TEST(CommandLineTest, UsageErrors) {
       {{"build", "-j", "0", "f"}, "'0' is no number of jobs (1 to 1024)"},
       {{"build", "--jobs=x", "f"}, "'x' is no number of jobs (1 to 1024)"},
       {{"build", "-j2000", "f"}, "'2000' is no number of jobs (1 to 1024)"},
-      {{"check", "-j", "2", "f"}, "'--jobs' goes with 'build' only"},
+      {{"list", "-j", "2", "a.nvp"}, "'--jobs' goes with 'build' and 'check' only"},
       {{"verify", "--watch", "a.nvp"}, "'--watch' goes with 'build' and 'check' only"},
       {{"check", "-o", "x.nvp", "f"}, "'--output' goes with 'build' only"},
       {{"build", "--output=x.nvp", "a", "b"}, "'--output' goes with one folder only"},

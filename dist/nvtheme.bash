@@ -62,7 +62,7 @@ _nvtheme() {
     local folders='-W -Werror -Werror= --warnings-as-errors --no-outside-links --watch --quiet --'
     case $command in
       build) options="-j --jobs --output --no-cache $folders" ;;
-      check) options="--format=gnu --format=json --format=sarif $folders" ;;
+      check) options="-j --jobs --format=gnu --format=json --format=sarif $folders" ;;
       init) options='--name --' ;;
       extract) options='--force --' ;;
       list | verify | cache) options='--' ;;
