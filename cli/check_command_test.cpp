@@ -466,6 +466,8 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   std::string theme = kSoundTheme;
   Replace(&theme, "file=\"grid.xml\"/>",
           "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+  // Before the faults on their line, three characters in five bytes.
+  Replace(&theme, "mode=\"grid\"", "mode=\"\xC3\xA9t\xC3\xA9\"");
   AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
   const std::string held = JoinPath("sea", "a\nb\xE9.png");
   fs.AddFile(held, "x");
@@ -499,6 +501,25 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   std::vector<std::string> expected = {kManifestRuleId};
   for (const WarningName& warning : WarningNames()) expected.push_back(warning.name);
   EXPECT_EQ(expected, ids);
+  // A warning's help is its row of the reference, as Markdown and as text.
+  const JsonValue& rule = driver["rules"][10];
+  ASSERT_EQ("case-mismatch", rule["id"].string);
+  const std::string cause =
+      "the folder holds the file under another letter case: Windows builds, Linux does not";
+  EXPECT_EQ("T" + cause.substr(1) + ".", rule["fullDescription"]["text"].string);
+  EXPECT_EQ("T" + cause.substr(1) + ".", rule["fullDescription"]["markdown"].string);
+  const std::string turns =
+      "On by default; -Wno-case-mismatch turns it off. It never changes the "
+      "log or the package; -Werror makes it fail the run.";
+  EXPECT_EQ("Cause: " + cause + ".\nFix: spell the name as the file is spelt.\n" + turns,
+            rule["help"]["text"].string);
+  EXPECT_EQ("**Cause:** " + cause +
+                ".\n\n**Fix:** spell the name as the file is spelt.\n\nOn by default; "
+                "`-Wno-case-mismatch` turns it off. It never changes the log or the package; "
+                "`-Werror` makes it fail the run.",
+            rule["help"]["markdown"].string);
+  EXPECT_FALSE(driver.Has("semanticVersion"));
+  EXPECT_EQ("unicodeCodePoints", run["columnKind"].string);
 
   const JsonValue& invocation = run["invocations"][0];
   EXPECT_EQ(JsonValue::Type::kBool, invocation["executionSuccessful"].type);
@@ -528,7 +549,7 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   const JsonValue& place = missing["locations"][0]["physicalLocation"];
   EXPECT_EQ("sea/main.xml", place["artifactLocation"]["uri"].string);
   EXPECT_EQ(2, place["region"]["startLine"].number);
-  EXPECT_EQ(51, place["region"]["startColumn"].number);
+  EXPECT_EQ(50, place["region"]["startColumn"].number);  // byte 52
   const JsonValue& mismatch = results[1];
   EXPECT_EQ("case-mismatch", mismatch["ruleId"].string);
   EXPECT_EQ("warning", mismatch["level"].string);

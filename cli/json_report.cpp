@@ -112,8 +112,8 @@ void WriteFolder(JsonWriter& json, const FolderReport& report) {
 }  // namespace
 
 void WriteJsonReport(std::ostream& out, const std::vector<FolderReport>& reports,
-                     bool warningsAsErrors) {
-  JsonWriter json(out);
+                     bool warningsAsErrors, JsonLayout layout) {
+  JsonWriter json(out, layout);
   json.BeginObject();
   json.Key("tool");
   json.BeginObject();

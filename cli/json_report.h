@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "cli/folder_report.h"
+#include "cli/json_writer.h"
 
 namespace nv {
 
 // The document, its fields as the README lists them.
 void WriteJsonReport(std::ostream& out, const std::vector<FolderReport>& reports,
-                     bool warningsAsErrors);
+                     bool warningsAsErrors, JsonLayout layout = JsonLayout::kIndented);
 
 }  // namespace nv

@@ -5,10 +5,6 @@
 
 namespace nv {
 
-namespace {
-
-// The length of the valid UTF-8 sequence at text[at], or 0: no overlong
-// form, no surrogate, nothing beyond U+10FFFF.
 size_t Utf8Length(const std::string& text, size_t at) {
   const auto byte = [&](size_t i) {
     return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
@@ -30,6 +26,8 @@ size_t Utf8Length(const std::string& text, size_t at) {
   }
   return 0;
 }
+
+namespace {
 
 std::string Escaped(unsigned char byte) {
   char text[8];
@@ -75,7 +73,7 @@ std::string JsonString(const std::string& text) {
 
 void JsonWriter::Key(const std::string& key) {
   NextItem();
-  m_out << JsonString(key) << ": ";
+  m_out << JsonString(key) << (m_compact ? ":" : ": ");
   m_afterKey = true;
 }
 
@@ -87,7 +85,7 @@ void JsonWriter::Open(char bracket) {
 void JsonWriter::Close(char bracket) {
   const bool empty = m_empty.back();
   m_empty.pop_back();
-  if (!empty) m_out << '\n' << std::string(2 * m_empty.size(), ' ');
+  if (!empty && !m_compact) m_out << '\n' << std::string(2 * m_empty.size(), ' ');
   m_out << bracket;
 }
 
@@ -102,7 +100,7 @@ void JsonWriter::NextItem() {
   if (m_empty.empty()) return;
   if (!m_empty.back()) m_out << ',';
   m_empty.back() = false;
-  m_out << '\n' << std::string(2 * m_empty.size(), ' ');
+  if (!m_compact) m_out << '\n' << std::string(2 * m_empty.size(), ' ');
 }
 
 }  // namespace nv

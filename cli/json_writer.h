@@ -1,6 +1,7 @@
 // JSON as nvtheme writes it: a document written as it goes, indented two
-// spaces a level, and text from anywhere escaped so that the document stays
-// valid JSON whatever bytes a folder's names and manifest hold.
+// spaces a level or compact on one line, and text from anywhere escaped so
+// that the document stays valid JSON whatever bytes a folder's names and
+// manifest hold.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,19 @@ namespace nv {
 // and the byte's value stays readable in it.
 std::string JsonString(const std::string& text);
 
+// The length of the valid UTF-8 sequence at text[at], or 0: no overlong
+// form, no surrogate, nothing beyond U+10FFFF.
+size_t Utf8Length(const std::string& text, size_t at);
+
+// Indented for people to read; compact, one document a line, where many
+// follow each other on one stream (JSON Lines) and a reader splits them at
+// line ends: escaping leaves no line end inside a string.
+enum class JsonLayout { kIndented, kCompact };
+
 class JsonWriter {
  public:
-  explicit JsonWriter(std::ostream& out) : m_out(out) {}
+  explicit JsonWriter(std::ostream& out, JsonLayout layout = JsonLayout::kIndented)
+      : m_out(out), m_compact(layout == JsonLayout::kCompact) {}
 
   void BeginObject() { Open('{'); }
   void EndObject() { Close('}'); }
@@ -45,6 +56,7 @@ class JsonWriter {
   void NextItem();
 
   std::ostream& m_out;
+  const bool m_compact;
   std::vector<bool> m_empty;  // for each open object or array: nothing in it yet
   bool m_afterKey = false;
 };

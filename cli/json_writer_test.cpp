@@ -48,24 +48,32 @@ TEST(JsonStringTest, AnyBytesGiveValidJson) {
   EXPECT_FALSE(JsonReader::Parse("\"a\nb\"", &value, &error));
 }
 
+// Indented, each item on a line of its own; compact, the whole document on
+// one line, as a JSON Lines stream takes it.
 TEST(JsonWriterTest, NestsAndSeparates) {
-  std::ostringstream out;
-  JsonWriter json(out);
-  json.BeginObject();
-  json.Key("a");
-  json.BeginArray();
-  json.Number(1);
-  json.Bool(false);
-  json.StringOrNull("");
-  json.BeginObject();
-  json.EndObject();
-  json.EndArray();
-  json.Key("b");
-  json.String("x");
-  json.EndObject();
-  json.Finish();
-  EXPECT_EQ("{\n  \"a\": [\n    1,\n    false,\n    null,\n    {}\n  ],\n  \"b\": \"x\"\n}\n",
-            out.str());
+  const std::pair<JsonLayout, std::string> layouts[] = {
+      {JsonLayout::kIndented,
+       "{\n  \"a\": [\n    1,\n    false,\n    null,\n    {}\n  ],\n  \"b\": \"x\\ny\"\n}\n"},
+      {JsonLayout::kCompact, "{\"a\":[1,false,null,{}],\"b\":\"x\\ny\"}\n"},
+  };
+  for (const auto& layout : layouts) {
+    std::ostringstream out;
+    JsonWriter json(out, layout.first);
+    json.BeginObject();
+    json.Key("a");
+    json.BeginArray();
+    json.Number(1);
+    json.Bool(false);
+    json.StringOrNull("");
+    json.BeginObject();
+    json.EndObject();
+    json.EndArray();
+    json.Key("b");
+    json.String("x\ny");
+    json.EndObject();
+    json.Finish();
+    EXPECT_EQ(layout.second, out.str());
+  }
 }
 
 }  // namespace

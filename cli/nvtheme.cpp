@@ -118,9 +118,14 @@ class FolderRun {
       if (document) reports.push_back(std::move(report));
     }
     const int status = allPassed ? kSuccess : kFailure;
+    // Watching, each run's document is one line, so that a reader splits
+    // the stream of them at line ends.
+    const JsonLayout layout = m_line.watch ? JsonLayout::kCompact : JsonLayout::kIndented;
     if (m_line.format == OutputFormat::Json)
-      WriteJsonReport(m_out, reports, m_line.warningsAsErrors);
-    if (m_line.format == OutputFormat::Sarif) WriteSarifReport(m_out, reports, status);
+      WriteJsonReport(m_out, reports, m_line.warningsAsErrors, layout);
+    if (m_line.format == OutputFormat::Sarif)
+      WriteSarifReport(m_out, m_fs, reports, status, layout);
+    if (document && m_line.watch) WriteWatchSummaries(reports);
     return status;
   }
 
@@ -188,11 +193,22 @@ class FolderRun {
     if (m_line.format != OutputFormat::Log) {
       if (m_line.format == OutputFormat::Gnu) WriteGnuDiagnostics(m_out, report);
       WriteNotes(m_err, report);
+      if (m_line.watch && m_line.format == OutputFormat::Gnu)
+        WriteErrorLine(m_err, report.Summary());
       return;
     }
     WriteNotes(m_err, report);
     WriteGnuDiagnostics(m_err, report);
     WriteErrorLine(m_err, report.Summary());
+  }
+
+  // Watching, every run ends with its summaries, a clean one too, which
+  // would otherwise leave the screen as the last run left it; after the
+  // document, which is written whole first.
+  void WriteWatchSummaries(const std::vector<FolderReport>& reports) {
+    m_out.flush();
+    for (const FolderReport& report : reports)
+      if (report.exists) WriteErrorLine(m_err, report.Summary());
   }
 
   const CommandLine& m_line;

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,7 @@
 #include "package/package_writer.h"
 #include "package/previous_package.h"
 #include "testing/build_runs_on_disk.h"
+#include "testing/json_reader.h"
 #include "testing/run_program_posix.h"
 #include "testing/temp_folder.h"
 #include "testing/test_bytes.h"
@@ -450,6 +452,39 @@ TEST_F(NvthemeProcessTest, WatchRunsAgainOnASaveUntilCtrlC) {
   EXPECT_NE(std::string::npos, err.find("nvtheme: " + theme + ": 2 errors, 0 warnings\n", rerun));
   EXPECT_EQ(std::string::npos, err.find("files changed", rerun + 1)) << "one run for one save";
   EXPECT_NE(std::string::npos, ended.out.find("Error: Theme is invalid.\r\n"));
+}
+
+// Watching, each run's document is one line of its own, and each run ends
+// with its summary, a clean one too, whatever the format.
+TEST_F(NvthemeProcessTest, WatchWritesADocumentALineAndEachRunsSummary) {
+  const std::string theme = JoinPath(folder.Path(), "ocean");
+  std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), theme);
+  const std::string waiting = "nvtheme: waiting for changes (Ctrl-C to stop)\n";
+  const std::string clean = "nvtheme: " + theme + ": 0 errors, 0 warnings\n";
+  for (const char* format : {"--format=json", "--format=sarif", "--format=gnu"}) {
+    std::filesystem::copy_file(JoinPath(JoinPath(NV_EXAMPLES_DIR, "ocean"), "shelf-sand.png"),
+                               JoinPath(theme, "shelf-sand.png"),
+                               std::filesystem::copy_options::overwrite_existing);
+    RunningProgram watching({NV_NVTHEME, "check", "--watch", format, theme});
+    ASSERT_TRUE(watching.AwaitError(waiting, 1, 10000)) << format << watching.SoFar().err;
+    std::filesystem::remove(JoinPath(theme, "shelf-sand.png"));
+    ASSERT_TRUE(watching.AwaitError(waiting, 2, 10000)) << format << watching.SoFar().err;
+    const ProgramRun ended = watching.End(SIGINT);
+    EXPECT_EQ(0u, ended.err.find(clean + waiting)) << format << "\n" << ended.err;
+    EXPECT_NE(std::string::npos,
+              ended.err.find("nvtheme: " + theme + ": 2 errors, 0 warnings\n" + waiting))
+        << format << "\n"
+        << ended.err;
+    if (std::string(format) == "--format=gnu") continue;
+    std::istringstream lines(ended.out);
+    size_t documents = 0;
+    for (std::string line; std::getline(lines, line); ++documents) {
+      JsonValue document;
+      std::string error;
+      EXPECT_TRUE(JsonReader::Parse(line, &document, &error)) << format << ": " << error;
+    }
+    EXPECT_EQ(2u, documents) << format << "\n" << ended.out;
+  }
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 
 #include "cli/command_line.h"
 #include "cli/gnu_diagnostics.h"
 #include "cli/json_writer.h"
 #include "cli/warning_switches.h"
+#include "manifest/read_text_file.h"
+#include "xml/text_position.h"
 
 namespace nv {
 
@@ -19,6 +22,14 @@ namespace {
 const char kSchema[] =
     "https://docs.oasis-open.org/sarif/sarif/v2.1.0/errata01/os/schemas/sarif-schema-2.1.0.json";
 
+// Where the project lives and where its manifest reference is published,
+// when it has a public home: empty, the log names neither.
+const char kHomepage[] = NV_HOMEPAGE;
+const char kReferenceUrl[] = NV_REFERENCE_URL;
+
+// The largest file whose columns are counted again: a manifest's limit.
+constexpr uint64_t kLargestCounted = 256u << 20;
+
 void Text(JsonWriter& json, const std::string& key, const std::string& text) {
   json.Key(key);
   json.BeginObject();
@@ -27,13 +38,50 @@ void Text(JsonWriter& json, const std::string& key, const std::string& text) {
   json.EndObject();
 }
 
-void Rule(JsonWriter& json, const std::string& id, const std::string& description,
-          const std::string& help, const char* level, bool enabled) {
+// Markdown as plain text: the backticks of code left out.
+std::string Plain(std::string markdown) {
+  markdown.erase(std::remove(markdown.begin(), markdown.end(), '`'), markdown.end());
+  return markdown;
+}
+
+void Texts(JsonWriter& json, const std::string& key, const std::string& text,
+           const std::string& markdown) {
+  json.Key(key);
+  json.BeginObject();
+  json.Key("text");
+  json.String(text);
+  json.Key("markdown");
+  json.String(markdown);
+  json.EndObject();
+}
+
+// The reference's cell as a sentence of its own.
+std::string Sentence(std::string cell) {
+  if (!cell.empty() && cell[0] >= 'a' && cell[0] <= 'z') cell[0] = cell[0] - 'a' + 'A';
+  return cell + ".";
+}
+
+struct RuleText {
+  std::string id;
+  std::string description;  // one line
+  std::string cause;        // Markdown, each of the three
+  std::string fix;
+  std::string switches;
+};
+
+void Rule(JsonWriter& json, const RuleText& rule, const char* level, bool enabled) {
   json.BeginObject();
   json.Key("id");
-  json.String(id);
-  Text(json, "shortDescription", description);
-  Text(json, "help", help);
+  json.String(rule.id);
+  Text(json, "shortDescription", rule.description);
+  const std::string full = Sentence(rule.cause);
+  Texts(json, "fullDescription", Plain(full), full);
+  Texts(json, "help", Plain("Cause: " + rule.cause + ".\nFix: " + rule.fix + ".\n" + rule.switches),
+        "**Cause:** " + rule.cause + ".\n\n**Fix:** " + rule.fix + ".\n\n" + rule.switches);
+  if (kReferenceUrl[0]) {
+    json.Key("helpUri");
+    json.String(kReferenceUrl);
+  }
   json.Key("defaultConfiguration");
   json.BeginObject();
   json.Key("enabled");
@@ -45,20 +93,26 @@ void Rule(JsonWriter& json, const std::string& id, const std::string& descriptio
 }
 
 // The manifest's rule first, then every warning in WarningNames() order, so
-// that a warning's index is one more than its place there.
+// that a warning's index is one more than its place there. A warning's
+// cause and fix are its row's in the reference.
 void Rules(JsonWriter& json) {
   json.Key("rules");
   json.BeginArray();
-  Rule(json, kManifestRuleId, "a rule of the manifest, broken: an error line of the operation log",
-       "The builder packs a folder only when its manifest loads and every theme is valid; "
-       "the message is the log's error line, and the place its element.",
+  Rule(json,
+       {kManifestRuleId, "a rule of the manifest, broken: an error line of the operation log",
+        "a manifest that does not load, or a theme that breaks a rule: the message is the log's "
+        "error line, and the place its element",
+        "mend what the error line and its notes name; the manifest reference's table of errors "
+        "gives each line's cause and fix",
+        "The builder packs a folder only when its manifest loads and every theme is valid."},
        "error", true);
   for (const WarningName& warning : WarningNames()) {
     const std::string name = warning.name;
-    const std::string help = warning.defaultOn ? "On by default; -Wno-" + name + " turns it off."
-                                               : "Off by default; -W" + name + " turns it on.";
-    Rule(json, name, warning.description,
-         help + " It never changes the log or the package; -Werror makes it fail the run.",
+    const std::string turns = warning.defaultOn ? "On by default; `-Wno-" + name + "` turns it off."
+                                                : "Off by default; `-W" + name + "` turns it on.";
+    Rule(json,
+         {name, warning.description, warning.cause, warning.fix,
+          turns + " It never changes the log or the package; `-Werror` makes it fail the run."},
          SeverityName(warning.severity), warning.defaultOn);
   }
   json.EndArray();
@@ -183,7 +237,35 @@ void Invocation(JsonWriter& json, const std::vector<FolderReport>& reports, int 
   json.EndArray();
 }
 
+// The reports with each diagnostic's column counted in code points on its
+// line, read again from its file; where the file cannot be read now, the
+// column stays in bytes, which is the same on a line of ASCII.
+std::vector<FolderReport> InCodePoints(FileSystem& fs, std::vector<FolderReport> reports) {
+  std::map<std::string, std::string> texts;
+  for (FolderReport& report : reports)
+    for (Diagnostic& d : report.diagnostics) {
+      if (!texts.count(d.file)) {
+        std::string unread;
+        ReadFileBytes(fs, d.file, &texts[d.file], &unread, kLargestCounted);
+      }
+      if (!texts[d.file].empty()) d.at.column = CodePointColumn(texts[d.file], d.at);
+    }
+  return reports;
+}
+
 }  // namespace
+
+size_t CodePointColumn(const std::string& text, const TextPosition& at) {
+  const size_t start = TextLines(text).Offset({at.line, 1});
+  if (start == std::string::npos) return at.column;
+  const size_t end = std::min(start + at.column - 1, text.size());
+  size_t column = 1;
+  for (size_t i = start; i < end; ++column) {
+    const size_t length = Utf8Length(text, i);
+    i += length ? length : 1;
+  }
+  return column + (start + at.column - 1 - end);  // a place past the text's end
+}
 
 // A Windows path's drive ("C:") stays as file URIs write it; elsewhere ':'
 // is encoded, so that no first segment reads as a scheme.
@@ -216,8 +298,10 @@ std::string PathUri(const std::string& path) {
   return uri;
 }
 
-void WriteSarifReport(std::ostream& out, const std::vector<FolderReport>& reports, int exitCode) {
-  JsonWriter json(out);
+void WriteSarifReport(std::ostream& out, FileSystem& fs, const std::vector<FolderReport>& given,
+                      int exitCode, JsonLayout layout) {
+  const std::vector<FolderReport> reports = InCodePoints(fs, given);
+  JsonWriter json(out, layout);
   json.BeginObject();
   json.Key("$schema");
   json.String(kSchema);
@@ -234,9 +318,16 @@ void WriteSarifReport(std::ostream& out, const std::vector<FolderReport>& report
   json.String("nvtheme");
   json.Key("version");
   json.String(kVersion);
+  if (kHomepage[0]) {
+    json.Key("informationUri");
+    json.String(kHomepage);
+  }
   Rules(json);
   json.EndObject();
   json.EndObject();
+  // Said, though it is SARIF's default, for readers that assume bytes.
+  json.Key("columnKind");
+  json.String("unicodeCodePoints");
   Invocation(json, reports, exitCode);
   json.Key("results");
   json.BeginArray();

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cli/folder_report.h"
+#include "cli/json_writer.h"
+#include "platform/file_system.h"
 
 namespace nv {
 
@@ -15,7 +17,15 @@ namespace nv {
 // manifest have no names of their own.
 extern const char kManifestRuleId[];
 
-void WriteSarifReport(std::ostream& out, const std::vector<FolderReport>& reports, int exitCode);
+// Columns are counted in code points, as SARIF counts them by default: each
+// diagnostic's line is read again from its file through `fs` to count them.
+void WriteSarifReport(std::ostream& out, FileSystem& fs, const std::vector<FolderReport>& reports,
+                      int exitCode, JsonLayout layout = JsonLayout::kIndented);
+
+// The column of the byte at `at` in `text`, counted in code points: each
+// valid UTF-8 sequence before it on its line is one, and so is each byte
+// that is no part of one.
+size_t CodePointColumn(const std::string& text, const TextPosition& at);
 
 // A path as a URI reference, as SARIF locates files: separators as '/',
 // each byte but letters, digits, "-._~" and '/' percent-encoded, and an

@@ -1,6 +1,7 @@
 // Every warning that build and check report, one row each: its name as -W
 // takes it, whether it is on by default, its severity, how it is told and
-// the line --list-warnings prints for it. The switches, the list, the
+// the line --list-warnings prints for it, and its cause and fix as the
+// reference's table of warnings gives them. The switches, the list, the
 // SARIF rules, the manual page and the reference all answer to this table.
 #pragma once
 
@@ -23,6 +24,10 @@ struct WarningName {
   // a place in the manifest or a file.
   bool buildNote;
   const char* description;  // one line, as --list-warnings prints it
+  // What raises it and what to do, in Markdown, each a cell of its row in
+  // docs/MANIFEST.md word for word: the SARIF rules' help quotes them.
+  const char* cause;
+  const char* fix;
 };
 
 // Every warning, each once: those of the warnings pass, then the notes.

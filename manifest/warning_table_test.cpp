@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "platform/file_system.h"
 #include "run/build_notes.h"
@@ -43,9 +44,12 @@ TEST(WarningTableTest, BuildNotesAreTheRowsOfTheNotesNames) {
             notes);
 }
 
-// The rows of the reference's table of warnings, by name: whether each says
-// it is off by default.
-std::map<std::string, bool> ReferenceRows() {
+// A row of the reference's table of warnings: whether it says the warning
+// is off by default, then its cause and fix.
+using ReferenceRow = std::tuple<bool, std::string, std::string>;
+
+// The rows of the reference's table of warnings, by name.
+std::map<std::string, ReferenceRow> ReferenceRows() {
   std::ifstream page(JoinPath(NV_DOCS_DIR, "MANIFEST.md"), std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(page), {}};
   const size_t start = text.find("### Warnings");
@@ -54,22 +58,31 @@ std::map<std::string, bool> ReferenceRows() {
     return {};
   }
   std::istringstream section(text.substr(start, text.find("\n## ", start) - start));
-  std::map<std::string, bool> rows;
+  std::map<std::string, ReferenceRow> rows;
   for (std::string line; std::getline(section, line);) {
     if (line.compare(0, 3, "| `") != 0) continue;
     const size_t end = line.find('`', 3);
     const std::string off = "` (off by default) |";
-    rows[line.substr(3, end - 3)] = line.compare(end, off.size(), off) == 0;
+    // | name | example | cause | fix |
+    std::vector<std::string> cells;
+    for (size_t at = 2, bar; (bar = line.find(" | ", at)) != std::string::npos; at = bar + 3)
+      cells.push_back(line.substr(bar + 3));
+    for (std::string& cell : cells) cell = cell.substr(0, cell.find(" |"));
+    rows[line.substr(3, end - 3)] = {line.compare(end, off.size(), off) == 0,
+                                     cells.size() > 1 ? cells[1] : "",
+                                     cells.size() > 2 ? cells[2] : ""};
   }
   return rows;
 }
 
 // A warning is documented in the reference: a row of its own, which says
-// so when it is off by default, and no row for a warning that is gone.
+// so when it is off by default and gives the cause and fix of the table's
+// row, and no row for a warning that is gone.
 TEST(WarningTableTest, TheReferenceHasARowForEachWarning) {
-  std::map<std::string, bool> offByDefault;
-  for (const WarningName& warning : WarningNames()) offByDefault[warning.name] = !warning.defaultOn;
-  EXPECT_EQ(offByDefault, ReferenceRows());
+  std::map<std::string, ReferenceRow> rows;
+  for (const WarningName& warning : WarningNames())
+    rows[warning.name] = {!warning.defaultOn, warning.cause, warning.fix};
+  EXPECT_EQ(rows, ReferenceRows());
 }
 
 }  // namespace

@@ -106,6 +106,11 @@ TextPosition TextLines::At(size_t offset) const {
   return {line, offset - m_starts[line - 1] + 1};
 }
 
+size_t TextLines::Offset(const TextPosition& at) const {
+  if (at.line < 1 || at.line > m_starts.size()) return std::string::npos;
+  return m_starts[at.line - 1] + at.column - 1;
+}
+
 ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)
     : m_lines(text) {
   const int tabSize = document.TabSize();
