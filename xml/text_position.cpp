@@ -106,6 +106,10 @@ TextPosition TextLines::At(size_t offset) const {
   return {line, offset - m_starts[line - 1] + 1};
 }
 
+size_t TextLines::Start(size_t line) const {
+  return line >= 1 && line <= m_starts.size() ? m_starts[line - 1] : std::string::npos;
+}
+
 ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)
     : m_lines(text) {
   const int tabSize = document.TabSize();

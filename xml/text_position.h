@@ -28,6 +28,9 @@ class TextLines {
 
   // The position of the byte at `offset`.
   TextPosition At(size_t offset) const;
+  // The offset of the first byte of line `line`, from 1; npos for a line
+  // the text does not have.
+  size_t Start(size_t line) const;
 
  private:
   std::vector<size_t> m_starts;
