@@ -303,17 +303,21 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
   EXPECT_EQ(1, Run({"check", "sea"}));  // an error printed, though the theme is valid
   const std::string seaLog = out.str(), seaErr = err.str();
   const std::string m = JoinPath("sea", "main.xml");
+  const std::string source =
+      "    2 | ...ode=\"grid\" file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>"
+      "</templates>\n"
+      "      |                                ^\n";
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "held.png") + ": left out: held by another program\n" +
                 m +
                 ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
                 "be read.\n" +
-                m +
+                source + m +
                 ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
                 "name as it is\n" +
                 m +
                 ":2:51: warning: 'Grid.xml' is not in the folder in that letter case "
                 "[-Wcase-mismatch]\n" +
-                m +
+                source + m +
                 ":2:51: note: the folder holds 'grid.xml': Windows builds the theme, Linux does "
                 "not, and the media application may not find the file; write its name as it is\n"
                 "nvtheme: sea: 1 error, 2 warnings\n",
@@ -325,6 +329,114 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
   std::ostringstream both;
   EXPECT_EQ(1, RunNvtheme({"check", "sea", "ocean"}, fs, both, both));
   EXPECT_EQ(seaLog + seaErr + out.str() + err.str(), both.str());
+}
+
+// The default text form, byte for byte: under each diagnostic in the
+// manifest its line, cut around the column and escaped where it must be,
+// with a caret under the column in display columns; a diagnostic about a
+// whole file has neither line nor column.
+TEST_F(NvthemeTest, DiagnosticsShowTheLineTheyPointInto) {
+  std::string author = kSoundTheme;
+  Replace(&author, "<theme ", "<theme author=\"Ana\" ");
+  const std::string warning =
+      ": warning: unknown attribute 'author' of 'theme': it is passed over "
+      "[-Wunknown-attribute]\n";
+  const struct {
+    std::string manifest;
+    std::string diagnostics;  // with FOLDER/main.xml as "@"
+    size_t warnings;
+  } cases[] = {
+      {"<nuvarinepackage>\n" + author + "</nuvarinepackage>",
+       "@:2:1" + warning +
+           "    2 | <theme author=\"Ana\" name=\"Day\" screenshot=\"shot.png\">\n"
+           "      | ^\n",
+       1},
+      // A tab to the next stop, \x01 and a lone 0xE9 escaped, an e-acute
+      // one column; the caret under the escape of the byte at fault.
+      {"<nuvarinepackage>\t<!--\x01 caf\xC3\xA9 \xE9-->" + author + "</nuvarinepackage>",
+       "@:1:23: warning: main.xml is not well-formed XML: not well-formed (invalid token) "
+       "[-Wmalformed-xml]\n"
+       "    1 | ...arinepackage>       <!--\\x01 caf\xC3\xA9 \\xE9--><theme author=\"Ana\" "
+       "name=\"Day\" sc...\n"
+       "      |                            ^\n"
+       "@:1:23: note: the builder reads it, but a strict reader (the media application may be "
+       "one) refuses this file\n"
+       "@:1:35" +
+           warning +
+           "    1 | ...<!--\\x01 caf\xC3\xA9 \\xE9--><theme author=\"Ana\" name=\"Day\" "
+           "screenshot=\"shot.png\">\n"
+           "      |                         ^\n",
+       2},
+      {"<nuvarinepackage>" + std::string(100, ' ') + author + "</nuvarinepackage>",
+       "@:1:118" + warning +
+           "    1 | ...                        <theme author=\"Ana\" name=\"Day\" "
+           "screenshot=\"shot.png\">\n"
+           "      |                            ^\n",
+       1},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = "sea" + std::to_string(&c - cases);
+    AddFolder(folder, c.manifest);
+    std::string diagnostics = c.diagnostics;
+    for (size_t at; (at = diagnostics.find('@')) != std::string::npos;)
+      diagnostics.replace(at, 1, JoinPath(folder, "main.xml"));
+    EXPECT_EQ(0, Run({"check", "--color=never", folder}));
+    EXPECT_EQ(diagnostics + "nvtheme: " + folder + ": 0 errors, " + std::to_string(c.warnings) +
+                  (c.warnings == 1 ? " warning\n" : " warnings\n"),
+              err.str());
+  }
+  const std::string stray = JoinPath("sea2", "Thumbs.db");
+  fs.AddFile(stray, "");
+  EXPECT_EQ(0, Run({"check", "--color=never", "sea2"}));
+  EXPECT_EQ(JoinPath("sea2", "main.xml") + ":1:118" + warning +
+                "    1 | ...                        <theme author=\"Ana\" name=\"Day\" "
+                "screenshot=\"shot.png\">\n"
+                "      |                            ^\n" +
+                stray +
+                ": warning: 'Thumbs.db' would be packed, and looks like Windows' "
+                "thumbnail cache [-Wstray-file]\n" +
+                stray + ": note: delete it, or move it out of the folder\n" +
+                "nvtheme: sea2: 0 errors, 2 warnings\n",
+            err.str());
+}
+
+// --color=always, as clang colours: the place bold, the severity in its
+// colour, an error's or warning's message bold, the caret green; a note's
+// text plain.
+TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
+  std::string theme = kSoundTheme;
+  Replace(&theme, "file=\"grid.xml\"", "file=\"Grid.xml\"");
+  AddFolder("sea", "<nuvarinepackage>\n" + theme + "</nuvarinepackage>");
+  EXPECT_EQ(1, Run({"check", "--color=always", "sea"}));
+  const std::string m = JoinPath("sea", "main.xml");
+  const std::string templates =
+      "    3 |   <templates><detail mode=\"grid\" file=\"Grid.xml\"/></templates>\n"
+      "      | \x1b[1;32m             ^\x1b[0m\n";
+  EXPECT_EQ("\x1b[1m" + m +
+                ":3:14: \x1b[0m\x1b[1;31merror:\x1b[0m \x1b[1mThe file: 'Grid.xml' in attribute "
+                "'file' doesn't exist or can't be read.\x1b[0m\n" +
+                templates + "\x1b[1m" + m +
+                ":3:14: \x1b[0m\x1b[1;36mnote:\x1b[0m the folder holds 'grid.xml': letter case "
+                "counts, so write the name as it is\n"
+                "\x1b[1m" +
+                m + ":2:1: \x1b[0m\x1b[1;31merror:\x1b[0m \x1b[1mTheme is invalid.\x1b[0m\n" +
+                "    2 | <theme name=\"Day\" screenshot=\"shot.png\">\n"
+                "      | \x1b[1;32m^\x1b[0m\n"
+                "\x1b[1m" +
+                m +
+                ":2:1: \x1b[0m\x1b[1;36mnote:\x1b[0m it needs a 'detail' with a 'mode' and a "
+                "'file' that exists; the 'detail' at 3:14 names 'Grid.xml' in 'file', which "
+                "doesn't exist or can't be read\n"
+                "\x1b[1m" +
+                m +
+                ":3:14: \x1b[0m\x1b[1;35mwarning:\x1b[0m \x1b[1m'Grid.xml' is not in the folder "
+                "in that letter case [-Wcase-mismatch]\x1b[0m\n" +
+                templates + "\x1b[1m" + m +
+                ":3:14: \x1b[0m\x1b[1;36mnote:\x1b[0m the folder holds 'grid.xml': Windows "
+                "builds the theme, Linux does not, and the media application may not find the "
+                "file; write its name as it is\n"
+                "nvtheme: sea: 2 errors, 1 warning\n",
+            err.str());
 }
 
 // check --format=json: one document on standard output, read back by

@@ -87,6 +87,19 @@ bool SetFormat(const std::string& value, CommandLine* line, std::string* error) 
   return false;
 }
 
+bool SetColour(const std::string& value, CommandLine* line, std::string* error) {
+  const std::pair<const char*, ColourChoice> choices[] = {{"auto", ColourChoice::Auto},
+                                                          {"always", ColourChoice::Always},
+                                                          {"never", ColourChoice::Never}};
+  for (const auto& known : choices)
+    if (value == known.first) {
+      line->colour = known.second;
+      return true;
+    }
+  *error = "unknown colour choice '" + value + "' (the choices are auto, always and never)";
+  return false;
+}
+
 // A number of threads, 1 to 1024.
 bool SetJobs(const std::string& value, CommandLine* line, std::string* error) {
   const bool digits = !value.empty() && value.size() <= 4 &&
@@ -150,6 +163,11 @@ const Option kOptions[] = {
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "--format=sarif",
      "instead of the log, a SARIF 2.1.0 log\n"
      "for code-scanning services"},
+    {nullptr, "--color", "a value, as in --color=always", kEqualsOnly, kBuild | kCheck, 11,
+     SetColour, "--color=WHEN",
+     "colour the diagnostics on\n"
+     "standard error: auto (on a terminal that shows\n"
+     "colour, unless NO_COLOR is set), always or never"},
     {"-W", nullptr, "the name of a warning", kJoined, kBuild | kCheck, 6, SetWarning,
      "-W NAME, -WNAME", "report the warning NAME"},
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-W no-NAME, -Wno-NAME", "do not report it"},

@@ -19,13 +19,18 @@ enum class Command { None, Build, Check, List, Extract, Verify, Init, Cache };
 // log (--format=sarif).
 enum class OutputFormat { Log, Gnu, Json, Sarif };
 
+// Whether the diagnostics on standard error are coloured: on a terminal
+// that shows colour unless NO_COLOR is set (auto), or whatever it is.
+enum class ColourChoice { Auto, Always, Never };
+
 struct CommandLine {
   Command command = Command::None;
   std::vector<std::string> operands;
   OutputFormat format = OutputFormat::Log;
-  unsigned jobs = 0;                   // threads for build; 0: one per core
-  bool outsideLinks = true;            // false: --no-outside-links, with build and check
-  std::string themeName = "My Theme";  // --name, with init
+  ColourChoice colour = ColourChoice::Auto;  // --color, with build and check
+  unsigned jobs = 0;                         // threads for build; 0: one per core
+  bool outsideLinks = true;                  // false: --no-outside-links, with build and check
+  std::string themeName = "My Theme";        // --name, with init
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();

@@ -1,5 +1,6 @@
 // The nvtheme program.
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
   // Progress only for a person watching: never into a file or a pipe.
   std::unique_ptr<nv::ProgressLine> progress;
   if (nv::IsTerminal(stderr)) progress = std::make_unique<nv::ProgressLine>(std::cerr, Seconds);
+  // Colour unless NO_COLOR, set to anything, asks for none.
+  const char* noColour = std::getenv("NO_COLOR");
+  const bool colour = nv::ColourCapable(stderr) && !(noColour && *noColour);
   return nv::RunNvtheme(args, nv::RealFileSystem(), std::cout, std::cerr, progress.get(),
-                        nv::CacheSettingsFromEnvironment());
+                        nv::CacheSettingsFromEnvironment(), nv::KestCreateInstance, colour);
 }

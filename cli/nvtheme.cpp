@@ -18,7 +18,10 @@
 #include "cli/package_path.h"
 #include "cli/sarif_report.h"
 #include "cli/stream_publisher.h"
+#include "cli/text_diagnostics.h"
 #include "cli/watch_loop.h"
+#include "manifest/manifest.h"
+#include "manifest/read_text_file.h"
 #include "package/build_cache.h"
 #include "package/package_temporaries.h"
 #include "package/package_writer.h"
@@ -67,6 +70,20 @@ size_t UnplacedErrors(const std::string& log, size_t from) {
   const size_t fatal = std::string(kFatalErrorText).size();
   return errors +
          (log.size() >= fatal && log.compare(log.size() - fatal, fatal, kFatalErrorText) == 0);
+}
+
+// The manifest's text, read again for the lines its diagnostics point
+// into; false when none does, when it cannot be read, or when it leads
+// outside the folder and the run was told to pass such files over.
+bool ReadManifestAgain(FileSystem& fs, const FolderReport& report, bool outsideLinks,
+                       std::string* text) {
+  const std::string manifest = report.Manifest();
+  const bool pointedInto = std::any_of(report.diagnostics.begin(), report.diagnostics.end(),
+                                       [&](const Diagnostic& d) { return d.file == manifest; });
+  std::string target, err;
+  if (!pointedInto || (!outsideLinks && fs.LeadsOutside(report.folder, manifest, &target, &err)))
+    return false;
+  return ReadTextFile(fs, manifest, text, &err, kMaxManifestBytes) == TextRead::kRead;
 }
 
 // The folders of build and check, each run as the dialog runs a field: when
@@ -198,7 +215,10 @@ class FolderRun {
       return;
     }
     WriteNotes(m_err, report);
-    WriteGnuDiagnostics(m_err, report);
+    std::string manifest;
+    const bool read = ReadManifestAgain(m_fs, report, m_line.outsideLinks, &manifest);
+    WriteTextDiagnostics(m_err, report, read ? &manifest : nullptr,
+                         m_line.colour == ColourChoice::Always);
     WriteErrorLine(m_err, report.Summary());
   }
 
@@ -325,7 +345,8 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
 }
 
 int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,
-        BuildProgress* progress, const CacheSettings& cache, KestFactory createService) {
+        BuildProgress* progress, const CacheSettings& cache, KestFactory createService,
+        bool colourTerminal) {
   CommandLine line;
   std::string error;
   if (!ParseCommandLine(args, &line, &error)) {
@@ -333,6 +354,8 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
     err << "Try 'nvtheme --help' for more information.\n";
     return kUsageError;
   }
+  if (line.colour == ColourChoice::Auto)
+    line.colour = colourTerminal ? ColourChoice::Always : ColourChoice::Never;
   if (line.help) {
     out << Usage();
     return kSuccess;
@@ -360,12 +383,12 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
 // in other tools; where that is ignored, it is a write error like others.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
                std::ostream& err, BuildProgress* progress, const CacheSettings& cache,
-               KestFactory createService) {
+               KestFactory createService, bool colourTerminal) {
   CheckedOutput checkedOut(out);
   CheckedOutput checkedErr(err);
   checkedErr.Stream().tie(&checkedOut.Stream());  // as std::cerr is tied to std::cout
-  const int status =
-      Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress, cache, createService);
+  const int status = Run(args, fs, checkedOut.Stream(), checkedErr.Stream(), progress, cache,
+                         createService, colourTerminal);
   std::string reason;
   if (checkedOut.Flush(&reason) && checkedErr.Flush(&reason)) return status;
   WriteErrorLine(checkedErr.Stream(), "write error: " + reason);

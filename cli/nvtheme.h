@@ -17,9 +17,11 @@ namespace nv {
 // that fails makes it 1, with "nvtheme: write error: REASON" on `err`.
 // `progress`, when not null, is shown how far a build's packing has come.
 // Builds use the build cache that `cache` sets, and `cache clear` empties it;
-// they get their compression service from `createService`.
+// they get their compression service from `createService`. `colourTerminal`:
+// whether `err` shows colour, which --color=auto then gives.
 int RunNvtheme(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
                std::ostream& err, BuildProgress* progress = nullptr,
-               const CacheSettings& cache = {}, KestFactory createService = KestCreateInstance);
+               const CacheSettings& cache = {}, KestFactory createService = KestCreateInstance,
+               bool colourTerminal = false);
 
 }  // namespace nv

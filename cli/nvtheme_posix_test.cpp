@@ -1,8 +1,9 @@
 // The real nvtheme program in a child process, under what only POSIX lets a
-// test set up: a limit on its address space, and a full device for its
-// standard output.
+// test set up: a limit on its address space, a full device for its
+// standard output, and a terminal for its standard error.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -211,6 +212,43 @@ TEST_F(NvthemeProcessTest, FullStandardOutputFailsTheCommand) {
     EXPECT_EQ(1, ended.status) << args[0];
     EXPECT_EQ(command.second + "nvtheme: write error: No space left on device\n", ended.err)
         << args[0];
+  }
+}
+
+// Colour goes to a terminal that shows it, unless NO_COLOR or TERM=dumb
+// asks for none, and never into a pipe.
+TEST_F(NvthemeProcessTest, DiagnosticsAreColouredOnATerminalOnly) {
+  const std::string faulty = JoinPath(folder.Path(), "faulty");
+  std::filesystem::copy(JoinPath(NV_EXAMPLES_DIR, "ocean"), faulty);
+  std::filesystem::remove(JoinPath(faulty, "shelf-sand.png"));
+  const struct {
+    bool terminal;
+    const char* term;
+    const char* noColour;  // null: unset
+    bool coloured;
+  } cases[] = {
+      {true, "xterm", nullptr, true}, {true, "xterm", "", true},        {true, "xterm", "1", false},
+      {true, "dumb", nullptr, false}, {false, "xterm", nullptr, false},
+  };
+  for (const auto& c : cases) {
+    int terminal = -1, side = -1;
+    ASSERT_EQ(0, ::openpty(&terminal, &side, nullptr, nullptr, nullptr));
+    const auto prepare = [&] {
+      ::setenv("TERM", c.term, 1);
+      c.noColour ? ::setenv("NO_COLOR", c.noColour, 1) : ::unsetenv("NO_COLOR");
+      if (c.terminal && ::dup2(side, STDERR_FILENO) < 0) ::_exit(125);
+    };
+    const ProgramRun ended = RunProgram({NV_NVTHEME, "check", faulty}, prepare, output);
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    std::string err = ended.err;
+    char bytes[4096];
+    for (ssize_t n; (n = ::read(terminal, bytes, sizeof bytes)) > 0;) err.append(bytes, n);
+    ::close(terminal);
+    ::close(side);
+    EXPECT_EQ(1, ended.status);
+    EXPECT_NE(std::string::npos, err.find("error:")) << err;
+    EXPECT_EQ(c.coloured, err.find("\x1b[1;31merror:\x1b[0m") != std::string::npos)
+        << c.terminal << " TERM=" << c.term << " NO_COLOR=" << (c.noColour ? c.noColour : "-");
   }
 }
 

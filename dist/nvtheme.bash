@@ -17,12 +17,14 @@ _nvtheme() {
   COMPREPLY=()
 
   # Bash splits --format=gnu at '=', into "--format", "=" and "gnu".
-  if [[ $cur == = && $prev == --format ]]; then
+  if [[ $cur == = && ($prev == --format || $prev == --color) ]]; then
     cur= prev==
   fi
-  if [[ $prev == = && ${COMP_WORDS[COMP_CWORD - 2]} == --format ]]; then
-    mapfile -t COMPREPLY < <(compgen -W 'gnu json sarif' -- "$cur")
-    return
+  if [[ $prev == = ]]; then
+    case ${COMP_WORDS[COMP_CWORD - 2]} in
+      --format) mapfile -t COMPREPLY < <(compgen -W 'gnu json sarif' -- "$cur") && return ;;
+      --color) mapfile -t COMPREPLY < <(compgen -W 'auto always never' -- "$cur") && return ;;
+    esac
   fi
 
   # The command, and how many operands come before the word completed;
@@ -31,7 +33,7 @@ _nvtheme() {
     word=${COMP_WORDS[i]}
     case $word in
       -j | --jobs | -W | --name | -o | --output) ((i++)) ;;
-      --format) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i += 2)) ;;
+      --format | --color) [[ ${COMP_WORDS[i + 1]} == = ]] && ((i += 2)) ;;
       -*) ;;
       *) if [[ -z $command ]]; then command=$word; else ((operands++)); fi ;;
     esac
@@ -59,7 +61,8 @@ _nvtheme() {
   fi
   if [[ $cur == -* ]]; then
     local options='--help --version --list-warnings'
-    local folders='-W -Werror -Werror= --warnings-as-errors --no-outside-links --watch --quiet --'
+    local folders='-W -Werror -Werror= --warnings-as-errors --no-outside-links --watch --quiet'
+    folders+=' --color= --'
     case $command in
       build) options="-j --jobs --output --no-cache $folders" ;;
       check) options="-j --jobs --format=gnu --format=json --format=sarif $folders" ;;

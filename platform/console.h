@@ -13,6 +13,11 @@ void SetBinaryStandardStreams();
 // Whether the stream is an interactive terminal.
 bool IsTerminal(FILE* stream);
 
+// Whether colour written to the stream as ANSI escape sequences shows as
+// colour: a terminal other than TERM=dumb on POSIX; on Windows a console
+// whose virtual-terminal processing is on, turned on here when it can be.
+bool ColourCapable(FILE* stream);
+
 // Makes a write past the file-size limit (ulimit -f) fail as a write to a
 // full disk does, to be reported and cleaned up after, instead of ending
 // the process without a word.

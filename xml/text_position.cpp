@@ -106,9 +106,13 @@ TextPosition TextLines::At(size_t offset) const {
   return {line, offset - m_starts[line - 1] + 1};
 }
 
+size_t TextLines::Start(size_t line) const {
+  return line >= 1 && line <= m_starts.size() ? m_starts[line - 1] : std::string::npos;
+}
+
 size_t TextLines::Offset(const TextPosition& at) const {
-  if (at.line < 1 || at.line > m_starts.size()) return std::string::npos;
-  return m_starts[at.line - 1] + at.column - 1;
+  const size_t start = Start(at.line);
+  return start == std::string::npos ? start : start + at.column - 1;
 }
 
 ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)

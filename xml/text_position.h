@@ -28,6 +28,9 @@ class TextLines {
 
   // The position of the byte at `offset`.
   TextPosition At(size_t offset) const;
+  // The offset of the first byte of line `line`, from 1; npos for a line
+  // the text does not have.
+  size_t Start(size_t line) const;
   // The offset of the byte at `at`, which may be past the text's end; npos
   // for a line the text does not have.
   size_t Offset(const TextPosition& at) const;
