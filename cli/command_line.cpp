@@ -152,6 +152,10 @@ const Option kOptions[] = {
     {"-W", nullptr, "the name of a warning", kJoined, kBuild | kCheck, 6, SetWarning,
      "-W NAME, -WNAME", "report the warning NAME"},
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-W no-NAME, -Wno-NAME", "do not report it"},
+    {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-Wall",
+     "report every warning, those\n"
+     "off by default too; a later -Wno-NAME turns\n"
+     "one off"},
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-Werror=NAME, -Wno-error=NAME",
      "report the warning NAME as an\n"
      "error, or as a warning again; unpacked-reference\n"
