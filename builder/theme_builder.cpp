@@ -18,7 +18,9 @@ namespace nv {
 
 ThemeBuilder::ThemeBuilder(FileSystem& fs, LogPublisher& publisher, IZlib* zlib,
                            BuildOptions options)
-    : m_fs(fs), m_publisher(publisher), m_zlib(zlib), m_options(options) {}
+    : m_fs(fs), m_publisher(publisher), m_zlib(zlib), m_options(options) {
+  m_errors.to = m_options.diagnostics;
+}
 
 RunFlags ThemeBuilder::BuildFolder(std::string folder, const std::string& package) {
   RunFlags flags;
@@ -49,13 +51,15 @@ void ThemeBuilder::RunStages(const std::string& folder, const std::string& packa
                              OpenFiles* files, RunFlags* flags) {
   std::string text;
   TiXmlDocument manifest;
-  flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, m_options.diagnostics);
+  m_errors.told.clear();
+  ManifestDiagnostics* const diagnostics = m_options.diagnostics ? &m_errors : nullptr;
+  flags->manifestLoaded = LoadManifest(Context(), folder, &text, &manifest, diagnostics);
   std::vector<const TiXmlElement*> themes;
   std::vector<bool> verdicts;
   BrokenTag told;
   if (flags->manifestLoaded)
-    ValidateThemesReporting(Context(), folder, text, manifest, &themes, &verdicts,
-                            m_options.diagnostics, &told);
+    ValidateThemesReporting(Context(), folder, text, manifest, &themes, &verdicts, diagnostics,
+                            &told);
   flags->themesValid = std::all_of(verdicts.begin(), verdicts.end(), [](bool v) { return v; });
   const bool checked = flags->manifestLoaded &&
                        FinishChecks(folder, package, text, manifest, themes, verdicts, told);
@@ -111,7 +115,8 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
     std::vector<ImageReference> images;
     for (const Diagnostic& warning :
          ManifestWarnings(m_fs, folder, text, manifest, options, &images))
-      if (m_options.warnings.count(warning.name) && !RestatesBrokenTag(told, warning))
+      if (m_options.warnings.count(warning.name) && !RestatesBrokenTag(told, warning) &&
+          !RestatesError(m_errors.told, warning))
         m_options.diagnostics->Report(warning);
     for (const ImageReference& image : images) m_options.diagnostics->ReportImage(image);
   } catch (const std::bad_alloc&) {

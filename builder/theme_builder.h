@@ -87,11 +87,23 @@ class ThemeBuilder {
     return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};
   }
 
+  // Passes the rules' errors on and keeps them, so that no warning tells
+  // again a fault that an error told.
+  struct KeptErrors : ManifestDiagnostics {
+    void Report(const Diagnostic& error) override {
+      told.push_back(error);
+      to->Report(error);
+    }
+    ManifestDiagnostics* to = nullptr;
+    std::vector<Diagnostic> told;
+  };
+
   FileSystem& m_fs;
   LogPublisher& m_publisher;
   IZlib* m_zlib;
   BuildOptions m_options;
   OperationLog m_log;
+  KeptErrors m_errors;
 };
 
 }  // namespace nv

@@ -288,13 +288,91 @@ TEST_F(NvthemeTest, WarningsMadeErrorsCountAsErrors) {
   }
 }
 
+// -Wall and its exceptions, the switch that made a warning an error named
+// beside it, the names nearest to a command or option mistyped, and each
+// fault told once, in an order that does not hang on the folder's listing.
+TEST_F(NvthemeTest, WarningFamilyNearNamesAndOneDiagnosticPerFault) {
+  AddFolder("spare", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  fs.AddFile(JoinPath("spare", "extra.png"), SamplePng(4, 4));
+  const std::string inImg = std::string("img") + kPathSeparator + "sand.png";
+  std::string theme = kSoundTheme;
+  Replace(&theme, "background=\"sand.png\"", "background=\"" + inImg + "\"");
+  AddFolder("sub", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  fs.AddFolder(JoinPath("sub", "img"));
+  fs.AddFile(JoinPath("sub", inImg), SamplePng(4, 4));
+  theme = kSoundTheme;
+  Replace(&theme, "screenshot=\"shot.png\"", "screenshot=\"Shot.png\"");
+  AddFolder("cased", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
+  AddFolder("debris", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+  for (const char* name : {"a.bak", "b~", "c.tmp"}) fs.AddFile(JoinPath("debris", name), "x");
+  fs.listReversed = true;
+
+  const std::string extra = JoinPath("spare", "extra.png") + ":1:1: ";
+  const std::string unused = "'extra.png' is packed, but no theme uses it";
+  const std::string unusedNote =
+      extra + "note: it only makes the package larger; remove it if nothing needs it\n";
+  const std::string sub = JoinPath("sub", "main.xml") + ":3:3: ";
+  const std::string cased = JoinPath("cased", "main.xml") + ":1:18: ";
+  const auto stray = [](const std::string& name, const std::string& what) {
+    const std::string at = JoinPath("debris", name) + ":1:1: ";
+    return at + "warning: '" + name + "' would be packed, and looks like " + what +
+           " [-Wstray-file]\n" + at + "note: delete it, or move it out of the folder\n";
+  };
+  const std::string tryHelp = "Try 'nvtheme --help' for more information.\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err = {};
+  };
+  const Case cases[] = {
+      {{"check", "--format=gnu", "-Wall", "spare"},
+       0,
+       extra + "warning: " + unused + " [-Wunused-file]\n" + unusedNote},
+      {{"check", "--format=gnu", "-Wall", "-Wno-unused-file", "spare"}, 0, ""},
+      {{"check", "--format=gnu", "-Werror", "-Wall", "spare"},
+       1,
+       extra + "error: " + unused + " [-Werror,-Wunused-file]\n" + unusedNote},
+      {{"check", "--format=gnu", "-Werror=unused-file", "spare"},
+       1,
+       extra + "error: " + unused + " [-Werror,-Wunused-file]\n" + unusedNote},
+      {{"check", "--format=gnu", "sub"},
+       1,
+       sub + "error: '" + inImg + "' is not directly in the folder, and the package holds only " +
+           "the files that are [-Wunpacked-reference]\n" + sub +
+           "note: the theme would be packed without it; move the file into the folder and " +
+           "name it 'sand.png'\n"},
+      {{"chek", "spare"},
+       2,
+       "",
+       "nvtheme: unknown command 'chek'; did you mean 'check'?\n" + tryHelp},
+      {{"check", "--frmat=gnu", "spare"},
+       2,
+       "",
+       "nvtheme: unknown option '--frmat=gnu'; did you mean '--format'?\n" + tryHelp},
+      {{"check", "--format=gnu", "cased"},
+       1,
+       cased + "error: The file: 'Shot.png' in attribute 'screenshot' doesn't exist or can't " +
+           "be read.\n" + cased +
+           "note: the folder holds 'shot.png': letter case counts, so write the name as it is\n"},
+      {{"check", "--format=gnu", "debris"},
+       0,
+       stray("a.bak", "a backup") + stray("b~", "an editor's backup") +
+           stray("c.tmp", "a temporary file")},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.status, Run(c.args)) << c.args.back();
+    EXPECT_EQ(c.out, out.str()) << c.args.back();
+    EXPECT_EQ(c.err, err.str()) << c.args.back();
+  }
+}
+
 // After each folder's log, standard error tells of it in one order: the
 // notes of the run, the errors with their notes, the warnings with theirs,
 // and one summary line.
 TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
   std::string theme = kSoundTheme;
   Replace(&theme, "file=\"grid.xml\"/>",
-          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\" mdoe=\"x\"/>");
   AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
   fs.AddFile(JoinPath("sea", "held.png"), "x");
   fs.Hold(JoinPath("sea", "held.png"));
@@ -304,9 +382,9 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
   const std::string seaLog = out.str(), seaErr = err.str();
   const std::string m = JoinPath("sea", "main.xml");
   const std::string source =
-      "    2 | ...ode=\"grid\" file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>"
-      "</templates>\n"
-      "      |                                ^\n";
+      "    2 | ...\"grid\" file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\" mdoe=\"x\"/>"
+      "</te...\n"
+      "      |                            ^\n";
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "held.png") + ": left out: held by another program\n" +
                 m +
                 ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
@@ -315,11 +393,10 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
                 ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
                 "name as it is\n" +
                 m +
-                ":2:51: warning: 'Grid.xml' is not in the folder in that letter case "
-                "[-Wcase-mismatch]\n" +
+                ":2:51: warning: unknown attribute 'mdoe' of 'detail': it is passed over "
+                "[-Wunknown-attribute]\n" +
                 source + m +
-                ":2:51: note: the folder holds 'grid.xml': Windows builds the theme, Linux does "
-                "not, and the media application may not find the file; write its name as it is\n"
+                ":2:51: note: did you mean 'mode'?\n"
                 "nvtheme: sea: 1 error, 2 warnings\n",
             seaErr);
   EXPECT_EQ(0, Run({"check", "ocean"}));
@@ -405,12 +482,12 @@ TEST_F(NvthemeTest, DiagnosticsShowTheLineTheyPointInto) {
 // text plain.
 TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
   std::string theme = kSoundTheme;
-  Replace(&theme, "file=\"grid.xml\"", "file=\"Grid.xml\"");
+  Replace(&theme, "file=\"grid.xml\"", "file=\"Grid.xml\" mdoe=\"x\"");
   AddFolder("sea", "<nuvarinepackage>\n" + theme + "</nuvarinepackage>");
   EXPECT_EQ(1, Run({"check", "--color=always", "sea"}));
   const std::string m = JoinPath("sea", "main.xml");
   const std::string templates =
-      "    3 |   <templates><detail mode=\"grid\" file=\"Grid.xml\"/></templates>\n"
+      "    3 |   <templates><detail mode=\"grid\" file=\"Grid.xml\" mdoe=\"x\"/></templates>\n"
       "      | \x1b[1;32m             ^\x1b[0m\n";
   EXPECT_EQ("\x1b[1m" + m +
                 ":3:14: \x1b[0m\x1b[1;31merror:\x1b[0m \x1b[1mThe file: 'Grid.xml' in attribute "
@@ -429,12 +506,10 @@ TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
                 "doesn't exist or can't be read\n"
                 "\x1b[1m" +
                 m +
-                ":3:14: \x1b[0m\x1b[1;35mwarning:\x1b[0m \x1b[1m'Grid.xml' is not in the folder "
-                "in that letter case [-Wcase-mismatch]\x1b[0m\n" +
+                ":3:14: \x1b[0m\x1b[1;35mwarning:\x1b[0m \x1b[1munknown attribute 'mdoe' of "
+                "'detail': it is passed over [-Wunknown-attribute]\x1b[0m\n" +
                 templates + "\x1b[1m" + m +
-                ":3:14: \x1b[0m\x1b[1;36mnote:\x1b[0m the folder holds 'grid.xml': Windows "
-                "builds the theme, Linux does not, and the media application may not find the "
-                "file; write its name as it is\n"
+                ":3:14: \x1b[0m\x1b[1;36mnote:\x1b[0m did you mean 'mode'?\n"
                 "nvtheme: sea: 2 errors, 1 warning\n",
             err.str());
 }
@@ -445,7 +520,7 @@ TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
 TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   std::string theme = kSoundTheme;
   Replace(&theme, "file=\"grid.xml\"/>",
-          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\" mdoe=\"x\"/>");
   AddFolder("sea", "<nuvarinepackage>" + theme + "<theme name=\"Night\"/></nuvarinepackage>");
   const std::string held = JoinPath("sea", "a\nb\xE9.png");
   fs.AddFile(held, "x");
@@ -502,15 +577,15 @@ TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   ASSERT_EQ(1u, missing["notes"].size());
   EXPECT_EQ(0u, missing["notes"][0].string.find("the folder holds 'grid.xml'"));
   EXPECT_EQ("error", diagnostics[1]["severity"].string);
-  const JsonValue& mismatch = diagnostics[2];
-  EXPECT_EQ("warning", mismatch["severity"].string);
-  EXPECT_EQ("case-mismatch", mismatch["name"].string);
-  EXPECT_EQ(m, mismatch["file"].string);
-  EXPECT_EQ(2, mismatch["line"].number);
-  EXPECT_EQ(51, mismatch["column"].number);
-  EXPECT_EQ("'Grid.xml' is not in the folder in that letter case", mismatch["message"].string);
-  ASSERT_EQ(1u, mismatch["notes"].size());
-  EXPECT_EQ(0u, mismatch["notes"][0].string.find("the folder holds 'grid.xml'"));
+  const JsonValue& unknown = diagnostics[2];
+  EXPECT_EQ("warning", unknown["severity"].string);
+  EXPECT_EQ("unknown-attribute", unknown["name"].string);
+  EXPECT_EQ(m, unknown["file"].string);
+  EXPECT_EQ(2, unknown["line"].number);
+  EXPECT_EQ(51, unknown["column"].number);
+  EXPECT_EQ("unknown attribute 'mdoe' of 'detail': it is passed over", unknown["message"].string);
+  ASSERT_EQ(1u, unknown["notes"].size());
+  EXPECT_EQ("did you mean 'mode'?", unknown["notes"][0].string);
 
   ASSERT_EQ(1u, sea["runNotes"].size());
   const JsonValue& note = sea["runNotes"][0];
@@ -577,7 +652,7 @@ TEST_F(NvthemeTest, CheckDecodesImagesAndBuildWalksTheirBlocks) {
 TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   std::string theme = kSoundTheme;
   Replace(&theme, "file=\"grid.xml\"/>",
-          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\"/>");
+          "file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\" mdoe=\"x\"/>");
   // Before the faults on their line, three characters in five bytes.
   Replace(&theme, "mode=\"grid\"", "mode=\"\xC3\xA9t\xC3\xA9\"");
   AddFolder("sea", "<nuvarinepackage>" + theme + "</nuvarinepackage>");
@@ -662,12 +737,11 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   EXPECT_EQ("sea/main.xml", place["artifactLocation"]["uri"].string);
   EXPECT_EQ(2, place["region"]["startLine"].number);
   EXPECT_EQ(50, place["region"]["startColumn"].number);  // byte 52
-  const JsonValue& mismatch = results[1];
-  EXPECT_EQ("case-mismatch", mismatch["ruleId"].string);
-  EXPECT_EQ("warning", mismatch["level"].string);
-  ASSERT_EQ(1u, mismatch["relatedLocations"].size());
-  EXPECT_EQ(0u, mismatch["relatedLocations"][0]["message"]["text"].string.find(
-                    "the folder holds 'grid.xml'"));
+  const JsonValue& unknown = results[1];
+  EXPECT_EQ("unknown-attribute", unknown["ruleId"].string);
+  EXPECT_EQ("warning", unknown["level"].string);
+  ASSERT_EQ(1u, unknown["relatedLocations"].size());
+  EXPECT_EQ("did you mean 'mode'?", unknown["relatedLocations"][0]["message"]["text"].string);
   const JsonValue& unreadable = results[2];
   EXPECT_EQ("unreadable-file", unreadable["ruleId"].string);
   EXPECT_EQ("warning", unreadable["level"].string);

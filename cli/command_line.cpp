@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "manifest/manifest_elements.h"
+
 namespace nv {
 
 const char kVersion[] = NV_VERSION;
@@ -171,6 +173,10 @@ const Option kOptions[] = {
     {"-W", nullptr, "the name of a warning", kJoined, kBuild | kCheck, 6, SetWarning,
      "-W NAME, -WNAME", "report the warning NAME"},
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-W no-NAME, -Wno-NAME", "do not report it"},
+    {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-Wall",
+     "report every warning, those\n"
+     "off by default too; a later -Wno-NAME turns\n"
+     "one off"},
     {nullptr, nullptr, nullptr, kMore, 0, 0, nullptr, "-Werror=NAME, -Wno-error=NAME",
      "report the warning NAME as an\n"
      "error, or as a warning again; unpacked-reference\n"
@@ -227,6 +233,24 @@ void AddEntry(std::string* text, const std::string& label, const std::string& he
   *text += '\n';
 }
 
+// "unknown WHAT 'WORD'", and the name nearest to what was meant, as
+// compilers offer it; `meant` is the word without a value it carries.
+std::string Unknown(const std::string& what, const std::string& word, const std::string& meant,
+                    const std::vector<std::string>& names) {
+  const std::string nearest = NearestName(meant, names);
+  return "unknown " + what + " '" + word + "'" +
+         (nearest.empty() ? "" : "; did you mean '" + nearest + "'?");
+}
+
+// The long spellings, which a mistyped option is near: a short one is a
+// letter, and any other letter would be as near.
+std::vector<std::string> LongNames() {
+  std::vector<std::string> names;
+  for (const Option& o : kOptions)
+    if (o.longName) names.push_back(o.longName);
+  return names;
+}
+
 // Where the value of option `o` starts in `word`: 0 when the word is one of
 // its spellings alone, npos when it spells another option.
 size_t ValueAt(const Option& o, const std::string& word) {
@@ -257,7 +281,7 @@ const Option* ParseOption(const std::vector<std::string>& args, size_t* i, Comma
     if (error->empty()) *error = "'" + word.substr(0, word.find('=')) + "' needs " + o.value;
     return nullptr;
   }
-  *error = "unknown option '" + word + "'";
+  *error = Unknown("option", word, word.substr(0, word.find('=')), LongNames());
   return nullptr;
 }
 
@@ -330,7 +354,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line, s
   for (const CommandRow& c : kCommands)
     if (!words.empty() && words.front() == c.word) command = &c;
   if (!command) {
-    *error = words.empty() ? "no command given" : "unknown command '" + words.front() + "'";
+    std::vector<std::string> names;
+    for (const CommandRow& c : kCommands) names.push_back(c.word);
+    *error = words.empty() ? "no command given"
+                           : Unknown("command", words.front(), words.front(), names);
     return false;
   }
   line->command = command->command;

@@ -90,7 +90,7 @@ void WriteNotes(std::ostream& err, const FolderReport& report) {
 // The builder reports the errors as the validation finds them and the
 // warnings after it, so that the order asked for is the order reported.
 void WriteGnuDiagnostics(std::ostream& out, const FolderReport& report) {
-  GnuDiagnostics gnu(out);
+  GnuDiagnostics gnu(out, report.warningsAsErrors);
   for (const Diagnostic& diagnostic : report.diagnostics) gnu.Report(diagnostic);
 }
 

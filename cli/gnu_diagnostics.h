@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "manifest/manifest_diagnostics.h"
+#include "manifest/warning_table.h"
 #include "package/entry_name.h"
 
 namespace nv {
@@ -24,12 +25,33 @@ inline const char* SeverityName(Severity severity) {
   }
 }
 
+// The severity a diagnostic is told with: -Werror makes every warning an
+// error, though the counts still call it a warning that -Werror made one.
+inline Severity ToldSeverity(Severity severity, const std::string& name, bool warningsAsErrors) {
+  const bool promoted = warningsAsErrors && !name.empty() && severity == Severity::kWarning;
+  return promoted ? Severity::kError : severity;
+}
+
+// " [-WNAME]" after a warning's message, and " [-Werror,-WNAME]" after one
+// that -Werror or -Werror=NAME made an error, as clang labels it, so that
+// the reader knows which switch to turn; nothing after a rule's error.
+inline std::string WarningLabel(const Diagnostic& d, bool warningsAsErrors) {
+  if (d.name.empty()) return "";
+  const WarningName* row = FindWarningName(d.name);
+  const bool byDefault = d.severity == Severity::kError && row && row->severity == d.severity;
+  const bool bySwitch =
+      !byDefault && ToldSeverity(d.severity, d.name, warningsAsErrors) == Severity::kError;
+  return " [" + std::string(bySwitch ? "-Werror," : "") + "-W" + d.name + "]";
+}
+
 class GnuDiagnostics : public ManifestDiagnostics {
  public:
-  explicit GnuDiagnostics(std::ostream& out) : m_out(out) {}
+  GnuDiagnostics(std::ostream& out, bool warningsAsErrors)
+      : m_out(out), m_warningsAsErrors(warningsAsErrors) {}
 
   void Report(const Diagnostic& d) override {
-    Line(d, SeverityName(d.severity), d.message + (d.name.empty() ? "" : " [-W" + d.name + "]"));
+    Line(d, SeverityName(ToldSeverity(d.severity, d.name, m_warningsAsErrors)),
+         d.message + WarningLabel(d, m_warningsAsErrors));
     for (const std::string& note : d.notes) Line(d, "note", note);
     m_out << std::flush;
   }
@@ -41,6 +63,7 @@ class GnuDiagnostics : public ManifestDiagnostics {
   }
 
   std::ostream& m_out;
+  const bool m_warningsAsErrors;
 };
 
 }  // namespace nv

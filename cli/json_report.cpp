@@ -11,10 +11,10 @@ namespace nv {
 
 namespace {
 
-void WriteDiagnostic(JsonWriter& json, const Diagnostic& d) {
+void WriteDiagnostic(JsonWriter& json, const Diagnostic& d, bool warningsAsErrors) {
   json.BeginObject();
   json.Key("severity");
-  json.String(SeverityName(d.severity));
+  json.String(SeverityName(ToldSeverity(d.severity, d.name, warningsAsErrors)));
   json.Key("name");
   json.StringOrNull(d.name);
   json.Key("file");
@@ -87,7 +87,7 @@ void WriteFolder(JsonWriter& json, const FolderReport& report) {
   json.EndArray();
   json.Key("diagnostics");
   json.BeginArray();
-  for (const Diagnostic& d : report.diagnostics) WriteDiagnostic(json, d);
+  for (const Diagnostic& d : report.diagnostics) WriteDiagnostic(json, d, report.warningsAsErrors);
   json.EndArray();
   json.Key("images");
   json.BeginArray();

@@ -159,9 +159,10 @@ void ResultHead(JsonWriter& json, const std::string& name, const char* level,
 }
 
 // A diagnostic's notes stand at its own place, as related locations.
-void DiagnosticResult(JsonWriter& json, const Diagnostic& d) {
+void DiagnosticResult(JsonWriter& json, const Diagnostic& d, bool warningsAsErrors) {
   json.BeginObject();
-  ResultHead(json, d.name, SeverityName(d.severity), d.message);
+  ResultHead(json, d.name, SeverityName(ToldSeverity(d.severity, d.name, warningsAsErrors)),
+             d.message);
   json.Key("locations");
   json.BeginArray();
   json.BeginObject();
@@ -185,10 +186,11 @@ void DiagnosticResult(JsonWriter& json, const Diagnostic& d) {
 }
 
 // Only a note that is a warning is a result, at its warning's severity.
-void NoteResult(JsonWriter& json, const RunNote& note) {
+void NoteResult(JsonWriter& json, const RunNote& note, bool warningsAsErrors) {
   const WarningName* warning = FindWarningName(note.name);
+  const Severity severity = warning ? warning->severity : Severity::kWarning;
   json.BeginObject();
-  ResultHead(json, note.name, SeverityName(warning ? warning->severity : Severity::kWarning),
+  ResultHead(json, note.name, SeverityName(ToldSeverity(severity, note.name, warningsAsErrors)),
              note.text);
   json.Key("locations");
   json.BeginArray();
@@ -332,9 +334,10 @@ void WriteSarifReport(std::ostream& out, FileSystem& fs, const std::vector<Folde
   json.Key("results");
   json.BeginArray();
   for (const FolderReport& report : reports) {
-    for (const Diagnostic& d : report.diagnostics) DiagnosticResult(json, d);
+    for (const Diagnostic& d : report.diagnostics)
+      DiagnosticResult(json, d, report.warningsAsErrors);
     for (const RunNote& note : report.notes)
-      if (!note.name.empty()) NoteResult(json, note);
+      if (!note.name.empty()) NoteResult(json, note, report.warningsAsErrors);
   }
   json.EndArray();
   json.EndObject();

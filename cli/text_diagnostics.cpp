@@ -171,8 +171,9 @@ void WriteTextDiagnostics(std::ostream& out, const FolderReport& report,
     const std::string place =
         inManifest ? d.file + ':' + std::to_string(d.at.line) + ':' + std::to_string(d.at.column)
                    : d.file;
-    WriteHeading(out, place, SeverityName(d.severity),
-                 d.message + (d.name.empty() ? "" : " [-W" + d.name + "]"), colour);
+    const bool asErrors = report.warningsAsErrors;
+    WriteHeading(out, place, SeverityName(ToldSeverity(d.severity, d.name, asErrors)),
+                 d.message + WarningLabel(d, asErrors), colour);
     if (inManifest && manifest) WriteSource(out, *manifest, d.at, colour);
     for (const std::string& note : d.notes) WriteHeading(out, place, "note", note, colour);
   }

@@ -22,7 +22,8 @@ std::set<std::string> DefaultErrors() {
 }
 
 // Spelt as GCC spells its own: the name printed in "[-WNAME]" goes back
-// into -W as it is.
+// into -W as it is. "all" names every warning, so that the later switch of
+// a name still decides, as in "-Wall -Wno-unused-file".
 bool SwitchWarning(const std::string& value, std::set<std::string>* on,
                    std::set<std::string>* errors, bool* asErrors, std::string* error) {
   const bool off = value.compare(0, 3, "no-") == 0;
@@ -35,21 +36,24 @@ bool SwitchWarning(const std::string& value, std::set<std::string>* on,
   if (severity) name = name.substr(6);
   std::vector<std::string> names;
   for (const WarningName& warning : WarningNames()) names.push_back(warning.name);
-  if (std::find(names.begin(), names.end(), name) != names.end()) {
-    std::set<std::string>* set = severity ? errors : on;
-    if (off) {
-      set->erase(name);
-    } else {
-      set->insert(name);
-      on->insert(name);
-    }
-    return true;
+  const bool all = name == "all";
+  if (!all && std::find(names.begin(), names.end(), name) == names.end()) {
+    const std::string nearest = NearestName(name, names);
+    *error = "unknown warning '" + name + "' " +
+             (nearest.empty() ? std::string("(nvtheme --list-warnings lists them)")
+                              : "(did you mean '" + nearest + "'?)");
+    return false;
   }
-  const std::string nearest = NearestName(name, names);
-  *error = "unknown warning '" + name + "' " +
-           (nearest.empty() ? std::string("(nvtheme --list-warnings lists them)")
-                            : "(did you mean '" + nearest + "'?)");
-  return false;
+  std::set<std::string>* set = severity ? errors : on;
+  for (const std::string& each : all ? names : std::vector<std::string>{name}) {
+    if (off) {
+      set->erase(each);
+    } else {
+      set->insert(each);
+      on->insert(each);
+    }
+  }
+  return true;
 }
 
 std::string WarningList() {

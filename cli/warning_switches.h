@@ -18,6 +18,7 @@ std::set<std::string> DefaultErrors();
 // Applies what follows "-W": NAME turns a warning on, no-NAME off,
 // error=NAME makes it an error (and turns it on), no-error=NAME a warning
 // again; "error" makes warnings fail the run and "no-error" undoes that.
+// "all" in place of NAME stands for every warning, those off by default too.
 // False with the reason for a name no warning has, naming the nearest one.
 // *on holds the warnings reported, *errors those that are errors, and
 // *asErrors whether every warning fails the run.

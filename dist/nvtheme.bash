@@ -46,7 +46,7 @@ _nvtheme() {
       return
       ;;
     -W)
-      mapfile -t COMPREPLY < <(compgen -W "error $(_nvtheme_warnings)" -- "$cur")
+      mapfile -t COMPREPLY < <(compgen -W "error all $(_nvtheme_warnings)" -- "$cur")
       return
       ;;
   esac
@@ -56,13 +56,13 @@ _nvtheme() {
     return
   fi
   if [[ $cur == -W* ]]; then
-    mapfile -t COMPREPLY < <(compgen -P -W -W "error $(_nvtheme_warnings)" -- "${cur#-W}")
+    mapfile -t COMPREPLY < <(compgen -P -W -W "error all $(_nvtheme_warnings)" -- "${cur#-W}")
     return
   fi
   if [[ $cur == -* ]]; then
     local options='--help --version --list-warnings'
-    local folders='-W -Werror -Werror= --warnings-as-errors --no-outside-links --watch --quiet'
-    folders+=' --color= --'
+    local folders='-W -Wall -Werror -Werror= --warnings-as-errors --no-outside-links --watch'
+    folders+=' --quiet --color= --'
     case $command in
       build) options="-j --jobs --output --no-cache $folders" ;;
       check) options="-j --jobs --format=gnu --format=json --format=sarif $folders" ;;

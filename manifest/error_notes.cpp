@@ -327,6 +327,17 @@ std::string ErrorNotes::StoppedInside(const TiXmlElement& theme) const {
          "says";
 }
 
+namespace {
+
+// A shelf without a background both lacks what the theme needs and fails it
+// outright: one cause, told once, as the one that fails it.
+bool SameFault(const RuleFault& fault, const std::optional<RuleFault>& other) {
+  return other && other->element == fault.element && other->kind == fault.kind &&
+         other->first == fault.first;
+}
+
+}  // namespace
+
 std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
                                                     const ThemeWalkFacts& facts, bool detailFound,
                                                     bool backgroundFound) {
@@ -347,7 +358,8 @@ std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
   if (!backgroundFound && !facts.shelfMet) {
     add("it has no 'virtualshelf': it needs one whose 'background' exists");
     add(NearChild(theme, "virtualshelf", *this));
-  } else if (!backgroundFound && facts.backgroundFault) {
+  } else if (!backgroundFound && facts.backgroundFault &&
+             !SameFault(*facts.backgroundFault, facts.clearingFault)) {
     add("it needs a 'virtualshelf' whose 'background' exists; " + Describe(*facts.backgroundFault));
   }
   if (facts.clearingFault) {

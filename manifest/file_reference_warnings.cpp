@@ -13,6 +13,8 @@ namespace nv {
 
 namespace {
 
+const char kInOtherCase[] = " is not in the folder in that letter case";
+
 void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRun* run) {
   const std::string path = JoinPath(run->folder, name);
   std::string bytes, err;
@@ -68,7 +70,7 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
   }
   if (const std::string* own = run->PackedInOtherCase(value)) {
     run->used.insert(*own);
-    run->Warn("case-mismatch", element, Quote(value) + " is not in the folder in that letter case",
+    run->Warn("case-mismatch", element, Quote(value) + kInOtherCase,
               {"the folder holds " + Quote(*own) +
                ": Windows builds the theme, Linux does not, and the media application may not "
                "find the file; write its name as it is"});
@@ -79,6 +81,22 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
         "the theme would be packed without it; move the file into the folder and name it ";
     run->Warn("unpacked-reference", element, Quote(value) + where, {what + Quote(LastStep(value))});
   }
+}
+
+// The error's message is its log line, which names the file as written.
+bool RestatesError(const std::vector<Diagnostic>& errors, const Diagnostic& warning) {
+  if (warning.name != "case-mismatch") return false;
+  const std::string head = "The file: '", tail = "' in attribute '";
+  for (const Diagnostic& error : errors) {
+    const size_t end = error.message.find(tail);
+    if (error.name.empty() && error.file == warning.file && error.at.line == warning.at.line &&
+        error.at.column == warning.at.column && error.message.compare(0, head.size(), head) == 0 &&
+        end != std::string::npos &&
+        Quote(error.message.substr(head.size(), end - head.size())) + kInOtherCase ==
+            warning.message)
+      return true;
+  }
+  return false;
 }
 
 }  // namespace nv

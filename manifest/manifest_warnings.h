@@ -19,14 +19,20 @@ namespace nv {
 
 // The warnings about a folder whose manifest loaded (its root checked):
 // those about the manifest in document order, then those about the folder's
-// files in listing order. `folder` is as typed, `text` the manifest's text
-// as read and `manifest` the document parsed from it. A file that cannot be
-// read, or a listing cut short, is no warning of its own (the build's notes
-// tell of them); what depends on it is not judged. `images`, where given,
-// receives each reference to a packed image with what its file holds.
+// files by name, so that they come in one order on every system. `folder` is as typed, `text` the
+// manifest's text as read and `manifest` the document parsed from it. A file that cannot be read,
+// or a listing cut short, is no warning of its own (the build's notes tell of them); what depends
+// on it is not judged. `images`, where given, receives each reference to a packed image with what
+// its file holds.
 std::vector<Diagnostic> ManifestWarnings(FileSystem& fs, const std::string& folder,
                                          const std::string& text, const TiXmlDocument& manifest,
                                          const WarningOptions& options = {},
                                          std::vector<ImageReference>* images = nullptr);
+
+// Whether the warning tells again what one of the rules' errors says of the
+// same reference: a name in another letter case than its file's is a
+// missing file where letter case counts, and that error's note names the
+// file the folder holds.
+bool RestatesError(const std::vector<Diagnostic>& errors, const Diagnostic& warning);
 
 }  // namespace nv

@@ -38,7 +38,9 @@ std::string Quote(const std::string& text) {
   return "'" + text.substr(0, cut) + "...'";
 }
 
-// The files are those the package writer takes, by the writer's rule.
+// The files are those the package writer takes, by the writer's rule, in
+// the order of their names' bytes: a folder's listing order differs from one
+// system to another, and the warnings about its files come in this order.
 WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::string& text,
                        const TiXmlDocument& manifest, const WarningOptions& options)
     : fs(fs),
@@ -50,12 +52,10 @@ WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::str
   rule.outsideLinks = options.outsideLinks;
   rule.ownFile = options.ownFile;
   std::string err;
-  const auto pack = [this](const std::string& name) {
-    packed.push_back(name);
-    packedNames.insert(name);
-    packedByFoldedName.emplace(FoldCase(name), name);
-  };
+  const auto pack = [this](const std::string& name) { packedNames.insert(name); };
   listedWhole = ListPackedFiles(fs, folder, rule, pack, &err) == ListResult::kComplete;
+  packed.assign(packedNames.begin(), packedNames.end());
+  for (const std::string& name : packed) packedByFoldedName.emplace(FoldCase(name), name);
 }
 
 const std::string* WarningRun::PackedInOtherCase(const std::string& name) const {

@@ -52,7 +52,7 @@ struct WarningRun {
   const WarningOptions& options;
   const std::string manifest;  // its path, as the log writes it
   const ElementPositions positions;
-  // The files the package will hold, in listing order; listedWhole when the
+  // The files the package will hold, by name; listedWhole when the
   // listing reached its end, so that a name missing from it is missing.
   std::vector<std::string> packed;
   bool listedWhole = false;

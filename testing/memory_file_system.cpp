@@ -2,6 +2,7 @@
 #include "testing/memory_file_system.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -114,7 +115,7 @@ class MemoryFileSystem::MemoryFile : public File {
   size_t m_offset = 0;
 };
 
-std::string MemoryFileSystem::Normal(const std::string& given) {
+std::string MemoryFileSystem::Normal(const std::string& given) const {
   // Windows takes '/' as a separator as well as its own '\\'.
   std::string path = given;
   if (kPathSeparator == '\\') std::replace(path.begin(), path.end(), '/', '\\');
@@ -131,7 +132,17 @@ std::string MemoryFileSystem::Normal(const std::string& given) {
     }
     start = end + 1;
   }
-  return out.empty() ? "." : out;
+  if (out.empty()) return ".";
+  if (!foldsCase) return out;
+  const auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  for (const auto& file : m_files)
+    if (folded(file.first) == folded(out)) return file.first;
+  for (const std::string& folder : m_folders)
+    if (folded(folder) == folded(out)) return folder;
+  return out;
 }
 
 const char* MemoryFileSystem::NameOf(Op op) {
@@ -388,6 +399,7 @@ ListResult MemoryFileSystem::ListFolder(const std::string& folder, std::vector<s
   for (const auto& f : m_files) direct(f.first);
   for (const auto& d : m_folders) direct(d);
   std::sort(all.begin(), all.end());
+  if (listReversed) std::reverse(all.begin(), all.end());
   for (const std::string& name : all) {
     if (!Allowed(Op::ListEntry, prefix + name, err)) return ListResult::kFailedPartWay;
     names->push_back(name);

@@ -60,6 +60,12 @@ class MemoryFileSystem : public FileSystem {
   // SyncFolderOf with the path whose folder is synced, LeadsOutside with the
   // path followed.
   std::function<bool(Op, const std::string& path)> before;
+  // Listings in reverse order of names, as another system may list a
+  // folder: what is told of its files must not depend on the order.
+  bool listReversed = false;
+  // Names found in any ASCII letter case, as Windows finds them, each under
+  // the case it was made in.
+  bool foldsCase = false;
   // What a call the hook fails puts in *err: the words a disk would use, as
   // "write: No space left on device", where a test needs them.
   std::string faultText = "injected fault";
@@ -162,7 +168,7 @@ class MemoryFileSystem : public FileSystem {
 
   // Folds repeated separators and drops "." steps and a trailing separator,
   // so "a//./b/" is "a/b".
-  static std::string Normal(const std::string& path);
+  std::string Normal(const std::string& path) const;
   bool IsFolder(const std::string& path) const;
   bool Allowed(Op op, const std::string& path, std::string* err);
   std::unique_ptr<File> Open(const std::string& path, std::string* err);
