@@ -104,7 +104,8 @@ void ResultHead(JsonWriter& json, const std::string& name, const char* level,
   Text(json, "message", message);
 }
 
-// A diagnostic's notes stand at its own place, as related locations.
+// A diagnostic's notes stand at its own place, as related locations; a
+// located note at its own.
 void DiagnosticResult(JsonWriter& json, const Diagnostic& d) {
   json.BeginObject();
   ResultHead(json, d.name, SeverityName(d.severity), d.message);
@@ -114,17 +115,21 @@ void DiagnosticResult(JsonWriter& json, const Diagnostic& d) {
   Location(json, d.file, &d.at);
   json.EndObject();
   json.EndArray();
-  if (!d.notes.empty()) {
+  if (!d.notes.empty() || !d.related.empty()) {
     json.Key("relatedLocations");
     json.BeginArray();
-    for (size_t i = 0; i < d.notes.size(); ++i) {
+    size_t id = 0;
+    const auto related = [&](const std::string& file, const TextPosition& at,
+                             const std::string& text) {
       json.BeginObject();
       json.Key("id");
-      json.Number(i + 1);
-      Location(json, d.file, &d.at);
-      Text(json, "message", d.notes[i]);
+      json.Number(++id);
+      Location(json, file, &at);
+      Text(json, "message", text);
       json.EndObject();
-    }
+    };
+    for (const std::string& note : d.notes) related(d.file, d.at, note);
+    for (const LocatedNote& note : d.related) related(note.file, note.at, note.text);
     json.EndArray();
   }
   json.EndObject();
