@@ -361,7 +361,7 @@ TEST_F(PackingRunTest, WarningsChangeNeitherLogNorPackage) {
   EXPECT_EQ(packing.Log(), warned.Log());
   EXPECT_EQ(plainPackage, fs.Contents(package));
   EXPECT_EQ(
-      (std::vector<std::string>{"not-an-image 1:18", "not-a-layout 2:14", "not-an-image 3:3"}),
+      (std::vector<std::string>{"not-an-image 1:48", "not-a-layout 2:40", "not-an-image 3:29"}),
       diagnostics.reports);
   ASSERT_EQ(1u, verdicts.size());
   EXPECT_EQ("Day", verdicts[0].name);

@@ -48,6 +48,90 @@ TEST_F(NvthemeTest, CheckExitStatus) {
   }
 }
 
+// Each fault is told where an editor puts it right: an attribute's name, a
+// value, an entity's "&", the element found instead of the root; a place
+// elsewhere is a note of its own there.
+TEST_F(NvthemeTest, GnuLinesPointAtTheFault) {
+  struct PlaceCase {
+    std::vector<std::pair<std::string, std::string>> changes;  // in the manifest
+    std::string grid;  // grid.xml's text, when not a sound layout
+    std::string file;  // of the line
+    std::string line;  // after "FILE:"
+  };
+  const PlaceCase cases[] = {
+      {{{"background=", "backgroud="}},
+       "",
+       "main.xml",
+       "3:17: warning: unknown attribute 'backgroud' of 'virtualshelf': it is passed over "
+       "[-Wunknown-attribute]"},
+      {{{"uwidth=\"1\"", "uwidth=\"1px\""}},
+       "",
+       "main.xml",
+       "4:25: warning: 'uwidth' is '1px', which the rule reads as 1 [-Wloose-integer]"},
+      {{{"\"grid.xml\"", "\"Grid.xml\""}},
+       "",
+       "main.xml",
+       "2:40: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read."},
+      {{{"\"Day\"", "\"D & D\""}},
+       "",
+       "main.xml",
+       "1:33: warning: main.xml is not well-formed XML: not well-formed (invalid token) "
+       "[-Wmalformed-xml]"},
+      {{{"\"Day\"", "\"D&nbsp;\""}},
+       "",
+       "main.xml",
+       "1:32: warning: main.xml is not well-formed XML: undefined entity: '&nbsp;' "
+       "[-Wmalformed-xml]"},
+      {{{"<nuvarinepackage>", "\n  <nuvarinepackge>"}},
+       "",
+       "main.xml",
+       "2:3: error: no root element \"nuvarinepackage\"."},
+      {{},
+       "<layout>\n  <cover>\n</layout>\n",
+       "main.xml",
+       "2:40: warning: 'grid.xml' is not a layout: it is not well-formed XML [-Wnot-a-layout]"},
+      {{},
+       "<layout>\n  <cover>\n</layout>\n",
+       "grid.xml",
+       "3:3: note: mismatched tag: '</layout>' where 'cover', opened at line 2, is open"},
+      {{{"shot.png", "none.png"}, {"uwidth=\"1\"", "uwidth=\"x\""}},
+       "",
+       "main.xml",
+       "3:3: note: once this is fixed: Attributes 'uwidth' invalid."},
+  };
+  for (const PlaceCase& c : cases) {
+    std::string manifest = "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>";
+    for (const auto& change : c.changes) Replace(&manifest, change.first, change.second);
+    AddFolder("t", manifest);
+    if (!c.grid.empty()) fs.AddFile(JoinPath("t", "grid.xml"), c.grid);
+    Run({"check", "--format=gnu", "t"});
+    const std::string line = JoinPath("t", c.file) + ":" + c.line + "\n";
+    EXPECT_NE(std::string::npos, out.str().find(line)) << line << "\nin:\n" << out.str();
+  }
+}
+
+// Completion types a folder with a trailing separator; what an author reads
+// names its files as written, and only the log keeps the bytes it joins.
+TEST_F(NvthemeTest, AFolderTypedWithASeparatorGivesNoDoubledOne) {
+  std::string manifest = "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>";
+  Replace(&manifest, "\"grid.xml\"", "\"Grid.xml\"");
+  AddFolder("ocean", manifest);
+  const std::string typed = std::string("ocean") + kPathSeparator;
+  const std::string doubled = typed + kPathSeparator;
+  const std::string shown = JoinPath("ocean", "main.xml");
+  EXPECT_EQ(1, Run({"check", typed}));
+  EXPECT_NE(std::string::npos, out.str().find("Processing " + doubled + "main.xml ..."));
+  EXPECT_EQ(shown +
+                ":2:40: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be "
+                "read.\n",
+            err.str().substr(0, err.str().find('\n') + 1));
+  for (const char* format : {"--format=gnu", "--format=json", "--format=sarif"}) {
+    Run({"check", format, typed});
+    EXPECT_EQ(std::string::npos, out.str().find(doubled)) << format << ":\n" << out.str();
+    EXPECT_NE(std::string::npos, out.str().find("main.xml")) << format;
+  }
+}
+
 TEST_F(NvthemeTest, CheckLogEndsAfterTheValidation) {
   AddFolder("sound", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   EXPECT_EQ(0, Run({"check", "sound"}));
@@ -81,10 +165,10 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
   const std::string rootless = JoinPath("rootless", "main.xml");
   const std::string lines[] = {
       faulty +
-          ":3:13: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
+          ":3:39: error: The file: 'none.xml' in attribute 'file' doesn't exist or can't be "
           "read.",
       faulty +
-          ":3:13: note: the folder holds no file of that name, nor of a near one: add it, or "
+          ":3:39: note: the folder holds no file of that name, nor of a near one: add it, or "
           "name one that is there",
       faulty + ":4:2: error: Attributes 'uhspace' invalid.",
       faulty +
@@ -103,16 +187,16 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
           "number: a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else "
           "it holds",
       faulty + ":2:1: note: 2 more such faults fail it too",
-      faulty + ":4:2: warning: 'uwidth' is '12px', which the rule reads as 12 [-Wloose-integer]",
+      faulty + ":4:46: warning: 'uwidth' is '12px', which the rule reads as 12 [-Wloose-integer]",
       faulty +
-          ":4:2: note: the rule reads the leading number and passes over the rest, where a "
+          ":4:46: note: the rule reads the leading number and passes over the rest, where a "
           "strict reader refuses the value; write a whole number alone",
       faulty +
-          ":4:2: warning: 'uheight' is '-3': a width or height must be 1 or more "
+          ":4:61: warning: 'uheight' is '-3': a width or height must be 1 or more "
           "[-Wloose-integer]",
-      faulty + ":4:2: note: the rule takes it, but nothing of that size can be shown",
-      rootless + ":1:1: error: no root element \"nuvarinepackage\".",
-      rootless + ":1:1: note: the first element is 'themes', at 2:1",
+      faulty + ":4:61: note: the rule takes it, but nothing of that size can be shown",
+      rootless + ":2:1: error: no root element \"nuvarinepackage\".",
+      rootless + ":2:1: note: the first element is 'themes', at 2:1",
       JoinPath("deep", "main.xml") +
           ":2:766: error: main.xml nests elements more than 256 levels deep.",
   };
@@ -140,9 +224,9 @@ TEST_F(NvthemeTest, GnuFormatTellsWhyTheParserStoppedInATag) {
                 "4:60: note: it is first given at 4:37; keep one of them\n" + at +
                 "4:60: note: the builder's parser stops here, and reads nothing more of the "
                 "'virtualshelf' nor of main.xml after it\n" +
-                at + "4:60: note: hence the log's error at 4:1: Attributes 'uhspace' invalid.\n" +
-                at + "4:60: note: hence the log's error at 4:1: Attributes 'uvspace' invalid.\n" +
-                at + "2:1: error: Theme is invalid.\n" + at +
+                at + "4:1: note: hence the log's error: Attributes 'uhspace' invalid.\n" + at +
+                "4:1: note: hence the log's error: Attributes 'uvspace' invalid.\n" + at +
+                "2:1: error: Theme is invalid.\n" + at +
                 "2:1: note: the 'virtualshelf' at 4:1 is cut short at 4:60, where attribute "
                 "'uwidth' is given twice: a fault of a 'virtualshelf' or 'catalog' fails the "
                 "theme, whatever else it holds\n",
@@ -202,12 +286,13 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
     const char* at;
     std::string message;
     std::vector<std::string> notes;
+    std::vector<std::string> located;  // "LINE:COLUMN: note: TEXT", after the notes
   };
   const std::vector<std::vector<Finding>> themes = {
-      {{"7:7",
+      {{"7:33",
         missing("layout-lists.xml", "file"),
         {"did you mean 'layout-list.xml'? it is in the folder"}},
-       {"9:5", missing("shelf-sand.png", "background"), {noNearFile}},
+       {"9:31", missing("shelf-sand.png", "background"), {noNearFile}},
        {"10:7",
         "Attributes 'name' not found in 'catalog' node.",
         {"add 'name': the rules take any value"}},
@@ -220,17 +305,18 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
          "'shelf-sand.png' in 'background', which doesn't exist or can't be read",
          "the 'catalog' at 10:7 has no 'name'" + shelfFault, "1 more such fault fails it too"}}},
       {{"18:5", "Attributes 'uwidth' invalid.", {"'uwidth' is empty: write a whole number"}},
-       {"19:7",
+       {"19:36",
         missing("cat-musics.png", "image"),
         {"did you mean 'cat-music.png'? it is in the folder"}},
        {"14:3",
         "Theme is invalid.",
         {"the 'virtualshelf' at 18:5 has an empty 'uwidth'" + shelfFault,
          "1 more such fault fails it too"}}},
-      {{"22:3",
+      {{"22:40",
         missing("shot-dusk.png", "screenshot"),
-        {noNearFile, "once this is fixed: 22:3: No child nodes found in 'theme' node.",
-         "once this is fixed: 22:3: Theme is invalid."}}},
+        {noNearFile},
+        {"22:3: note: once this is fixed: No child nodes found in 'theme' node.",
+         "22:3: note: once this is fixed: Theme is invalid."}}},
   };
   std::string log = Head("ocean") + "Checking themes ... 3 variations.\r\n";
   std::string gnu;
@@ -241,6 +327,7 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
       gnu += manifest + ":" + f.at + ": error: " + f.message + "\n";
       for (const std::string& note : f.notes)
         gnu += manifest + ":" + f.at + ": note: " + note + "\n";
+      for (const std::string& note : f.located) gnu += manifest + ":" + note + "\n";
     }
   }
 
@@ -311,8 +398,8 @@ TEST_F(NvthemeTest, WarningFamilyNearNamesAndOneDiagnosticPerFault) {
   const std::string unused = "'extra.png' is packed, but no theme uses it";
   const std::string unusedNote =
       extra + "note: it only makes the package larger; remove it if nothing needs it\n";
-  const std::string sub = JoinPath("sub", "main.xml") + ":3:3: ";
-  const std::string cased = JoinPath("cased", "main.xml") + ":1:18: ";
+  const std::string sub = JoinPath("sub", "main.xml") + ":3:29: ";
+  const std::string cased = JoinPath("cased", "main.xml") + ":1:48: ";
   const auto stray = [](const std::string& name, const std::string& what) {
     const std::string at = JoinPath("debris", name) + ":1:1: ";
     return at + "warning: '" + name + "' would be packed, and looks like " + what +
@@ -381,22 +468,21 @@ TEST_F(NvthemeTest, EachFolderLogIsFollowedByNotesDiagnosticsAndSummary) {
   EXPECT_EQ(1, Run({"check", "sea"}));  // an error printed, though the theme is valid
   const std::string seaLog = out.str(), seaErr = err.str();
   const std::string m = JoinPath("sea", "main.xml");
-  const std::string source =
-      "    2 | ...\"grid\" file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\" mdoe=\"x\"/>"
-      "</te...\n"
-      "      |                            ^\n";
+  const std::string line =
+      "    2 | ...\" file=\"grid.xml\"/><detail mode=\"list\" file=\"Grid.xml\" mdoe=\"x\"/>"
+      "</templates>\n";
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "held.png") + ": left out: held by another program\n" +
                 m +
-                ":2:51: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
+                ":2:77: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't "
                 "be read.\n" +
-                source + m +
-                ":2:51: note: the folder holds 'grid.xml': letter case counts, so write the "
+                line + "      |                                                 ^~~~~~~~\n" + m +
+                ":2:77: note: the folder holds 'grid.xml': letter case counts, so write the "
                 "name as it is\n" +
                 m +
-                ":2:51: warning: unknown attribute 'mdoe' of 'detail': it is passed over "
+                ":2:87: warning: unknown attribute 'mdoe' of 'detail': it is passed over "
                 "[-Wunknown-attribute]\n" +
-                source + m +
-                ":2:51: note: did you mean 'mode'?\n"
+                line + "      |                                                           ^\n" + m +
+                ":2:87: note: did you mean 'mode'?\n"
                 "nvtheme: sea: 1 error, 2 warnings\n",
             seaErr);
   EXPECT_EQ(0, Run({"check", "ocean"}));
@@ -424,9 +510,9 @@ TEST_F(NvthemeTest, DiagnosticsShowTheLineTheyPointInto) {
     size_t warnings;
   } cases[] = {
       {"<nuvarinepackage>\n" + author + "</nuvarinepackage>",
-       "@:2:1" + warning +
+       "@:2:8" + warning +
            "    2 | <theme author=\"Ana\" name=\"Day\" screenshot=\"shot.png\">\n"
-           "      | ^\n",
+           "      |        ^\n",
        1},
       // A tab to the next stop, \x01 and a lone 0xE9 escaped, an e-acute
       // one column; the caret under the escape of the byte at fault.
@@ -438,17 +524,17 @@ TEST_F(NvthemeTest, DiagnosticsShowTheLineTheyPointInto) {
        "      |                            ^\n"
        "@:1:23: note: the builder reads it, but a strict reader (the media application may be "
        "one) refuses this file\n"
-       "@:1:35" +
+       "@:1:42" +
            warning +
            "    1 | ...<!--\\x01 caf\xC3\xA9 \\xE9--><theme author=\"Ana\" name=\"Day\" "
            "screenshot=\"shot.png\">\n"
-           "      |                         ^\n",
+           "      |                                ^\n",
        2},
       {"<nuvarinepackage>" + std::string(100, ' ') + author + "</nuvarinepackage>",
-       "@:1:118" + warning +
+       "@:1:125" + warning +
            "    1 | ...                        <theme author=\"Ana\" name=\"Day\" "
            "screenshot=\"shot.png\">\n"
-           "      |                            ^\n",
+           "      |                                   ^\n",
        1},
   };
   for (const auto& c : cases) {
@@ -465,10 +551,10 @@ TEST_F(NvthemeTest, DiagnosticsShowTheLineTheyPointInto) {
   const std::string stray = JoinPath("sea2", "Thumbs.db");
   fs.AddFile(stray, "");
   EXPECT_EQ(0, Run({"check", "--color=never", "sea2"}));
-  EXPECT_EQ(JoinPath("sea2", "main.xml") + ":1:118" + warning +
+  EXPECT_EQ(JoinPath("sea2", "main.xml") + ":1:125" + warning +
                 "    1 | ...                        <theme author=\"Ana\" name=\"Day\" "
                 "screenshot=\"shot.png\">\n"
-                "      |                            ^\n" +
+                "      |                                   ^\n" +
                 stray +
                 ": warning: 'Thumbs.db' would be packed, and looks like Windows' "
                 "thumbnail cache [-Wstray-file]\n" +
@@ -487,13 +573,14 @@ TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
   EXPECT_EQ(1, Run({"check", "--color=always", "sea"}));
   const std::string m = JoinPath("sea", "main.xml");
   const std::string templates =
-      "    3 |   <templates><detail mode=\"grid\" file=\"Grid.xml\" mdoe=\"x\"/></templates>\n"
-      "      | \x1b[1;32m             ^\x1b[0m\n";
+      "    3 |   <templates><detail mode=\"grid\" file=\"Grid.xml\" mdoe=\"x\"/></templates>\n";
   EXPECT_EQ("\x1b[1m" + m +
-                ":3:14: \x1b[0m\x1b[1;31merror:\x1b[0m \x1b[1mThe file: 'Grid.xml' in attribute "
+                ":3:40: \x1b[0m\x1b[1;31merror:\x1b[0m \x1b[1mThe file: 'Grid.xml' in attribute "
                 "'file' doesn't exist or can't be read.\x1b[0m\n" +
-                templates + "\x1b[1m" + m +
-                ":3:14: \x1b[0m\x1b[1;36mnote:\x1b[0m the folder holds 'grid.xml': letter case "
+                templates +
+                "      | \x1b[1;32m                                       ^~~~~~~~\x1b[0m\n" +
+                "\x1b[1m" + m +
+                ":3:40: \x1b[0m\x1b[1;36mnote:\x1b[0m the folder holds 'grid.xml': letter case "
                 "counts, so write the name as it is\n"
                 "\x1b[1m" +
                 m + ":2:1: \x1b[0m\x1b[1;31merror:\x1b[0m \x1b[1mTheme is invalid.\x1b[0m\n" +
@@ -506,10 +593,12 @@ TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
                 "doesn't exist or can't be read\n"
                 "\x1b[1m" +
                 m +
-                ":3:14: \x1b[0m\x1b[1;35mwarning:\x1b[0m \x1b[1munknown attribute 'mdoe' of "
+                ":3:50: \x1b[0m\x1b[1;35mwarning:\x1b[0m \x1b[1munknown attribute 'mdoe' of "
                 "'detail': it is passed over [-Wunknown-attribute]\x1b[0m\n" +
-                templates + "\x1b[1m" + m +
-                ":3:14: \x1b[0m\x1b[1;36mnote:\x1b[0m did you mean 'mode'?\n"
+                templates +
+                "      | \x1b[1;32m                                                 ^\x1b[0m\n" +
+                "\x1b[1m" + m +
+                ":3:50: \x1b[0m\x1b[1;36mnote:\x1b[0m did you mean 'mode'?\n"
                 "nvtheme: sea: 2 errors, 1 warning\n",
             err.str());
 }
@@ -570,7 +659,7 @@ TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   EXPECT_TRUE(missing["name"].IsNull());
   EXPECT_EQ(m, missing["file"].string);
   EXPECT_EQ(2, missing["line"].number);
-  EXPECT_EQ(51, missing["column"].number);
+  EXPECT_EQ(77, missing["column"].number);
   EXPECT_EQ("The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be read.",
             missing["message"].string);
   ASSERT_EQ(JsonValue::Type::kArray, missing["notes"].type);
@@ -582,7 +671,7 @@ TEST_F(NvthemeTest, JsonFormatGivesEveryFolderByField) {
   EXPECT_EQ("unknown-attribute", unknown["name"].string);
   EXPECT_EQ(m, unknown["file"].string);
   EXPECT_EQ(2, unknown["line"].number);
-  EXPECT_EQ(51, unknown["column"].number);
+  EXPECT_EQ(87, unknown["column"].number);
   EXPECT_EQ("unknown attribute 'mdoe' of 'detail': it is passed over", unknown["message"].string);
   ASSERT_EQ(1u, unknown["notes"].size());
   EXPECT_EQ("did you mean 'mode'?", unknown["notes"][0].string);
@@ -692,7 +781,8 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   const JsonValue& rule = driver["rules"][10];
   ASSERT_EQ("case-mismatch", rule["id"].string);
   const std::string cause =
-      "the folder holds the file under another letter case: Windows builds, Linux does not";
+      "the folder holds the file under another letter case: Windows builds, Linux does not "
+      "(where letter case counts, the error of the missing file says it instead)";
   EXPECT_EQ("T" + cause.substr(1) + ".", rule["fullDescription"]["text"].string);
   EXPECT_EQ("T" + cause.substr(1) + ".", rule["fullDescription"]["markdown"].string);
   const std::string turns =
@@ -736,7 +826,7 @@ TEST_F(NvthemeTest, SarifFormatGivesALogOfResults) {
   const JsonValue& place = missing["locations"][0]["physicalLocation"];
   EXPECT_EQ("sea/main.xml", place["artifactLocation"]["uri"].string);
   EXPECT_EQ(2, place["region"]["startLine"].number);
-  EXPECT_EQ(50, place["region"]["startColumn"].number);  // byte 52
+  EXPECT_EQ(76, place["region"]["startColumn"].number);  // byte 78
   const JsonValue& unknown = results[1];
   EXPECT_EQ("unknown-attribute", unknown["ruleId"].string);
   EXPECT_EQ("warning", unknown["level"].string);
@@ -783,7 +873,7 @@ TEST_F(NvthemeTest, GnuLinesEscapeControlBytes) {
     const std::string message =
         "The file: '" + v.value + "' in attribute 'screenshot' doesn't exist or can't be read.";
     EXPECT_EQ(1, Run({"check", "--format=gnu", "t"}));
-    const std::string error = manifest + ":1:18: error: The file: '" + v.shown +
+    const std::string error = manifest + ":1:48: error: The file: '" + v.shown +
                               "' in attribute 'screenshot' doesn't exist or can't be read.\n";
     EXPECT_EQ(error, out.str().substr(0, error.size()));
     // Its notes, which may quote the value too, and the warnings about it

@@ -62,10 +62,18 @@ void ReportCollector::Report(const Diagnostic& diagnostic) {
         m_errors.count(diagnostic.name) ? Severity::kError : Severity::kWarning;
 }
 
+// The builder and the writer name the folder's files as the log does, with
+// the folder as typed; a note names them as its author would write them.
+std::string ReportCollector::Undoubled(const std::string& path) const {
+  const std::string inFolder = JoinPath(m_report->folder, "");
+  if (path.compare(0, inFolder.size(), inFolder) != 0) return path;
+  return PathInFolder(m_report->folder, path.substr(inFolder.size()));
+}
+
 void ReportCollector::Note(const std::string& path, const std::string& text,
                            const std::string& warning) {
   if (!m_report || (!warning.empty() && !m_warnings.count(warning))) return;
-  m_report->notes.push_back({path, text, warning});
+  m_report->notes.push_back({Undoubled(path), text, warning});
 }
 
 // Rounded to a tenth; a size that would read 1000.0 of one unit reads 1.0

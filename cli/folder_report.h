@@ -41,7 +41,7 @@ struct FolderReport {
   bool packageSized = false;
   uint64_t packageBytes = 0;
 
-  std::string Manifest() const { return JoinPath(folder, "main.xml"); }
+  std::string Manifest() const { return PathInFolder(folder, "main.xml"); }
   size_t Errors() const;
   // The warnings reported, and the notes that are warnings.
   size_t Warnings() const;
@@ -70,6 +70,8 @@ class ReportCollector : public ManifestDiagnostics, public BuildNotes {
  private:
   const std::set<std::string> m_warnings;
   const std::set<std::string> m_errors;
+  std::string Undoubled(const std::string& path) const;
+
   FolderReport* m_report = nullptr;
 };
 

@@ -1,6 +1,7 @@
 // Diagnostics in the form compilers write them, which editors and CI
 // systems take up: FILE:LINE:COLUMN: SEVERITY: MESSAGE [-WNAME], one a line,
-// each note after its diagnostic as FILE:LINE:COLUMN: note: NOTE. Paths and
+// each note after its diagnostic as FILE:LINE:COLUMN: note: NOTE, at the
+// diagnostic's place or, for a note about another, at that one. Paths and
 // texts are escaped, so that no value of a manifest can break its line or
 // forge another.
 #pragma once
@@ -53,13 +54,18 @@ class GnuDiagnostics : public ManifestDiagnostics {
     Line(d, SeverityName(ToldSeverity(d.severity, d.name, m_warningsAsErrors)),
          d.message + WarningLabel(d, m_warningsAsErrors));
     for (const std::string& note : d.notes) Line(d, "note", note);
+    for (const LocatedNote& note : d.related) Line(note.file, note.at, "note", note.text);
     m_out << std::flush;
   }
 
  private:
   void Line(const Diagnostic& d, const char* severity, const std::string& text) {
-    m_out << EscapeText(d.file, Backslash::kSingle) << ':' << d.at.line << ':' << d.at.column
-          << ": " << severity << ": " << EscapeText(text, Backslash::kSingle) << '\n';
+    Line(d.file, d.at, severity, text);
+  }
+  void Line(const std::string& file, TextPosition at, const char* severity,
+            const std::string& text) {
+    m_out << EscapeText(file, Backslash::kSingle) << ':' << at.line << ':' << at.column << ": "
+          << severity << ": " << EscapeText(text, Backslash::kSingle) << '\n';
   }
 
   std::ostream& m_out;

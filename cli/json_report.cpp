@@ -29,6 +29,21 @@ void WriteDiagnostic(JsonWriter& json, const Diagnostic& d, bool warningsAsError
   json.BeginArray();
   for (const std::string& note : d.notes) json.String(note);
   json.EndArray();
+  json.Key("related");
+  json.BeginArray();
+  for (const LocatedNote& note : d.related) {
+    json.BeginObject();
+    json.Key("file");
+    json.String(note.file);
+    json.Key("line");
+    json.Number(note.at.line);
+    json.Key("column");
+    json.Number(note.at.column);
+    json.Key("message");
+    json.String(note.text);
+    json.EndObject();
+  }
+  json.EndArray();
   json.EndObject();
 }
 

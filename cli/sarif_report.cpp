@@ -158,7 +158,8 @@ void ResultHead(JsonWriter& json, const std::string& name, const char* level,
   Text(json, "message", message);
 }
 
-// A diagnostic's notes stand at its own place, as related locations.
+// A diagnostic's notes stand at its own place, as related locations; a
+// located note at its own.
 void DiagnosticResult(JsonWriter& json, const Diagnostic& d, bool warningsAsErrors) {
   json.BeginObject();
   ResultHead(json, d.name, SeverityName(ToldSeverity(d.severity, d.name, warningsAsErrors)),
@@ -169,17 +170,21 @@ void DiagnosticResult(JsonWriter& json, const Diagnostic& d, bool warningsAsErro
   Location(json, d.file, &d.at);
   json.EndObject();
   json.EndArray();
-  if (!d.notes.empty()) {
+  if (!d.notes.empty() || !d.related.empty()) {
     json.Key("relatedLocations");
     json.BeginArray();
-    for (size_t i = 0; i < d.notes.size(); ++i) {
+    size_t id = 0;
+    const auto related = [&](const std::string& file, const TextPosition& at,
+                             const std::string& text) {
       json.BeginObject();
       json.Key("id");
-      json.Number(i + 1);
-      Location(json, d.file, &d.at);
-      Text(json, "message", d.notes[i]);
+      json.Number(++id);
+      Location(json, file, &at);
+      Text(json, "message", text);
       json.EndObject();
-    }
+    };
+    for (const std::string& note : d.notes) related(d.file, d.at, note);
+    for (const LocatedNote& note : d.related) related(note.file, note.at, note.text);
     json.EndArray();
   }
   json.EndObject();
@@ -244,13 +249,17 @@ void Invocation(JsonWriter& json, const std::vector<FolderReport>& reports, int 
 // column stays in bytes, which is the same on a line of ASCII.
 std::vector<FolderReport> InCodePoints(FileSystem& fs, std::vector<FolderReport> reports) {
   std::map<std::string, std::string> texts;
+  const auto convert = [&](const std::string& file, TextPosition* at) {
+    if (!texts.count(file)) {
+      std::string unread;
+      ReadFileBytes(fs, file, &texts[file], &unread, kLargestCounted);
+    }
+    if (!texts[file].empty()) at->column = CodePointColumn(texts[file], *at);
+  };
   for (FolderReport& report : reports)
     for (Diagnostic& d : report.diagnostics) {
-      if (!texts.count(d.file)) {
-        std::string unread;
-        ReadFileBytes(fs, d.file, &texts[d.file], &unread, kLargestCounted);
-      }
-      if (!texts[d.file].empty()) d.at.column = CodePointColumn(texts[d.file], d.at);
+      convert(d.file, &d.at);
+      for (LocatedNote& note : d.related) convert(note.file, &note.at);
     }
   return reports;
 }

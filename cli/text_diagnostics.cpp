@@ -176,6 +176,11 @@ void WriteTextDiagnostics(std::ostream& out, const FolderReport& report,
                  d.message + WarningLabel(d, asErrors), colour);
     if (inManifest && manifest) WriteSource(out, *manifest, d.at, colour);
     for (const std::string& note : d.notes) WriteHeading(out, place, "note", note, colour);
+    for (const LocatedNote& note : d.related)
+      WriteHeading(
+          out,
+          note.file + ':' + std::to_string(note.at.line) + ':' + std::to_string(note.at.column),
+          "note", note.text, colour);
   }
   out << std::flush;
 }

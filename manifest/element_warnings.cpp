@@ -158,7 +158,7 @@ void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementK
     }
     std::vector<std::string> knownNames;
     for (const AttributeKind& a : kind.attributes) knownNames.push_back(a.name);
-    m_run->Warn("unknown-attribute", element,
+    m_run->Warn("unknown-attribute", m_run->positions.NameOf(element, name),
                 "unknown attribute " + Quote(name) + " of '" + kind.name + "': it is passed over",
                 Suggestion(name, knownNames));
   }
@@ -184,7 +184,7 @@ void ElementChecker::CheckValue(const TiXmlElement& element, const AttributeKind
       break;
     case ValueKind::kImage:
     case ValueKind::kLayout:
-      CheckFileReference(element, value, attribute.value, m_run);
+      CheckFileReference(element, attribute.name, value, attribute.value, m_run);
       break;
     case ValueKind::kOffset:
     case ValueKind::kSize:
@@ -199,22 +199,24 @@ void ElementChecker::CheckInteger(const TiXmlElement& element, const AttributeKi
                                   const std::string& value) {
   const IntegerReading reading = ReadInteger(value);
   if (!reading.read) return;
+  // Looked for in the tag only for a warning: most values are sound.
+  const auto at = [&] { return m_run->positions.ValueOf(element, attribute.name); };
   const std::string said = std::string("'") + attribute.name + "' is " + Quote(value);
   if (!reading.inRange) {
-    m_run->Warn("loose-integer", element, said + ", beyond the range of an integer",
+    m_run->Warn("loose-integer", at(), said + ", beyond the range of an integer",
                 {"no reader can take it as written; write a number from -2147483648 to "
                  "2147483647"});
   } else if (!reading.plain) {
-    m_run->Warn("loose-integer", element,
+    m_run->Warn("loose-integer", at(),
                 said + ", which the rule reads as " + std::to_string(reading.number),
                 {"the rule reads the leading number and passes over the rest, where a strict "
                  "reader refuses the value; write a whole number alone"});
   } else if (reading.padded) {
-    m_run->Warn("loose-integer", element, said + ", with blanks around the number",
+    m_run->Warn("loose-integer", at(), said + ", with blanks around the number",
                 {"the rule passes over them, where a strict reader refuses the value; write "
                  "the number alone"});
   } else if (attribute.value == ValueKind::kSize && reading.number <= 0) {
-    m_run->Warn("loose-integer", element, said + ": a width or height must be 1 or more",
+    m_run->Warn("loose-integer", at(), said + ": a width or height must be 1 or more",
                 {"the rule takes it, but nothing of that size can be shown"});
   }
 }
@@ -222,10 +224,10 @@ void ElementChecker::CheckInteger(const TiXmlElement& element, const AttributeKi
 void ElementChecker::CheckThemeName(const TiXmlElement& theme, const std::string& name) {
   const auto first = m_themes.emplace(name, &theme);
   if (first.second) return;
-  const TextPosition at = m_run->positions.Of(*first.first->second);
   m_run->Warn("duplicate-theme-name", theme, "another theme is named " + Quote(name),
-              {"the first is at line " + std::to_string(at.line) + ", column " +
-               std::to_string(at.column) + "; give each theme a name of its own"});
+              {"give each theme a name of its own"},
+              {{m_run->manifest, m_run->positions.Of(*first.first->second),
+                "the first theme named " + Quote(name)}});
 }
 
 }  // namespace

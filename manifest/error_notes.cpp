@@ -138,11 +138,15 @@ ErrorNotes::ErrorNotes(const RunContext& run, const std::string& folder,
 
 ErrorNotes::~ErrorNotes() = default;
 
+TextPosition ErrorNotes::PlaceOf(const TiXmlElement& element, const std::string& valueOf) const {
+  if (!m_positions)
+    return {static_cast<size_t>(std::max(1, element.Row())),
+            static_cast<size_t>(std::max(1, element.Column()))};
+  return valueOf.empty() ? m_positions->Of(element) : m_positions->ValueOf(element, valueOf);
+}
+
 std::string ErrorNotes::Place(const TiXmlElement& element) const {
-  const TextPosition at = m_positions
-                              ? m_positions->Of(element)
-                              : TextPosition{static_cast<size_t>(std::max(1, element.Row())),
-                                             static_cast<size_t>(std::max(1, element.Column()))};
+  const TextPosition at = PlaceOf(element);
   return std::to_string(at.line) + ":" + std::to_string(at.column);
 }
 

@@ -71,6 +71,8 @@ class ErrorNotes {
   // theme met.
   std::vector<std::string> OfInvalidTheme(const TiXmlElement& theme, const ThemeWalkFacts& facts,
                                           bool detailFound, bool backgroundFound);
+  // Where the element stands, or the value of its attribute `valueOf`.
+  TextPosition PlaceOf(const TiXmlElement& element, const std::string& valueOf = "") const;
   // "LINE:COLUMN" of the element.
   std::string Place(const TiXmlElement& element) const;
   // Whether the fault is an echo of the broken tag the parser stopped in.

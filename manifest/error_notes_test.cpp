@@ -44,6 +44,7 @@ struct NoteCase {
 };
 
 const std::string kFolder = "day";
+const std::string kManifest = JoinPath(kFolder, "main.xml");
 
 std::string Changed(std::string text, const NoteCase& c) {
   for (const auto& change : c.changes) {
@@ -82,6 +83,15 @@ std::vector<Diagnostic> Reported(const NoteCase& c) {
   return diagnostics.reports;
 }
 
+// The notes, then each located note as "FILE:LINE:COLUMN: TEXT".
+std::vector<std::string> AllNotes(const Diagnostic& d) {
+  std::vector<std::string> notes = d.notes;
+  for (const LocatedNote& note : d.related)
+    notes.push_back(note.file + ":" + std::to_string(note.at.line) + ":" +
+                    std::to_string(note.at.column) + ": " + note.text);
+  return notes;
+}
+
 void Expect(const std::vector<NoteCase>& cases) {
   for (const NoteCase& c : cases) {
     const std::vector<Diagnostic> reports = Reported(c);
@@ -93,7 +103,7 @@ void Expect(const std::vector<NoteCase>& cases) {
     for (const Diagnostic& d : reports)
       if (d.message == c.message) found = &d;
     ASSERT_NE(nullptr, found) << c.name;
-    EXPECT_EQ(c.notes, found->notes) << c.name;
+    EXPECT_EQ(c.notes, AllNotes(*found)) << c.name;
   }
 }
 
@@ -288,8 +298,8 @@ TEST(ErrorNotesTest, AFailedEntryCheckHidesNoFault) {
        {{"shot.png", "none.png"}, {"olx=\"10\"", "olx=\"x\""}},
        {},
        missing,
-       {kNoNearFile, "once this is fixed: 7:7: Attributes 'olx' invalid.",
-        "once this is fixed: 2:3: Theme is invalid."}},
+       {kNoNearFile, kManifest + ":7:7: once this is fixed: Attributes 'olx' invalid.",
+        kManifest + ":2:3: once this is fixed: Theme is invalid."}},
       {"nothing behind a missing screenshot",
        {{"shot.png", "none.png"}},
        {},
@@ -300,7 +310,7 @@ TEST(ErrorNotesTest, AFailedEntryCheckHidesNoFault) {
        {},
        "Attributes 'name or screenshot' not found in 'theme' node.",
        {"it has 'screenshot' but no 'name'", "add 'name', the theme's name, of 2 bytes or more",
-        "once this is fixed: 2:3: " + missing}},
+        kManifest + ":2:22: once this is fixed: " + missing}},
   });
 }
 
@@ -316,7 +326,8 @@ TEST(ErrorNotesTest, ABrokenTagIsTheCauseOfTheAttributesCalledMissing) {
   };
   const std::string catalog = "<catalog name=\"Novels\" ";
   const std::string invalid = "2:3 error: Theme is invalid.";
-  const std::string echo = "hence the log's error at 7:7: Attributes ";
+  const std::string echo =
+      JoinPath(kFolder, "main.xml") + ":7:7: hence the log's error: Attributes ";
   const Case cases[] = {
       {"an attribute given twice",
        {{catalog, catalog + "name=\"Comics\" "}},
@@ -355,9 +366,8 @@ TEST(ErrorNotesTest, ABrokenTagIsTheCauseOfTheAttributesCalledMissing) {
     EXPECT_EQ(c.reported, reported) << c.name;
     for (const std::string& note : c.causeNotes) {
       ASSERT_FALSE(reports.empty()) << c.name;
-      EXPECT_NE(reports[0].notes.end(),
-                std::find(reports[0].notes.begin(), reports[0].notes.end(), note))
-          << c.name << ": " << note;
+      const std::vector<std::string> notes = AllNotes(reports[0]);
+      EXPECT_NE(notes.end(), std::find(notes.begin(), notes.end(), note)) << c.name << ": " << note;
     }
   }
 }

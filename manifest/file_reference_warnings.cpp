@@ -15,18 +15,16 @@ namespace {
 
 const char kInOtherCase[] = " is not in the folder in that letter case";
 
-void CheckLayout(const TiXmlElement& element, const std::string& name, WarningRun* run) {
+void CheckLayout(TextPosition named, const std::string& name, WarningRun* run) {
   const std::string path = JoinPath(run->folder, name);
   std::string bytes, err;
   XmlFault fault;
   if (ReadFileBytes(run->fs, path, &bytes, &err, kMaxManifestBytes) != TextRead::kRead ||
       IsWellFormedXml(bytes, &fault))
     return;
-  const TextPosition at = fault.at;
-  run->Warn(
-      "not-a-layout", element, Quote(name) + " is not a layout: it is not well-formed XML",
-      {path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + fault.reason,
-       "a strict reader (the media application may be one) refuses it"});
+  run->Warn("not-a-layout", named, Quote(name) + " is not a layout: it is not well-formed XML",
+            {"a strict reader (the media application may be one) refuses it"},
+            {{PathInFolder(run->folder, name), fault.at, fault.reason}});
 }
 
 // The name without the "./" (or ".\\") steps it begins with, which name
@@ -47,13 +45,15 @@ std::string LastStep(const std::string& path) {
 // A file is looked into once for each use, however many elements name it:
 // what it holds is one fault, wherever it is named. Where it is named is
 // each element's own.
-void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
-                        WarningRun* run) {
+void CheckFileReference(const TiXmlElement& element, const char* attribute,
+                        const std::string& value, ValueKind kind, WarningRun* run) {
+  // A fault of the name is at the value, where an editor puts it right.
+  const auto at = [&] { return run->positions.ValueOf(element, attribute); };
   if (run->IsPacked(value)) {
     run->used.insert(value);
-    if (kind == ValueKind::kImage) run->images.push_back({value, run->positions.Of(element)});
+    if (kind == ValueKind::kImage) run->images.push_back({value, at(), "", 0, 0});
     if (!run->examined.insert({value, kind}).second) return;
-    if (kind == ValueKind::kLayout) CheckLayout(element, value, run);
+    if (kind == ValueKind::kLayout) CheckLayout(at(), value, run);
     return;
   }
   if (!run->listedWhole) return;  // a name missing from a listing cut short may be in the rest
@@ -61,7 +61,7 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
   if (plain != value && run->IsPacked(plain)) {
     run->used.insert(plain);
     run->Warn(
-        "unpacked-reference", element,
+        "unpacked-reference", at(),
         Quote(value) + " names no file of the package, whose index lists it as " + Quote(plain),
         {"the media application looks the name up as it is written and finds nothing; "
          "write " +
@@ -70,7 +70,7 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
   }
   if (const std::string* own = run->PackedInOtherCase(value)) {
     run->used.insert(*own);
-    run->Warn("case-mismatch", element, Quote(value) + kInOtherCase,
+    run->Warn("case-mismatch", at(), Quote(value) + kInOtherCase,
               {"the folder holds " + Quote(*own) +
                ": Windows builds the theme, Linux does not, and the media application may not "
                "find the file; write its name as it is"});
@@ -79,7 +79,7 @@ void CheckFileReference(const TiXmlElement& element, const std::string& value, V
         " is not directly in the folder, and the package holds only the files that are";
     const std::string what =
         "the theme would be packed without it; move the file into the folder and name it ";
-    run->Warn("unpacked-reference", element, Quote(value) + where, {what + Quote(LastStep(value))});
+    run->Warn("unpacked-reference", at(), Quote(value) + where, {what + Quote(LastStep(value))});
   }
 }
 

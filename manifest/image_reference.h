@@ -11,7 +11,7 @@ namespace nv {
 
 struct ImageReference {
   std::string name;    // as the attribute gives it
-  TextPosition at;     // the element that names it
+  TextPosition at;     // the value that names it
   std::string format;  // "PNG", "JPEG", "GIF" or "BMP"; empty when it is none of them
   uint32_t width = 0;  // as its header gives it
   uint32_t height = 0;

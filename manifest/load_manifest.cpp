@@ -23,6 +23,13 @@ bool LeadsOutside(const RunContext& run, const std::string& folder, const std::s
   return true;
 }
 
+// A wrong root is at the element found instead; none found, the error is
+// about the whole file.
+TextPosition RootErrorPlace(const std::string& text, const TiXmlDocument& manifest) {
+  const TiXmlElement* first = manifest.FirstChildElement();
+  return first ? ElementPositions(text, manifest).Of(*first) : TextPosition();
+}
+
 void Report(ManifestDiagnostics* diagnostics, const std::string& manifest, TextPosition at,
             const std::string& message, std::vector<std::string> notes = {}) {
   if (!diagnostics) return;
@@ -39,6 +46,7 @@ void Report(ManifestDiagnostics* diagnostics, const std::string& manifest, TextP
 bool LoadManifest(const RunContext& run, const std::string& folder, std::string* text,
                   TiXmlDocument* manifest, ManifestDiagnostics* diagnostics) {
   const std::string path = JoinPath(folder, "main.xml");
+  const std::string shown = PathInFolder(folder, "main.xml");
   std::string err, target;
   const bool outside = LeadsOutside(run, folder, path, &target);
   const TextRead read =
@@ -64,9 +72,10 @@ bool LoadManifest(const RunContext& run, const std::string& folder, std::string*
   }
   run.log << limitLine;
   if (!limitLine.empty())
-    Report(diagnostics, path, at, MessageOfErrorLine(limitLine));
+    Report(diagnostics, shown, at, MessageOfErrorLine(limitLine));
   else if (!loaded && diagnostics)
-    Report(diagnostics, path, at, "no root element \"nuvarinepackage\".",
+    Report(diagnostics, shown, RootErrorPlace(*text, *manifest),
+           "no root element \"nuvarinepackage\".",
            WhyManifestDidNotLoad(run.fs, {folder, read, err, outside, target, *text, *manifest}));
   run.PublishLog();
   run.log << log_text::kLoadEnd;

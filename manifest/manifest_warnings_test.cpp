@@ -110,7 +110,10 @@ std::string Shown(const Diagnostic& d) {
 
 TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
   const std::string sub = std::string("img") + kPathSeparator + "shot.png";
-  const std::string bad = "main.xml:8:7 loose-integer: ";
+  // At the value, in the catalog of line 8.
+  const auto bad = [](int column) {
+    return "main.xml:8:" + std::to_string(column) + " loose-integer: ";
+  };
   const Case cases[] = {
       {"none", {}, {}, {}},
 
@@ -154,7 +157,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"unpacked-reference",
        {{"screenshot=\"shot.png\"", "screenshot=\"" + sub + "\""}},
        {{sub, kPng}},
-       {"main.xml:3:3 unpacked-reference: '" + sub +
+       {"main.xml:3:33 unpacked-reference: '" + sub +
         "' is not directly in the folder, and the package holds only the files that are"},
        "the theme would be packed without it; move the file into the folder and name it "
        "'shot.png'"},
@@ -164,7 +167,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"unpacked-reference",
        {{"screenshot=\"shot.png\"", "screenshot=\"./shot.png\""}},
        {},
-       {"main.xml:3:3 unpacked-reference: './shot.png' names no file of the package, whose index "
+       {"main.xml:3:33 unpacked-reference: './shot.png' names no file of the package, whose index "
         "lists it as 'shot.png'"},
        "the media application looks the name up as it is written and finds nothing; write "
        "'shot.png'"},
@@ -172,7 +175,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"case-mismatch",
        {{"screenshot=\"shot.png\"", "screenshot=\"Shot.png\""}},
        {},
-       {"main.xml:3:3 case-mismatch: 'Shot.png' is not in the folder in that letter case"},
+       {"main.xml:3:33 case-mismatch: 'Shot.png' is not in the folder in that letter case"},
        "the folder holds 'shot.png': Windows builds the theme, Linux does not, and the media "
        "application may not find the file; write its name as it is"},
       {"case-mismatch", {{"screenshot=\"shot.png\"", "screenshot=\"Shots.png\""}}, {}, {}},
@@ -188,7 +191,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"unknown-attribute",
        {{"background=", "backgroud=\"sand.png\" background="}},
        {},
-       {"main.xml:7:5 unknown-attribute: unknown attribute 'backgroud' of 'virtualshelf': it is "
+       {"main.xml:7:19 unknown-attribute: unknown attribute 'backgroud' of 'virtualshelf': it is "
         "passed over"},
        "did you mean 'background'?"},
       // The declaration's attributes are not the manifest's.
@@ -233,40 +236,40 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"loose-integer",
        {{"olwidth=\"100\"", "olwidth=\"100px\""}},
        {},
-       {bad + "'olwidth' is '100px', which the rule reads as 100"}},
+       {bad(75) + "'olwidth' is '100px', which the rule reads as 100"}},
       {"loose-integer",
        {{"olx=\"10\"", "olx=\"1.5\""}},
        {},
-       {bad + "'olx' is '1.5', which the rule reads as 1"}},
+       {bad(54) + "'olx' is '1.5', which the rule reads as 1"}},
       {"loose-integer",
        {{"oly=\"8\"", "oly=\"0x10\""}},
        {},
-       {bad + "'oly' is '0x10', which the rule reads as 0"}},
+       {bad(63) + "'oly' is '0x10', which the rule reads as 0"}},
       {"loose-integer",
        {{"olx=\"10\"", "olx=\"1 0\""}},
        {},
-       {bad + "'olx' is '1 0', which the rule reads as 1"}},
+       {bad(54) + "'olx' is '1 0', which the rule reads as 1"}},
       {"loose-integer",
        {{"olx=\"10\"", "olx=\"99999999999999999999\""}},
        {},
-       {bad + "'olx' is '99999999999999999999', beyond the range of an integer"}},
+       {bad(54) + "'olx' is '99999999999999999999', beyond the range of an integer"}},
       {"loose-integer",
        {{"olx=\"10\"", "olx=\"-2147483649\""}},
        {},
-       {bad + "'olx' is '-2147483649', beyond the range of an integer"}},
+       {bad(54) + "'olx' is '-2147483649', beyond the range of an integer"}},
       {"loose-integer",
        {{"olheight=\"24\"", "olheight=\"0\""}},
        {},
-       {bad + "'olheight' is '0': a width or height must be 1 or more"}},
+       {bad(90) + "'olheight' is '0': a width or height must be 1 or more"}},
       {"loose-integer",
        {{"olwidth=\"100\"", "olwidth=\"-100\""}},
        {},
-       {bad + "'olwidth' is '-100': a width or height must be 1 or more"}},
+       {bad(75) + "'olwidth' is '-100': a width or height must be 1 or more"}},
       {"loose-integer",
        {{"olx=\"10\"", "olx=\" 10\""}, {"oly=\"8\"", "oly=\"8\t\""}},
        {},
-       {bad + "'olx' is ' 10', with blanks around the number",
-        bad + "'oly' is '8\t', with blanks around the number"},
+       {bad(54) + "'olx' is ' 10', with blanks around the number",
+        bad(64) + "'oly' is '8\t', with blanks around the number"},
        "the rule passes over them, where a strict reader refuses the value; write the number "
        "alone"},
       // A sign, the edges of the range, an offset of 0 or less, and a value
@@ -297,7 +300,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"malformed-xml",
        {{"name=\"Novels\"", "name=\"Novels&amp;&nbsp;Comics\""}},
        {},
-       {"main.xml:8:7 malformed-xml: main.xml is not well-formed XML: undefined entity: "
+       {"main.xml:8:33 malformed-xml: main.xml is not well-formed XML: undefined entity: "
         "'&nbsp;'"}},
       {"malformed-xml",
        {{"name=\"Novels\"", "name=\"Nov\xE9ls\""}},
@@ -308,7 +311,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"malformed-xml",
        {{"name=\"Novels\"", "name=\"Novels & Comics\""}},
        {},
-       {"main.xml:8:30 malformed-xml: main.xml is not well-formed XML: not well-formed (invalid "
+       {"main.xml:8:29 malformed-xml: main.xml is not well-formed XML: not well-formed (invalid "
         "token)"}},
       // An encoding expat does not know is no fault of the text.
       {"malformed-xml",
@@ -322,7 +325,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"not-a-layout",
        {},
        {{"grid.xml", "<layout>\n  <cover>\n</layout>\n"}},
-       {"main.xml:5:7 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
+       {"main.xml:5:33 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
        JoinPath(kFolder, "grid.xml") +
            ":3:3: mismatched tag: '</layout>' where 'cover', opened at line 2, is open"},
       {"not-a-layout", {}, {{"grid.xml", "<layout>\n  <cover/>\n</layout>\n"}}, {}},
@@ -332,7 +335,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {{"grid.xml", Utf16("\xFE\xFF",
                            "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
                            "<layout>\r\n  <cover>\r\n</layout>\r\n")}},
-       {"main.xml:5:7 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
+       {"main.xml:5:33 not-a-layout: 'grid.xml' is not a layout: it is not well-formed XML"},
        JoinPath(kFolder, "grid.xml") +
            ":4:3: mismatched tag: an end tag where 'cover', opened at line 3, is open"},
       {"not-a-layout",
@@ -345,15 +348,15 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
       {"not-an-image",
        {},
        {{"sand.png", "<svg/>"}},
-       {"main.xml:7:5 not-an-image: 'sand.png' is not an image: it begins as no PNG, JPEG, GIF or "
+       {"main.xml:7:31 not-an-image: 'sand.png' is not an image: it begins as no PNG, JPEG, GIF or "
         "BMP file does"}},
       {"not-an-image", {}, {{"sand.png", SampleJpeg(8, 8)}, {"novels.png", SampleGif(8, 8)}}, {}},
 
-      {"broken-image", {}, {{"sand.png", ""}}, {"main.xml:7:5 broken-image: 'sand.png' is empty"}},
+      {"broken-image", {}, {{"sand.png", ""}}, {"main.xml:7:31 broken-image: 'sand.png' is empty"}},
       {"broken-image",
        {},
        {{"sand.png", kPng.substr(0, 20)}},
-       {"main.xml:7:5 broken-image: 'sand.png' is a broken PNG image: the file ends at byte 20, "
+       {"main.xml:7:31 broken-image: 'sand.png' is a broken PNG image: the file ends at byte 20, "
         "before the image is whole"},
        "the media application cannot show it; save the image again from the program that made it"},
 
@@ -363,7 +366,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
          "</nuvarinepackage>"}},
        {},
        {"main.xml:11:3 duplicate-theme-name: another theme is named 'Day'"},
-       "the first is at line 3, column 3; give each theme a name of its own"},
+       JoinPath(kFolder, "main.xml") + ":3:3: the first theme named 'Day'"},
       {"duplicate-theme-name",
        {{"</nuvarinepackage>",
          "  <theme name=\"day\" screenshot=\"shot.png\"/>\n"
@@ -408,7 +411,11 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
     }
     EXPECT_EQ(c.want, shown);
     if (first && !c.note.empty()) {
-      EXPECT_EQ(1, std::count(first->notes.begin(), first->notes.end(), c.note));
+      std::vector<std::string> notes = first->notes;
+      for (const LocatedNote& note : first->related)
+        notes.push_back(note.file + ":" + std::to_string(note.at.line) + ":" +
+                        std::to_string(note.at.column) + ": " + note.text);
+      EXPECT_EQ(1, std::count(notes.begin(), notes.end(), c.note));
     }
   }
 }
@@ -455,8 +462,8 @@ TEST(ManifestWarningsTest, ManifestInDocumentOrderThenFolder) {
   const std::vector<std::string> want = {
       "case-mismatch",    // 3:3
       "unknown-element",  // 4:16
-      "loose-integer",    // 8:7
-      "malformed-xml",    // 8:30
+      "malformed-xml",    // 8:30, the "&"
+      "loose-integer",    // 8:40, the value
       "stray-file",       // the folder's, after all of the manifest's
       "unused-file",
   };

@@ -4,6 +4,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <memory>
 #include <new>
@@ -81,17 +82,39 @@ std::string NameAt(const std::string& text, size_t at) {
 }
 
 // expat points at the tag or text that holds the entity: the first
-// reference from there that XML does not define itself.
-std::string UndefinedEntity(const std::string& text, size_t at) {
+// reference from there that XML does not define itself, by the offset of its
+// "&"; npos where there is none.
+size_t UndefinedEntity(const std::string& text, size_t at) {
   static const char* const kDefined[] = {"amp", "lt", "gt", "quot", "apos"};
   for (size_t amp = text.find('&', at); amp != std::string::npos; amp = text.find('&', amp + 1)) {
     const std::string name = NameAt(text, amp + 1);
     if (name.empty() || name[0] == '#') continue;
     if (std::none_of(std::begin(kDefined), std::end(kDefined),
                      [&name](const char* d) { return name == d; }))
-      return name;
+      return amp;
   }
-  return "";
+  return std::string::npos;
+}
+
+// A bare "&", or one whose reference never ends in ";", is a token expat
+// finds invalid at the byte after it, or after the name that follows it.
+bool IsReferenceByte(unsigned char c) {
+  return c >= 0x80 || std::isalnum(c) || c == '#' || c == '_' || c == '-' || c == '.' || c == ':';
+}
+
+size_t BareAmpersand(const std::string& text, size_t at) {
+  size_t start = std::min(at, text.size());
+  while (start > 0 && IsReferenceByte(static_cast<unsigned char>(text[start - 1]))) --start;
+  return start > 0 && text[start - 1] == '&' ? start - 1 : std::string::npos;
+}
+
+// Where the fault is for an author: at the "&" of an entity, where expat
+// points at what holds it or past it.
+size_t FaultOffset(XML_Error error, const std::string& text, size_t at) {
+  size_t amp = std::string::npos;
+  if (error == XML_ERROR_UNDEFINED_ENTITY) amp = UndefinedEntity(text, at);
+  if (error == XML_ERROR_INVALID_TOKEN) amp = BareAmpersand(text, at);
+  return amp == std::string::npos ? at : amp;
 }
 
 // UTF-16, as expat tells it: by a byte order mark, or by a NUL beside the
@@ -118,8 +141,8 @@ std::string Reason(XML_Error error, const std::string& text, size_t at, const Op
     return reason;
   }
   if (error == XML_ERROR_UNDEFINED_ENTITY) {
-    const std::string entity = UndefinedEntity(text, at);
-    if (!entity.empty()) reason += ": '&" + entity + ";'";
+    const size_t amp = UndefinedEntity(text, at);
+    if (amp != std::string::npos) reason += ": '&" + NameAt(text, amp + 1) + ";'";
   }
   // A byte of another encoding (Latin-1's 0xE9) in a file read as UTF-8.
   if (error == XML_ERROR_INVALID_TOKEN && at < text.size() &&
@@ -170,10 +193,11 @@ bool IsWellFormedXml(const std::string& text, XmlFault* fault) {
   } while (status == XML_STATUS_OK && at < text.size());
   if (status == XML_STATUS_OK) return true;
   const XML_Index index = XML_GetCurrentByteIndex(parser.get());
-  fault->offset = std::min(static_cast<size_t>(std::max<XML_Index>(0, index)), text.size());
+  const size_t stop = std::min(static_cast<size_t>(std::max<XML_Index>(0, index)), text.size());
+  const XML_Error error = XML_GetErrorCode(parser.get());
+  fault->reason = Reason(error, text, stop, open, unknownEncoding);
+  fault->offset = IsUtf16(text) ? stop : FaultOffset(error, text, stop);
   fault->at = PlaceOf(parser.get(), text, fault->offset);
-  fault->reason =
-      Reason(XML_GetErrorCode(parser.get()), text, fault->offset, open, unknownEncoding);
   return false;
 }
 

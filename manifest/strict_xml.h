@@ -12,8 +12,9 @@
 namespace nv {
 
 // The first fault a strict parser finds: its words, the offset of the byte
-// it stopped at, and where an editor shows that byte: a column of bytes in
-// UTF-8 or 8-bit text, of characters in UTF-16.
+// it stopped at (of an entity's "&", where the fault is one), and where an
+// editor shows that byte: a column of bytes in UTF-8 or 8-bit text, of
+// characters in UTF-16.
 struct XmlFault {
   std::string reason;
   size_t offset = 0;

@@ -71,7 +71,7 @@ class ThemeValidator {
  private:
   EntryCheck FailedEntryCheck(const TiXmlElement& theme);
   void CheckBeyond(const TiXmlElement& theme, EntryCheck failed);
-  std::vector<std::string> HiddenBehind(const TiXmlElement& theme, EntryCheck failed);
+  std::vector<LocatedNote> HiddenBehind(const TiXmlElement& theme, EntryCheck failed);
   bool Walk(const TiXmlElement& theme);
   void CheckContent(const TiXmlElement& theme, ThemeState* state);
   void CheckTemplates(const TiXmlElement& templates, ThemeState* state);
@@ -84,10 +84,9 @@ class ThemeValidator {
   }
   RuleFault Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
                   const std::string& second = "");
-  // Writes the fault's line and tells it, its notes followed by `more`.
-  void Write(const RuleFault& fault, const std::vector<std::string>& more = {});
-  void Tell(const TiXmlElement& concerned, size_t lineStart, std::vector<std::string> notes,
-            std::vector<std::string> absent = {});
+  // Writes the fault's line and tells it, with `related` after its notes.
+  void Write(const RuleFault& fault, const std::vector<LocatedNote>& related = {});
+  void Tell(ThemeFinding finding, size_t lineStart);
 
   const RunContext& m_run;
   const std::string& m_folder;
@@ -101,7 +100,7 @@ bool ThemeValidator::Validate(const TiXmlElement& theme) {
   const EntryCheck failed = FailedEntryCheck(theme);
   if (failed == EntryCheck::kNone) return Walk(theme);
   Write(EntryFault(theme, failed),
-        m_notes ? HiddenBehind(theme, failed) : std::vector<std::string>());
+        m_notes ? HiddenBehind(theme, failed) : std::vector<LocatedNote>());
   return false;
 }
 
@@ -131,15 +130,15 @@ void ThemeValidator::CheckBeyond(const TiXmlElement& theme, EntryCheck failed) {
 
 // The findings of that second look, walked into a log of its own: the
 // operation log says what the rules did, and they stopped.
-std::vector<std::string> ThemeValidator::HiddenBehind(const TiXmlElement& theme,
+std::vector<LocatedNote> ThemeValidator::HiddenBehind(const TiXmlElement& theme,
                                                       EntryCheck failed) {
   OperationLog scratchLog;
   SilentPublisher silent;
   const RunContext scratch{m_run.fs, scratchLog, silent, nullptr, m_run.outsideLinks};
-  std::vector<std::string> hidden;
+  std::vector<LocatedNote> hidden;
   const ThemeFindings collect = [&](const ThemeFinding& finding) {
-    hidden.push_back("once this is fixed: " + m_notes->Place(finding.concerned) + ": " +
-                     MessageOfErrorLine(finding.line));
+    hidden.push_back({"", m_notes->PlaceOf(finding.concerned, finding.valueOf),
+                      "once this is fixed: " + MessageOfErrorLine(finding.line)});
   };
   ThemeValidator(scratch, m_folder, collect, nullptr).CheckBeyond(theme, failed);
   return hidden;
@@ -156,10 +155,11 @@ bool ThemeValidator::Walk(const TiXmlElement& theme) {
   const size_t lineStart = m_run.log.Text().size();
   m_run.log << log_text::kThemeInvalid;
   if (m_findings)
-    Tell(theme, lineStart,
-         m_notes ? m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
-                                           state.shelfBackgroundFound)
-                 : std::vector<std::string>());
+    Tell({theme, "",
+          m_notes ? m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
+                                            state.shelfBackgroundFound)
+                  : std::vector<std::string>()},
+         lineStart);
   return false;
 }
 
@@ -246,20 +246,20 @@ RuleFault ThemeValidator::Fault(const TiXmlElement& concerned, Kind kind, const 
   return fault;
 }
 
-void ThemeValidator::Write(const RuleFault& fault, const std::vector<std::string>& more) {
+void ThemeValidator::Write(const RuleFault& fault, const std::vector<LocatedNote>& related) {
   const size_t lineStart = m_run.log.Text().size();
   WriteManifestError(fault.kind, m_run.log, fault.first, fault.second);
   if (!m_findings) return;
-  std::vector<std::string> notes;
-  if (m_notes) notes = m_notes->Of(fault);
-  notes.insert(notes.end(), more.begin(), more.end());
-  Tell(*fault.element, lineStart, std::move(notes), AbsentAttributes(fault));
+  // A file missing is a fault of the attribute's value; one missing is the
+  // element's.
+  Tell({*fault.element, "", m_notes ? m_notes->Of(fault) : std::vector<std::string>(), related,
+        AbsentAttributes(fault), fault.kind == Kind::FileMissing ? fault.second : ""},
+       lineStart);
 }
 
-void ThemeValidator::Tell(const TiXmlElement& concerned, size_t lineStart,
-                          std::vector<std::string> notes, std::vector<std::string> absent) {
-  m_findings(ThemeFinding{concerned, m_run.log.Text().substr(lineStart), std::move(notes),
-                          std::move(absent)});
+void ThemeValidator::Tell(ThemeFinding finding, size_t lineStart) {
+  finding.line = m_run.log.Text().substr(lineStart);
+  m_findings(finding);
 }
 
 }  // namespace
@@ -293,7 +293,7 @@ namespace {
 // The broken tag's cause, told as the error its echoes are: they follow as
 // notes, each with its place, as the log words it.
 Diagnostic CauseOf(const BrokenTag& broken, const std::string& path,
-                   const std::vector<std::string>& echoes) {
+                   const std::vector<LocatedNote>& echoes) {
   Diagnostic cause;
   cause.file = path;
   cause.at = broken.at;
@@ -301,17 +301,17 @@ Diagnostic CauseOf(const BrokenTag& broken, const std::string& path,
   cause.notes = broken.notes;
   cause.notes.push_back("the builder's parser stops here, and reads nothing more of the '" +
                         std::string(broken.element->Value()) + "' nor of main.xml after it");
-  for (const std::string& echo : echoes) cause.notes.push_back("hence the log's " + echo);
+  cause.related = echoes;
   return cause;
 }
 
 // The findings are reported where their elements stand, once all are in:
 // the cause of a broken tag takes the place of its first echo.
-bool ReportFindings(const std::string& path, const ElementPositions& positions,
+bool ReportFindings(const std::string& path,
                     const std::vector<std::pair<ThemeFinding, Diagnostic>>& findings,
                     const BrokenTag* broken, ManifestDiagnostics* diagnostics) {
   std::vector<Diagnostic> errors;
-  std::vector<std::string> echoes;
+  std::vector<LocatedNote> echoes;
   size_t causeAt = 0;
   for (const auto& [finding, error] : findings) {
     if (!broken || !EchoesBrokenTag(*broken, finding.concerned, finding.absent)) {
@@ -319,9 +319,7 @@ bool ReportFindings(const std::string& path, const ElementPositions& positions,
       continue;
     }
     if (echoes.empty()) causeAt = errors.size();
-    const TextPosition at = positions.Of(finding.concerned);
-    echoes.push_back("error at " + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                     ": " + error.message);
+    echoes.push_back({path, error.at, "hence the log's error: " + error.message});
   }
   if (!echoes.empty()) errors.insert(errors.begin() + causeAt, CauseOf(*broken, path, echoes));
   for (const Diagnostic& error : errors) diagnostics->Report(error);
@@ -338,7 +336,7 @@ void ValidateThemesReporting(const RunContext& run, const std::string& sourceFol
     ValidateThemes(run, sourceFolder, manifest, themes, verdicts);
     return;
   }
-  const std::string path = JoinPath(sourceFolder, "main.xml");
+  const std::string path = PathInFolder(sourceFolder, "main.xml");
   const ElementPositions positions(text, manifest);
   BrokenTag broken;
   const bool isBroken = FindBrokenTag(text, manifest, positions, &broken);
@@ -346,14 +344,17 @@ void ValidateThemesReporting(const RunContext& run, const std::string& sourceFol
   const ThemeFindings collect = [&](const ThemeFinding& finding) {
     Diagnostic error;
     error.file = path;
-    error.at = positions.Of(finding.concerned);
+    error.at = finding.valueOf.empty() ? positions.Of(finding.concerned)
+                                       : positions.ValueOf(finding.concerned, finding.valueOf);
     error.message = MessageOfErrorLine(finding.line);
     error.notes = finding.notes;
+    error.related = finding.related;
+    for (LocatedNote& note : error.related) note.file = path;
     findings.emplace_back(finding, std::move(error));
   };
   ValidateThemes(run, sourceFolder, manifest, themes, verdicts, collect, &positions,
                  isBroken ? &broken : nullptr);
-  if (ReportFindings(path, positions, findings, isBroken ? &broken : nullptr, diagnostics) && told)
+  if (ReportFindings(path, findings, isBroken ? &broken : nullptr, diagnostics) && told)
     *told = broken;
 }
 

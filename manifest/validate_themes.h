@@ -24,7 +24,12 @@ struct ThemeFinding {
   const TiXmlElement& concerned;
   std::string line;
   std::vector<std::string> notes;
+  // Notes about other places in the manifest; their file is the manifest's.
+  std::vector<LocatedNote> related;
   std::vector<std::string> absent;  // the attributes the line calls missing
+  // The attribute whose value the line is about (a file missing), where the
+  // fault is; empty for a line about the element.
+  std::string valueOf;
 };
 
 // Told of each error line as the validation writes it.

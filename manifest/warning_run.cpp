@@ -46,7 +46,7 @@ WarningRun::WarningRun(FileSystem& fs, const std::string& folder, const std::str
     : fs(fs),
       folder(folder),
       options(options),
-      manifest(JoinPath(folder, "main.xml")),
+      manifest(PathInFolder(folder, "main.xml")),
       positions(text, manifest) {
   PackedFileRule rule;
   rule.outsideLinks = options.outsideLinks;
@@ -64,13 +64,14 @@ const std::string* WarningRun::PackedInOtherCase(const std::string& name) const 
 }
 
 void WarningRun::Warn(const char* name, TextPosition at, std::string message,
-                      std::vector<std::string> notes) {
-  warnings.push_back({SeverityOf(name), name, manifest, at, std::move(message), std::move(notes)});
+                      std::vector<std::string> notes, std::vector<LocatedNote> related) {
+  warnings.push_back({SeverityOf(name), name, manifest, at, std::move(message), std::move(notes),
+                      std::move(related)});
 }
 
 void WarningRun::WarnAboutFile(const char* name, const std::string& file, std::string message,
                                std::vector<std::string> notes) {
-  warnings.push_back({SeverityOf(name), name, JoinPath(folder, file), TextPosition(),
+  warnings.push_back({SeverityOf(name), name, PathInFolder(folder, file), TextPosition(),
                       std::move(message), std::move(notes)});
 }
 

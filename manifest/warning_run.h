@@ -39,10 +39,10 @@ struct WarningRun {
   const std::string* PackedInOtherCase(const std::string& name) const;
 
   void Warn(const char* name, TextPosition at, std::string message,
-            std::vector<std::string> notes = {});
+            std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {});
   void Warn(const char* name, const TiXmlNode& at, std::string message,
-            std::vector<std::string> notes = {}) {
-    Warn(name, positions.Of(at), std::move(message), std::move(notes));
+            std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {}) {
+    Warn(name, positions.Of(at), std::move(message), std::move(notes), std::move(related));
   }
   void WarnAboutFile(const char* name, const std::string& file, std::string message,
                      std::vector<std::string> notes = {});
@@ -50,7 +50,7 @@ struct WarningRun {
   FileSystem& fs;
   const std::string& folder;
   const WarningOptions& options;
-  const std::string manifest;  // its path, as the log writes it
+  const std::string manifest;  // its path, as the folder was typed
   const ElementPositions positions;
   // The files the package will hold, by name; listedWhole when the
   // listing reached its end, so that a name missing from it is missing.
@@ -76,8 +76,8 @@ void CheckElements(const TiXmlDocument& manifest, WarningRun* run);
 void CheckLostThemes(const std::string& text, const TiXmlDocument& manifest, WarningRun* run);
 
 // A file that an attribute names: where it is and what it holds.
-void CheckFileReference(const TiXmlElement& element, const std::string& value, ValueKind kind,
-                        WarningRun* run);
+void CheckFileReference(const TiXmlElement& element, const char* attribute,
+                        const std::string& value, ValueKind kind, WarningRun* run);
 
 // What the files of the images referenced hold, each looked into once, on
 // as many threads as the options allow; a broken image is warned of where

@@ -64,7 +64,8 @@ const std::vector<WarningName>& WarningNames() {
        "move the file into the folder and name it alone"},
       {"case-mismatch", kOn, kWarning, kDiagnostic,
        "a file named in another letter case than its own",
-       "the folder holds the file under another letter case: Windows builds, Linux does not",
+       "the folder holds the file under another letter case: Windows builds, Linux does not "
+       "(where letter case counts, the error of the missing file says it instead)",
        "spell the name as the file is spelt"},
       {"not-an-image", kOn, kWarning, kDiagnostic,
        "a screenshot, background or image that is no PNG, JPEG, GIF or BMP",

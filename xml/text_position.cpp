@@ -33,6 +33,7 @@ class ParserCount {
   size_t Offset() const { return m_offset; }
   int Row() const { return m_row; }
   int Column() const { return m_column; }
+  bool Utf8() const { return m_lexer.Utf8(); }
   bool AtEnd() const { return m_offset >= m_lexer.Size(); }  // at a NUL, as the parser
   bool Reached(int row, int column) const { return m_row == row && m_column == column; }
   // The parser reads UTF-8 once past the declaration that selects it. It
@@ -116,7 +117,7 @@ size_t TextLines::Offset(const TextPosition& at) const {
 }
 
 ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument& document)
-    : m_lines(text) {
+    : m_text(text), m_lexer(m_text), m_lines(text) {
   const int tabSize = document.TabSize();
   if (tabSize < 1) return;  // the parser did not count
   const TiXmlDeclaration* utf8Declaration = Utf8Declaration(document);
@@ -132,21 +133,51 @@ ElementPositions::ElementPositions(const std::string& text, const TiXmlDocument&
       // space: of two bytes at one count, it stamps the later.
       if (!m_tags.empty() && count.Reached(m_tags.back().row, m_tags.back().column))
         m_tags.pop_back();
-      m_tags.push_back({count.Row(), count.Column(), count.Offset()});
+      m_tags.push_back({count.Row(), count.Column(), count.Offset(), count.Utf8()});
     }
     if (c == '>' || !IsXmlSpace(c)) textMayStart = c == '>';
     count.Step();
   }
 }
 
-size_t ElementPositions::OffsetOf(const TiXmlNode& node) const {
+const ElementPositions::Tag* ElementPositions::TagOf(const TiXmlNode& node) const {
   const int row = node.Row() - 1, column = node.Column() - 1;
   auto before = [](const Tag& tag, std::pair<int, int> place) {
     return std::make_pair(tag.row, tag.column) < place;
   };
   auto tag = std::lower_bound(m_tags.begin(), m_tags.end(), std::make_pair(row, column), before);
-  if (tag != m_tags.end() && tag->row == row && tag->column == column) return tag->offset;
-  return std::string::npos;
+  if (tag != m_tags.end() && tag->row == row && tag->column == column) return &*tag;
+  return nullptr;
+}
+
+size_t ElementPositions::OffsetOf(const TiXmlNode& node) const {
+  const Tag* tag = TagOf(node);
+  return tag ? tag->offset : std::string::npos;
+}
+
+// The tag is read again as the parser read it, in the encoding it read then,
+// so that a quote inside a value is never taken for the value's end.
+TextPosition ElementPositions::InTag(const TiXmlNode& element, const std::string& attribute,
+                                     bool value) const {
+  const Tag* tag = TagOf(element);
+  if (!tag) return Of(element);
+  TinyXmlLexer lexer = m_lexer;
+  lexer.SetUtf8(tag->utf8);
+  const size_t name = lexer.FindAttribute(tag->offset, attribute);
+  if (name == std::string::npos) return Of(element);
+  if (!value) return m_lines.At(name);
+  const size_t at = lexer.ReadAttribute(name).value;
+  return m_lines.At(at == std::string::npos ? name : at);
+}
+
+TextPosition ElementPositions::NameOf(const TiXmlNode& element,
+                                      const std::string& attribute) const {
+  return InTag(element, attribute, false);
+}
+
+TextPosition ElementPositions::ValueOf(const TiXmlNode& element,
+                                       const std::string& attribute) const {
+  return InTag(element, attribute, true);
 }
 
 TextPosition ElementPositions::Of(const TiXmlNode& node) const {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "xml/tinyxml_lexer.h"
+
 class TiXmlDeclaration;
 class TiXmlDocument;
 class TiXmlNode;
@@ -47,24 +49,38 @@ class TextLines {
 class ElementPositions {
  public:
   ElementPositions(const std::string& text, const TiXmlDocument& document);
+  // The lexer reads the copy of the text it holds.
+  ElementPositions(const ElementPositions&) = delete;
+  ElementPositions& operator=(const ElementPositions&) = delete;
 
   // The position of the element's "<", of a text's first byte.
   TextPosition Of(const TiXmlNode& node) const;
   // The offset of the element's "<" (a text's first byte) in the text; npos
   // where the parser's count finds none.
   size_t OffsetOf(const TiXmlNode& node) const;
+  // The position of the element's attribute of that name, and of its
+  // value's first byte (past the quote): where a fault of the name, or of
+  // the value, is. The element's own where its tag holds no such attribute.
+  TextPosition NameOf(const TiXmlNode& element, const std::string& attribute) const;
+  TextPosition ValueOf(const TiXmlNode& element, const std::string& attribute) const;
   // The position of the byte at `offset`.
   TextPosition At(size_t offset) const { return m_lines.At(offset); }
 
  private:
   // A "<" of the text, or a byte where a text may begin: the parser's row
-  // and column there, and its offset.
+  // and column there, its offset, and whether the parser reads UTF-8 there.
   struct Tag {
     int row;
     int column;
     size_t offset;
+    bool utf8;
   };
 
+  const Tag* TagOf(const TiXmlNode& node) const;
+  TextPosition InTag(const TiXmlNode& element, const std::string& attribute, bool value) const;
+
+  const std::string m_text;    // attributes are looked for in it
+  const TinyXmlLexer m_lexer;  // over m_text
   TextLines m_lines;
   std::vector<Tag> m_tags;  // in text order, which is row and column order
 };

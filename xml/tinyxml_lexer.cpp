@@ -104,20 +104,38 @@ size_t TinyXmlLexer::SkipPast(size_t i, const char* terminator) const {
 }
 
 // name = value, the value quoted or, as the parser forgives, not.
-size_t TinyXmlLexer::SkipAttribute(size_t i) const {
-  i = SkipName(i);
-  if (i == npos) return npos;
+TinyXmlLexer::Attribute TinyXmlLexer::ReadAttribute(size_t i) const {
+  Attribute attribute;
+  i = attribute.nameEnd = SkipName(i);
+  if (i == npos) return attribute;
   i = SkipSpace(i);
-  if (At(i) != '=') return npos;
+  if (At(i) != '=') return attribute;
   i = SkipSpace(i + 1);
-  if (i >= m_n) return npos;
+  if (i >= m_n) return attribute;
   if (At(i) == '"' || At(i) == '\'') {
+    attribute.value = i + 1;
     i = SkipUntil(i + 1, static_cast<char>(At(i)));
-    return i == npos ? npos : i + 1;
+    attribute.end = i == npos ? npos : i + 1;
+    return attribute;
   }
+  attribute.value = i;
   for (; i < m_n && !IsXmlSpace(At(i)) && At(i) != '/' && At(i) != '>'; ++i)
-    if (At(i) == '"' || At(i) == '\'') return npos;
-  return i;
+    if (At(i) == '"' || At(i) == '\'') return attribute;
+  attribute.end = i;
+  return attribute;
+}
+
+size_t TinyXmlLexer::FindAttribute(size_t i, const std::string& name) const {
+  for (i = SkipName(SkipSpace(i + 1)); i != npos;) {
+    i = SkipSpace(i);
+    if (i >= m_n || At(i) == '/' || At(i) == '>') break;
+    const Attribute attribute = ReadAttribute(i);
+    if (attribute.nameEnd - i == name.size() &&
+        name.compare(0, name.size(), m_s + i, name.size()) == 0)
+      return i;
+    i = attribute.end;
+  }
+  return npos;
 }
 
 // "</" and a name, which the parser compares with the element's own; here
@@ -162,7 +180,7 @@ size_t TinyXmlLexer::SkipNode(size_t i, XmlNode node) const {
 // The parser reads every attribute before it finds the tag unterminated.
 TinyXmlLexer::StartTag TinyXmlLexer::ReadStartTag(size_t i) const {
   StartTag tag;
-  for (i = SkipName(SkipSpace(i + 1)); i != npos; i = SkipAttribute(i)) {
+  for (i = SkipName(SkipSpace(i + 1)); i != npos; i = ReadAttribute(i).end) {
     i = SkipSpace(i);
     if (i >= m_n) break;
     if (At(i) == '/') {
@@ -193,7 +211,7 @@ TinyXmlLexer::Declaration TinyXmlLexer::ReadDeclaration(size_t i) const {
     if (StartsWith(i, "version", true) || StartsWith(i, "encoding", true) ||
         StartsWith(i, "standalone", true)) {
       declaration.lastAttribute = i;
-      i = SkipAttribute(i);
+      i = ReadAttribute(i).end;
     } else {
       while (i < m_n && At(i) != '>' && !IsXmlSpace(At(i))) ++i;
     }

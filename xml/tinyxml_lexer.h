@@ -85,6 +85,19 @@ class TinyXmlLexer {
   };
   StartTag ReadStartTag(size_t i) const;
 
+  // An attribute of a start tag, read from its name on: where its name
+  // ends, where its value begins (past the quote) and where the attribute
+  // ends; end is npos where the parser stops in it.
+  struct Attribute {
+    size_t nameEnd = npos;
+    size_t value = npos;
+    size_t end = npos;
+  };
+  Attribute ReadAttribute(size_t i) const;
+  // The offset of the name of the start tag's attribute `name`, the tag
+  // opening at `i`; npos where the tag has none of that name.
+  size_t FindAttribute(size_t i, const std::string& name) const;
+
   struct Declaration {
     size_t end = npos;
     // Where the parser last stamps its row and column inside the
@@ -100,7 +113,6 @@ class TinyXmlLexer {
   size_t SkipCharacterReference(size_t i) const;
   size_t SkipUntil(size_t i, char end) const;
   size_t SkipPast(size_t i, const char* terminator) const;
-  size_t SkipAttribute(size_t i) const;
   size_t SkipEndTag(size_t i) const;
 
   const char* m_s;
