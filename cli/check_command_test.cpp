@@ -187,6 +187,10 @@ TEST_F(NvthemeTest, GnuFormatGivesOneLinePerErrorWithItsPlace) {
           "number: a fault of a 'virtualshelf' or 'catalog' fails the theme, whatever else "
           "it holds",
       faulty + ":2:1: note: 2 more such faults fail it too",
+      faulty +
+          ":3:39: note: the theme fails by this fault: The file: 'none.xml' in attribute 'file' "
+          "doesn't exist or can't be read.",
+      faulty + ":4:2: note: the theme fails by this fault: Attributes 'uhspace' invalid.",
       faulty + ":4:46: warning: 'uwidth' is '12px', which the rule reads as 12 [-Wloose-integer]",
       faulty +
           ":4:46: note: the rule reads the leading number and passes over the rest, where a "
@@ -303,7 +307,11 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
         "Theme is invalid.",
         {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 9:5 names "
          "'shelf-sand.png' in 'background', which doesn't exist or can't be read",
-         "the 'catalog' at 10:7 has no 'name'" + shelfFault, "1 more such fault fails it too"}}},
+         "the 'catalog' at 10:7 has no 'name'" + shelfFault, "1 more such fault fails it too"},
+        {"7:33: note: the theme fails by this fault: " + missing("layout-lists.xml", "file"),
+         "9:31: note: the theme fails by this fault: " + missing("shelf-sand.png", "background"),
+         "10:7: note: the theme fails by this fault: Attributes 'name' not found in 'catalog' "
+         "node."}}},
       {{"18:5", "Attributes 'uwidth' invalid.", {"'uwidth' is empty: write a whole number"}},
        {"19:36",
         missing("cat-musics.png", "image"),
@@ -311,7 +319,8 @@ TEST_F(NvthemeTest, BrokenExampleShowsEveryFaultInOneRun) {
        {"14:3",
         "Theme is invalid.",
         {"the 'virtualshelf' at 18:5 has an empty 'uwidth'" + shelfFault,
-         "1 more such fault fails it too"}}},
+         "1 more such fault fails it too"},
+        {"18:5: note: the theme fails by this fault: Attributes 'uwidth' invalid."}}},
       {{"22:40",
         missing("shot-dusk.png", "screenshot"),
         {noNearFile},
@@ -591,6 +600,10 @@ TEST_F(NvthemeTest, ColourAlwaysColoursTheDiagnostics) {
                 ":2:1: \x1b[0m\x1b[1;36mnote:\x1b[0m it needs a 'detail' with a 'mode' and a "
                 "'file' that exists; the 'detail' at 3:14 names 'Grid.xml' in 'file', which "
                 "doesn't exist or can't be read\n"
+                "\x1b[1m" +
+                m +
+                ":3:40: \x1b[0m\x1b[1;36mnote:\x1b[0m the theme fails by this fault: The file: "
+                "'Grid.xml' in attribute 'file' doesn't exist or can't be read.\n"
                 "\x1b[1m" +
                 m +
                 ":3:50: \x1b[0m\x1b[1;35mwarning:\x1b[0m \x1b[1munknown attribute 'mdoe' of "

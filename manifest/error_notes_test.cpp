@@ -273,19 +273,24 @@ TEST(ErrorNotesTest, WhatAnInvalidThemeLacked) {
        {},
        invalid,
        {"it needs a 'virtualshelf' whose 'background' exists; the 'virtualshelf' at 6:5 names "
-        "'deep.png' in 'background', which doesn't exist or can't be read"}},
+        "'deep.png' in 'background', which doesn't exist or can't be read",
+        kManifest + ":6:31: the theme fails by this fault: The file: 'deep.png' in attribute "
+                    "'background' doesn't exist or can't be read."}},
       // One cause, told once: the need it misses is the fault that fails it.
       {"a shelf without background",
        {{"background=\"sand.png\" ", ""}},
        {},
        invalid,
-       {"the 'virtualshelf' at 6:5 has no 'background'" + shelfFault}},
+       {"the 'virtualshelf' at 6:5 has no 'background'" + shelfFault,
+        kManifest + ":6:5: the theme fails by this fault: Attributes 'background' not found in "
+                    "'virtualshelf' node."}},
       {"two faults of a catalog",
        {{"olx=\"10\"", "olx=\"x\""}, {"name=\"Novels\" ", ""}},
        {},
        invalid,
        {"the 'catalog' at 7:7 gives 'olx' as 'x', which is no number" + shelfFault,
-        "1 more such fault fails it too"}},
+        "1 more such fault fails it too",
+        kManifest + ":7:7: the theme fails by this fault: Attributes 'olx' invalid."}},
   });
 }
 

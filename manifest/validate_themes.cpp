@@ -4,6 +4,7 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -17,6 +18,13 @@ namespace nv {
 namespace {
 
 using Kind = ManifestErrorKind;
+
+// The message of the fault's log line.
+std::string FaultLine(const RuleFault& fault) {
+  OperationLog scratch;
+  WriteManifestError(fault.kind, scratch, fault.first, fault.second);
+  return MessageOfErrorLine(scratch.Text());
+}
 
 // Integer attributes, in the order their lines appear.
 const char* const kShelfSizes[] = {"uwidth", "uheight", "uhspace", "uvspace"};
@@ -84,6 +92,7 @@ class ThemeValidator {
   }
   RuleFault Fault(const TiXmlElement& concerned, Kind kind, const std::string& first,
                   const std::string& second = "");
+  std::vector<LocatedNote> FaultPlaces(const ThemeWalkFacts& facts) const;
   // Writes the fault's line and tells it, with `related` after its notes.
   void Write(const RuleFault& fault, const std::vector<LocatedNote>& related = {});
   void Tell(ThemeFinding finding, size_t lineStart);
@@ -158,9 +167,27 @@ bool ThemeValidator::Walk(const TiXmlElement& theme) {
     Tell({theme, "",
           m_notes ? m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
                                             state.shelfBackgroundFound)
-                  : std::vector<std::string>()},
+                  : std::vector<std::string>(),
+          FaultPlaces(state.facts)},
          lineStart);
   return false;
+}
+
+// Where each fault the verdict's notes name stands, for an editor to go to.
+std::vector<LocatedNote> ThemeValidator::FaultPlaces(const ThemeWalkFacts& facts) const {
+  std::vector<LocatedNote> places;
+  if (!m_notes) return places;
+  for (const std::optional<RuleFault>* fault :
+       {&facts.detailFault, &facts.backgroundFault, &facts.clearingFault}) {
+    if (!*fault || m_notes->Echoes(**fault)) continue;  // the broken tag is told at its place
+    const RuleFault& f = **fault;
+    const TextPosition at =
+        m_notes->PlaceOf(*f.element, f.kind == Kind::FileMissing ? f.second : "");
+    const bool told =
+        std::any_of(places.begin(), places.end(), [&](const LocatedNote& p) { return p.at == at; });
+    if (!told) places.push_back({"", at, "the theme fails by this fault: " + FaultLine(f)});
+  }
+  return places;
 }
 
 // A comment or text counts as content, though it holds nothing that counts.
