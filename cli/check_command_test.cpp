@@ -125,9 +125,13 @@ TEST_F(NvthemeTest, AFolderTypedWithASeparatorGivesNoDoubledOne) {
                 ":2:40: error: The file: 'Grid.xml' in attribute 'file' doesn't exist or can't be "
                 "read.\n",
             err.str().substr(0, err.str().find('\n') + 1));
-  for (const char* format : {"--format=gnu", "--format=json", "--format=sarif"}) {
+  for (const std::string format : {"--format=gnu", "--format=json", "--format=sarif"}) {
     Run({"check", format, typed});
-    EXPECT_EQ(std::string::npos, out.str().find(doubled)) << format << ":\n" << out.str();
+    std::string needle = doubled;  // JSON writes a backslash as two
+    if (format == "--format=json")
+      for (size_t at = 0; (at = needle.find('\\', at)) != std::string::npos; at += 2)
+        needle.insert(at, 1, '\\');
+    EXPECT_EQ(std::string::npos, out.str().find(needle)) << format << ":\n" << out.str();
     EXPECT_NE(std::string::npos, out.str().find("main.xml")) << format;
   }
 }
