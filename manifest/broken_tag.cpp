@@ -42,10 +42,6 @@ class TagReader {
     while (i < m_lexer.Size() && IsXmlNameChar(m_lexer.At(i))) ++i;
     return i;
   }
-  std::string Place(size_t offset) const {
-    const TextPosition at = m_positions.At(offset);
-    return std::to_string(at.line) + ":" + std::to_string(at.column);
-  }
   bool Fault(size_t at, std::string cause, std::string fix, BrokenTag* broken) const;
   size_t ReadValue(size_t attribute, size_t i, const std::string& name, BrokenTag* broken) const;
   void ReadOn(size_t at, BrokenTag* broken) const;
@@ -71,9 +67,10 @@ bool TagReader::Read(size_t start, BrokenTag* broken) {
     if (c == '/') return Fault(i, "'/' in a tag must stand just before its '>'", "", broken);
     if (m_lexer.StartsWith(i, "<!--"))
       return Fault(i, "a comment cannot stand inside a tag", "move it after the tag's '>'", broken);
-    if (c == '<')
-      return Fault(i, "the tag opened at " + Place(start) + " is not closed before this '<'",
-                   "end it with '>' or '/>'", broken);
+    if (c == '<') {
+      broken->related.push_back({"", m_positions.At(start), "the tag opens here"});
+      return Fault(i, "the tag is not closed before this '<'", "end it with '>' or '/>'", broken);
+    }
     const std::string name = m_text.substr(i, NameEnd(i) - i);
     if (name.empty() || !IsXmlNameStart(c))
       return Fault(i, "an attribute's name cannot begin with '" + std::string(1, c) + "'",
@@ -81,10 +78,11 @@ bool TagReader::Read(size_t start, BrokenTag* broken) {
     const size_t value = ReadValue(i, m_lexer.SkipSpace(i + name.size()), name, broken);
     if (value == npos) return true;
     const auto first = given.emplace(name, i);
-    if (!first.second)
-      return Fault(i, "attribute " + Quote(name) + " is given twice",
-                   "it is first given at " + Place(first.first->second) + "; keep one of them",
-                   broken);
+    if (!first.second) {
+      broken->related.push_back(
+          {"", m_positions.At(first.first->second), Quote(name) + " is first given here"});
+      return Fault(i, "attribute " + Quote(name) + " is given twice", "keep one of them", broken);
+    }
     i = value;
   }
 }

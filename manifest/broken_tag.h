@@ -21,7 +21,8 @@ struct BrokenTag {
   TextPosition at;                        // the fault
   TextPosition end;                       // the tag's end as a person reads it
   std::string cause;                      // "attribute 'name' is given twice"
-  std::vector<std::string> notes;         // where else, and what to do
+  std::vector<std::string> notes;         // what to do
+  std::vector<LocatedNote> related;       // where else, the file left to the caller
   // The attributes written in the tag from the fault on, which the parser
   // never read.
   std::set<std::string> unread;

@@ -3,6 +3,7 @@
 // of where the rules read no theme.
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "manifest/broken_tag.h"
@@ -70,20 +71,26 @@ bool IsRead(const TiXmlElement& theme, const TiXmlDocument& manifest) {
   return std::string(theme.Value()) == "theme" && theme.Parent() == manifest.FirstChildElement();
 }
 
-// In an author's words where a broken tag stopped it, else in the parser's.
-std::string WhereReadingEnds(const std::string& text, const TiXmlDocument& manifest,
-                             const ElementPositions& positions) {
+// Where the builder's reading ended: at its place where that is known, in
+// an author's words where a broken tag stopped it, else in the parser's.
+void WhereReadingEnds(const std::string& text, const TiXmlDocument& manifest, WarningRun* run,
+                      std::vector<std::string>* notes, std::vector<LocatedNote>* related) {
   BrokenTag broken;
-  if (FindBrokenTag(text, manifest, positions, &broken))
-    return "the builder's parser stopped at " + std::to_string(broken.at.line) + ":" +
-           std::to_string(broken.at.column) + ", where " + broken.cause;
-  // The parser gives no place for some faults (a comment never closed).
-  if (manifest.Error() && manifest.ErrorRow() <= 0)
-    return "the builder's parser stopped before it: " + std::string(manifest.ErrorDesc());
-  if (manifest.Error())
-    return "the builder's parser stopped at " + std::to_string(manifest.ErrorRow()) + ":" +
-           std::to_string(manifest.ErrorCol()) + ": " + manifest.ErrorDesc();
-  return "the builder's parser stopped before it";
+  if (FindBrokenTag(text, manifest, run->positions, &broken)) {
+    related->push_back(
+        {run->manifest, broken.at, "the builder's parser stopped here, where " + broken.cause});
+  } else if (manifest.Error() && manifest.ErrorRow() > 0) {
+    const TextPosition at{static_cast<size_t>(manifest.ErrorRow()),
+                          static_cast<size_t>(std::max(1, manifest.ErrorCol()))};
+    related->push_back({run->manifest, at,
+                        "the builder's parser stopped here: " + std::string(manifest.ErrorDesc())});
+  } else if (manifest.Error()) {
+    // The parser gives no place for some faults (a comment never closed).
+    notes->push_back("the builder's parser stopped before it: " +
+                     std::string(manifest.ErrorDesc()));
+  } else {
+    notes->push_back("the builder's parser stopped before it");
+  }
 }
 
 // Why the rules pass over a theme the parser made, and what to write.
@@ -113,14 +120,20 @@ void CheckLostThemes(const std::string& text, const TiXmlDocument& manifest, War
       if (run->positions.Of(*m) == at) theme = m;
     if (theme && IsRead(*theme, manifest)) continue;
     const std::string name = NameInTag(text, tag);
-    run->Warn(
-        "lost-content", at,
-        (name.empty() ? std::string("a theme") : "the theme " + Quote(name)) +
-            " is written here, but the builder never reads it",
-        {theme ? WhyNotRead(*theme, manifest) : WhereReadingEnds(text, manifest, run->positions),
-         "the log counts and checks only the themes it reads, and the media application "
-         "may not show this one" +
-             std::string(theme ? "" : "; mend the XML before it")});
+    std::vector<std::string> notes;
+    std::vector<LocatedNote> related;
+    if (theme)
+      notes.push_back(WhyNotRead(*theme, manifest));
+    else
+      WhereReadingEnds(text, manifest, run, &notes, &related);
+    notes.push_back(
+        "the log counts and checks only the themes it reads, and the media application may not "
+        "show this one" +
+        std::string(theme ? "" : "; mend the XML before it"));
+    run->Warn("lost-content", at,
+              (name.empty() ? std::string("a theme") : "the theme " + Quote(name)) +
+                  " is written here, but the builder never reads it",
+              std::move(notes), std::move(related));
   }
 }
 

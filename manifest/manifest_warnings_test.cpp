@@ -422,15 +422,15 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
 
 // The pass's order: the manifest's warnings as they stand in the text, the
 // strict parser's among them, then the folder's.
-// A lost theme's note says where the builder's parser stopped: where a
-// broken tag stopped it, in an author's words.
+// A lost theme's first note says where the builder's parser stopped: at
+// that place, in an author's words where a broken tag stopped it.
 TEST(ManifestWarningsTest, ALostThemeSaysWhereTheParserStopped) {
   const struct {
     std::string from, to;
     const char* note;
   } kCases[] = {
       {"<catalog name=\"Novels\"", "<catalog name=\"Novels\" name=\"N\"",
-       "the builder's parser stopped at 8:30, where attribute 'name' is given twice"},
+       "8:30: the builder's parser stopped here, where attribute 'name' is given twice"},
       {"<virtualshelf", "<!-- never closed <virtualshelf",
        "the builder's parser stopped before it: Error reading Element value."},
   };
@@ -440,8 +440,13 @@ TEST(ManifestWarningsTest, ALostThemeSaysWhereTheParserStopped) {
     text.replace(text.find(c.from), c.from.size(), c.to);
     text.replace(text.find("</nuvarinepackage>"), 0, "<theme name=\"Night\"/>\n");
     std::vector<std::string> notes;
-    for (const Diagnostic& d : folder.Warnings(text))
-      if (d.name == "lost-content") notes = d.notes;
+    for (const Diagnostic& d : folder.Warnings(text)) {
+      if (d.name != "lost-content") continue;
+      for (const LocatedNote& n : d.related)
+        notes.push_back(std::to_string(n.at.line) + ":" + std::to_string(n.at.column) + ": " +
+                        n.text);
+      notes.insert(notes.end(), d.notes.begin(), d.notes.end());
+    }
     ASSERT_FALSE(notes.empty()) << c.note;
     EXPECT_EQ(c.note, notes[0]);
   }

@@ -328,7 +328,9 @@ Diagnostic CauseOf(const BrokenTag& broken, const std::string& path,
   cause.notes = broken.notes;
   cause.notes.push_back("the builder's parser stops here, and reads nothing more of the '" +
                         std::string(broken.element->Value()) + "' nor of main.xml after it");
-  cause.related = echoes;
+  cause.related = broken.related;
+  for (LocatedNote& note : cause.related) note.file = path;
+  cause.related.insert(cause.related.end(), echoes.begin(), echoes.end());
   return cause;
 }
 
