@@ -11,6 +11,14 @@ namespace nv {
 
 namespace {
 
+// "line" and "column", as every place in the document gives them.
+void WritePlace(JsonWriter& json, const TextPosition& at) {
+  json.Key("line");
+  json.Number(at.line);
+  json.Key("column");
+  json.Number(at.column);
+}
+
 void WriteDiagnostic(JsonWriter& json, const Diagnostic& d, bool warningsAsErrors) {
   json.BeginObject();
   json.Key("severity");
@@ -19,10 +27,7 @@ void WriteDiagnostic(JsonWriter& json, const Diagnostic& d, bool warningsAsError
   json.StringOrNull(d.name);
   json.Key("file");
   json.String(d.file);
-  json.Key("line");
-  json.Number(d.at.line);
-  json.Key("column");
-  json.Number(d.at.column);
+  WritePlace(json, d.at);
   json.Key("message");
   json.String(d.message);
   json.Key("notes");
@@ -35,10 +40,7 @@ void WriteDiagnostic(JsonWriter& json, const Diagnostic& d, bool warningsAsError
     json.BeginObject();
     json.Key("file");
     json.String(note.file);
-    json.Key("line");
-    json.Number(note.at.line);
-    json.Key("column");
-    json.Number(note.at.column);
+    WritePlace(json, note.at);
     json.Key("message");
     json.String(note.text);
     json.EndObject();
@@ -53,10 +55,7 @@ void WriteTheme(JsonWriter& json, size_t number, const ThemeVerdict& theme) {
   json.Number(number);
   json.Key("name");
   json.String(theme.name);
-  json.Key("line");
-  json.Number(theme.at.line);
-  json.Key("column");
-  json.Number(theme.at.column);
+  WritePlace(json, theme.at);
   json.Key("valid");
   json.Bool(theme.valid);
   json.EndObject();
@@ -67,10 +66,7 @@ void WriteImage(JsonWriter& json, const ImageReference& image) {
   json.BeginObject();
   json.Key("name");
   json.String(image.name);
-  json.Key("line");
-  json.Number(image.at.line);
-  json.Key("column");
-  json.Number(image.at.column);
+  WritePlace(json, image.at);
   json.Key("format");
   json.StringOrNull(image.format);
   json.Key("width");
