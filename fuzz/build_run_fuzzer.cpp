@@ -180,9 +180,9 @@ void CheckBuild(MemoryFileSystem& fs, const RunFlags& flags, const std::string& 
 }
 
 // A check is the build's first part, and each error of its log that it
-// reports stands at an element's "<" (only the missing root has no element
-// to stand at); a cause it adds, such as a fault inside a tag, stands
-// within the text.
+// reports stands at an element's "<" or at the first byte of the value it
+// names (only the missing root has no element to stand at); a cause it
+// adds, such as a fault inside a tag, stands within the text.
 void CheckCheckOnly(const std::string& manifest, const RunFlags& built, const std::string& log) {
   MemoryFileSystem fs;
   AddFolder(fs, manifest, LastGoodPackage());
@@ -206,8 +206,12 @@ void CheckCheckOnly(const std::string& manifest, const RunFlags& built, const st
               "a cause stands within the text", checkLog + "\nat: " + place.message);
       continue;
     }
-    Require(tags.count({place.at.line, place.at.column}) == 1,
-            "a finding stands at an element's \"<\"", checkLog + "\nat: " + place.message);
+    const size_t offset = lines.Offset(place.at);
+    const bool atValue = offset != std::string::npos && offset > 0 && offset <= text.size() &&
+                         (text[offset - 1] == '"' || text[offset - 1] == '\'');
+    Require(tags.count({place.at.line, place.at.column}) == 1 || atValue,
+            "a finding stands at an element's \"<\" or at the value it names",
+            checkLog + "\nat: " + place.message);
   }
 }
 
