@@ -7,8 +7,10 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -206,9 +208,12 @@ void CheckCheckOnly(const std::string& manifest, const RunFlags& built, const st
               "a cause stands within the text", checkLog + "\nat: " + place.message);
       continue;
     }
-    const size_t offset = lines.Offset(place.at);
-    const bool atValue = offset != std::string::npos && offset > 0 && offset <= text.size() &&
-                         (text[offset - 1] == '"' || text[offset - 1] == '\'');
+    // A value begins after its quote, or after '=' where it has none.
+    size_t before = lines.Offset(place.at);
+    const bool inText = before != std::string::npos && before <= text.size();
+    while (inText && before > 0 && std::isspace(static_cast<unsigned char>(text[before - 1])))
+      --before;
+    const bool atValue = inText && before > 0 && std::strchr("\"'=", text[before - 1]);
     Require(tags.count({place.at.line, place.at.column}) == 1 || atValue,
             "a finding stands at an element's \"<\" or at the value it names",
             checkLog + "\nat: " + place.message);
