@@ -62,10 +62,7 @@ TEST_F(NvthemeTest, BuildWithoutItsServiceEndsAtOnce) {
 TEST_F(NvthemeTest, NotesNameFilesLeftOutAndLinksThatLeadOutside) {
   AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   const std::string held = JoinPath("ocean", "held.png"), link = JoinPath("ocean", "secret.png");
-  fs.AddFile(held, "x");
-  fs.Hold(held);
-  fs.AddFile(link, "x");
-  fs.SetLinkTarget(link, "/etc/secret");
+  AddHeldFileAndOutsideLink(held, link, "/etc/secret");
   const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
 
   EXPECT_EQ(0, Run({"build", "ocean"}));
@@ -302,10 +299,7 @@ TEST_F(NvthemeTest, BuildRemovesTheTemporaryPackagesOfKilledBuilds) {
 TEST_F(NvthemeTest, NotesThatAreWarningsAnswerToSwitches) {
   AddFolder("ocean", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   const std::string held = JoinPath("ocean", "held.png"), link = JoinPath("ocean", "l.png");
-  fs.AddFile(held, "x");
-  fs.Hold(held);
-  fs.AddFile(link, "x");
-  fs.SetLinkTarget(link, "/etc/l.png");
+  AddHeldFileAndOutsideLink(held, link, "/etc/l.png");
   const std::string heldNote = "nvtheme: " + held + ": left out: held by another program\n";
   const std::string linkNote =
       "nvtheme: " + link + ": packed from /etc/l.png, outside the folder\n";

@@ -177,10 +177,7 @@ TEST_F(NvthemeTest, ErrorLinesEscapeControlBytes) {
   // The notes of a build run too.
   AddFolder("sea", "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
   const std::string held = JoinPath("sea", "a\nb.png"), link = JoinPath("sea", "l.png");
-  fs.AddFile(held, "x");
-  fs.Hold(held);
-  fs.AddFile(link, "x");
-  fs.SetLinkTarget(link, "/etc/\x1B[2J");
+  AddHeldFileAndOutsideLink(held, link, "/etc/\x1B[2J");
   EXPECT_EQ(0, Run({"build", "sea"}));
   EXPECT_EQ("nvtheme: " + JoinPath("sea", "a\\nb.png") + ": left out: held by another program\n" +
                 "nvtheme: " + link + ": packed from /etc/\\x1B[2J, outside the folder\n" +

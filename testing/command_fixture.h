@@ -36,6 +36,16 @@ class NvthemeTest : public testing::Test {
     fs.AddFile(JoinPath(folder, "grid.xml"), "<layout/>");
   }
 
+  // A file held open by another program, which a build leaves out, and a
+  // link that leads outside the folder to `target`.
+  void AddHeldFileAndOutsideLink(const std::string& held, const std::string& link,
+                                 const std::string& target) {
+    fs.AddFile(held, "x");
+    fs.Hold(held);
+    fs.AddFile(link, "x");
+    fs.SetLinkTarget(link, target);
+  }
+
   int Run(const std::vector<std::string>& args) {
     out.str("");
     err.str("");
