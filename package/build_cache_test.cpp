@@ -198,6 +198,7 @@ struct Change {
   Done done;   // what the second build does with the files
   bool noted;  // whether it is noted that the cache was not used
   std::function<void(CachedBuilds&)> beforeFirst = nullptr;  // just before the first build
+  bool kept = false;  // whether the package in place stays, not written again
 };
 
 // Whatever happened between two builds, the second writes the log and the
@@ -206,7 +207,7 @@ struct Change {
 // whose content it cannot vouch for either.
 TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
   const Change changes[] = {
-      {"nothing", [](CachedBuilds&) {}, {}, false},
+      {"nothing", [](CachedBuilds&) {}, {}, false, nullptr, true},
       {"one file changed",
        [](CachedBuilds& b) { b.fs.AppendToFile(b.Source("grid.xml"), "<more/>"); },
        {{"grid.xml"}, {"grid.xml"}},
@@ -284,16 +285,19 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
          });
        },
        kEverything, false},
+      // A file added, so that the last package is copied from, not kept.
       {"a read of the last package failing as a block is copied",
        [](CachedBuilds& b) {
+         b.fs.AddFile(b.Source("add.png"), "new");
          b.OnPackageRead(kFirstBlockRead, [](CachedBuilds&) { return false; });
        },
-       {{"back.png"}, {"back.png"}},
+       {{"add.png", "back.png"}, {"add.png", "back.png"}},
        true},
       // Its block is copied whole before the check finds it changed: it is
       // made anew over it, shorter, and the package cut where it ends.
       {"the package edited in place as its last block is copied",
        [](CachedBuilds& b) {
+         b.fs.AddFile(b.Source("add.png"), "new");
          b.OnPackageRead(kLastBlockRead, [](CachedBuilds& b) {
            std::string bytes = b.fs.Contents(b.package);
            bytes.back() ^= 1;
@@ -302,7 +306,7 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
            return true;
          });
        },
-       {{"main.xml"}, {"main.xml"}},
+       {{"add.png", "main.xml"}, {"add.png", "main.xml"}},
        false},
       {"the cache crafted to have been made after this build began",
        [](CachedBuilds& b) {
@@ -355,7 +359,12 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
     builds.fs.PassTime(kMinute);
     change.make(builds);
     builds.notes.notes.clear();
+    FileIdentity before, after;
+    std::string err;
+    ASSERT_TRUE(builds.fs.Identify(builds.package, &before, &err)) << err;
     EXPECT_EQ(change.done, builds.Build()) << change.what;
+    ASSERT_TRUE(builds.fs.Identify(builds.package, &after, &err)) << err;
+    EXPECT_EQ(change.kept, before == after) << change.what;
     const auto uncached = builds.Uncached();
     EXPECT_EQ(uncached.first, builds.log) << change.what;
     EXPECT_TRUE(uncached.second == builds.fs.Contents(builds.package)) << change.what;

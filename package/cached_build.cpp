@@ -59,6 +59,18 @@ void CachedBuild::IndexWritten(const Entry& index) {
   Guarded([&] {
     m_remember = HashContent(index.block.get(), index.record.storedSize, &m_made.indexDigest, &err);
   });
+  m_sameIndex = m_remember && m_previous &&
+                m_previous->Cached().indexStoredSize == m_made.indexStoredSize &&
+                m_previous->Cached().indexDigest == m_made.indexDigest;
+}
+
+// The same index lists the same names under the same ids; each job then
+// points at the cached file of its place.
+bool CachedBuild::PackageHoldsAll(const std::vector<EntryJob>& jobs) const {
+  if (!m_sameIndex || jobs.size() != m_previous->Cached().files.size()) return false;
+  for (size_t i = 0; i < jobs.size(); ++i)
+    if (!jobs[i].unchanged || jobs[i].cached != &m_previous->Cached().files[i]) return false;
+  return m_previous->StillAsCached();
 }
 
 // Without a memo of every file, nothing is kept.

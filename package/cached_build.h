@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "package/build_cache.h"
 #include "package/entry_job.h"
@@ -41,6 +42,10 @@ class CachedBuild {
   // Whether the writer is to take each block's check.
   bool WantsChecks() const { return m_remember; }
 
+  // Whether the package on disk holds exactly what this build writes: the
+  // index just written, and every job's file unchanged, packed in the same
+  // order and so at the same place. The build may then keep it as it is.
+  bool PackageHoldsAll(const std::vector<EntryJob>& jobs) const;
   // What the cache keeps of the index and of each file as they are written.
   void IndexWritten(const Entry& index);
   void FileWritten(const std::string& name, uint64_t at, const Entry& entry);
@@ -63,6 +68,7 @@ class CachedBuild {
   FileIdentity m_created;
   int64_t m_readFrom = 0;
   bool m_remember = false;
+  bool m_sameIndex = false;  // as the last build's
   CachedPackage m_made;
 };
 

@@ -237,6 +237,11 @@ class PackageWriter {
          file = file->NextSiblingElement())
       isJob.push_back(AddJob(*file, &jobs, &names));
     ProgressScope progress(m_options.progress, jobs);
+    if (std::find(isJob.begin(), isJob.end(), false) == isJob.end() &&
+        m_cache.PackageHoldsAll(jobs)) {
+      KeepLastPackage(jobs, &progress);
+      return;
+    }
     EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers(), EntryProducer::kDefaultBudget,
                            m_cache.Memo());
     for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
@@ -248,6 +253,13 @@ class PackageWriter {
       ++k;
     }
     CutAtEnd();
+  }
+
+  // The package in place is what this build would write, byte for byte:
+  // it stays, and is neither written again nor synced.
+  void KeepLastPackage(const std::vector<EntryJob>& jobs, ProgressScope* progress) {
+    m_keptLast = true;
+    for (const EntryJob& job : jobs) progress->Packed(job.size);
   }
 
   // A job for an element with a numeric id and a name.
@@ -321,12 +333,19 @@ class PackageWriter {
   void ClosePackage() {
     std::unique_ptr<File> package = std::move(m_files->package);
     std::string err;
-    if (m_flags->packageOk && !(package->Sync(&err) && package->Close(&err)))
+    if (m_flags->packageOk && !m_keptLast && !(package->Sync(&err) && package->Close(&err)))
       FailWriting(m_temporary, err);
   }
 
   void Finish() {
     std::string err;
+    if (m_flags->packageOk && m_keptLast) {
+      if (!m_run.fs.RemoveFile(m_temporary, &err)) m_run.Note(m_temporary, "left behind: " + err);
+      m_run.log << m_package << kPackageCreated;
+      m_files->packageTemporary.clear();
+      m_files->removedOnInterrupt.reset();
+      return;
+    }
     if (m_flags->packageOk && RefusesDevice()) {
       m_flags->packageOk = false;  // one laid there while the package was written
     } else if (m_flags->packageOk && !m_run.fs.MoveOver(m_temporary, m_package, &err)) {
@@ -365,6 +384,7 @@ class PackageWriter {
   uint64_t m_written = 0;  // bytes of the package so far
   CachedBuild m_cache;
   bool m_cutAtEnd = false;  // whether an entry was written over another
+  bool m_keptLast = false;  // the package in place holds what this build writes
 };
 
 }  // namespace

@@ -42,6 +42,12 @@ bool PreviousPackage::Unchanged(const CachedFile& file, const FileStamp& now) co
   return now == file.stamp && last < TimeBefore(m_cached.readFrom, kRacyNanoseconds);
 }
 
+bool PreviousPackage::StillAsCached() const {
+  FileStamp now;
+  std::string why;
+  return m_fs.Stamp(m_path, &now, &why) && now == m_cached.stamp;
+}
+
 BlockCopy PreviousPackage::CopyBlock(const CachedFile& file, File& to, std::string* err) {
   File* package = Package();
   if (!package) return BlockCopy::kNotTaken;

@@ -57,6 +57,11 @@ class PreviousPackage {
   // kWriteFailed says why in *err.
   BlockCopy CopyBlock(const CachedFile& file, File& to, std::string* err);
 
+  // What the cache remembers of the last build.
+  const CachedPackage& Cached() const { return m_cached; }
+  // Whether the path still names the package the cache describes, as it
+  // was: the same file, size and times.
+  bool StillAsCached() const;
   // The first fault met reading the package, in the system's words; empty
   // when none.
   const std::string& Fault() const { return m_fault; }
