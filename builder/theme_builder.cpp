@@ -13,6 +13,7 @@
 #include "package/entry_name.h"
 #include "package/package_temporaries.h"
 #include "package/package_writer.h"
+#include "run/folder_snapshot.h"
 
 namespace nv {
 
@@ -49,6 +50,13 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder, const std::string& packag
 
 void ThemeBuilder::RunStages(const std::string& folder, const std::string& package,
                              OpenFiles* files, RunFlags* flags) {
+  // Listed once, before the rules: every stage asks the same listing.
+  FolderSnapshot disk(m_fs, folder);
+  m_disk = &disk;
+  struct Restore {
+    ThemeBuilder* builder;
+    ~Restore() { builder->m_disk = &builder->m_fs; }
+  } restore{this};
   std::string text;
   TiXmlDocument manifest;
   m_errors.told.clear();
@@ -89,7 +97,7 @@ bool ThemeBuilder::FinishChecks(const std::string& folder, const std::string& pa
     const char* name = themes[i]->Attribute("name");
     judged.push_back({name ? name : "", positions.Of(*themes[i]), verdicts[i]});
   }
-  return m_options.checked(judged);
+  return m_options.checked(judged, *m_disk);
 }
 
 // The warnings are an output of their own: however their pass fails, the
@@ -98,7 +106,7 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
                                   const std::string& text, const TiXmlDocument& manifest,
                                   const BrokenTag& told) {
   if (!m_options.diagnostics || m_options.warnings.empty()) return;
-  const OwnFiles own(m_fs, package.empty() ? PackagePath(folder) : package);
+  const OwnFiles own(*m_disk, package.empty() ? PackagePath(folder) : package);
   WarningOptions options;
   options.ownFile = [&own](const std::string& name, const std::string& path) {
     return own.Holds(name, path);
@@ -114,7 +122,7 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
   try {
     std::vector<ImageReference> images;
     for (const Diagnostic& warning :
-         ManifestWarnings(m_fs, folder, text, manifest, options, &images))
+         ManifestWarnings(*m_disk, folder, text, manifest, options, &images))
       if (m_options.warnings.count(warning.name) && !RestatesBrokenTag(told, warning) &&
           !RestatesError(m_errors.told, warning))
         m_options.diagnostics->Report(warning);

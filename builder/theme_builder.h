@@ -56,7 +56,8 @@ struct BuildOptions {
   // checked, with each theme's verdict in document order; a build whose call
   // answers false stops there, as a check does, and packs nothing. May be
   // empty.
-  std::function<bool(const std::vector<ThemeVerdict>& themes)> checked = nullptr;
+  // `disk` answers for the folder as the run saw it when it began.
+  std::function<bool(const std::vector<ThemeVerdict>& themes, FileSystem& disk)> checked = nullptr;
   // Where unchanged files' blocks are taken from, and each build is kept
   // for the next; null: none. The package is the same either way.
   BuildCache* cache = nullptr;
@@ -84,7 +85,7 @@ class ThemeBuilder {
                       const BrokenTag& told);
   void PublishLog() { m_publisher.PublishLog(m_log.Text()); }
   RunContext Context() {
-    return RunContext{m_fs, m_log, m_publisher, m_options.notes, m_options.outsideLinks};
+    return RunContext{*m_disk, m_log, m_publisher, m_options.notes, m_options.outsideLinks};
   }
 
   // Passes the rules' errors on and keeps them, so that no warning tells
@@ -99,6 +100,7 @@ class ThemeBuilder {
   };
 
   FileSystem& m_fs;
+  FileSystem* m_disk = &m_fs;  // during a run, its one look at the folder
   LogPublisher& m_publisher;
   IZlib* m_zlib;
   BuildOptions m_options;

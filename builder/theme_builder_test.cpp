@@ -351,7 +351,7 @@ TEST_F(PackingRunTest, WarningsChangeNeitherLogNorPackage) {
   BuildOptions options;
   options.diagnostics = &diagnostics;
   options.warnings = {"not-an-image", "not-a-layout"};  // and not "unused-file"
-  options.checked = [&](const std::vector<ThemeVerdict>& themes) {
+  options.checked = [&](const std::vector<ThemeVerdict>& themes, FileSystem&) {
     verdicts = themes;
     return true;
   };
@@ -369,7 +369,7 @@ TEST_F(PackingRunTest, WarningsChangeNeitherLogNorPackage) {
   EXPECT_TRUE(verdicts[0].valid);
 
   fs.AddFile(package, "last good");
-  options.checked = [](const std::vector<ThemeVerdict>&) { return false; };
+  options.checked = [](const std::vector<ThemeVerdict>&, FileSystem&) { return false; };
   RecordingPublisher stoppedPublisher, checkPublisher;
   ThemeBuilder stopped(fs, stoppedPublisher, zlib.get(), options);
   const RunFlags flags = stopped.BuildFolder(folder);

@@ -114,7 +114,9 @@ class FolderRun {
     options.notes = &m_collector;
     options.outsideLinks = m_line.outsideLinks;
     options.warnings = m_line.warnings;
-    options.checked = [this](const std::vector<ThemeVerdict>& themes) { return Checked(themes); };
+    options.checked = [this](const std::vector<ThemeVerdict>& themes, FileSystem& disk) {
+      return Checked(themes, disk);
+    };
     std::unique_ptr<BuildCache> cache;
     if (!check && m_cacheSettings.on && !m_line.noCache)
       cache = std::make_unique<BuildCache>(m_fs, m_cacheSettings.folder,
@@ -186,17 +188,17 @@ class FolderRun {
   // files that the package would leave out or take from outside, which a
   // build that packs hears of from the writer; -Werror stops the build on
   // any warning, and on any error, though the rules let its themes pass.
-  bool Checked(const std::vector<ThemeVerdict>& themes) {
+  bool Checked(const std::vector<ThemeVerdict>& themes, FileSystem& disk) {
     m_report->themes = themes;
     const bool noted =
         std::any_of(FileNoteNames().begin(), FileNoteNames().end(),
                     [&](const WarningName& w) { return m_line.warnings.count(w.name); });
     if ((m_report->checkOnly || m_line.warningsAsErrors) && noted) {
-      const OwnFiles own(m_fs, m_report->package);
+      const OwnFiles own(disk, m_report->package);
       const auto ownFile = [&own](const std::string& name, const std::string& path) {
         return own.Holds(name, path);
       };
-      NoteFolderFiles(m_fs, m_report->folder, m_line.outsideLinks, ownFile, m_collector);
+      NoteFolderFiles(disk, m_report->folder, m_line.outsideLinks, ownFile, m_collector);
     }
     m_checksEnd = m_builder->Log().size();
     return !(m_line.warningsAsErrors && (m_report->Warnings() > 0 || m_report->Errors() > 0));

@@ -106,6 +106,22 @@ enum class ListResult {
   kFailedPartWay,  // reading the entries failed: the names read so far
 };
 
+// What a listing tells of an entry without asking the disk again: where the
+// platform's listing gives it for free, the kind of the entry and its stamp.
+struct ListedEntry {
+  enum class Kind {
+    kUnknown,  // the listing did not say: ask the disk
+    kFile,     // a regular file, itself no link
+    kFolder,   // itself no link
+    kLink,     // a symbolic link (on Windows, any reparse point)
+    kOther,    // a device, a pipe or a socket
+  };
+  std::string name;
+  Kind kind = Kind::kUnknown;
+  bool stamped = false;  // whether `stamp` is as Stamp gives it
+  FileStamp stamp;
+};
+
 // Every call says whether it succeeded, and when it did not, puts the
 // system's words in *err, which is never null: the operation and its reason,
 // as in "write: No space left on device".
@@ -146,6 +162,10 @@ class FileSystem {
   // POSIX side sorted byte by byte so the same folder always lists the same.
   virtual ListResult ListFolder(const std::string& folder, std::vector<std::string>* names,
                                 std::string* err) = 0;
+  // As ListFolder, in the same order, with what the listing tells of each
+  // entry; by default nothing beyond its name.
+  virtual ListResult ListEntries(const std::string& folder, std::vector<ListedEntry>* entries,
+                                 std::string* err);
   virtual bool CreateFolder(const std::string& path, std::string* err) = 0;
   // As CreateFolder and CreateNew, for the user alone: on POSIX its group
   // and other users are given no permission (0700, 0600), whatever the

@@ -55,6 +55,13 @@ FileStamp StampOf(const struct stat& st) {
   return stamp;
 }
 
+ListedEntry::Kind KindOf(const struct stat& st) {
+  if (S_ISREG(st.st_mode)) return ListedEntry::Kind::kFile;
+  if (S_ISDIR(st.st_mode)) return ListedEntry::Kind::kFolder;
+  if (S_ISLNK(st.st_mode)) return ListedEntry::Kind::kLink;
+  return ListedEntry::Kind::kOther;
+}
+
 // Why what the status describes is not the user's alone; empty when it is.
 // A link's own mode means nothing: anyone may follow any link.
 std::string WhyNotPrivate(const struct stat& st) {
@@ -358,6 +365,30 @@ class PosixFileSystem : public FileSystem {
     ::closedir(dir);
     std::sort(names->begin(), names->end());
     return result;
+  }
+
+  // One lstat an entry, relative to the open folder, and a stat through
+  // each link: the stamps Stamp gives.
+  ListResult ListEntries(const std::string& folder, std::vector<ListedEntry>* entries,
+                         std::string* err) override {
+    std::vector<std::string> names;
+    const ListResult listed = ListFolder(folder, &names, err);
+    entries->clear();
+    entries->reserve(names.size());
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (std::string& name : names) {
+      entries->emplace_back();
+      ListedEntry& entry = entries->back();
+      struct stat st;
+      if (dir >= 0 && ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        entry.kind = KindOf(st);
+        entry.stamped = entry.kind == ListedEntry::Kind::kFile;
+        if (entry.stamped) entry.stamp = StampOf(st);
+      }
+      entry.name = std::move(name);
+    }
+    if (dir >= 0) ::close(dir);
+    return listed;
   }
 
   bool CreateFolder(const std::string& path, std::string* err) override {

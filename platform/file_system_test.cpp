@@ -237,6 +237,31 @@ TEST_F(RealFileSystemTest, ListsEveryEntry) {
   EXPECT_TRUE(names.empty());
 }
 
+// A stamp the listing gives must be the one Stamp gives, or the build
+// cache would take every file for changed, or worse, an unchanged one.
+TEST_F(RealFileSystemTest, ListedEntriesAreStampedAsStampSays) {
+  Put("a.xml", "four");
+  fsys::create_directory(JoinPath(root, "sub"));
+  std::vector<ListedEntry> entries;
+  std::string err;
+  ASSERT_EQ(ListResult::kComplete, fs.ListEntries(root, &entries, &err)) << err;
+  std::vector<std::string> names;
+  for (const ListedEntry& entry : entries) {
+    names.push_back(entry.name);
+    FileStamp stamp;
+    if (!entry.stamped) continue;
+    EXPECT_EQ(ListedEntry::Kind::kFile, entry.kind) << entry.name;
+    ASSERT_TRUE(fs.Stamp(JoinPath(root, entry.name), &stamp, &err)) << err;
+    EXPECT_TRUE(stamp == entry.stamp) << entry.name;
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{".", "..", "a.xml", "sub"}), names);
+  for (const ListedEntry& entry : entries)
+    if (entry.name == "sub")
+      EXPECT_TRUE(entry.kind == ListedEntry::Kind::kFolder ||
+                  entry.kind == ListedEntry::Kind::kUnknown);
+}
+
 TEST_F(RealFileSystemTest, IdentifiesOneFileUnderTwoSpellings) {
   std::string file = Put("a", "");
   FileIdentity a, b, c;

@@ -1,0 +1,202 @@
+// One look at a source folder, shared by every stage of a run.
+#include "run/folder_snapshot.h"
+
+namespace nv {
+
+FolderSnapshot::FolderSnapshot(FileSystem& disk, std::string folder)
+    : m_disk(disk), m_folder(std::move(folder)), m_prefix(JoinPath(m_folder, "")) {
+  m_listed = m_disk.ListEntries(m_folder, &m_entries, &m_listingFault);
+  for (const ListedEntry& entry : m_entries) m_known[entry.name].entry = entry;
+}
+
+FolderSnapshot::Known* FolderSnapshot::Find(const std::string& path) {
+  if (path.size() <= m_prefix.size() || path.compare(0, m_prefix.size(), m_prefix)) return nullptr;
+  auto it = m_known.find(path.substr(m_prefix.size()));
+  return it == m_known.end() ? nullptr : &it->second;
+}
+
+void FolderSnapshot::Forget(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (Known* known = Find(path)) *known = Known{ListedEntry{known->entry.name}};
+}
+
+bool FolderSnapshot::PathExists(const std::string& path, std::string* err) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Known* known = Find(path);
+    // A link may lead nowhere, which the disk tells.
+    if (known && known->entry.kind != Kind::kUnknown && known->entry.kind != Kind::kLink)
+      return true;
+  }
+  return m_disk.PathExists(path, err);
+}
+
+// The test opens the file, which tells what no listing does (permissions,
+// another program's hold on it), so it is made once, as the disk answers.
+bool FolderSnapshot::IsReadableFile(const std::string& path, std::string* err) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Known* known = Find(path);
+    if (known && known->tested) {
+      *err = known->why;
+      return known->readable;
+    }
+  }
+  std::string why;
+  const bool readable = m_disk.IsReadableFile(path, &why);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (Known* known = Find(path)) {
+    known->tested = true;
+    known->readable = readable;
+    known->why = why;
+  }
+  *err = why;
+  return readable;
+}
+
+bool FolderSnapshot::IsDevice(const std::string& path) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Known* known = Find(path);
+    if (known && (known->entry.kind == Kind::kFile || known->entry.kind == Kind::kFolder))
+      return false;
+  }
+  return m_disk.IsDevice(path);
+}
+
+// An entry that is itself no link ends wherever the folder does: inside it.
+bool FolderSnapshot::LeadsOutside(const std::string& folder, const std::string& path,
+                                  std::string* target, std::string* err) {
+  if (IsListed(folder)) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Known* known = Find(path);
+    if (known && (known->entry.kind == Kind::kFile || known->entry.kind == Kind::kFolder)) {
+      err->clear();
+      return false;
+    }
+  }
+  return m_disk.LeadsOutside(folder, path, target, err);
+}
+
+std::unique_ptr<File> FolderSnapshot::OpenForReading(const std::string& path, Sharing sharing,
+                                                     std::string* err) {
+  return m_disk.OpenForReading(path, sharing, err);
+}
+
+std::unique_ptr<File> FolderSnapshot::CreateForWriting(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.CreateForWriting(path, err);
+}
+
+std::unique_ptr<File> FolderSnapshot::CreateNew(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.CreateNew(path, err);
+}
+
+ListResult FolderSnapshot::ListFolder(const std::string& folder, std::vector<std::string>* names,
+                                      std::string* err) {
+  if (!IsListed(folder)) return m_disk.ListFolder(folder, names, err);
+  names->clear();
+  names->reserve(m_entries.size());
+  for (const ListedEntry& entry : m_entries) names->push_back(entry.name);
+  if (m_listed != ListResult::kComplete) *err = m_listingFault;
+  return m_listed;
+}
+
+ListResult FolderSnapshot::ListEntries(const std::string& folder, std::vector<ListedEntry>* entries,
+                                       std::string* err) {
+  if (!IsListed(folder)) return m_disk.ListEntries(folder, entries, err);
+  *entries = m_entries;
+  if (m_listed != ListResult::kComplete) *err = m_listingFault;
+  return m_listed;
+}
+
+bool FolderSnapshot::CreateFolder(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.CreateFolder(path, err);
+}
+
+bool FolderSnapshot::CreatePrivateFolder(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.CreatePrivateFolder(path, err);
+}
+
+std::unique_ptr<File> FolderSnapshot::CreatePrivateFile(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.CreatePrivateFile(path, err);
+}
+
+bool FolderSnapshot::MoveOver(const std::string& from, const std::string& to, std::string* err) {
+  Forget(from);
+  Forget(to);
+  return m_disk.MoveOver(from, to, err);
+}
+
+bool FolderSnapshot::SyncFolderOf(const std::string& path, std::string* err) {
+  return m_disk.SyncFolderOf(path, err);
+}
+
+bool FolderSnapshot::RemoveFile(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.RemoveFile(path, err);
+}
+
+bool FolderSnapshot::RemoveFolder(const std::string& path, std::string* err) {
+  Forget(path);
+  return m_disk.RemoveFolder(path, err);
+}
+
+bool FolderSnapshot::KnownStamp(const std::string& path, FileStamp* stamp, std::string* err) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Known* known = Find(path);
+    if (known && known->entry.stamped) {
+      *stamp = known->entry.stamp;
+      return true;
+    }
+    if (!known) return m_disk.Stamp(path, stamp, err);
+  }
+  if (!m_disk.Stamp(path, stamp, err)) return false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (Known* known = Find(path)) {
+    known->entry.stamped = true;
+    known->entry.stamp = *stamp;
+  }
+  return true;
+}
+
+bool FolderSnapshot::Identify(const std::string& path, FileIdentity* id, std::string* err) {
+  FileStamp stamp;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!Find(path)) return m_disk.Identify(path, id, err);
+  }
+  if (!KnownStamp(path, &stamp, err)) return false;
+  *id = stamp.identity;
+  return true;
+}
+
+bool FolderSnapshot::FileSize(const std::string& path, uint64_t* size, std::string* err) {
+  FileStamp stamp;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!Find(path)) return m_disk.FileSize(path, size, err);
+  }
+  if (!KnownStamp(path, &stamp, err)) return false;
+  *size = stamp.size;
+  return true;
+}
+
+bool FolderSnapshot::Stamp(const std::string& path, FileStamp* stamp, std::string* err) {
+  return KnownStamp(path, stamp, err);
+}
+
+bool FolderSnapshot::FullPath(const std::string& path, std::string* full, std::string* err) {
+  return m_disk.FullPath(path, full, err);
+}
+
+bool FolderSnapshot::IsPrivate(const std::string& path, std::string* err) {
+  return m_disk.IsPrivate(path, err);
+}
+
+}  // namespace nv
