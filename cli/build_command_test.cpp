@@ -10,6 +10,7 @@
 #include "cli/folder_report.h"
 #include "package/package_writer.h"
 #include "services/component.h"
+#include "testing/build_runs_on_disk.h"
 #include "testing/command_fixture.h"
 #include "testing/memory_file_system.h"
 #include "testing/sound_theme.h"
@@ -358,6 +359,25 @@ TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
   cache = CacheSettings{"", "HOME names no folder", false};
   EXPECT_EQ(1, Run({"cache", "clear"}));
   EXPECT_EQ("nvtheme: no build cache: HOME names no folder\n", err.str());
+}
+
+// A rebuild copies the unchanged files' blocks from the last package, and
+// a rebuild with nothing changed keeps it: either way the package is the
+// one a build without the cache makes.
+TEST_F(RoundTripTest, RebuildsMakeThePackageABuildWithoutTheCacheMakes) {
+  cache = CacheSettings{(work / "cache").string(), "", true};
+  const std::string package = folder + ".nvp", plain = (work / "plain.nvp").string();
+  ASSERT_EQ(0, Run({"build", folder})) << err.str();
+  for (const char* change : {"<!-- changed -->\n", ""}) {
+    std::ofstream(JoinPath(folder, "main.xml"), std::ios::app) << change;
+    ASSERT_EQ(0, Run({"build", folder})) << err.str();
+    const std::string log = out.str();
+    ASSERT_EQ(0, Run({"build", "--no-cache", "-o", plain, folder})) << err.str();
+    EXPECT_TRUE(on_disk::ReadFile(plain) == on_disk::ReadFile(package)) << change;
+    std::string expected = out.str();
+    Replace(&expected, plain, package);
+    EXPECT_EQ(expected, log) << change;
+  }
 }
 
 // A package written into its own folder (-o) is never packed into itself,

@@ -42,6 +42,17 @@ bool PreviousPackage::Unchanged(const CachedFile& file, const FileStamp& now) co
   return now == file.stamp && last < TimeBefore(m_cached.readFrom, kRacyNanoseconds);
 }
 
+// Bytes copied by the system are not seen to be checked: the package is
+// trusted instead while it has the stamp it was recalled with, which any
+// write to it, before or while a block is copied, changes.
+bool PreviousPackage::StillAsRecalled(File& package) {
+  FileStamp now;
+  std::string why;
+  if (package.Stamp(&now, &why) && now == m_cached.stamp) return true;
+  if (m_fault.empty()) m_fault = why;
+  return false;
+}
+
 bool PreviousPackage::StillAsCached() const {
   FileStamp now;
   std::string why;
@@ -81,6 +92,19 @@ BlockCopy PreviousPackage::CopyFrom(File& package, const CachedFile& file, File&
       !ReadRecord(bytes, &record) || !SameRecord(record, file.record)) {
     if (m_fault.empty()) m_fault = why;
     return BlockCopy::kNotTaken;
+  }
+  if (m_copiesInTheSystem) {
+    switch (to.CopyFrom(package, file.record.storedSize, &why)) {
+      case File::CopyResult::kCopied:
+        return StillAsRecalled(package) ? BlockCopy::kCopied : BlockCopy::kNotTaken;
+      case File::CopyResult::kFailed:
+        // Which of the two failed is not told: the block is made anew, and
+        // writing it tells a write that fails.
+        if (m_fault.empty()) m_fault = why;
+        return BlockCopy::kNotTaken;
+      case File::CopyResult::kUnsupported:
+        m_copiesInTheSystem = false;
+    }
   }
   uint32_t check = 0;
   for (uint32_t left = file.record.storedSize; left > 0; left -= static_cast<uint32_t>(got)) {

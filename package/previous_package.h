@@ -51,10 +51,11 @@ class PreviousPackage {
   // the same stamp, taken long enough before that build read it.
   bool Unchanged(const CachedFile& file, const FileStamp& now) const;
 
-  // Copies the file's block to the end of `to` through a small buffer, the
-  // bytes checked on the way against the check the cache keeps: a block is
-  // never held whole, so a rebuild moves no more memory than a copy does.
-  // kWriteFailed says why in *err.
+  // Copies the file's block to the end of `to`: by the system where it
+  // can, the package's stamp checked after; else through a small buffer,
+  // the bytes checked on the way against the check the cache keeps. A
+  // block is never held whole, so a rebuild moves no more memory than a
+  // copy does. kWriteFailed says why in *err.
   BlockCopy CopyBlock(const CachedFile& file, File& to, std::string* err);
 
   // What the cache remembers of the last build.
@@ -69,6 +70,7 @@ class PreviousPackage {
  private:
   File* Package();
   BlockCopy CopyFrom(File& package, const CachedFile& file, File& to, std::string* err);
+  bool StillAsRecalled(File& package);
 
   const CachedPackage m_cached;
   FileSystem& m_fs;
@@ -77,6 +79,7 @@ class PreviousPackage {
   std::unique_ptr<File> m_package;
   const bool m_heldOpen;
   std::unique_ptr<uint8_t[]> m_buffer;
+  bool m_copiesInTheSystem = true;  // until the system says it cannot
   std::string m_fault;
 };
 

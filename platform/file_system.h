@@ -88,6 +88,15 @@ class File {
   // Closes the file; it is closed afterwards whatever the result. A file
   // that is destroyed without Close is closed then, unchecked.
   virtual bool Close(std::string* err) = 0;
+  // Copies the next `size` bytes of `from` (from where its next Read
+  // begins) to where the next Write begins, both moved on by what was
+  // copied, without the bytes passing through the program where the system
+  // can: on Linux, copy_file_range, which shares the blocks on file systems
+  // that can. kUnsupported, before any byte moved, where the system cannot
+  // copy between these two files; kFailed, saying why, when either failed
+  // or `from` ended first.
+  enum class CopyResult { kCopied, kUnsupported, kFailed };
+  virtual CopyResult CopyFrom(File& from, uint64_t size, std::string* err);
   // Whether the file is the user's alone, as FileSystem::IsPrivate says of
   // a path; asked of the open file itself, so that another file moved to
   // its path since it was opened cannot answer for it.

@@ -82,6 +82,14 @@ bool Private(const struct stat& st, std::string* err) {
   return false;
 }
 
+// How copy_file_range says it cannot copy between two files at all: they
+// lie on two file systems it cannot copy across, a file system or kernel
+// without it, or files it will not take (EINVAL).
+bool CannotCopyBetween(int error) {
+  return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP ||
+         error == EINVAL || error == EBADF;
+}
+
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : m_fd(fd) {}
@@ -113,6 +121,27 @@ class PosixFile : public File {
     }
     StartWriteback();
     return true;
+  }
+
+  CopyResult CopyFrom(File& from, uint64_t size, std::string* err) override {
+    auto* source = dynamic_cast<PosixFile*>(&from);
+    if (!source) return CopyResult::kUnsupported;
+    for (uint64_t left = size; left > 0;) {
+      const ssize_t n =
+          ::copy_file_range(source->m_fd, nullptr, m_fd, nullptr,
+                            static_cast<size_t>(std::min<uint64_t>(left, 1 << 30)), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && left == size && CannotCopyBetween(errno)) return CopyResult::kUnsupported;
+      if (n <= 0) {
+        if (n == 0) errno = ENODATA;  // the source ended first
+        Fail(err, "copy_file_range");
+        return CopyResult::kFailed;
+      }
+      left -= static_cast<uint64_t>(n);
+      m_position += n;
+    }
+    StartWriteback();
+    return CopyResult::kCopied;
   }
 
   bool Size(uint64_t* size, std::string* err) override {

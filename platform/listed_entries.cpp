@@ -1,5 +1,6 @@
-// What a listing tells of a folder's entries where the platform's listing
-// tells nothing beyond their names.
+// What the platform does not do for itself: a listing that tells nothing
+// beyond the entries' names, and no copying between files but through the
+// program.
 #include "platform/file_system.h"
 
 namespace nv {
@@ -16,5 +17,7 @@ ListResult FileSystem::ListEntries(const std::string& folder, std::vector<Listed
   }
   return listed;
 }
+
+File::CopyResult File::CopyFrom(File&, uint64_t, std::string*) { return CopyResult::kUnsupported; }
 
 }  // namespace nv
