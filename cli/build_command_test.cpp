@@ -368,7 +368,7 @@ TEST_F(RoundTripTest, RebuildsMakeThePackageABuildWithoutTheCacheMakes) {
   cache = CacheSettings{(work / "cache").string(), "", true};
   const std::string package = folder + ".nvp", plain = (work / "plain.nvp").string();
   ASSERT_EQ(0, Run({"build", folder})) << err.str();
-  for (const char* change : {"<!-- changed -->\n", ""}) {
+  for (const char* change : {"<!-- changed -->\n", "<!-- again -->\n", ""}) {
     std::ofstream(JoinPath(folder, "main.xml"), std::ios::app) << change;
     ASSERT_EQ(0, Run({"build", folder})) << err.str();
     const std::string log = out.str();

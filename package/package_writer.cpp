@@ -244,15 +244,65 @@ class PackageWriter {
     }
     EntryProducer producer(m_run.fs, *m_zlib, jobs, Workers(), EntryProducer::kDefaultBudget,
                            m_cache.Memo());
+    TakenRun run;
     for (size_t i = 0, k = 0; i < isJob.size() && !m_stopped; ++i) {
       if (!isJob[i]) {
+        WriteRun(&run, jobs, names, &progress);
         Fail(kInternalXmlError);
         continue;
       }
-      WriteFileEntry(jobs[k], names[k], producer.Take(k), &progress);
+      Entry entry = producer.Take(k);
+      if (!run.Extends(entry)) WriteRun(&run, jobs, names, &progress);
+      if (TakenRun::Joins(entry))
+        run.Add(k, std::move(entry));
+      else
+        WriteFileEntry(jobs[k], names[k], std::move(entry), &progress);
       ++k;
     }
+    WriteRun(&run, jobs, names, &progress);
     CutAtEnd();
+  }
+
+  // Files taken from the last package that lie one after another there,
+  // each under the id it has now: their records and blocks are one range
+  // of its bytes, copied at once.
+  struct TakenRun {
+    static bool Joins(const Entry& entry) {
+      return entry.taken && entry.fault == FileFault::kNone &&
+             entry.record.entryId == entry.taken->record.entryId;
+    }
+    bool Extends(const Entry& entry) const {
+      return entries.empty() || (Joins(entry) && from + size == entry.taken->recordOffset);
+    }
+    void Add(size_t k, Entry entry) {
+      if (entries.empty()) from = entry.taken->recordOffset;
+      size += kEntryRecordSize + entry.record.storedSize;
+      entries.emplace_back(k, std::move(entry));
+    }
+    uint64_t from = 0, size = 0;
+    std::vector<std::pair<size_t, Entry>> entries;  // job and entry
+  };
+
+  // One file's run is written as any file is; a longer one is copied at
+  // once, or, where it cannot be, written over one file at a time.
+  void WriteRun(TakenRun* run, const std::vector<EntryJob>& jobs,
+                const std::vector<std::string>& names, ProgressScope* progress) {
+    std::vector<std::pair<size_t, Entry>> entries = std::move(run->entries);
+    const uint64_t from = run->from, size = run->size;
+    *run = TakenRun();
+    if (entries.size() > 1 &&
+        m_cache.Previous()->CopyRange(from, size, *m_files->package) == BlockCopy::kCopied) {
+      for (const auto& taken : entries) {
+        progress->Packed(taken.second.record.originalSize);
+        m_cache.FileWritten(names[taken.first], m_written, taken.second);
+        m_written += kEntryRecordSize + taken.second.record.storedSize;
+      }
+      return;
+    }
+    if (entries.size() > 1 && !WriteOver(m_written)) return;
+    for (auto& taken : entries)
+      if (!m_stopped)
+        WriteFileEntry(jobs[taken.first], names[taken.first], std::move(taken.second), progress);
   }
 
   // The package in place is what this build would write, byte for byte:

@@ -67,6 +67,27 @@ BlockCopy PreviousPackage::CopyBlock(const CachedFile& file, File& to, std::stri
   return copy;
 }
 
+// A write that fails is told when the files are written one by one.
+BlockCopy PreviousPackage::CopyRange(uint64_t offset, uint64_t size, File& to) {
+  File* package = m_copiesInTheSystem ? Package() : nullptr;
+  std::string why;
+  BlockCopy copy = BlockCopy::kNotTaken;
+  if (package && package->Seek(offset, &why)) {
+    switch (to.CopyFrom(*package, size, &why)) {
+      case File::CopyResult::kCopied:
+        copy = StillAsRecalled(*package) ? BlockCopy::kCopied : BlockCopy::kNotTaken;
+        break;
+      case File::CopyResult::kUnsupported:
+        m_copiesInTheSystem = false;
+        break;
+      case File::CopyResult::kFailed:
+        if (m_fault.empty()) m_fault = why;
+    }
+  }
+  if (!m_heldOpen) m_package.reset();
+  return copy;
+}
+
 // The package held open, or opened anew: one moved there since by another
 // build is not the one described, which is no fault.
 File* PreviousPackage::Package() {

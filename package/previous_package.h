@@ -58,6 +58,12 @@ class PreviousPackage {
   // copy does. kWriteFailed says why in *err.
   BlockCopy CopyBlock(const CachedFile& file, File& to, std::string* err);
 
+  // Copies `size` bytes of the package from `offset` to the end of `to`,
+  // records and blocks of several files at once, by the system alone: the
+  // package's stamp vouches for them. kNotTaken where the system cannot
+  // copy, or the package changed; what was written is then to be written
+  // over, one file at a time.
+  BlockCopy CopyRange(uint64_t offset, uint64_t size, File& to);
   // What the cache remembers of the last build.
   const CachedPackage& Cached() const { return m_cached; }
   // Whether the path still names the package the cache describes, as it
