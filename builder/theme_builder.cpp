@@ -51,7 +51,7 @@ RunFlags ThemeBuilder::BuildFolder(std::string folder, const std::string& packag
 void ThemeBuilder::RunStages(const std::string& folder, const std::string& package,
                              OpenFiles* files, RunFlags* flags) {
   // Listed once, before the rules: every stage asks the same listing.
-  FolderSnapshot disk(m_fs, folder);
+  FolderSnapshot disk(m_fs, folder, m_options.heldFiles);
   m_disk = &disk;
   struct Restore {
     ThemeBuilder* builder;

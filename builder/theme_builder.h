@@ -58,6 +58,9 @@ struct BuildOptions {
   // empty.
   // `disk` answers for the folder as the run saw it when it began.
   std::function<bool(const std::vector<ThemeVerdict>& themes, FileSystem& disk)> checked = nullptr;
+  // How many of the folder's files the run may keep open from their test
+  // until they are read (none where that keeps others from writing them).
+  size_t heldFiles = 0;
   // Where unchanged files' blocks are taken from, and each build is kept
   // for the next; null: none. The package is the same either way.
   BuildCache* cache = nullptr;

@@ -26,6 +26,7 @@
 #include "package/package_temporaries.h"
 #include "package/package_writer.h"
 #include "platform/interrupt.h"
+#include "platform/open_files.h"
 #include "services/component.h"
 
 namespace nv {
@@ -114,6 +115,7 @@ class FolderRun {
     options.notes = &m_collector;
     options.outsideLinks = m_line.outsideLinks;
     options.warnings = m_line.warnings;
+    options.heldFiles = FilesToHoldOpen();
     options.checked = [this](const std::vector<ThemeVerdict>& themes, FileSystem& disk) {
       return Checked(themes, disk);
     };

@@ -3,8 +3,11 @@
 
 namespace nv {
 
-FolderSnapshot::FolderSnapshot(FileSystem& disk, std::string folder)
-    : m_disk(disk), m_folder(std::move(folder)), m_prefix(JoinPath(m_folder, "")) {
+FolderSnapshot::FolderSnapshot(FileSystem& disk, std::string folder, size_t heldFiles)
+    : m_disk(disk),
+      m_folder(std::move(folder)),
+      m_prefix(JoinPath(m_folder, "")),
+      m_heldFiles(heldFiles) {
   m_listed = m_disk.ListEntries(m_folder, &m_entries, &m_listingFault);
   for (const ListedEntry& entry : m_entries) m_known[entry.name].entry = entry;
 }
@@ -17,7 +20,10 @@ FolderSnapshot::Known* FolderSnapshot::Find(const std::string& path) {
 
 void FolderSnapshot::Forget(const std::string& path) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (Known* known = Find(path)) *known = Known{ListedEntry{known->entry.name}};
+  Known* known = Find(path);
+  if (!known) return;
+  if (known->held) --m_held;
+  *known = Known{ListedEntry{known->entry.name}};
 }
 
 bool FolderSnapshot::PathExists(const std::string& path, std::string* err) {
@@ -43,14 +49,32 @@ bool FolderSnapshot::IsReadableFile(const std::string& path, std::string* err) {
     }
   }
   std::string why;
-  const bool readable = m_disk.IsReadableFile(path, &why);
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (Known* known = Find(path)) {
-    known->tested = true;
-    known->readable = readable;
-    known->why = why;
-  }
+  const bool readable = Test(path, &why);
   *err = why;
+  return readable;
+}
+
+// A regular file, itself no link, opens for reading exactly when it passes
+// the test; a file opened to be held keeps its place until it is read.
+bool FolderSnapshot::Test(const std::string& path, std::string* why) {
+  bool hold = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const Known* known = Find(path);
+    hold = known && known->entry.kind == Kind::kFile && m_held < m_heldFiles;
+    if (hold) ++m_held;
+  }
+  std::unique_ptr<File> file;
+  const bool readable = hold ? (file = m_disk.OpenForReading(path, Sharing::kRead, why)) != nullptr
+                             : m_disk.IsReadableFile(path, why);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (hold && !file) --m_held;
+  Known* known = Find(path);
+  if (!known) return readable;
+  known->tested = true;
+  known->readable = readable;
+  known->why = *why;
+  known->held = std::move(file);
   return readable;
 }
 
@@ -80,6 +104,14 @@ bool FolderSnapshot::LeadsOutside(const std::string& folder, const std::string& 
 
 std::unique_ptr<File> FolderSnapshot::OpenForReading(const std::string& path, Sharing sharing,
                                                      std::string* err) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Known* known = Find(path);
+    if (known && known->held) {
+      --m_held;
+      return std::move(known->held);
+    }
+  }
   return m_disk.OpenForReading(path, sharing, err);
 }
 

@@ -24,7 +24,11 @@ namespace nv {
 // threads at once.
 class FolderSnapshot : public FileSystem {
  public:
-  FolderSnapshot(FileSystem& disk, std::string folder);
+  // Up to `heldFiles` files that pass the file test are kept open, and
+  // the first OpenForReading of each is given the file the test opened: a
+  // file the run packs is then opened once. Where a file held open keeps
+  // others from writing it (Windows), none should be.
+  FolderSnapshot(FileSystem& disk, std::string folder, size_t heldFiles = 0);
 
   bool PathExists(const std::string& path, std::string* err) override;
   bool IsReadableFile(const std::string& path, std::string* err) override;
@@ -58,6 +62,7 @@ class FolderSnapshot : public FileSystem {
     bool tested = false;  // whether the file test was made, and then:
     bool readable = false;
     std::string why;
+    std::unique_ptr<File> held;  // as the test opened it, until it is read
   };
   using Kind = ListedEntry::Kind;
 
@@ -69,6 +74,9 @@ class FolderSnapshot : public FileSystem {
   // Forgets what was known of the entry the path names, which is changing.
   void Forget(const std::string& path);
   bool IsListed(const std::string& folder) const { return folder == m_folder; }
+  // The file test, made by opening the file for reading where it may be
+  // held open.
+  bool Test(const std::string& path, std::string* why);
 
   FileSystem& m_disk;
   const std::string m_folder;
@@ -77,6 +85,8 @@ class FolderSnapshot : public FileSystem {
   std::string m_listingFault;          // the system's words, when it failed
   std::vector<ListedEntry> m_entries;  // in listing order
   std::unordered_map<std::string, Known> m_known;
+  const size_t m_heldFiles;  // at most
+  size_t m_held = 0;
   std::mutex m_mutex;
 };
 
