@@ -1,15 +1,15 @@
 // Making entries on worker threads.
 //
-// Largest files first keeps a big file from starting last while the other
-// cores idle. Entries must still be written in index order, so those made
-// ahead of the one the writer waits for are held in memory. One budget
-// bounds all that is held, whatever the number of workers: a job starts
-// ahead of the writer only when it fits with room left for the largest job
-// still waiting. Whichever job the writer comes to need then fits once the
-// jobs in progress are done, so the workers never wait on each other for
-// good. When the largest does not fit, a worker takes the next job in index
-// order instead, and waits only when that does not fit either. An entry
-// whose block is copied from the last package holds nothing.
+// Files are started in index order, the order the writer writes them in,
+// so that writing goes on beside compressing and nothing is left to write
+// once the last block is made. A large file's block is made in pieces that
+// every worker takes a share of, so no one file keeps a core to itself while
+// the others idle. Entries made ahead of the one the writer waits for are
+// held in memory, and one budget bounds all that is held, whatever the
+// number of workers: a job starts only when it fits. The job the writer
+// needs next always comes to fit once the jobs before it are taken, so the
+// workers never wait on each other for good. An entry whose block is copied
+// from the last package holds nothing.
 #include "package/entry_producer.h"
 
 #include <algorithm>
@@ -26,10 +26,8 @@ EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> 
       m_jobs(std::move(jobs)),
       m_state(m_jobs.size(), State::kWaiting),
       m_entries(m_jobs.size()) {
-  for (size_t k = 0; k < m_jobs.size(); ++k) m_largestFirst.push_back(k);
-  std::stable_sort(m_largestFirst.begin(), m_largestFirst.end(),
-                   [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
-  m_budget = m_jobs.empty() ? budget : std::max(budget, Cost(m_largestFirst.front()));
+  m_budget = budget;
+  for (size_t k = 0; k < m_jobs.size(); ++k) m_budget = std::max(m_budget, Cost(k));
   for (size_t k = 0; k < m_jobs.size(); ++k) {
     if (!m_jobs[k].unchanged) continue;
     m_entries[k] = TakenEntry(m_jobs[k]);
@@ -75,13 +73,11 @@ Entry EntryProducer::Take(size_t k) {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_held -= m_taken;  // the taker is done with the entry it took last
   m_taken = 0;
-  m_next = k;
   m_changed.notify_all();  // a worker may now start it
   m_changed.wait(lock, [&] { return m_state[k] == State::kMade; });
   Entry entry = std::move(m_entries[k]);
   m_state[k] = State::kTaken;
   m_taken = entry.block ? entry.record.storedSize : 0;
-  m_next = k + 1;
   lock.unlock();
   m_changed.notify_all();
   if (entry.thrown) std::rethrow_exception(entry.thrown);
@@ -119,10 +115,10 @@ bool EntryProducer::NextWork(size_t* k, std::function<void()>* task) {
       m_tasks.pop_front();
       return true;
     }
-    while (m_cursor < m_largestFirst.size() && m_state[m_largestFirst[m_cursor]] != State::kWaiting)
-      ++m_cursor;
-    if (m_cursor == m_largestFirst.size() && m_started == 0) return false;
-    if (m_cursor < m_largestFirst.size() && Pick(k)) {
+    while (m_cursor < m_jobs.size() && m_state[m_cursor] != State::kWaiting) ++m_cursor;
+    if (m_cursor == m_jobs.size() && m_started == 0) return false;
+    if (m_cursor < m_jobs.size() && m_held + Cost(m_cursor) <= m_budget) {
+      *k = m_cursor;
       m_state[*k] = State::kStarted;
       m_held += Cost(*k);
       ++m_started;
@@ -157,36 +153,6 @@ void EntryProducer::RunAll(std::vector<std::function<void()>>& tasks) {
     task();
     lock.lock();
   }
-}
-
-// The largest job waiting, when it fits with room left for the next
-// largest; else the first job waiting in index order, when it fits. That
-// one the writer is about to need, so a worker that finds the budget too
-// full for the largest still keeps the writer going, and its entry is let
-// go of soon. It never passes over the job the writer waits for, which
-// would be the first waiting.
-bool EntryProducer::Pick(size_t* k) {
-  const size_t largest = m_largestFirst[m_cursor];
-  if (m_held + Cost(largest) + NextLargestWaitingCost() <= m_budget) {
-    *k = largest;
-    return true;
-  }
-  m_inOrder = std::max(m_inOrder, m_next);
-  while (m_inOrder < m_jobs.size() && m_state[m_inOrder] != State::kWaiting) ++m_inOrder;
-  if (m_inOrder < m_jobs.size() && m_held + Cost(m_inOrder) <= m_budget) {
-    *k = m_inOrder;
-    return true;
-  }
-  return false;
-}
-
-// The cost of the largest job waiting after the one at m_cursor, or 0. Jobs
-// never wait again once started, so the search goes on from where it ended.
-uint64_t EntryProducer::NextLargestWaitingCost() {
-  m_second = std::max(m_second, m_cursor + 1);
-  while (m_second < m_largestFirst.size() && m_state[m_largestFirst[m_second]] != State::kWaiting)
-    ++m_second;
-  return m_second < m_largestFirst.size() ? Cost(m_largestFirst[m_second]) : 0;
 }
 
 void EntryProducer::Finish(size_t k, Entry entry) {

@@ -1,5 +1,5 @@
-// Makes a package's file entries on worker threads, largest files first, and
-// hands them over in index order, so that the package is the same on any
+// Makes a package's file entries on worker threads, in index order, and
+// hands them over in that order, so that the package is the same on any
 // number of threads while every core is kept busy.
 #pragma once
 
@@ -49,8 +49,6 @@ class EntryProducer : public TaskSharing {
   // Pieces of a large file's block, put where every worker takes work; the
   // worker that made them takes them too while it waits.
   void RunAll(std::vector<std::function<void()>>& tasks) override;
-  bool Pick(size_t* k);
-  uint64_t NextLargestWaitingCost();
   void Finish(size_t k, Entry entry);
   uint64_t Cost(size_t k) const;
 
@@ -58,15 +56,11 @@ class EntryProducer : public TaskSharing {
   IZlib& m_zlib;
   const MemoWanted m_memo;
   const std::vector<EntryJob> m_jobs;
-  std::vector<size_t> m_largestFirst;
-  size_t m_cursor = 0;  // into m_largestFirst: every job before it has started
-  size_t m_second = 0;  // into m_largestFirst: none after m_cursor and before it waits
+  size_t m_cursor = 0;  // every job before it has started
   std::vector<State> m_state;
   size_t m_started = 0;  // jobs started and not made: pieces may still come from them
   std::deque<std::function<void()>> m_tasks;
   std::vector<Entry> m_entries;
-  size_t m_next = 0;     // the job whose entry the taker needs next
-  size_t m_inOrder = 0;  // no job from m_next up to it waits
   uint64_t m_held = 0;   // bytes held for jobs started and entries not let go of
   uint64_t m_taken = 0;  // of those, the entry the taker holds
   uint64_t m_budget = 0;

@@ -53,12 +53,14 @@ TEST_F(EntryProducerTest, HandsEntriesOverInIndexOrder) {
   }
 }
 
-TEST_F(EntryProducerTest, LargestFilesStartFirst) {
+// The writer writes each entry as soon as it is made, beside the
+// compressing, whatever the files' sizes.
+TEST_F(EntryProducerTest, FilesStartInTheOrderTheyAreWritten) {
   std::vector<EntryJob> jobs = {Job(1, 10), Job(2, 3000), Job(3, 20), Job(4, 4000)};
   EntryProducer producer(fs, *zlib.get(), jobs, 1);
   for (size_t k = 0; k < jobs.size(); ++k) producer.Take(k);
   EXPECT_EQ(
-      (std::vector<std::string>{jobs[3].source, jobs[1].source, jobs[2].source, jobs[0].source}),
+      (std::vector<std::string>{jobs[0].source, jobs[1].source, jobs[2].source, jobs[3].source}),
       opened);
 }
 
