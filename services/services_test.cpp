@@ -110,12 +110,16 @@ TEST(ZlibServiceTest, StoresWhatDeflateWouldNotShrink) {
     std::string input;
     bool stored;
   };
-  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(70000, 'a');
+  const std::string png(std::string("\x89PNG\r\n\x1a\n", 8));
+  const std::string jpeg("\xFF\xD8\xFF\xE0", 4);
   const Case cases[] = {
       {"empty", "", true},
       {"small noise", Noise(1000, 1), true},
       {"large noise", Noise(300000, 2), true},
-      {"png, however compressible", png, true},
+      {"small png, however compressible", png + std::string(30000, 'a'), true},
+      // As an image saved with little or no compression: zip would shrink it.
+      {"larger png that deflate shrinks", png + std::string(70000, 'a'), false},
+      {"larger jpeg of noise", jpeg + Noise(70000, 4), true},
       {"text", std::string(5000, 'x') + "layout", false},
       {"large text with a noisy middle",
        std::string(200000, 'y') + Noise(100000, 3) + std::string(200000, 'y'), true},

@@ -25,6 +25,10 @@ namespace {
 constexpr int kLevel = 5;
 constexpr int kStoredLevel = 0;  // stored blocks only
 constexpr size_t kSample = 64 << 10;
+// A file of a compressed format this large or larger is asked whether it
+// shrinks, by a sample of this size.
+constexpr size_t kAskedCompressed = 32 << 10;
+constexpr size_t kCompressedSample = 16 << 10;
 
 // A compressor serves one thread at a time, so each call takes one of its
 // own from the pool and gives it back.
@@ -117,14 +121,18 @@ class ZlibService : public RefCounted<IZlib> {
     return kKestOk;
   }
 
-  // Known compressed formats are not worth it, nor is data whose middle does
-  // not shrink by a few percent at the fastest level.
+  // Data whose middle does not shrink by a few percent at the fastest level
+  // is not worth it. A file of a compressed format seldom shrinks, so a small
+  // one is stored unasked; but JPEG and PNG files are also saved with little
+  // or no compression, which deflate shrinks as zip would, so a larger one
+  // is asked too.
   bool WorthDeflating(const uint8_t* in, size_t n) {
-    if (LooksCompressed(in, n)) return false;
-    if (n < 4 * kSample) return true;
-    std::vector<uint8_t> sample(kSample);
-    return m_probe.Compress(in + n / 2 - kSample / 2, kSample, sample.data(), kSample * 97 / 100) !=
-           0;
+    const bool compressed = LooksCompressed(in, n);
+    if (compressed && n < kAskedCompressed) return false;
+    if (!compressed && n < 4 * kSample) return true;
+    const size_t sample = compressed ? kCompressedSample : kSample;
+    std::vector<uint8_t> out(sample);
+    return m_probe.Compress(in + n / 2 - sample / 2, sample, out.data(), sample * 97 / 100) != 0;
   }
 
   CompressorPool m_deflate{kLevel};
