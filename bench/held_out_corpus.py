@@ -55,28 +55,28 @@ SOURCES = {
     'font': (FONTS, r'\.[ot]tf$'),
 }
 
-# name: the bytes to fill up to; themes in the manifest; parts as (kind,
+# name: the bytes to fill up to; themes in the manifest; batches as (kind,
 # files, low, high), each file's size drawn log-uniformly from low to high:
 # bytes for text and raw textures (tile: smooth, grain: noisy), pixels of
 # the longer side for images (jpeg and photo cut from wallpapers, gradient
-# and sprite drawn), bytes of the source file for icon, vector and font,
-# panels for layouts. Then `fill` textures of (low, high) bytes make up the
+# and sprite drawn), the bounds of the source files' bytes for icon,
+# vector and font (copied in the seed's order), panels for layouts. Then `fill` textures of (low, high) bytes make up the
 # rest. The manifest's backgrounds are the jpeg, photo and gradient images,
 # its catalog images the icons and sprites.
 RECIPES = {
-    'held-out-medium': dict(target=100 * MB, themes=10, parts=[
+    'held-out-medium': dict(target=100 * MB, themes=10, batches=[
         ('jpeg', 100, 1200, 4000), ('photo', 8, 800, 2400), ('gradient', 40, 128, 1600),
         ('icon', 1200, 0, 200 * 1000), ('vector', 400, 0, 200 * 1000), ('font', 14, 0, 2 * MB),
         ('layout', 120, 4, 60), ('text', 160, 1000, 1 * MB)],
         fill=('tile', 1 * MB, 8 * MB)),
-    'held-out-large': dict(target=1000 * MB, themes=20, parts=[
+    'held-out-large': dict(target=1000 * MB, themes=20, batches=[
         ('tile', 1, 180 * MB, 180 * MB), ('text', 1, 120 * MB, 120 * MB),
         ('grain', 1, 110 * MB, 110 * MB),
         ('jpeg', 300, 1200, 4800), ('photo', 24, 400, 2400), ('gradient', 120, 128, 3000),
         ('icon', 5000, 0, 500 * 1000), ('vector', 1500, 0, 500 * 1000), ('font', 32, 0, 4 * MB),
         ('layout', 400, 4, 80), ('text', 500, 1000, 1 * MB), ('grain', 20, 1 * MB, 8 * MB)],
         fill=('tile', 4 * MB, 40 * MB)),
-    'held-out-many-small': dict(target=100 * MB, themes=24, parts=[
+    'held-out-many-small': dict(target=100 * MB, themes=24, batches=[
         ('sprite', 7000, 8, 128), ('icon', 6000, 0, 64 * 1000), ('vector', 3000, 0, 64 * 1000),
         ('text', 2500, 200, 64 * 1000), ('jpeg', 600, 64, 480), ('layout', 800, 2, 16)],
         fill=('tile', 64 * 1000, 512 * 1000)),
@@ -122,17 +122,17 @@ class Text:
         self.next, self.rest = 0, b''
 
     def take(self, size):
-        parts = []
+        pieces = []
         while size > 0:
             if not self.rest:
                 path = self.paths[self.next % len(self.paths)]
                 self.next += 1
                 with (gzip.open(path) if path.endswith('.gz') else open(path, 'rb')) as f:
                     self.rest = f.read()
-            parts.append(self.rest[:size])
-            size -= len(parts[-1])
-            self.rest = self.rest[len(parts[-1]):]
-        return b''.join(parts)
+            pieces.append(self.rest[:size])
+            size -= len(pieces[-1])
+            self.rest = self.rest[len(pieces[-1]):]
+        return b''.join(pieces)
 
 
 def drawn_image(d, width, height, channels):
@@ -267,7 +267,7 @@ class Builder:
             shutil.copyfile(path, os.path.join(self.folder, name))
             self.made.setdefault(kind, []).append(name)
 
-    def part(self, kind, files, low, high, index):
+    def batch(self, kind, files, low, high, index):
         if kind in SOURCES:
             return self.copies(kind, files, low, high)
         d = self.draws(f'{kind}-{index}')
@@ -319,8 +319,8 @@ def build(name, folder, seed=SEED):
     recipe = RECIPES[name]
     os.makedirs(folder)
     builder = Builder(name, folder, seed)
-    for index, (kind, files, low, high) in enumerate(recipe['parts']):
-        builder.part(kind, files, low, high, index)
+    for index, (kind, files, low, high) in enumerate(recipe['batches']):
+        builder.batch(kind, files, low, high, index)
     made = builder.made
     layouts = made.get('layout', [])
     backgrounds = made.get('jpeg', []) + made.get('photo', []) + made.get('gradient', [])
