@@ -2,14 +2,19 @@
 """Builds a flat theme folder from what Debian's icon themes, wallpapers and fonts ship.
 
     corpus.py SIZE DIR      SIZE: small (~5 MB), medium (~100 MB) or large (~1 GB),
-                            mostly icons; or mixed-medium, mixed-large: 60 % of the
-                            bytes PNG and JPEG, 40 % that deflate shrinks
+                            mostly icons; mixed-medium, mixed-large: 60 % of the
+                            bytes PNG and JPEG, 40 % that deflate shrinks;
+                            sprites-medium: ~20,000 layouts, SVGs and UI PNGs under
+                            64 kB, ~100 MB; files-300k: 300,000 files of a few
+                            hundred bytes to 2 KiB, for timing the check
     corpus.py --packages    the Debian packages the corpus is drawn from
 
 A theme packs only the files directly in its folder, so every source file gets a
 flat name. The same packages give the same bytes: sources are taken in an order
 fixed by a hash of their paths, generated text holds no dates, and every file
 gets one fixed modification time, so that archives of the folder repeat too.
+Where a mix needs more files than its packages ship, files are copied again
+under other names.
 """
 import hashlib
 import os
@@ -24,22 +29,32 @@ import zlib
 MB = 1000 * 1000
 FIXED_MTIME = 1704067200  # 2024-01-01 00:00 UTC
 
-# kind: (Debian packages, path pattern, least bytes). Icons at the sizes a
-# shelf shows; wallpapers are the large images of their packages.
+# kind: (Debian packages, path pattern, least bytes, most bytes). Icons at the
+# sizes a shelf shows; wallpapers are the large images of their packages;
+# sprites and panels are the small PNGs of a UI, symbols its SVGs.
+ICON_THEMES = ('adwaita-icon-theme', 'oxygen-icon-theme')
+SVG_THEMES = ('papirus-icon-theme', 'breeze-icon-theme', 'adwaita-icon-theme')
+WALLPAPERS = ('plasma-workspace-wallpapers', 'mate-backgrounds', 'gnome-backgrounds', 'desktop-base')
+SPRITE_MOST = 64 * 1000 - 1  # a sprite is under 64 kB
 KINDS = {
-    'icon': (('adwaita-icon-theme', 'oxygen-icon-theme'),
-             r'/(48|64|96|128|256|512)x\d+/.*\.png$', 0),
-    'vector': (('adwaita-icon-theme', 'breeze-icon-theme'), r'\.svg$', 0),
-    'wallpaper': (('plasma-workspace-wallpapers', 'mate-backgrounds', 'gnome-backgrounds',
-                   'desktop-base'), r'\.(png|jpe?g|webp)$', 100 * 1000),
-    'font': (('fonts-dejavu-core', 'fonts-liberation', 'fonts-noto-core'), r'\.ttf$', 0),
-    'photo': (('plasma-workspace-wallpapers', 'mate-backgrounds', 'gnome-backgrounds',
-               'desktop-base'), r'\.(png|jpe?g)$', 100 * 1000),
+    'icon': (ICON_THEMES, r'/(48|64|96|128|256|512)x\d+/.*\.png$', 0, None),
+    'vector': (('adwaita-icon-theme', 'breeze-icon-theme'), r'\.svg$', 0, None),
+    'wallpaper': (WALLPAPERS, r'\.(png|jpe?g|webp)$', 100 * 1000, None),
+    'font': (('fonts-dejavu-core', 'fonts-liberation', 'fonts-noto-core'), r'\.ttf$', 0, None),
+    'photo': (WALLPAPERS, r'\.(png|jpe?g)$', 100 * 1000, None),
+    'sprite': (ICON_THEMES, r'\.png$', 0, SPRITE_MOST),
+    'panel': (ICON_THEMES, r'\.png$', 8 * 1000, SPRITE_MOST),
+    'symbol': (SVG_THEMES, r'\.svg$', 0, None),
+    'tiny-icon': (ICON_THEMES, r'\.png$', 0, 2048),
+    'tiny-vector': (SVG_THEMES, r'\.svg$', 0, 2048),
 }
 
-# Per size: (most files, most bytes) per kind, the number of layouts and
-# themes, and the raw textures. Raw textures of `raw_piece` bytes fill the
-# folder up to `target`; `raw_large` adds textures over 100 MB.
+# Per size: (most files, most bytes) per kind, how many times its files are
+# copied (`KIND_copies`, 1 when not given), the number of layouts and themes,
+# and the raw textures. Raw textures of `raw_piece` bytes fill the folder up
+# to `target` (none when `raw_piece` is 0); `raw_large` adds textures over
+# 100 MB. The manifest's screenshots and shelf backgrounds are the files of the
+# `backgrounds` kinds, its catalog images those of the `icons` kinds.
 RECIPES = {
     'small': dict(target=5 * MB, icon=(200, 1.6 * MB), vector=(20, 0.15 * MB),
                   wallpaper=(4, 2.4 * MB), font=(4, 0.9 * MB), layouts=8, themes=2,
@@ -59,6 +74,17 @@ RECIPES = {
                         photo_copies=4, vector=(2000, 8 * MB), font=(290, 48 * MB),
                         layouts=400, themes=16, raw_large=[160 * MB, 120 * MB],
                         raw_piece=8 * MB),
+    # Many small files: every PNG a sprite under 64 kB, the larger of them
+    # (panels) copied again; SVG symbols and layouts. No fonts, no textures.
+    'sprites-medium': dict(target=100 * MB, sprite=(10800, 34 * MB), panel=(1000, 12 * MB),
+                           panel_copies=2, symbol=(6400, 14 * MB), layouts=1600, themes=24,
+                           raw_large=[], raw_piece=0, backgrounds=('panel',), icons=('sprite',)),
+    # A folder of 300,000 files each a few hundred bytes to 2 KiB, of which
+    # the manifest names a few hundred: what an author runs check on.
+    'files-300k': dict(target=0, tiny_icon=(8000, 8 * MB), tiny_icon_copies=6,
+                       tiny_vector=(50000, 60 * MB), tiny_vector_copies=5, layouts=1999,
+                       themes=40, raw_large=[], raw_piece=0, backgrounds=('tiny-icon',),
+                       icons=('tiny-icon',)),
 }
 
 WORDS = ('Novels Comics Music Films Series Poetry Science History Travel Cooking Art Kids '
@@ -70,7 +96,7 @@ def by_hash(path):
     return hashlib.sha256(path.encode()).digest()
 
 
-def package_files(packages, pattern, least_bytes):
+def package_files(packages, pattern, least_bytes, most_bytes=None):
     """(path, size) of each regular file of the packages that fits, once each."""
     listing = subprocess.run(['dpkg', '-L', *packages], check=True, capture_output=True,
                              text=True).stdout.split('\n')
@@ -79,9 +105,12 @@ def package_files(packages, pattern, least_bytes):
         if not re.search(pattern, path, re.IGNORECASE) or os.path.islink(path):
             continue
         real = os.path.realpath(path)  # icon themes reach one file by several paths
-        if os.path.isfile(real) and real not in seen and os.path.getsize(real) >= least_bytes:
+        if not os.path.isfile(real) or real in seen:
+            continue
+        size = os.path.getsize(real)
+        if size >= least_bytes and (most_bytes is None or size <= most_bytes):
             seen.add(real)
-            files.append((path, os.path.getsize(real)))
+            files.append((path, size))
     return files
 
 
@@ -181,17 +210,18 @@ def layout_text(index, images, fonts):
             lines.append(f'    <image src="{r.choice(images)}" x="{r.between(0, 1920)}" '
                          f'y="{r.between(0, 1080)}" width="{r.between(16, 512)}" '
                          f'height="{r.between(16, 512)}" opacity="0.{r.between(5, 9)}"/>')
-        lines.append(f'    <text font="{r.choice(fonts)}" size="{r.between(9, 48)}" '
+        font = f'font="{r.choice(fonts)}" ' if fonts else ''
+        lines.append(f'    <text {font}size="{r.between(9, 48)}" '
                      f'color="#{r.between(0, 0xFFFFFF):06x}">{r.choice(WORDS)} {r.choice(WORDS)}</text>')
         lines.append('  </region>')
     lines.append('</layout>')
     return '\n'.join(lines) + '\n'
 
 
-def manifest_text(themes, layouts, wallpapers, icons):
+def manifest_text(themes, layouts, wallpapers, icons, seed='theme'):
     lines = ['<?xml version="1.0" encoding="utf-8"?>', '<nuvarinepackage>']
     for t in range(themes):
-        r = Numbers(f'theme-{t}')
+        r = Numbers(f'{seed}-{t}')
         lines += [f'  <theme name="{WORDS[t % len(WORDS)]} {t + 1}" '
                   f'screenshot="{wallpapers[t % len(wallpapers)]}">', '    <templates>']
         for d in range(r.between(2, 4)):
@@ -226,22 +256,22 @@ def build(size, folder):
     recipe, names = RECIPES[size], Names()
     os.makedirs(folder)
     chosen = {}
-    for kind, (packages, pattern, least) in KINDS.items():
-        chosen[kind] = []
-        if kind not in recipe:
+    for kind, (packages, pattern, least, most) in KINDS.items():
+        chosen[kind], key = [], kind.replace('-', '_')
+        if key not in recipe:
             continue
-        paths = pick(package_files(packages, pattern, least), *recipe[kind])
-        for copy in range(recipe.get(kind + '_copies', 1)):
+        paths = pick(package_files(packages, pattern, least, most), *recipe[key])
+        for copy in range(recipe.get(key + '_copies', 1)):
             for path in paths:
                 name = names.flat(kind, path)
                 shutil.copyfile(path, os.path.join(folder, name))
                 chosen[kind].append(name)
-    chosen['wallpaper'] += chosen['photo']
+    backgrounds = [n for k in recipe.get('backgrounds', ('wallpaper', 'photo')) for n in chosen[k]]
+    icons = [n for k in recipe.get('icons', ('icon',)) for n in chosen[k]]
     layouts = [f'layout-{MODES[i % len(MODES)]}-{i:03}.xml' for i in range(recipe['layouts'])]
     for i, name in enumerate(layouts):
-        write_text(folder, name, layout_text(i, chosen['icon'], chosen['font']))
-    write_text(folder, 'main.xml',
-               manifest_text(recipe['themes'], layouts, chosen['wallpaper'], chosen['icon']))
+        write_text(folder, name, layout_text(i, icons, chosen['font']))
+    write_text(folder, 'main.xml', manifest_text(recipe['themes'], layouts, backgrounds, icons))
     write_raw_textures(folder, recipe)
     check_manifest(folder)
     for name in os.listdir(folder) + ['']:  # '': the folder itself, which tar records
@@ -254,7 +284,9 @@ def write_text(folder, name, text):
 
 
 def write_raw_textures(folder, recipe):
-    packages, _, least = KINDS['wallpaper']
+    if not recipe['raw_piece']:
+        return
+    packages, _, least, _ = KINDS['wallpaper']
     pngs = [p for p, _ in sorted(package_files(packages, r'\.png$', least), key=lambda c: by_hash(c[0]))]
     used = sum(os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder))
     large = [int(s) for s in recipe['raw_large']]
@@ -289,7 +321,7 @@ def summary(folder):
 
 def main(argv):
     if argv[1:] == ['--packages']:
-        print(' '.join(sorted({p for packages, _, _ in KINDS.values() for p in packages})))
+        print(' '.join(sorted({p for packages, *_ in KINDS.values() for p in packages})))
         return
     if len(argv) != 3 or argv[1] not in RECIPES:
         sys.exit(f'usage: corpus.py {"|".join(RECIPES)} DIR   or   corpus.py --packages')

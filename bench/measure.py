@@ -10,8 +10,12 @@ taken around the command; peak resident memory comes from /usr/bin/time (the
 largest single process of a pipeline). Then, when nvtheme keeps a build cache,
 one line is added to main.xml and nvtheme build and zip -u bring their outputs
 up to date, and nvtheme builds once more with nothing changed; main.xml is put
-back as it was. Last, zlib's inflate of the nvtheme package is timed against a
-zlib-level-6 package of the same folder.
+back as it was. Last, the packages of builds with and without the cache, and
+on one thread, are compared byte for byte, and zlib's inflate of the nvtheme
+package is timed against a zlib-level-6 package of the same folder.
+
+A folder of more than MANY_FILES files is one to time the check on: only
+nvtheme build --no-cache and zip -r are timed beside check and the decoders.
 
 nvtheme check decodes every image the manifest names; the decoders run over
 the same files, those check reads as PNG, JPEG, GIF or BMP, in the same
@@ -25,6 +29,7 @@ import json
 import os
 import re
 import shlex
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -33,6 +38,8 @@ import time
 import nvp
 
 SEVEN_ZIP_LIMIT = 500 * 1000 * 1000  # bytes of folder
+MANY_FILES = 100 * 1000
+DOS_GRAIN = 2  # seconds: zip keeps a file's time as MS-DOS does
 
 COLUMNS = ['size', 'corpus_bytes', 'tool', 'run', 'seconds', 'output_bytes', 'peak_rss_kb',
            'status', 'cpu_seconds', 'files']
@@ -54,6 +61,9 @@ def keeps_cache(nvtheme):
 def commands(nvtheme, folder, work, jobs, cache):
     """(tool, command, output). Commands run inside the folder, so archives hold bare names."""
     stem = os.path.join(work, os.path.basename(folder))
+    if many_files(folder):
+        return [('nvtheme build --no-cache', [nvtheme, 'build', '--no-cache', folder], folder + '.nvp'),
+                ('zip -r -q', ['zip', '-r', '-q', stem + '.zip', '.'], stem + '.zip')]
     found = [('nvtheme build', [nvtheme, 'build', folder], folder + '.nvp')]
     if cache:
         found.append(('nvtheme build --no-cache', [nvtheme, 'build', '--no-cache', folder],
@@ -186,6 +196,18 @@ def run_check(command, folder, log, names, decoded):
     return seconds, int(peak_kb), status, cpu
 
 
+def many_files(folder):
+    return sum(1 for _ in os.scandir(folder)) > MANY_FILES
+
+
+def wait_past_grain(path):
+    """Waits until a write would give the file a time in a later two-second
+    step than it has: zip -u sees an edit made in the same step as the time
+    it recorded as no change ("nothing to do", exit 12)."""
+    while time.time() // DOS_GRAIN <= os.path.getmtime(path) // DOS_GRAIN:
+        time.sleep(0.05)
+
+
 def folder_bytes(folder):
     return sum(e.stat().st_size for e in os.scandir(folder) if e.is_file())
 
@@ -201,8 +223,11 @@ def warm_cache(folder):
 def time_rebuilds(size, total, nvtheme, folder, work, run, record):
     """One line added to main.xml, then each output brought up to date; then
     nvtheme once more with nothing changed. zip -u tells changes by times of
-    two seconds' grain, and nvtheme trusts no file changed within two seconds
-    of its last build: the change is made that long before either runs. What
+    two seconds' grain, so the change is made two seconds after the file's
+    last time, and nvtheme trusts no file changed within two seconds of its
+    last build, so it is made that long before either runs; either missing
+    the change (zip -u's exit 12) fails the run. After the first round, the
+    package brought up to date must equal one built without the cache. What
     earlier commands left to write (a gigabyte of tar.gz, say) is written
     before each starts, so that none is slowed by another's writeback, and
     the two take turns at going first."""
@@ -211,9 +236,10 @@ def time_rebuilds(size, total, nvtheme, folder, work, run, record):
         original = f.read()
     changed, unchanged = rebuilds(nvtheme, folder, work)
     try:
+        wait_past_grain(manifest)
         with open(manifest, 'ab') as f:
             f.write(b'<!-- rebuilt %d -->\n' % run)
-        time.sleep(2.1)
+        time.sleep(DOS_GRAIN + 0.1)
         for tool, command, output in (changed if run % 2 else changed[::-1]) + [unchanged]:
             os.sync()
             log = os.path.join(work, f'{size}-rebuild.log')
@@ -222,27 +248,53 @@ def time_rebuilds(size, total, nvtheme, folder, work, run, record):
             record(size, total, tool, run, f'{seconds:.4f}', out_bytes, peak_kb, status,
                    f'{cpu:.3f}')
             print(f'bench: {size} run {run}: {tool:32} {seconds:8.3f} s  {status}', file=sys.stderr)
+        if run == 1:
+            fresh = os.path.join(work, size + '.no-cache.nvp')
+            record(size, total, 'check: package brought up to date equals one built without the cache',
+                   1, '', '', '', same_bytes(folder + '.nvp', fresh,
+                                             [nvtheme, 'build', '--no-cache', '-o', fresh, folder]))
+            os.remove(fresh)
     finally:
         with open(manifest, 'wb') as f:
             f.write(original)
 
 
-def time_inflate(size, total, nvtheme, folder, work, jobs, record):
-    """zlib restoring nvtheme's package, and a zlib-level-6 package of the folder."""
+def same_bytes(reference, output, command, fresh=True):
+    """'yes' when the command writes `output` with the bytes of `reference`;
+    the output is removed first unless the command is to bring it up to date."""
+    if fresh and os.path.exists(output):
+        os.remove(output)
+    done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if done.returncode != 0 or not os.path.exists(output):
+        return f'no: {shlex.join(command[1:])} exited {done.returncode}'
+    with open(reference, 'rb') as a, open(output, 'rb') as b:
+        return 'yes' if a.read() == b.read() else 'no: the bytes differ'
+
+
+def time_inflate(size, total, nvtheme, folder, work, jobs, cache, record):
+    """The package built by default against those built without the cache
+    and on one thread; then zlib restoring nvtheme's package, and a
+    zlib-level-6 package of the folder. A package built again with nothing
+    changed takes its blocks from the cache, so -j 1 is compared without it."""
     package, log = folder + '.nvp', os.path.join(work, size + '-inflate.log')
     if os.path.exists(package):  # a build that stops early must not leave an old one to time
         os.remove(package)
     with open(log, 'wb') as out:
         done = subprocess.run([nvtheme, 'build', folder], stdout=out, stderr=subprocess.STDOUT)
     built = done.returncode == 0 and os.path.exists(package)
+    other, no_cache = os.path.join(work, size + '.other.nvp'), ['--no-cache'] if cache else []
+    if cache and built:
+        made = [same_bytes(package, other, [nvtheme, 'build', '--no-cache', '-o', other, folder])]
+        shutil.copyfile(package, other)
+        made.append(same_bytes(other, package, [nvtheme, 'build', folder], fresh=False))
+        record(size, total, 'check: package with the cache equals package without', 1, '', '',
+               '', next((m for m in made if m != 'yes'), 'yes'))
     if jobs and built:
-        with open(package, 'rb') as f:
-            default_bytes = f.read()
-        subprocess.run([nvtheme, 'build', '-j', '1', folder], stdout=subprocess.DEVNULL)
-        with open(package, 'rb') as f:
-            same = f.read() == default_bytes
         record(size, total, 'check: -j 1 package equals default package', 1, '', '', '',
-               'yes' if same else 'no')
+               same_bytes(package, other, [nvtheme, 'build', *no_cache, '-j', '1', '-o', other,
+                                           folder]))
+    if os.path.exists(other):
+        os.remove(other)
     reference = os.path.join(work, size + '.zlib6.nvp')
     nvp.pack(folder, reference, 6)
     for tool, path in (('zlib inflate: nvtheme package', package),
@@ -304,9 +356,9 @@ def main():
                            sum(len(n) for n in images.values()))
                     print(f'bench: {size} run {run}/{args.runs}: {tool:20} {seconds:8.3f} s  {status}',
                           file=sys.stderr)
-                if cache:
+                if cache and not many_files(folder):
                     time_rebuilds(size, total, args.nvtheme, folder, args.work, run, record)
-            time_inflate(size, total, args.nvtheme, folder, args.work, jobs, record)
+            time_inflate(size, total, args.nvtheme, folder, args.work, jobs, cache, record)
 
 
 if __name__ == '__main__':
