@@ -8,14 +8,19 @@ FolderSnapshot::FolderSnapshot(FileSystem& disk, std::string folder, size_t held
       m_folder(std::move(folder)),
       m_prefix(JoinPath(m_folder, "")),
       m_heldFiles(heldFiles) {
-  m_listed = m_disk.ListEntries(m_folder, &m_entries, &m_listingFault);
-  for (const ListedEntry& entry : m_entries) m_known[entry.name].entry = entry;
+  std::vector<ListedEntry> entries;
+  m_listed = m_disk.ListEntries(m_folder, &entries, &m_listingFault);
+  m_known.resize(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) m_known[i].entry = std::move(entries[i]);
+  // The names stay where they are from here on: the map holds views of them.
+  m_byName.reserve(m_known.size());
+  for (size_t i = 0; i < m_known.size(); ++i) m_byName.emplace(m_known[i].entry.name, i);
 }
 
 FolderSnapshot::Known* FolderSnapshot::Find(const std::string& path) {
   if (path.size() <= m_prefix.size() || path.compare(0, m_prefix.size(), m_prefix)) return nullptr;
-  auto it = m_known.find(path.substr(m_prefix.size()));
-  return it == m_known.end() ? nullptr : &it->second;
+  auto it = m_byName.find(std::string_view(path).substr(m_prefix.size()));
+  return it == m_byName.end() ? nullptr : &m_known[it->second];
 }
 
 void FolderSnapshot::Forget(const std::string& path) {
@@ -23,7 +28,10 @@ void FolderSnapshot::Forget(const std::string& path) {
   Known* known = Find(path);
   if (!known) return;
   if (known->held) --m_held;
-  *known = Known{ListedEntry{known->entry.name}};
+  known->entry.kind = Kind::kUnknown;
+  known->entry.stamped = false;  // the name stays: the map holds a view of it
+  known->tested = false;
+  known->held.reset();
 }
 
 bool FolderSnapshot::PathExists(const std::string& path, std::string* err) {
@@ -129,8 +137,8 @@ ListResult FolderSnapshot::ListFolder(const std::string& folder, std::vector<std
                                       std::string* err) {
   if (!IsListed(folder)) return m_disk.ListFolder(folder, names, err);
   names->clear();
-  names->reserve(m_entries.size());
-  for (const ListedEntry& entry : m_entries) names->push_back(entry.name);
+  names->reserve(m_known.size());
+  for (const Known& known : m_known) names->push_back(known.entry.name);
   if (m_listed != ListResult::kComplete) *err = m_listingFault;
   return m_listed;
 }
@@ -138,7 +146,10 @@ ListResult FolderSnapshot::ListFolder(const std::string& folder, std::vector<std
 ListResult FolderSnapshot::ListEntries(const std::string& folder, std::vector<ListedEntry>* entries,
                                        std::string* err) {
   if (!IsListed(folder)) return m_disk.ListEntries(folder, entries, err);
-  *entries = m_entries;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  entries->clear();
+  entries->reserve(m_known.size());
+  for (const Known& known : m_known) entries->push_back(known.entry);
   if (m_listed != ListResult::kComplete) *err = m_listingFault;
   return m_listed;
 }

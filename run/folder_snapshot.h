@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -82,9 +83,11 @@ class FolderSnapshot : public FileSystem {
   const std::string m_folder;
   const std::string m_prefix;  // of the paths of its entries
   ListResult m_listed;
-  std::string m_listingFault;          // the system's words, when it failed
-  std::vector<ListedEntry> m_entries;  // in listing order
-  std::unordered_map<std::string, Known> m_known;
+  std::string m_listingFault;  // the system's words, when it failed
+  // One a listed entry, in listing order, found by its name: each name is
+  // kept once, for a folder may hold hundreds of thousands.
+  std::vector<Known> m_known;
+  std::unordered_map<std::string_view, size_t> m_byName;
   const size_t m_heldFiles;  // at most
   size_t m_held = 0;
   std::mutex m_mutex;
