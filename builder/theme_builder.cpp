@@ -115,6 +115,7 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
   // A check has the time to decode every image; a build reads their blocks.
   options.imageDepth = m_options.checkOnly ? ImageDepth::kDecode : ImageDepth::kStructure;
   options.jobs = m_options.jobs;
+  options.wanted = &m_options.warnings;
   options.windowsNameCheck = [](const std::string& name, std::string* fault) {
     return CheckEntryName(name, NameRules::kWindows, fault);
   };

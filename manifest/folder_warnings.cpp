@@ -77,7 +77,7 @@ void CheckFolderFiles(WarningRun* run) {
     const bool used = name == "main.xml" || run->used.count(name) != 0;
     if (!used) CheckDebris(name, run);
     CheckPortable(name, run);
-    if (!used)
+    if (!used && run->Wants("unused-file"))
       run->WarnAboutFile("unused-file", name, Quote(name) + " is packed, but no theme uses it",
                          {"it only makes the package larger; remove it if nothing needs it"});
   }

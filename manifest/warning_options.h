@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 
 #include "image/image_check.h"
@@ -30,6 +31,10 @@ struct WarningOptions {
   ImageDepth imageDepth = ImageDepth::kStructure;
   // Threads that look into images at once; 0: one per core.
   unsigned jobs = 0;
+  // The warnings, by name, that the caller reports; null: every one. Those
+  // it does not are not kept: a warning a file is raised for every file of a
+  // folder of hundreds of thousands.
+  const std::set<std::string>* wanted = nullptr;
 };
 
 }  // namespace nv

@@ -44,6 +44,8 @@ struct WarningRun {
             std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {}) {
     Warn(name, positions.Of(at), std::move(message), std::move(notes), std::move(related));
   }
+  // Whether the caller reports the warning of that name.
+  bool Wants(const char* name) const { return !options.wanted || options.wanted->count(name); }
   void WarnAboutFile(const char* name, const std::string& file, std::string message,
                      std::vector<std::string> notes = {});
 
