@@ -18,21 +18,15 @@
 
 namespace nv {
 
-EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs,
+EntryProducer::EntryProducer(FileSystem& fs, IZlib& zlib, const std::vector<EntryJob>& jobs,
                              unsigned workers, uint64_t budget, MemoWanted memo)
-    : m_fs(fs),
-      m_zlib(zlib),
-      m_memo(memo),
-      m_jobs(std::move(jobs)),
-      m_state(m_jobs.size(), State::kWaiting),
-      m_entries(m_jobs.size()) {
+    : m_fs(fs), m_zlib(zlib), m_memo(memo), m_jobs(jobs), m_state(m_jobs.size(), State::kWaiting) {
   m_budget = budget;
   for (size_t k = 0; k < m_jobs.size(); ++k) m_budget = std::max(m_budget, Cost(k));
-  for (size_t k = 0; k < m_jobs.size(); ++k) {
-    if (!m_jobs[k].unchanged) continue;
-    m_entries[k] = TakenEntry(m_jobs[k]);
-    m_state[k] = State::kMade;
-  }
+  // An unchanged file's entry is taken from the last package when it is
+  // taken from here: nothing to make, nothing to hold meanwhile.
+  for (size_t k = 0; k < m_jobs.size(); ++k)
+    if (m_jobs[k].unchanged) m_state[k] = State::kMade;
   StartWorkers(std::min<size_t>(std::max(workers, 1u), m_jobs.size()));
 }
 
@@ -75,7 +69,14 @@ Entry EntryProducer::Take(size_t k) {
   m_taken = 0;
   m_changed.notify_all();  // a worker may now start it
   m_changed.wait(lock, [&] { return m_state[k] == State::kMade; });
-  Entry entry = std::move(m_entries[k]);
+  Entry entry;
+  if (m_jobs[k].unchanged) {
+    entry = TakenEntry(m_jobs[k]);
+  } else {
+    auto made = m_made.find(k);
+    entry = std::move(made->second);
+    m_made.erase(made);
+  }
   m_state[k] = State::kTaken;
   m_taken = entry.block ? entry.record.storedSize : 0;
   lock.unlock();
@@ -160,7 +161,7 @@ void EntryProducer::Finish(size_t k, Entry entry) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_held -= Cost(k);
     m_held += entry.block ? entry.record.storedSize : 0;  // until it is taken
-    m_entries[k] = std::move(entry);
+    m_made[k] = std::move(entry);
     m_state[k] = State::kMade;
     --m_started;
   }

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "package/entry_job.h"
@@ -28,7 +29,8 @@ class EntryProducer : public TaskSharing {
   // needs: it is made while nothing else is held, never refused. The entry
   // of a job whose file is unchanged since the last build is taken from it
   // at once; each entry's memo is filled as wanted.
-  EntryProducer(FileSystem& fs, IZlib& zlib, std::vector<EntryJob> jobs, unsigned workers,
+  // The jobs are the caller's, and outlive the producer.
+  EntryProducer(FileSystem& fs, IZlib& zlib, const std::vector<EntryJob>& jobs, unsigned workers,
                 uint64_t budget = kDefaultBudget, MemoWanted memo = {});
   // Stops the workers and waits for them; entries not taken are dropped.
   ~EntryProducer();
@@ -55,12 +57,12 @@ class EntryProducer : public TaskSharing {
   FileSystem& m_fs;
   IZlib& m_zlib;
   const MemoWanted m_memo;
-  const std::vector<EntryJob> m_jobs;
+  const std::vector<EntryJob>& m_jobs;
   size_t m_cursor = 0;  // every job before it has started
   std::vector<State> m_state;
   size_t m_started = 0;  // jobs started and not made: pieces may still come from them
   std::deque<std::function<void()>> m_tasks;
-  std::vector<Entry> m_entries;
+  std::unordered_map<size_t, Entry> m_made;  // made and not yet taken
   uint64_t m_held = 0;   // bytes held for jobs started and entries not let go of
   uint64_t m_taken = 0;  // of those, the entry the taker holds
   uint64_t m_budget = 0;

@@ -84,10 +84,10 @@ std::string PrintIndex(const TiXmlDocument& index) {
 std::string IndexTextOf(const std::vector<std::string>& names) {
   TiXmlDocument index;
   index.InsertEndChild(IndexDeclaration());
-  TiXmlElement root(kIndexRootName);
+  auto* root = new TiXmlElement(kIndexRootName);  // linked, not copied
+  index.LinkEndChild(root);
   for (size_t i = 0; i < names.size(); ++i)
-    root.InsertEndChild(IndexFileElement(names[i], static_cast<int32_t>(i + 1)));
-  index.InsertEndChild(root);
+    root->InsertEndChild(IndexFileElement(names[i], static_cast<int32_t>(i + 1)));
   return PrintIndex(index);
 }
 

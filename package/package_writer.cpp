@@ -75,9 +75,11 @@ class PackageWriter {
   void Write(TiXmlDocument* index) {
     m_run.log << kPackingHead;
     index->InsertEndChild(IndexDeclaration());
-    TiXmlElement files(kIndexRootName);
-    ListFiles(&files);
-    index->InsertEndChild(files);
+    // Linked, not copied: the listing of a large folder is hundreds of
+    // megabytes of elements.
+    auto* files = new TiXmlElement(kIndexRootName);
+    index->LinkEndChild(files);
+    ListFiles(files);
     m_run.PublishLog();
     if (!m_flags->filesFound) return;
     if (!m_zlib) {
@@ -233,6 +235,12 @@ class PackageWriter {
     std::vector<bool> isJob;
     std::vector<EntryJob> jobs;
     std::vector<std::string> names;  // of the jobs
+    size_t elements = 0;
+    for (const TiXmlElement* file = files->FirstChildElement(); file;
+         file = file->NextSiblingElement())
+      ++elements;
+    jobs.reserve(elements);
+    names.reserve(elements);
     for (const TiXmlElement* file = files->FirstChildElement(); file;
          file = file->NextSiblingElement())
       isJob.push_back(AddJob(*file, &jobs, &names));
