@@ -16,6 +16,7 @@
 #include <string>
 
 #include "package/build_cache_format.h"
+#include "package/cache_files.h"
 #include "package/previous_package.h"
 #include "run/run_context.h"
 #include "services/component.h"
@@ -54,15 +55,11 @@ class BuildCache {
 
  private:
   const std::string& Fingerprint();
-  bool FileOf(const std::string& fullPath, std::string* file, std::string* err) const;
   std::unique_ptr<File> OpenIfDescribed(const std::string& package, const CachedPackage& cached);
   bool Read(const RunContext& run, const std::string& path, CachedPackage* cached);
-  bool Write(const std::string& path, const CachedPackage& cached, std::string* err);
-  bool MakeFolder(std::string* err);
-  void Prune(const std::string& kept, int64_t now);
 
   FileSystem& m_fs;
-  const std::string m_folder;
+  const CacheFiles m_files;
   const std::string m_builder;
   IZlib& m_zlib;
   std::string m_fingerprint;  // once made
