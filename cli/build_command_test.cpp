@@ -330,9 +330,9 @@ TEST_F(NvthemeTest, NotesThatAreWarningsAnswerToSwitches) {
   EXPECT_NE(std::string::npos, err.str().find(": write: No space left on device\n"));
 }
 
-// Builds keep what the next one needs in the build cache, unless
-// --no-cache or the environment (NVTHEME_CACHE=off) says not to; cache
-// clear empties it, and says how many files it removed.
+// Builds keep what the next one needs in the build cache, and checks their
+// images' verdicts, unless --no-cache or the environment (NVTHEME_CACHE=off)
+// says not to; cache clear empties it, and says how many files it removed.
 TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
   const std::string kept = (work / "cache" / "nvtheme").string();
   auto files = [&] { return fsys::exists(kept) ? Files(kept).size() : 0; };
@@ -344,6 +344,9 @@ TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
       {{"build", folder}, true, 1},
       {{"build", "--no-cache", folder}, true, 0},
       {{"build", folder}, false, 0},
+      // A check keeps the verdicts of its images.
+      {{"check", folder}, true, 1},
+      {{"check", folder}, false, 0},
       {{"build", folder}, true, 1},
   };
   for (const auto& b : builds) {

@@ -19,9 +19,11 @@
 
 namespace nv {
 
-// The kinds of file: "KEY.cache" for a package, KEY 32 lowercase hex
-// digits; "NAME.TOKEN.tmp" while one is written, TOKEN 16 of them.
+// The kinds of file: "KEY.cache" for a package, "KEY.images" for a theme
+// folder, KEY 32 lowercase hex digits; "NAME.TOKEN.tmp" while one is
+// written, TOKEN 16 of them.
 constexpr char kPackageCacheSuffix[] = ".cache";
+constexpr char kImageCacheSuffix[] = ".images";
 
 // Whether a name in the folder is a file of any kind, or one of them
 // being written.
