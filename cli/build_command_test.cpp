@@ -355,9 +355,10 @@ TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
     EXPECT_EQ(0, Run(b.args));
     EXPECT_EQ(b.files, files()) << b.args[1] << (b.on ? "" : ", NVTHEME_CACHE=off");
   }
+  EXPECT_EQ(0, Run({"check", folder}));
   cache.on = false;  // whether builds use it or not
   EXPECT_EQ(0, Run({"cache", "clear"}));
-  EXPECT_EQ("nvtheme: " + kept + ": 1 file removed\n", err.str());
+  EXPECT_EQ("nvtheme: " + kept + ": 2 files removed\n", err.str());
   EXPECT_EQ(0u, files());
   cache = CacheSettings{"", "HOME names no folder", false};
   EXPECT_EQ(1, Run({"cache", "clear"}));

@@ -65,9 +65,10 @@ class BuildCache {
   std::string m_fingerprint;  // once made
 };
 
-// Removes everything a build cache in `folder` keeps, *removed counting
-// the files this call removed; false, saying why, when something could not
-// be removed. A file that another program removed meanwhile is no failure.
+// Removes everything a build cache in `folder` keeps, the files of checks'
+// image verdicts too, *removed counting the files this call removed; false,
+// saying why, when something could not be removed. A file that another
+// program removed meanwhile is no failure.
 bool ClearBuildCache(FileSystem& fs, const std::string& folder, size_t* removed, std::string* err);
 
 }  // namespace nv

@@ -63,7 +63,7 @@ bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
 }  // namespace
 
 bool IsCacheFileName(const std::string& name) {
-  for (const char* suffix : {kPackageCacheSuffix})
+  for (const char* suffix : {kPackageCacheSuffix, kImageCacheSuffix})
     if (IsNamed(name, suffix) || IsTemporary(name, suffix)) return true;
   return false;
 }
