@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "builder/image_verdict_cache.h"
 #include "manifest/load_manifest.h"
 #include "manifest/manifest_warnings.h"
 #include "manifest/validate_themes.h"
@@ -114,6 +115,9 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
   options.outsideLinks = m_options.outsideLinks;
   // A check has the time to decode every image; a build reads their blocks.
   options.imageDepth = m_options.checkOnly ? ImageDepth::kDecode : ImageDepth::kStructure;
+  ImageVerdictCache* const verdicts = m_options.checkOnly ? m_options.imageVerdicts : nullptr;
+  if (verdicts) verdicts->Begin(Context(), folder);
+  options.imageVerdicts = verdicts;
   options.jobs = m_options.jobs;
   options.wanted = &m_options.warnings;
   options.windowsNameCheck = [](const std::string& name, std::string* fault) {
@@ -135,6 +139,8 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
   }
   if (!failed.empty())
     Context().Note(JoinPath(folder, "main.xml"), "warnings not checked: " + failed);
+  // Each verdict kept is sound, however far the pass came.
+  if (verdicts) verdicts->Finish(Context());
 }
 
 }  // namespace nv

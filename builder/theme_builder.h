@@ -25,6 +25,7 @@ class TiXmlElement;
 namespace nv {
 
 class BuildCache;
+class ImageVerdictCache;
 
 // A theme as the validation judged it, for reports that list the themes.
 struct ThemeVerdict {
@@ -64,6 +65,10 @@ struct BuildOptions {
   // Where unchanged files' blocks are taken from, and each build is kept
   // for the next; null: none. The package is the same either way.
   BuildCache* cache = nullptr;
+  // Where a check takes the verdicts of images it decoded whole before and
+  // that did not change since, and keeps those of this check for the next;
+  // null: none. What the check says is the same either way.
+  ImageVerdictCache* imageVerdicts = nullptr;
 };
 
 class ThemeBuilder {

@@ -330,9 +330,9 @@ TEST_F(NvthemeTest, NotesThatAreWarningsAnswerToSwitches) {
   EXPECT_NE(std::string::npos, err.str().find(": write: No space left on device\n"));
 }
 
-// Builds keep what the next one needs in the build cache, unless
-// --no-cache or the environment (NVTHEME_CACHE=off) says not to; cache
-// clear empties it, and says how many files it removed.
+// Builds keep what the next one needs in the build cache, and checks their
+// images' verdicts, unless --no-cache or the environment (NVTHEME_CACHE=off)
+// says not to; cache clear empties it, and says how many files it removed.
 TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
   const std::string kept = (work / "cache" / "nvtheme").string();
   auto files = [&] { return fsys::exists(kept) ? Files(kept).size() : 0; };
@@ -344,6 +344,9 @@ TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
       {{"build", folder}, true, 1},
       {{"build", "--no-cache", folder}, true, 0},
       {{"build", folder}, false, 0},
+      // A check keeps the verdicts of its images.
+      {{"check", folder}, true, 1},
+      {{"check", folder}, false, 0},
       {{"build", folder}, true, 1},
   };
   for (const auto& b : builds) {
@@ -352,9 +355,10 @@ TEST_F(RoundTripTest, BuildsKeepTheCacheAsToldAndClearEmptiesIt) {
     EXPECT_EQ(0, Run(b.args));
     EXPECT_EQ(b.files, files()) << b.args[1] << (b.on ? "" : ", NVTHEME_CACHE=off");
   }
+  EXPECT_EQ(0, Run({"check", folder}));
   cache.on = false;  // whether builds use it or not
   EXPECT_EQ(0, Run({"cache", "clear"}));
-  EXPECT_EQ("nvtheme: " + kept + ": 1 file removed\n", err.str());
+  EXPECT_EQ("nvtheme: " + kept + ": 2 files removed\n", err.str());
   EXPECT_EQ(0u, files());
   cache = CacheSettings{"", "HOME names no folder", false};
   EXPECT_EQ(1, Run({"cache", "clear"}));

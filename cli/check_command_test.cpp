@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 
 #include "cli/sarif_report.h"
@@ -750,6 +752,111 @@ TEST_F(NvthemeTest, CheckDecodesImagesAndBuildWalksTheirBlocks) {
 
   EXPECT_EQ(0, Run({"build", "ocean"}));
   EXPECT_EQ(std::string::npos, err.str().find("broken-image")) << err.str();
+}
+
+// A folder checked with the cache, then changed, and checked again beside
+// a check without it; check --format=json each time.
+class CachedChecks {
+ public:
+  CachedChecks() {
+    fs.AddFolder("ocean");
+    fs.AddFile(JoinPath("ocean", "main.xml"),
+               "<nuvarinepackage>" + kSoundTheme + "</nuvarinepackage>");
+    fs.AddFile(JoinPath("ocean", "grid.xml"), "<layout/>");
+    fs.AddFile(shot, SampleJpeg(40, 24));
+    fs.AddFile(sand, SamplePng(4, 4));
+    fs.PassTime(kMinute);  // the files were saved a while before the check
+    fs.before = [this](MemoryFileSystem::Op op, const std::string& path) {
+      if (op == MemoryFileSystem::Op::Read && (path == shot || path == sand)) read.insert(path);
+      return true;
+    };
+  }
+
+  // The images whose files a check read, with the cache or without it.
+  std::set<std::string> Check(bool cached) {
+    read.clear();
+    out.str("");
+    err.str("");
+    RunNvtheme({"check", "--format=json", "ocean"}, fs, out, err, nullptr,
+               CacheSettings{"/cache/nvtheme", "", cached});
+    return read;
+  }
+
+  // The report but its notes, which tell of the cache.
+  std::string Report() const { return out.str().substr(0, out.str().find("\"runNotes\"")); }
+
+  std::string CacheFile() {
+    std::vector<std::string> names;
+    std::string err;
+    fs.ListFolder("/cache/nvtheme", &names, &err);
+    for (const std::string& name : names)
+      if (name.size() > 7 && name.compare(name.size() - 7, 7, ".images") == 0)
+        return JoinPath("/cache/nvtheme", name);
+    ADD_FAILURE() << "no cache file " << err;
+    return "";
+  }
+
+  static constexpr int64_t kMinute = int64_t{60} * 1000 * 1000 * 1000;
+  const std::string shot = JoinPath("ocean", "shot.png"), sand = JoinPath("ocean", "sand.png");
+  MemoryFileSystem fs;
+  std::set<std::string> read;
+  std::ostringstream out, err;
+};
+
+// A check keeps the verdicts of the images it decoded whole, and the next
+// takes them for the files it can vouch for by their stamps: it decodes
+// the others, and says exactly what a check without the cache says.
+TEST(CachedCheckTest, ASecondCheckDecodesOnlyWhatItCannotTrust) {
+  using Change = std::function<void(CachedChecks&)>;
+  const struct {
+    const char* what;
+    Change beforeFirst, between;
+    bool shot, sand;  // whether the second check decodes it
+    bool noted;       // whether the cache is noted as not used
+  } cases[] = {
+      {"nothing changed", nullptr, nullptr, false, false, false},
+      {"an image changed", nullptr,
+       [](CachedChecks& c) { c.fs.RewriteFile(c.sand, SamplePng(6, 3)); }, false, true, false},
+      // Its stamp cannot tell a change within the same tick of the clock.
+      {"an image saved just before the first check",
+       [](CachedChecks& c) { c.fs.RewriteFile(c.sand, c.fs.Contents(c.sand)); }, nullptr, false,
+       true, false},
+      {"a broken image, told each time",
+       [](CachedChecks& c) {
+         c.fs.RewriteFile(c.sand, SamplePng(4, 4).substr(0, 60));
+         c.fs.PassTime(CachedChecks::kMinute);
+       },
+       nullptr, false, true, false},
+      {"the cache damaged", nullptr,
+       [](CachedChecks& c) {
+         std::string bytes = c.fs.Contents(c.CacheFile());
+         bytes[bytes.size() / 2] ^= 0x20;
+         c.fs.RewriteFile(c.CacheFile(), bytes);
+       },
+       true, true, true},
+      {"the cache another user's", nullptr,
+       [](CachedChecks& c) { c.fs.MakeForeign(c.CacheFile()); }, true, true, true},
+      // The cache then says it was made after this check began.
+      {"the clock set back", nullptr,
+       [](CachedChecks& c) { c.fs.PassTime(-10 * CachedChecks::kMinute); }, true, true, true},
+  };
+  for (const auto& c : cases) {
+    CachedChecks checks;
+    if (c.beforeFirst) c.beforeFirst(checks);
+    const std::set<std::string> both = {checks.shot, checks.sand};
+    EXPECT_EQ(both, checks.Check(true)) << c.what;
+    checks.fs.PassTime(CachedChecks::kMinute);
+    if (c.between) c.between(checks);
+    std::set<std::string> decoded;
+    if (c.shot) decoded.insert(checks.shot);
+    if (c.sand) decoded.insert(checks.sand);
+    EXPECT_EQ(decoded, checks.Check(true)) << c.what;
+    const std::string report = checks.Report(), notes = checks.err.str();
+    EXPECT_EQ(c.noted, notes.find(": image cache ") != std::string::npos) << c.what << notes;
+    EXPECT_EQ(both, checks.Check(false)) << c.what;
+    EXPECT_EQ(checks.Report(), report) << c.what;
+    EXPECT_EQ("", checks.err.str()) << c.what;
+  }
 }
 
 // check --format=sarif: a SARIF 2.1.0 log, read back with what the format

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "builder/image_verdict_cache.h"
 #include "builder/theme_builder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
@@ -119,11 +120,17 @@ class FolderRun {
     options.checked = [this](const std::vector<ThemeVerdict>& themes, FileSystem& disk) {
       return Checked(themes, disk);
     };
+    // A build keeps its packages' blocks, a check its images' verdicts.
+    const bool cached = m_cacheSettings.on && !m_line.noCache;
     std::unique_ptr<BuildCache> cache;
-    if (!check && m_cacheSettings.on && !m_line.noCache)
+    std::unique_ptr<ImageVerdictCache> verdicts;
+    if (cached && !check)
       cache = std::make_unique<BuildCache>(m_fs, m_cacheSettings.folder,
                                            std::string("nvtheme ") + kVersion, *m_zlib);
+    if (cached && check)
+      verdicts = std::make_unique<ImageVerdictCache>(m_fs, m_cacheSettings.folder);
     options.cache = cache.get();
+    options.imageVerdicts = verdicts.get();
     const bool showsLog = m_line.format == OutputFormat::Log && !m_line.quiet;
     ThemeBuilder builder(m_fs, showsLog ? static_cast<LogPublisher&>(m_logPublisher) : m_silent,
                          m_zlib, options);

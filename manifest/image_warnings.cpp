@@ -1,5 +1,6 @@
 // Warnings about the images a manifest names: one that is broken, and one
-// that is no image at all; each file looked into once, on several threads.
+// that is no image at all; each file looked into once, on several threads,
+// unless an earlier decode of it still holds.
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -21,12 +22,25 @@ struct Look {
   ImageFacts facts;
 };
 
-void LookInto(FileSystem& fs, const std::string& path, ImageDepth depth, Look* look) {
+// A decode takes what an earlier one found of a whole image whose file is
+// as it was then. The stamp is the one the file had before it was read: a
+// file changed while it is read is kept under a stamp it no longer has,
+// and decoded again next time.
+void LookInto(FileSystem& fs, const std::string& path, const WarningOptions& options, Look* look) {
   std::string err;
-  std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, &err);
-  if (!file) return;  // the build's notes tell of a file it cannot read
-  look->verdict = CheckImage(*file, depth, &look->facts, &err);
-  file->Close(&err);  // a file only read loses nothing if closing fails
+  ImageVerdicts* const kept =
+      options.imageDepth == ImageDepth::kDecode ? options.imageVerdicts : nullptr;
+  FileStamp stamp;
+  const bool stamped = kept && fs.Stamp(path, &stamp, &err);
+  if (stamped && kept->Find(look->name, stamp, &look->facts)) {
+    look->verdict = ImageVerdict::kWhole;
+  } else {
+    std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, &err);
+    if (!file) return;  // the build's notes tell of a file it cannot read
+    look->verdict = CheckImage(*file, options.imageDepth, &look->facts, &err);
+    file->Close(&err);  // a file only read loses nothing if closing fails
+  }
+  if (stamped && look->verdict == ImageVerdict::kWhole) kept->Keep(look->name, stamp, look->facts);
 }
 
 // work(i) for each i below count, each on the next thread free. What a
@@ -77,7 +91,7 @@ void CheckImages(WarningRun* run) {
     if (byName.emplace(reference.name, looks.size()).second)
       looks.push_back({reference.name, reference.at});
   ForEachOnThreads(looks.size(), run->options.jobs, [run, &looks](size_t i) {
-    LookInto(run->fs, JoinPath(run->folder, looks[i].name), run->options.imageDepth, &looks[i]);
+    LookInto(run->fs, JoinPath(run->folder, looks[i].name), run->options, &looks[i]);
   });
   for (const Look& look : looks) Warn(look, run);
   for (ImageReference& reference : run->images) {

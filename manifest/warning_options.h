@@ -8,6 +8,7 @@
 #include <string>
 
 #include "image/image_check.h"
+#include "manifest/image_verdicts.h"
 #include "run/packed_files.h"
 
 namespace nv {
@@ -29,6 +30,11 @@ struct WarningOptions {
   // How deep the images the manifest names are looked into: decoding finds
   // more, and costs more, than reading each block of the format.
   ImageDepth imageDepth = ImageDepth::kStructure;
+  // Where decoding takes the verdicts of images that an earlier decode
+  // found whole and that did not change since, and tells of those it finds
+  // whole; null: every image is decoded. Looking at the structure alone
+  // neither asks nor tells it.
+  ImageVerdicts* imageVerdicts = nullptr;
   // Threads that look into images at once; 0: one per core.
   unsigned jobs = 0;
   // The warnings, by name, that the caller reports; null: every one. Those

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "package/build_cache_format.h"
+#include "package/cache_files.h"
 #include "package/previous_package.h"
 #include "run/run_context.h"
 #include "services/component.h"
@@ -54,23 +55,20 @@ class BuildCache {
 
  private:
   const std::string& Fingerprint();
-  bool FileOf(const std::string& fullPath, std::string* file, std::string* err) const;
   std::unique_ptr<File> OpenIfDescribed(const std::string& package, const CachedPackage& cached);
   bool Read(const RunContext& run, const std::string& path, CachedPackage* cached);
-  bool Write(const std::string& path, const CachedPackage& cached, std::string* err);
-  bool MakeFolder(std::string* err);
-  void Prune(const std::string& kept, int64_t now);
 
   FileSystem& m_fs;
-  const std::string m_folder;
+  const CacheFiles m_files;
   const std::string m_builder;
   IZlib& m_zlib;
   std::string m_fingerprint;  // once made
 };
 
-// Removes everything a build cache in `folder` keeps, *removed counting
-// the files this call removed; false, saying why, when something could not
-// be removed. A file that another program removed meanwhile is no failure.
+// Removes everything a build cache in `folder` keeps, the files of checks'
+// image verdicts too, *removed counting the files this call removed; false,
+// saying why, when something could not be removed. A file that another
+// program removed meanwhile is no failure.
 bool ClearBuildCache(FileSystem& fs, const std::string& folder, size_t* removed, std::string* err);
 
 }  // namespace nv

@@ -414,11 +414,13 @@ TEST(BuildCacheTest, ACacheOfAnotherUsersIsPassedOverWithANote) {
 // Two clears of one cache at once: the other removes a file between this
 // one's listing and its removal. A file already gone is no failure and is
 // not counted; one that stays is named with the system's words, and the
-// rest are removed all the same.
+// rest, a check's file of image verdicts among them, are removed all the
+// same.
 TEST(ClearBuildCacheTest, AFileAnotherRemovedMeanwhileIsNoFailure) {
   const std::string kept = JoinPath("/cache", std::string(32, 'a') + ".cache");
   const std::string writing =
       JoinPath("/cache", std::string(32, 'b') + ".cache.0123456789abcdef.tmp");
+  const std::string images = JoinPath("/cache", std::string(32, 'c') + ".images");
   const std::string other = JoinPath("/cache", "notes.txt");
   const struct {
     const char* what;
@@ -427,14 +429,14 @@ TEST(ClearBuildCacheTest, AFileAnotherRemovedMeanwhileIsNoFailure) {
     bool cleared;
     size_t removed;
   } cases[] = {
-      {"a cache file removed meanwhile", kept, "", true, 1},
-      {"a temporary file removed meanwhile", writing, "", true, 1},
-      {"one removed meanwhile, the other not removable", kept, writing, false, 0},
+      {"a cache file removed meanwhile", kept, "", true, 2},
+      {"a temporary file removed meanwhile", writing, "", true, 2},
+      {"one removed meanwhile, the other not removable", kept, writing, false, 1},
   };
   for (const auto& c : cases) {
     MemoryFileSystem fs;
     fs.AddFolder("/cache");
-    for (const std::string& path : {kept, writing, other}) fs.AddFile(path, "bytes");
+    for (const std::string& path : {kept, writing, images, other}) fs.AddFile(path, "bytes");
     bool raced = false;
     fs.before = [&](Op op, const std::string& path) {
       if (op == Op::RemoveFile && path == c.racing && !raced) {
@@ -452,6 +454,7 @@ TEST(ClearBuildCacheTest, AFileAnotherRemovedMeanwhileIsNoFailure) {
     EXPECT_TRUE(raced) << c.what;
     EXPECT_FALSE(fs.HasFile(kept)) << c.what;
     EXPECT_EQ(!c.cleared, fs.HasFile(writing)) << c.what;
+    EXPECT_FALSE(fs.HasFile(images)) << c.what;
     EXPECT_TRUE(fs.HasFile(other)) << c.what;
   }
 }

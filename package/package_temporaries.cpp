@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "package/fresh_token.h"
-#include "package/previous_package.h"
+#include "run/stamp_trust.h"
 
 namespace nv {
 

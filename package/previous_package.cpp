@@ -35,11 +35,8 @@ const CachedFile* PreviousPackage::Find(const std::string& name) const {
   return it == m_byName.end() ? nullptr : &m_cached.files[it->second];
 }
 
-// A build time too early to have the window before it vouches for nothing:
-// no time lies before the earliest.
 bool PreviousPackage::Unchanged(const CachedFile& file, const FileStamp& now) const {
-  const int64_t last = std::max(file.stamp.modified, file.stamp.changed);
-  return now == file.stamp && last < TimeBefore(m_cached.readFrom, kRacyNanoseconds);
+  return StampVouches(file.stamp, now, m_cached.readFrom);
 }
 
 // Bytes copied by the system are not seen to be checked: the package is

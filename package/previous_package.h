@@ -4,27 +4,14 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "package/build_cache_format.h"
+#include "run/stamp_trust.h"
 
 namespace nv {
-
-// A file is trusted by its stamp alone only when it last changed this long
-// before that build began reading: a change within the same tick of the
-// file system's clock (two seconds on FAT) leaves the stamp as it was.
-constexpr int64_t kRacyNanoseconds = int64_t{2} * 1000 * 1000 * 1000;
-
-// The time `span` (not negative) before `time`, or the earliest time there
-// is when that would lie before it: a time read from a cache file or a
-// disk may be any value, and is never let overflow.
-constexpr int64_t TimeBefore(int64_t time, int64_t span) {
-  return time < std::numeric_limits<int64_t>::min() + span ? std::numeric_limits<int64_t>::min()
-                                                           : time - span;
-}
 
 // How copying a block ended.
 enum class BlockCopy {

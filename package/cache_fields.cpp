@@ -1,0 +1,30 @@
+// The seal of the build cache's files.
+#include "package/cache_fields.h"
+
+namespace nv {
+
+bool SealFields(FieldWriter* out, std::string* err) {
+  ContentDigest sum{};
+  if (!HashContent(out->Out().data(), out->Out().size(), &sum, err)) return false;
+  out->Digest(sum);
+  return true;
+}
+
+bool Unseal(const std::string& bytes, std::string* body, std::string* fault) {
+  if (bytes.size() < kDigestFieldSize) {
+    *fault = "it is cut short";
+    return false;
+  }
+  const size_t size = bytes.size() - kDigestFieldSize;
+  ContentDigest sum{};
+  if (!HashContent(bytes.data(), size, &sum, fault)) return false;
+  if (bytes.compare(size, kDigestFieldSize, reinterpret_cast<const char*>(sum.data()),
+                    kDigestFieldSize) != 0) {
+    *fault = "it is damaged: its checksum does not match";
+    return false;
+  }
+  *body = bytes.substr(0, size);
+  return true;
+}
+
+}  // namespace nv
