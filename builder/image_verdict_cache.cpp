@@ -56,11 +56,8 @@ bool Encode(const std::string& folder, int64_t readFrom, const std::map<std::str
 bool Decode(const std::string& bytes, std::string* folder, int64_t* readFrom,
             std::unordered_map<std::string, Verdict>* found, std::string* fault) {
   std::string body;
-  if (bytes.size() < kMagicSize + kDigestFieldSize || bytes.compare(0, kMagicSize, kMagic) != 0) {
-    *fault = "it is no image cache";
+  if (!UnsealFile(bytes, std::string(kMagic, kMagicSize), "it is no image cache", &body, fault))
     return false;
-  }
-  if (!Unseal(bytes, &body, fault)) return false;
   FieldReader in(body);
   in.Bytes(kMagicSize);
   const uint32_t version = in.U32();

@@ -14,14 +14,6 @@ namespace nv {
 
 namespace {
 
-bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
-  bytes->resize(size);
-  size_t got = 0;
-  if (!file.Read(&(*bytes)[0], size, &got, err)) return false;
-  bytes->resize(got);
-  return true;
-}
-
 // The header, the index's record and its block, from the start of the file.
 bool ReadIndexBlock(File& file, EntryRecord* record, std::string* block) {
   std::string head, err;

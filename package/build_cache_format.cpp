@@ -116,11 +116,7 @@ bool EncodeCache(const CachedPackage& cached, std::string* bytes, std::string* e
 bool DecodeCache(const std::string& bytes, CachedPackage* cached, std::string* fault) {
   *cached = CachedPackage();
   std::string body;
-  if (bytes.size() < kMagicSize + kDigestFieldSize || bytes.compare(0, kMagicSize, kMagic) != 0) {
-    *fault = "it is no build cache";
-    return false;
-  }
-  if (!Unseal(bytes, &body, fault)) return false;
+  if (!UnsealFile(bytes, kMagic, "it is no build cache", &body, fault)) return false;
   FieldReader in(body);
   in.Bytes(kMagicSize);
   return ReadBody(in, cached, fault);

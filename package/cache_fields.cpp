@@ -27,4 +27,14 @@ bool Unseal(const std::string& bytes, std::string* body, std::string* fault) {
   return true;
 }
 
+bool UnsealFile(const std::string& bytes, const std::string& magic, const char* notOne,
+                std::string* body, std::string* fault) {
+  if (bytes.size() < magic.size() + kDigestFieldSize ||
+      bytes.compare(0, magic.size(), magic) != 0) {
+    *fault = notOne;
+    return false;
+  }
+  return Unseal(bytes, body, fault);
+}
+
 }  // namespace nv

@@ -113,4 +113,9 @@ bool SealFields(FieldWriter* out, std::string* err);
 // before it; false, saying why, when they do not or could not be hashed.
 bool Unseal(const std::string& bytes, std::string* body, std::string* fault);
 
+// As Unseal, for a file that opens with `magic`: false, with `notOne` as
+// the fault, for bytes that do not, or are too few to be sealed.
+bool UnsealFile(const std::string& bytes, const std::string& magic, const char* notOne,
+                std::string* body, std::string* fault);
+
 }  // namespace nv

@@ -52,6 +52,8 @@ bool IsTemporary(const std::string& name, const std::string& suffix) {
          name[base] == '.' && name.compare(name.size() - tail, tail, kTemporarySuffix) == 0;
 }
 
+}  // namespace
+
 bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
   bytes->resize(size);
   size_t got = 0;
@@ -59,8 +61,6 @@ bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err) {
   bytes->resize(got);
   return true;
 }
-
-}  // namespace
 
 bool IsCacheFileName(const std::string& name) {
   for (const char* suffix : {kPackageCacheSuffix, kImageCacheSuffix})

@@ -112,4 +112,8 @@ class CacheFiles {
   const std::string m_what;
 };
 
+// Up to `size` bytes read from where the file stands into *bytes, fewer
+// when it ends first.
+bool ReadAll(File& file, size_t size, std::string* bytes, std::string* err);
+
 }  // namespace nv
