@@ -773,11 +773,11 @@ class CachedChecks {
   }
 
   // The images whose files a check read, with the cache or without it.
-  std::set<std::string> Check(bool cached) {
+  std::set<std::string> Check(bool cached, const char* option = "--format=json") {
     read.clear();
     out.str("");
     err.str("");
-    RunNvtheme({"check", "--format=json", "ocean"}, fs, out, err, nullptr,
+    RunNvtheme({"check", "--format=json", option, "ocean"}, fs, out, err, nullptr,
                CacheSettings{"/cache/nvtheme", "", cached});
     return read;
   }
@@ -857,6 +857,16 @@ TEST(CachedCheckTest, ASecondCheckDecodesOnlyWhatItCannotTrust) {
     EXPECT_EQ(checks.Report(), report) << c.what;
     EXPECT_EQ("", checks.err.str()) << c.what;
   }
+}
+
+// --no-cache decodes every image, the cache there or not, as
+// NVTHEME_CACHE=off does.
+TEST(CachedCheckTest, NoCacheDecodesEveryImage) {
+  CachedChecks checks;
+  const std::set<std::string> both = {checks.shot, checks.sand};
+  EXPECT_EQ(both, checks.Check(true));
+  checks.fs.PassTime(CachedChecks::kMinute);
+  EXPECT_EQ(both, checks.Check(true, "--no-cache"));
 }
 
 // check --format=sarif: a SARIF 2.1.0 log, read back with what the format

@@ -144,10 +144,11 @@ const Option kOptions[] = {
      "leave the log off standard\n"
      "output; errors, notes and the summary still go to\n"
      "standard error"},
-    {nullptr, "--no-cache", nullptr, 0, kBuild, 8, Switch<&CommandLine::noCache>, "--no-cache",
-     "make every block anew and keep nothing\n"
-     "for the next build (as NVTHEME_CACHE=off does);\n"
-     "the package is the same"},
+    {nullptr, "--no-cache", nullptr, 0, kBuild | kCheck, 8, Switch<&CommandLine::noCache>,
+     "--no-cache",
+     "make every block anew, decode\n"
+     "every image, and keep nothing for the next run (as\n"
+     "NVTHEME_CACHE=off does); the package is the same"},
     {"-j", "--jobs", "a number", kJoinedEquals, kBuild | kCheck, 10, SetJobs, "-j, --jobs N",
      "read and compress files, and look\n"
      "into images, on N threads (one per core when not\n"

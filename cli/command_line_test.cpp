@@ -45,7 +45,7 @@ TEST(CommandLineTest, UsageErrors) {
       {{"extract", "a.nvp", "--", "-out"}, ""},
       {{"list", "--force", "a.nvp"}, "'--force' goes with 'extract' only"},
       {{"build", "--force", "f"}, "'--force' goes with 'extract' only"},
-      {{"check", "--no-cache", "f"}, "'--no-cache' goes with 'build' only"},
+      {{"list", "--no-cache", "a.nvp"}, "'--no-cache' goes with 'build' and 'check' only"},
       {{"init", "--warnings-as-errors", "d"}, "'-W' goes with 'build' and 'check' only"},
       // Of two options misplaced, the one named is the same whatever their order.
       {{"list", "-j", "2", "--format=gnu", "a.nvp"}, "'--format' goes with 'check' only"},

@@ -65,7 +65,7 @@ _nvtheme() {
     folders+=' --quiet --color= --'
     case $command in
       build) options="-j --jobs --output --no-cache $folders" ;;
-      check) options="-j --jobs --format=gnu --format=json --format=sarif $folders" ;;
+      check) options="-j --jobs --no-cache --format=gnu --format=json --format=sarif $folders" ;;
       init) options='--name --' ;;
       extract) options='--force --' ;;
       list | verify | cache) options='--' ;;
