@@ -9,6 +9,7 @@
 
 #include "package/cache_fields.h"
 #include "run/stamp_trust.h"
+#include "run/fault_words.h"
 
 namespace nv {
 
@@ -112,15 +113,8 @@ ImageVerdictCache::ImageVerdictCache(FileSystem& fs, std::string folder)
 
 template <typename Action>
 void ImageVerdictCache::Guarded(const RunContext& run, Action action) {
-  std::string fault;
-  try {
-    action();
-    return;
-  } catch (const std::bad_alloc&) {
-    fault = "out of memory";
-  } catch (...) {
-    fault = "an unexpected fault";
-  }
+  const std::string fault = FaultOf(action);
+  if (fault.empty()) return;
   m_writing.reset();
   m_found.clear();
   run.Note(m_path.empty() ? m_files.Folder() : m_path, "image cache not used: " + fault);

@@ -15,6 +15,7 @@
 #include "package/package_temporaries.h"
 #include "package/package_writer.h"
 #include "run/folder_snapshot.h"
+#include "run/fault_words.h"
 
 namespace nv {
 
@@ -123,8 +124,7 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
   options.windowsNameCheck = [](const std::string& name, std::string* fault) {
     return CheckEntryName(name, NameRules::kWindows, fault);
   };
-  std::string failed;
-  try {
+  const std::string failed = FaultOf([&] {
     std::vector<ImageReference> images;
     for (const Diagnostic& warning :
          ManifestWarnings(*m_disk, folder, text, manifest, options, &images))
@@ -132,11 +132,7 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
           !RestatesError(m_errors.told, warning))
         m_options.diagnostics->Report(warning);
     for (const ImageReference& image : images) m_options.diagnostics->ReportImage(image);
-  } catch (const std::bad_alloc&) {
-    failed = "out of memory";
-  } catch (...) {
-    failed = "an unexpected fault";
-  }
+  });
   if (!failed.empty())
     Context().Note(JoinPath(folder, "main.xml"), "warnings not checked: " + failed);
   // Each verdict kept is sound, however far the pass came.

@@ -1,5 +1,6 @@
 // One build's dealings with the build cache.
 #include "package/cached_build.h"
+#include "run/fault_words.h"
 
 #include <new>
 
@@ -10,15 +11,8 @@ CachedBuild::CachedBuild(const RunContext& run, BuildCache* cache, std::string p
 
 template <typename Action>
 void CachedBuild::Guarded(Action action) {
-  std::string fault;
-  try {
-    action();
-    return;
-  } catch (const std::bad_alloc&) {
-    fault = "out of memory";
-  } catch (...) {
-    fault = "an unexpected fault";
-  }
+  const std::string fault = FaultOf(action);
+  if (fault.empty()) return;
   m_remember = false;
   m_run.Note(m_package, "build cache not used: " + fault);
 }
