@@ -213,6 +213,22 @@ else()
   nv_import_installed(Utf8proc::Utf8proc utf8proc.h utf8proc)
 endif()
 
+# nlohmann/json, header-only, for the language server's protocol. Windows
+# takes the same installed headers, through a folder of their own, since
+# /usr/include as a whole holds the Linux C library's.
+find_path(NLOHMANN_JSON_INCLUDE_DIR nlohmann/json.hpp NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+add_library(NlohmannJson::NlohmannJson INTERFACE IMPORTED GLOBAL)
+if(WIN32)
+  set(json_headers ${CMAKE_BINARY_DIR}/nlohmann-json)
+  file(MAKE_DIRECTORY ${json_headers})
+  file(CREATE_LINK ${NLOHMANN_JSON_INCLUDE_DIR}/nlohmann ${json_headers}/nlohmann SYMBOLIC)
+  set_target_properties(NlohmannJson::NlohmannJson PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES ${json_headers})
+else()
+  set_target_properties(NlohmannJson::NlohmannJson PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES ${NLOHMANN_JSON_INCLUDE_DIR})
+endif()
+
 if(WIN32)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

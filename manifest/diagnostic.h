@@ -24,6 +24,16 @@ struct LocatedNote {
   }
 };
 
+// A "did you mean" an editor can apply: the name as written at the
+// finding's place (an element's, an attribute's, or a file's named in a
+// value) and the name meant. None when `meant` is empty.
+struct NameFix {
+  std::string written;
+  std::string meant;
+
+  bool operator==(const NameFix& o) const { return written == o.written && meant == o.meant; }
+};
+
 struct Diagnostic {
   Severity severity = Severity::kError;
   // The stable name, as -W takes it ("case-mismatch"); empty for the log's
@@ -36,6 +46,7 @@ struct Diagnostic {
   std::string message;               // one line, without the severity
   std::vector<std::string> notes;    // further lines: why, and what to do
   std::vector<LocatedNote> related;  // told after the notes, each at its place
+  NameFix fix;
 };
 
 // The path of a file in the folder as its author writes it: a folder typed
