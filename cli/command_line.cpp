@@ -51,11 +51,17 @@ const CommandRow kCommands[] = {
      "make DIR a new theme folder that passes the check\n"
      "and packs, to start from (DIR new or empty)"},
     {Command::Cache, "cache", 1, 1, "'clear'", "cache clear", "empty the build cache"},
+    {Command::Lsp, "lsp", 0, 0, "nothing", "lsp",
+     "serve the Language Server Protocol on standard\n"
+     "input and output, for editors: the folder's\n"
+     "findings as you type, completion, hover, go to\n"
+     "file, an outline and fixes"},
 };
 
 constexpr unsigned Bit(Command command) { return 1u << static_cast<unsigned>(command); }
 constexpr unsigned kBuild = Bit(Command::Build), kCheck = Bit(Command::Check),
-                   kExtract = Bit(Command::Extract), kInit = Bit(Command::Init);
+                   kExtract = Bit(Command::Extract), kInit = Bit(Command::Init),
+                   kLsp = Bit(Command::Lsp);
 
 // What an option does with its value ("" for a switch). False with the
 // reason, or with none when the value is none at all, as an empty file name.
@@ -208,6 +214,9 @@ const Option kOptions[] = {
      "are whole"},
     {nullptr, "--name", "the theme's name", 0, kInit, 9, Text<&CommandLine::themeName, true>,
      "--name NAME", "the theme's name (\"My Theme\")"},
+    {nullptr, "--stdio", nullptr, 0, kLsp, 12, Switch<&CommandLine::stdio>, "--stdio",
+     "talk over standard input and output, as\n"
+     "the server always does (some editors ask it so)"},
     {"-h", "--help", nullptr, 0, 0, 0, Switch<&CommandLine::help>, "-h, --help",
      "show this help and exit"},
     {"-V", "--version", nullptr, 0, 0, 0, Switch<&CommandLine::version>, "-V, --version",

@@ -12,7 +12,7 @@ namespace nv {
 
 // The commands; None when --help, --version or --list-warnings stands
 // alone.
-enum class Command { None, Build, Check, List, Extract, Verify, Init, Cache };
+enum class Command { None, Build, Check, List, Extract, Verify, Init, Cache, Lsp };
 
 // How `check` reports: the operation log, one line per finding as compilers
 // write them (--format=gnu), one JSON document (--format=json), or a SARIF
@@ -31,6 +31,7 @@ struct CommandLine {
   unsigned jobs = 0;                         // threads for build; 0: one per core
   bool outsideLinks = true;                  // false: --no-outside-links, with build and check
   std::string themeName = "My Theme";        // --name, with init
+  bool stdio = false;                        // --stdio, with lsp: its one way to talk
   // The warnings build and check report, by name: those on by default, as
   // -W switched them, the last switch of a name deciding.
   std::set<std::string> warnings = DefaultWarnings();

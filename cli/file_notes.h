@@ -3,6 +3,7 @@
 // packed.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,11 @@ const std::vector<WarningName>& FileNoteNames();
 // of which the writer makes no note either.
 void NoteFolderFiles(FileSystem& fs, const std::string& folder, bool outsideLinks,
                      const OwnFileTest& ownFile, BuildNotes& notes);
+
+// NoteFolderFiles for a run that packs nothing into `package`, when any of
+// the notes is among the `warnings` reported.
+void NoteUnpackedFolderFiles(FileSystem& fs, const std::string& folder, const std::string& package,
+                             bool outsideLinks, const std::set<std::string>& warnings,
+                             BuildNotes& notes);
 
 }  // namespace nv

@@ -3,6 +3,7 @@
 #include "cli/nvtheme.h"
 
 #include <algorithm>
+#include <iostream>
 #include <set>
 
 #include "builder/image_verdict_cache.h"
@@ -14,6 +15,7 @@
 #include "cli/folder_report.h"
 #include "cli/init_theme.h"
 #include "cli/json_report.h"
+#include "cli/lsp_server.h"
 #include "cli/package_commands.h"
 #include "cli/package_destination.h"
 #include "cli/package_path.h"
@@ -199,16 +201,9 @@ class FolderRun {
   // any warning, and on any error, though the rules let its themes pass.
   bool Checked(const std::vector<ThemeVerdict>& themes, FileSystem& disk) {
     m_report->themes = themes;
-    const bool noted =
-        std::any_of(FileNoteNames().begin(), FileNoteNames().end(),
-                    [&](const WarningName& w) { return m_line.warnings.count(w.name); });
-    if ((m_report->checkOnly || m_line.warningsAsErrors) && noted) {
-      const OwnFiles own(disk, m_report->package);
-      const auto ownFile = [&own](const std::string& name, const std::string& path) {
-        return own.Holds(name, path);
-      };
-      NoteFolderFiles(disk, m_report->folder, m_line.outsideLinks, ownFile, m_collector);
-    }
+    if (m_report->checkOnly || m_line.warningsAsErrors)
+      NoteUnpackedFolderFiles(disk, m_report->folder, m_report->package, m_line.outsideLinks,
+                              m_line.warnings, m_collector);
     m_checksEnd = m_builder->Log().size();
     return !(m_line.warningsAsErrors && (m_report->Warnings() > 0 || m_report->Errors() > 0));
   }
@@ -355,6 +350,13 @@ int RunFolders(const CommandLine& line, FileSystem& fs, std::ostream& out, std::
   return WatchLoop{*watch, doing, rerun, LocalTimeOfDay}.Run(out, err);
 }
 
+// The language server keeps its images' verdicts where check does.
+LspSettings LspSettingsOf(const CacheSettings& cache) {
+  LspSettings settings;
+  if (cache.on) settings.cacheFolder = cache.folder;
+  return settings;
+}
+
 int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out, std::ostream& err,
         BuildProgress* progress, const CacheSettings& cache, KestFactory createService,
         bool colourTerminal) {
@@ -382,6 +384,8 @@ int Run(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
   if (line.command == Command::Build || line.command == Command::Check)
     return RunFolders(line, fs, out, err, progress, cache, createService);
   if (line.command == Command::Cache) return ClearCache(fs, cache, err);
+  if (line.command == Command::Lsp)
+    return ServeLanguage(std::cin, out, err, fs, LspSettingsOf(cache));
   if (line.command == Command::Init)
     return Ended(InitTheme(fs, line.operands[0], line.themeName, err), err);
   return ReadPackage(line, fs, out, err);

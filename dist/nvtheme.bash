@@ -69,13 +69,14 @@ _nvtheme() {
       init) options='--name --' ;;
       extract) options='--force --' ;;
       list | verify | cache) options='--' ;;
+      lsp) options='--stdio --' ;;
     esac
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return
   fi
 
   if [[ -z $command ]]; then
-    mapfile -t COMPREPLY < <(compgen -W 'build check list extract verify init cache' -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W 'build check list extract verify init cache lsp' -- "$cur")
     return
   fi
   compopt -o filenames 2>/dev/null

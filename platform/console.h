@@ -6,8 +6,8 @@
 
 namespace nv {
 
-// Makes standard output and standard error pass bytes unchanged: the log's
-// CR LF must not become CR CR LF on Windows.
+// Makes standard input, output and error pass bytes unchanged: the log's
+// CR LF must not become CR CR LF on Windows, nor a protocol's lengths change.
 void SetBinaryStandardStreams();
 
 // Whether the stream is an interactive terminal.

@@ -14,6 +14,7 @@
 namespace nv {
 
 void SetBinaryStandardStreams() {
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
