@@ -1,4 +1,4 @@
-// The verdicts of the images a check decoded whole: read, found, kept and
+// The verdicts of the images a run found whole: read, found, kept and
 // written, field by field.
 #include "builder/image_verdict_cache.h"
 
@@ -19,11 +19,11 @@ using Verdict = ImageVerdictCache::Verdict;
 
 constexpr char kMagic[] = "NVTIMAGE";
 constexpr size_t kMagicSize = sizeof kMagic - 1;
-constexpr uint32_t kLayoutVersion = 1;
+constexpr uint32_t kLayoutVersion = 2;
 // The fields of a file but its path's bytes and its images.
 constexpr size_t kFixedSize = kMagicSize + 4 + 4 + 8 + 4 + kDigestFieldSize;
 // An image's fields but its name's bytes.
-constexpr size_t kImageFixedSize = 2 + kStampFieldsSize + 1 + 4 + 4;
+constexpr size_t kImageFixedSize = 2 + kStampFieldsSize + 1 + 1 + 4 + 4;
 // The head of a file, whatever path a system gives.
 constexpr size_t kPrefixBytes = 16 << 10;
 
@@ -32,6 +32,9 @@ static_assert(static_cast<int>(ImageFormat::kPng) == 1 &&
                   static_cast<int>(ImageFormat::kGif) == 3 &&
                   static_cast<int>(ImageFormat::kBmp) == 4,
               "the file numbers the formats as ImageFormat does");
+static_assert(static_cast<int>(ImageDepth::kStructure) + 1 == 1 &&
+                  static_cast<int>(ImageDepth::kDecode) + 1 == 2,
+              "the file numbers the depths as ImageDepth does, from 1");
 
 bool Encode(const std::string& folder, int64_t readFrom, const std::map<std::string, Verdict>& kept,
             std::string* bytes, std::string* err) {
@@ -45,6 +48,7 @@ bool Encode(const std::string& folder, int64_t readFrom, const std::map<std::str
     out.U16(static_cast<uint16_t>(image.first.size()));
     out.Bytes(image.first.data(), image.first.size());
     out.Stamp(image.second.stamp);
+    out.U8(static_cast<uint8_t>(static_cast<int>(image.second.depth) + 1));
     out.U8(static_cast<uint8_t>(image.second.facts.format));
     out.U32(image.second.facts.width);
     out.U32(image.second.facts.height);
@@ -78,12 +82,18 @@ bool Decode(const std::string& bytes, std::string* folder, int64_t* readFrom,
     std::string name = in.Bytes(in.U16());
     Verdict verdict;
     verdict.stamp = in.Stamp();
+    const uint8_t depth = in.U8();
+    verdict.depth = static_cast<ImageDepth>(depth - 1);
     const uint8_t format = in.U8();
     verdict.facts.format = static_cast<ImageFormat>(format);
     verdict.facts.width = in.U32();
     verdict.facts.height = in.U32();
     if (in.Ok() && (format == 0 || format > static_cast<int>(ImageFormat::kBmp))) {
       *fault = "image " + std::to_string(i + 1) + " is of no format it names";
+      return false;
+    }
+    if (in.Ok() && (depth == 0 || depth > static_cast<int>(ImageDepth::kDecode) + 1)) {
+      *fault = "image " + std::to_string(i + 1) + " is of no depth it names";
       return false;
     }
     if (in.Ok() && !found->emplace(std::move(name), verdict).second) {
@@ -121,7 +131,7 @@ void ImageVerdictCache::Guarded(const RunContext& run, Action action) {
 }
 
 void ImageVerdictCache::Begin(const RunContext& run, const std::string& themeFolder) {
-  m_writing.reset();  // what a check that never finished began
+  m_writing.reset();  // what a run that never finished began
   m_path.clear();
   m_found.clear();
   m_kept.clear();
@@ -145,7 +155,7 @@ void ImageVerdictCache::Begin(const RunContext& run, const std::string& themeFol
 }
 
 // A file of another folder, whose path's digest met this one's, holds
-// nothing for it. One that says its check began after this one (a clock
+// nothing for it. One that says its run began after this one (a clock
 // set back, or the file says so falsely), or too early for the two
 // seconds before it to be reckoned, can vouch for no image's stamp.
 void ImageVerdictCache::Read(const RunContext& run) {
@@ -160,24 +170,28 @@ void ImageVerdictCache::Read(const RunContext& run) {
   if (folder != m_fullPath) return;
   if (m_readFrom < readFrom || readFrom < std::numeric_limits<int64_t>::min() + kRacyNanoseconds) {
     run.Note(m_path,
-             std::string("image cache ignored: it is damaged: its check time ") +
-                 (m_readFrom < readFrom ? "lies after this check's start" : "is out of range"));
+             std::string("image cache ignored: it is damaged: its run time ") +
+                 (m_readFrom < readFrom ? "lies after this run's start" : "is out of range"));
     return;
   }
   m_foundReadFrom = readFrom;
   m_found = std::move(found);
 }
 
-bool ImageVerdictCache::Find(const std::string& name, const FileStamp& now, ImageFacts* facts) {
+bool ImageVerdictCache::Find(const std::string& name, const FileStamp& now, ImageDepth asked,
+                             ImageDepth* kept, ImageFacts* facts) {
   const auto it = m_found.find(name);
-  if (it == m_found.end() || !StampVouches(it->second.stamp, now, m_foundReadFrom)) return false;
+  if (it == m_found.end() || !DepthAnswers(it->second.depth, asked) ||
+      !StampVouches(it->second.stamp, now, m_foundReadFrom))
+    return false;
+  *kept = it->second.depth;
   *facts = it->second.facts;
   return true;
 }
 
 // What would take the file past its bound is not kept, nor what cannot
-// be: the cache is advice, and a check never fails for it.
-void ImageVerdictCache::Keep(const std::string& name, const FileStamp& stamped,
+// be: the cache is advice, and a run never fails for it.
+void ImageVerdictCache::Keep(const std::string& name, const FileStamp& stamped, ImageDepth depth,
                              const ImageFacts& facts) {
   const uint64_t bytes = kImageFixedSize + name.size();
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -186,7 +200,7 @@ void ImageVerdictCache::Keep(const std::string& name, const FileStamp& stamped,
       m_keptBytes + bytes > kMaxImageCacheBytes)
     return;
   try {
-    if (m_kept.emplace(name, Verdict{stamped, facts}).second) m_keptBytes += bytes;
+    if (m_kept.emplace(name, Verdict{stamped, depth, facts}).second) m_keptBytes += bytes;
   } catch (const std::bad_alloc&) {
   }
 }

@@ -114,9 +114,10 @@ void ThemeBuilder::ReportWarnings(const std::string& folder, const std::string& 
     return own.Holds(name, path);
   };
   options.outsideLinks = m_options.outsideLinks;
-  // A check has the time to decode every image; a build reads their blocks.
+  // A check has the time to decode every image; a build reads their blocks,
+  // and with the cache, of images changed since the last run alone.
   options.imageDepth = m_options.checkOnly ? ImageDepth::kDecode : ImageDepth::kStructure;
-  ImageVerdictCache* const verdicts = m_options.checkOnly ? m_options.imageVerdicts : nullptr;
+  ImageVerdictCache* const verdicts = m_options.imageVerdicts;
   if (verdicts) verdicts->Begin(Context(), folder);
   options.imageVerdicts = verdicts;
   options.jobs = m_options.jobs;

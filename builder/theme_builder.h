@@ -65,9 +65,10 @@ struct BuildOptions {
   // Where unchanged files' blocks are taken from, and each build is kept
   // for the next; null: none. The package is the same either way.
   BuildCache* cache = nullptr;
-  // Where a check takes the verdicts of images it decoded whole before and
-  // that did not change since, and keeps those of this check for the next;
-  // null: none. What the check says is the same either way.
+  // Where a run takes the verdicts of images found whole before, by a look
+  // at least as deep as its own, that did not change since, and keeps those
+  // of this run for the next; null: none. What the run says is the same
+  // either way.
   ImageVerdictCache* imageVerdicts = nullptr;
 };
 

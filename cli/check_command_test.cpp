@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -767,18 +768,27 @@ class CachedChecks {
     fs.AddFile(sand, SamplePng(4, 4));
     fs.PassTime(kMinute);  // the files were saved a while before the check
     fs.before = [this](MemoryFileSystem::Op op, const std::string& path) {
-      if (op == MemoryFileSystem::Op::Read && (path == shot || path == sand)) read.insert(path);
+      if (op == MemoryFileSystem::Op::Read && (path == shot || path == sand)) {
+        read.insert(path);
+        ++reads[path];
+      }
       return true;
     };
   }
 
   // The images whose files a check read, with the cache or without it.
   std::set<std::string> Check(bool cached, const char* option = "--format=json") {
+    return Run({"check", "--format=json", option}, cached);
+  }
+
+  // The images whose files a run of the command `args` read.
+  std::set<std::string> Run(std::vector<std::string> args, bool cached) {
     read.clear();
+    reads.clear();
     out.str("");
     err.str("");
-    RunNvtheme({"check", "--format=json", option, "ocean"}, fs, out, err, nullptr,
-               CacheSettings{"/cache/nvtheme", "", cached});
+    args.push_back("ocean");
+    RunNvtheme(args, fs, out, err, nullptr, CacheSettings{"/cache/nvtheme", "", cached});
     return read;
   }
 
@@ -800,6 +810,7 @@ class CachedChecks {
   const std::string shot = JoinPath("ocean", "shot.png"), sand = JoinPath("ocean", "sand.png");
   MemoryFileSystem fs;
   std::set<std::string> read;
+  std::map<std::string, int> reads;  // how many reads of each
   std::ostringstream out, err;
 };
 
@@ -867,6 +878,52 @@ TEST(CachedCheckTest, NoCacheDecodesEveryImage) {
   EXPECT_EQ(both, checks.Check(true));
   checks.fs.PassTime(CachedChecks::kMinute);
   EXPECT_EQ(both, checks.Check(true, "--no-cache"));
+}
+
+// A build keeps the verdicts of the images whose structure it walked, and
+// takes those it or a check kept: a rebuild reads only what changed. A
+// verdict answers a look as deep as its own or shallower, so a check
+// decodes what a build only walked, and a build keeps a check's decodes as
+// decodes. The last run says what it says without the cache.
+TEST(CachedCheckTest, ARebuildReadsOnlyTheImagesThatChanged) {
+  using Args = std::vector<std::string>;
+  using Step = std::function<void(CachedChecks&)>;
+  const Args build = {"build"}, check = {"check", "--format=json"};
+  const Step built = [&](CachedChecks& c) { c.Run(build, true); };
+  const Step checked = [&](CachedChecks& c) { c.Run(check, true); };
+  const Step changeSand = [](CachedChecks& c) { c.fs.RewriteFile(c.sand, SamplePng(6, 3)); };
+  const struct {
+    const char* what;
+    std::vector<Step> before;
+    Args last;        // the run whose reads are counted, with the cache
+    bool shot, sand;  // whether it reads the image
+  } cases[] = {
+      {"nothing changed", {built}, build, false, false},
+      {"an image changed", {built, changeSand}, build, false, true},
+      {"after a check", {built, checked}, build, false, false},
+      {"a check after a build", {built}, check, true, true},
+      {"a check after a check and a build", {checked, built}, check, false, false},
+      {"--no-cache", {built}, {"build", "--no-cache"}, true, true},
+  };
+  for (const auto& c : cases) {
+    CachedChecks runs;
+    for (const Step& step : c.before) {
+      step(runs);
+      runs.fs.PassTime(CachedChecks::kMinute);
+    }
+    std::set<std::string> expected;
+    if (c.shot) expected.insert(runs.shot);
+    if (c.sand) expected.insert(runs.sand);
+    EXPECT_EQ(expected, runs.Run(c.last, true)) << c.what;
+    const std::string out = runs.out.str(), err = runs.err.str();
+    const std::map<std::string, int> reads = runs.reads;
+    runs.Run(c.last, false);
+    EXPECT_EQ(out, runs.out.str()) << c.what;
+    EXPECT_EQ(err, runs.err.str()) << c.what;
+    // Reading both, it reads them as often as a run without the cache: a
+    // build's writer reads them too, and the warnings must not skip theirs.
+    if (c.shot && c.sand) EXPECT_EQ(runs.reads, reads) << c.what;
+  }
 }
 
 // check --format=sarif: a SARIF 2.1.0 log, read back with what the format

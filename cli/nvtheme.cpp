@@ -122,15 +122,14 @@ class FolderRun {
     options.checked = [this](const std::vector<ThemeVerdict>& themes, FileSystem& disk) {
       return Checked(themes, disk);
     };
-    // A build keeps its packages' blocks, a check its images' verdicts.
+    // A build keeps its packages' blocks; both keep their images' verdicts.
     const bool cached = m_cacheSettings.on && !m_line.noCache;
     std::unique_ptr<BuildCache> cache;
     std::unique_ptr<ImageVerdictCache> verdicts;
     if (cached && !check)
       cache = std::make_unique<BuildCache>(m_fs, m_cacheSettings.folder,
                                            std::string("nvtheme ") + kVersion, *m_zlib);
-    if (cached && check)
-      verdicts = std::make_unique<ImageVerdictCache>(m_fs, m_cacheSettings.folder);
+    if (cached) verdicts = std::make_unique<ImageVerdictCache>(m_fs, m_cacheSettings.folder);
     options.cache = cache.get();
     options.imageVerdicts = verdicts.get();
     const bool showsLog = m_line.format == OutputFormat::Log && !m_line.quiet;

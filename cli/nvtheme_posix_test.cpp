@@ -409,12 +409,14 @@ TEST_F(NvthemeProcessTest, ACacheOthersCouldHaveWrittenIsPassedOver) {
     ASSERT_EQ(0, first.status) << first.err;
     EXPECT_EQ(0700u, mode(c.home));
     EXPECT_EQ(0700u, mode(c.cache));
+    // The package's blocks, and its images' verdicts beside them.
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(c.cache))
-      files.push_back(entry.path().string());
+    for (const auto& entry : std::filesystem::directory_iterator(c.cache)) {
+      EXPECT_EQ(0600u, mode(entry.path().string())) << entry.path();
+      if (entry.path().extension() == ".cache") files.push_back(entry.path().string());
+    }
     ASSERT_EQ(1u, files.size());
     c.file = files[0];
-    EXPECT_EQ(0600u, mode(c.file));
     // The file changed, and the cache made over to vouch for it as it is.
     const std::string source = JoinPath(c.theme, "layout-list.xml");
     on_disk::WriteFile(source, edited);

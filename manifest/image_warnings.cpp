@@ -1,6 +1,6 @@
 // Warnings about the images a manifest names: one that is broken, and one
 // that is no image at all; each file looked into once, on several threads,
-// unless an earlier decode of it still holds.
+// unless an earlier look of it still holds.
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -22,17 +22,18 @@ struct Look {
   ImageFacts facts;
 };
 
-// A decode takes what an earlier one found of a whole image whose file is
-// as it was then. The stamp is the one the file had before it was read: a
-// file changed while it is read is kept under a stamp it no longer has,
-// and decoded again next time.
+// A look takes what an earlier one, as deep or deeper, found of a whole
+// image whose file is as it was then, and keeps it as deep as it was
+// found, so that a build after a check leaves the check its decodes. The
+// stamp is the one the file had before it was read: a file changed while it
+// is read is kept under a stamp it no longer has, and read again next time.
 void LookInto(FileSystem& fs, const std::string& path, const WarningOptions& options, Look* look) {
   std::string err;
-  ImageVerdicts* const kept =
-      options.imageDepth == ImageDepth::kDecode ? options.imageVerdicts : nullptr;
+  ImageVerdicts* const kept = options.imageVerdicts;
+  ImageDepth depth = options.imageDepth;
   FileStamp stamp;
   const bool stamped = kept && fs.Stamp(path, &stamp, &err);
-  if (stamped && kept->Find(look->name, stamp, &look->facts)) {
+  if (stamped && kept->Find(look->name, stamp, options.imageDepth, &depth, &look->facts)) {
     look->verdict = ImageVerdict::kWhole;
   } else {
     std::unique_ptr<File> file = fs.OpenForReading(path, Sharing::kReadWrite, &err);
@@ -40,7 +41,8 @@ void LookInto(FileSystem& fs, const std::string& path, const WarningOptions& opt
     look->verdict = CheckImage(*file, options.imageDepth, &look->facts, &err);
     file->Close(&err);  // a file only read loses nothing if closing fails
   }
-  if (stamped && look->verdict == ImageVerdict::kWhole) kept->Keep(look->name, stamp, look->facts);
+  if (stamped && look->verdict == ImageVerdict::kWhole)
+    kept->Keep(look->name, stamp, depth, look->facts);
 }
 
 // work(i) for each i below count, each on the next thread free. What a

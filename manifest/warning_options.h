@@ -30,10 +30,9 @@ struct WarningOptions {
   // How deep the images the manifest names are looked into: decoding finds
   // more, and costs more, than reading each block of the format.
   ImageDepth imageDepth = ImageDepth::kStructure;
-  // Where decoding takes the verdicts of images that an earlier decode
-  // found whole and that did not change since, and tells of those it finds
-  // whole; null: every image is decoded. Looking at the structure alone
-  // neither asks nor tells it.
+  // Where a look takes the verdicts of images that an earlier look at least
+  // as deep found whole and that did not change since, and tells of those
+  // it finds whole; null: every image is looked into.
   ImageVerdicts* imageVerdicts = nullptr;
   // Threads that look into images at once; 0: one per core.
   unsigned jobs = 0;

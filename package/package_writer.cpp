@@ -25,6 +25,7 @@
 #include "package/package_format.h"
 #include "package/package_log_texts.h"
 #include "package/package_temporaries.h"
+#include "package/write_buffer.h"
 #include "run/packed_files.h"
 
 namespace nv {
@@ -34,6 +35,11 @@ namespace {
 // What the writer writes at once of a block: small enough to stay in the
 // processor's cache from its check to its write.
 constexpr uint32_t kCheckedSlice = uint32_t{128} << 10;
+
+// What the writer gathers before it writes: a folder of tens of thousands
+// of small files costs a write a megabyte, not two a file. A block as
+// large goes to the package as it is, never copied through it.
+constexpr size_t kWriteBufferBytes = size_t{1} << 20;
 
 // Names drawn before a build gives up: a clash means only that a file of the
 // name drawn is there already, which random tokens make all but impossible.
@@ -167,10 +173,27 @@ class PackageWriter {
     return false;
   }
 
-  bool WriteBytes(const uint8_t* data, size_t size) {
+  // Gathered in the buffer, unless `through` (the buffer then holds
+  // nothing). A write that fails, now or when the buffer is flushed, stops
+  // the package.
+  bool WriteBytes(const uint8_t* data, size_t size, bool through = false) {
     std::string err;
     m_written += size;
-    if (size == 0 || m_files->package->Write(data, size, &err)) return true;
+    if (size == 0 || (through ? m_files->package->Write(data, size, &err)
+                              : m_buffer.Write(*m_files->package, data, size, &err)))
+      return true;
+    FailWriting(m_temporary, err);
+    return false;
+  }
+
+  // What the buffer holds is written before the package is copied into,
+  // moved in, cut or synced, and before the log says more: a write that
+  // fails is then told at the place in the log, and with the notes, that
+  // it was told at when each record and block was written as it came.
+  bool Flush() {
+    if (m_stopped) return false;
+    std::string err;
+    if (m_buffer.Flush(*m_files->package, &err)) return true;
     FailWriting(m_temporary, err);
     return false;
   }
@@ -184,9 +207,12 @@ class PackageWriter {
     m_stopped = true;
   }
 
-  void Fail(const std::string& line) {
+  // Whether the line was told: not when a write before it fails.
+  bool Fail(const std::string& line) {
+    if (!Flush()) return false;
     m_run.log << line;
     m_flags->packageOk = false;
+    return true;
   }
 
   bool WriteHeader() {
@@ -195,21 +221,25 @@ class PackageWriter {
   }
 
   // The block goes in slices, each checked for the build cache, when it
-  // wants the check, while the slice is still in the processor's cache.
+  // wants the check, while the slice is still in the processor's cache;
+  // the slices of a block as large as the buffer pass it by.
   bool WriteEntry(const Entry& entry, uint32_t* check = nullptr) {
     const EntryRecordBytes record = ComposeRecord(entry.record);
     if (!WriteBytes(record.data(), record.size())) return false;
-    if (!check) return WriteBytes(entry.block.get(), entry.record.storedSize);
+    const bool through = entry.record.storedSize >= kWriteBufferBytes;
+    if (through && !Flush()) return false;
+    if (!check) return WriteBytes(entry.block.get(), entry.record.storedSize, through);
     for (uint32_t done = 0, n = 0; done < entry.record.storedSize; done += n) {
       n = std::min<uint32_t>(entry.record.storedSize - done, kCheckedSlice);
       *check = BlockCheck(entry.block.get() + done, n, *check);
-      if (!WriteBytes(entry.block.get() + done, n)) return false;
+      if (!WriteBytes(entry.block.get() + done, n, through)) return false;
     }
     return true;
   }
 
   bool WriteIndexEntry(const TiXmlDocument& index) {
     const std::string text = PrintIndex(index);
+    if (!Flush()) return false;  // the header, before the log shows the index
     m_run.log << text << "\r\n\r\n";
     Entry entry;
     entry.record.entryId = kIndexEntryId;
@@ -298,6 +328,7 @@ class PackageWriter {
     std::vector<std::pair<size_t, Entry>> entries = std::move(run->entries);
     const uint64_t from = run->from, size = run->size;
     *run = TakenRun();
+    if (entries.size() > 1 && !Flush()) return;
     if (entries.size() > 1 &&
         m_cache.Previous()->CopyRange(from, size, *m_files->package) == BlockCopy::kCopied) {
       for (const auto& taken : entries) {
@@ -347,8 +378,8 @@ class PackageWriter {
         entry = ProduceFileEntry(m_run.fs, *m_zlib, job.source, job.id, nullptr, m_cache.Memo());
     }
     if (entry.fault != FileFault::kNone) {
-      Fail(FaultText(entry.fault) + job.source + kErrorLineEnd);
-      if (!entry.reason.empty()) m_run.Note(job.source, entry.reason);
+      if (Fail(FaultText(entry.fault) + job.source + kErrorLineEnd) && !entry.reason.empty())
+        m_run.Note(job.source, entry.reason);
     } else if (entry.taken ||
                WriteEntry(entry, m_cache.WantsChecks() ? &entry.memo.blockCheck : nullptr)) {
       progress->Packed(entry.record.originalSize);
@@ -358,7 +389,7 @@ class PackageWriter {
 
   BlockCopy CopyTakenEntry(const Entry& entry) {
     const EntryRecordBytes record = ComposeRecord(entry.record);
-    if (!WriteBytes(record.data(), record.size())) return BlockCopy::kWriteFailed;
+    if (!WriteBytes(record.data(), record.size()) || !Flush()) return BlockCopy::kWriteFailed;
     std::string err;
     const BlockCopy copy = m_cache.Previous()->CopyBlock(*entry.taken, *m_files->package, &err);
     if (copy == BlockCopy::kWriteFailed) FailWriting(m_temporary, err);
@@ -371,6 +402,7 @@ class PackageWriter {
   // its last entry ends once all are written.
   bool WriteOver(uint64_t at) {
     std::string err;
+    if (!Flush()) return false;
     if (!m_files->package->Seek(at, &err)) {
       FailWriting(m_temporary, err);
       return false;
@@ -382,13 +414,15 @@ class PackageWriter {
 
   void CutAtEnd() {
     std::string err;
-    if (m_cutAtEnd && !m_stopped && !m_files->package->Truncate(m_written, &err))
+    if (m_cutAtEnd && Flush() && !m_files->package->Truncate(m_written, &err))
       FailWriting(m_temporary, err);
   }
 
   // Only a package about to replace the last good one need reach the disk
-  // whole; any other is closed unchecked and removed.
+  // whole; any other is closed unchecked and removed. Either holds every
+  // byte written to it before the writer stopped.
   void ClosePackage() {
+    Flush();
     std::unique_ptr<File> package = std::move(m_files->package);
     std::string err;
     if (m_flags->packageOk && !m_keptLast && !(package->Sync(&err) && package->Close(&err)))
@@ -439,7 +473,8 @@ class PackageWriter {
   std::string m_temporary;          // once created
   std::unique_ptr<OwnFiles> m_own;  // once the folder is listed
   bool m_stopped = false;
-  uint64_t m_written = 0;  // bytes of the package so far
+  WriteBuffer m_buffer{kWriteBufferBytes};
+  uint64_t m_written = 0;  // bytes of the package so far, the buffer's too
   CachedBuild m_cache;
   bool m_cutAtEnd = false;  // whether an entry was written over another
   bool m_keptLast = false;  // the package in place holds what this build writes

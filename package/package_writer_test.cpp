@@ -7,10 +7,12 @@
 #include <functional>
 #include <optional>
 
+#include "package/build_cache.h"
 #include "package/little_endian.h"
 #include "package/package_format.h"
 #include "testing/memory_file_system.h"
 #include "testing/recording_notes.h"
+#include "testing/test_bytes.h"
 
 namespace nv {
 namespace {
@@ -429,30 +431,76 @@ TEST_F(PackageWriterTest, SourceFaultsSkipOneFileAndPackTheRest) {
   }
 }
 
+// The writes are gathered: the header alone, since the log shows the index
+// before it is written; what the buffer held before a block as large as it,
+// which goes as it is; the rest once all are written. A write that fails
+// ends the log as it did when each record and block was written as it
+// came: a source fault met after it, while the write waited in the buffer,
+// is not told, for the writer stopped before it reached that file.
 TEST_F(PackageWriterTest, FailedWriteStopsThePackage) {
+  const std::string large = Incompressible(size_t{1} << 20);
   Add("a.png", "a");
-  Add("b.png", "b");
-  // The writes: header, index record, index block, then record and block per file.
+  Add("b.png", large);
+  Add("c.png", "c");
+  Add("d.png", "d");
+  int writes = 0;  // of the package
+  FailWhen([&](Op op, const std::string& path) {
+    writes += op == Op::Write && IsTemporary(path);
+    return false;
+  });
+  ASSERT_TRUE(Write().packageOk);
+  EXPECT_EQ(4, writes);
+  const std::string clean = fs.Contents(package);
+  // With the build cache, which checks each block in slices as it writes
+  // it, the large block goes in its slices as they are: the header, what
+  // came before, nine slices, the rest.
+  fs.AddFolder("/cache");
+  BuildCache cache(fs, "/cache/nvtheme", "nvtheme test", *zlib.get());
+  options.cache = &cache;
+  writes = 0;
+  ASSERT_TRUE(Write().packageOk);
+  options.cache = nullptr;
+  EXPECT_EQ(1 + 1 + 9 + 1, writes);
+  EXPECT_TRUE(clean == fs.Contents(package));
+  const Unpacked p = Unpack(clean);
+  const std::vector<std::string> contents = {"a", large, "c", "d"};
+  EXPECT_EQ(contents, std::vector<std::string>(p.contents.begin() + 1, p.contents.end()));
+  // Where the package's writes end: the header; b.png's record; its block.
+  const size_t header = 1044;
+  const size_t bBlock = header + 3 * 76 + p.records[0].storedSize + p.records[1].storedSize;
+  const size_t bEnd = bBlock + p.records[2].storedSize;
+  ASSERT_GE(p.records[2].storedSize, size_t{1} << 20);
+
   const struct {
     int failingWrite;
-    bool indexLogged;
-  } cases[] = {{1, false}, {2, true}, {3, true}, {4, true}, {5, true}, {7, true}};
+    bool dUnreadable;
+    size_t written;  // how much of the clean package the removed one holds
+  } cases[] = {
+      {1, false, 0}, {2, false, header}, {3, false, bBlock}, {4, false, bEnd}, {4, true, bEnd},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.failingWrite);
+    SCOPED_TRACE(std::to_string(c.failingWrite) + (c.dUnreadable ? ", d.png unreadable" : ""));
     fs.AddFile(package, "last good");
-    int writes = 0, writesAfter = 0;
-    FailWhen([&](Op op, const std::string&) {
+    int writesAfter = 0;
+    writes = 0;
+    FailWhen([&](Op op, const std::string& path) {
+      if (c.dUnreadable && op == Op::OpenForReading && path == Source("d.png")) return true;
       if (op != Op::Write) return false;
       if (++writes > c.failingWrite) ++writesAfter;
       return writes == c.failingWrite;
     });
     const size_t start = log.Text().size();
+    notes.notes.clear();
     EXPECT_FALSE(Write().packageOk);
     const std::string text = log.Text().substr(start);
     const std::string tail = "\r\nError: Unable to write file: " + package + ".\r\n";
     EXPECT_EQ(tail, Ending(text, tail.size()));
-    EXPECT_EQ(c.indexLogged, text.find("<?xml") != std::string::npos);
+    EXPECT_EQ(c.failingWrite > 1, text.find("<?xml") != std::string::npos);
+    EXPECT_EQ(std::string::npos, text.find("reading failed"));
+    ASSERT_EQ(1u, notes.notes.size());
+    EXPECT_TRUE(IsTemporary(notes.notes[0].first)) << notes.notes[0].first;
     EXPECT_EQ(0, writesAfter);
+    EXPECT_TRUE(clean.substr(0, c.written) == removed) << removed.size();
     EXPECT_EQ("last good", fs.Contents(package));
   }
 }
