@@ -75,12 +75,15 @@ std::map<std::string, nlohmann::json> CheckedDiagnostics(
   std::unique_ptr<ImageVerdictCache> verdicts;
   if (!cacheFolder.empty()) verdicts = std::make_unique<ImageVerdictCache>(disk, cacheFolder);
   const FolderReport report = CheckEditedFolder(disk, folder, texts, budget, verdicts.get());
+  // A check given up for a newer one is not told at all.
+  if (budget.Cancelled()) return {};
   if (budget.TimedOut()) {
-    return {{report.Manifest(),
-             {FileDiagnostic(kWarningSeverity,
-                             std::string(kCheckCutShort) +
-                                 ": it took longer than a check as you type may; run 'nvtheme "
-                                 "check' on the folder to see what it finds")}}};
+    return {
+        {report.Manifest(),
+         nlohmann::json::array({FileDiagnostic(
+             kWarningSeverity, std::string(kCheckCutShort) +
+                                   ": it took longer than a check as you type may; run 'nvtheme "
+                                   "check' on the folder to see what it finds")})}};
   }
   const auto textOf = [&](const std::string& path, std::string* text) {
     const auto open = texts.find(path);

@@ -15,6 +15,10 @@ constexpr int kError = 1;
 constexpr int kWarning = 2;
 constexpr int kInformation = 3;
 
+// The most diagnostics told of one file: editors slow down under more, and
+// an author mends the first ones first.
+constexpr size_t kMostTold = 1000;
+
 int SeverityOf(Severity severity) {
   switch (severity) {
     case Severity::kError:
@@ -115,7 +119,12 @@ std::map<std::string, json> PublishedDiagnostics(
     const std::function<std::string(const std::string& path)>& uriOf) {
   Texts texts(textOf);
   std::map<std::string, json> published;
+  std::map<std::string, size_t> untold;
   for (const Diagnostic& d : report.diagnostics) {
+    if (published[d.file].size() >= kMostTold) {
+      ++untold[d.file];
+      continue;
+    }
     json diagnostic = {{"range", RangeJson(texts.RangeAt(d.file, d.at, encoding))},
                        {"severity", SeverityOf(d.severity)},
                        {"source", "nvtheme"},
@@ -131,6 +140,11 @@ std::map<std::string, json> PublishedDiagnostics(
       diagnostic["data"] = {{"written", d.fix.written}, {"meant", d.fix.meant}};
     published[d.file].push_back(std::move(diagnostic));
   }
+  for (const auto& file : untold)
+    published[file.first].push_back(FileDiagnostic(
+        kInformation,
+        std::to_string(file.second) +
+            " more findings in this file; 'nvtheme check' on the folder tells them all"));
   for (const RunNote& note : report.notes) {
     json diagnostic =
         FileDiagnostic(note.name.empty() ? kInformation : kWarning, note.path + ": " + note.text);

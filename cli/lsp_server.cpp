@@ -498,7 +498,8 @@ void LanguageServer::CheckEnded(const LspEvent& event) {
   Publish(event.folder, event.diagnostics);
 }
 
-void LanguageServer::Publish(const std::string& path, const std::map<std::string, json>& diagnostics) {
+void LanguageServer::Publish(const std::string& path,
+                             const std::map<std::string, json>& diagnostics) {
   Folder& folder = m_folders[path];
   std::set<std::string> published;
   for (const auto& file : diagnostics) {

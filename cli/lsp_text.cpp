@@ -80,13 +80,22 @@ LspPosition LspText::PositionOf(size_t offset, PositionEncoding encoding) const 
                           m_starts.begin()) -
       1;
   const size_t end = std::min(offset, LineEnd(line));
+  size_t at = m_starts[line];
   size_t character = 0;
-  for (size_t at = m_starts[line]; at < end;) {
+  if (m_lastPosition.line == line && m_lastEncoding == encoding && m_lastOffset <= end &&
+      m_lastOffset >= at) {
+    at = m_lastOffset;
+    character = m_lastPosition.character;
+  }
+  while (at < end) {
     const size_t length = Utf8SequenceAt(m_text, at);
     character += UnitsOf(length, encoding);
     at += std::max<size_t>(length, 1);
   }
-  return {line, character};
+  m_lastOffset = at;
+  m_lastPosition = {line, character};
+  m_lastEncoding = encoding;
+  return m_lastPosition;
 }
 
 size_t LspText::OffsetOf(LspPosition position, PositionEncoding encoding) const {

@@ -48,6 +48,11 @@ class LspText {
  private:
   const std::string& m_text;
   std::vector<size_t> m_starts;
+  // Where the last position asked stands, so that positions asked in the
+  // text's order along one long line cost the distance between them.
+  mutable size_t m_lastOffset = 0;
+  mutable LspPosition m_lastPosition;
+  mutable PositionEncoding m_lastEncoding = PositionEncoding::kUtf16;
 };
 
 // The length of the UTF-8 sequence at text[at] when it is sound, else 0.
