@@ -50,12 +50,17 @@ IntegerReading ReadInteger(const std::string& value) {
   return reading;
 }
 
-// "did you mean" as a note, when a known name is near enough.
-std::vector<std::string> Suggestion(const std::string& name,
-                                    const std::vector<std::string>& known) {
+// "did you mean" as a note, when a known name is near enough, and the fix
+// it offers an editor.
+struct Suggestion {
+  std::vector<std::string> notes;
+  NameFix fix;
+};
+
+Suggestion Suggest(const std::string& name, const std::vector<std::string>& known) {
   const std::string nearest = NearestName(name, known);
   if (nearest.empty()) return {};
-  return {"did you mean '" + nearest + "'?"};
+  return {{"did you mean '" + nearest + "'?"}, {name, nearest}};
 }
 
 class ElementChecker {
@@ -126,9 +131,10 @@ const ElementKind* ElementChecker::ReadKind(const TiXmlElement& element, const c
   // A theme the rules pass over is lost, which lost-content tells.
   if (FoldCase(name) == "theme") return nullptr;
   if (!kind) {
+    Suggestion near = Suggest(name, ElementKindNames());
     m_run->Warn("unknown-element", element,
                 "unknown element " + Quote(name) + ": it is passed over, with all it holds",
-                Suggestion(name, ElementKindNames()));
+                std::move(near.notes), {}, std::move(near.fix));
     return nullptr;
   }
   const std::string where =
@@ -158,9 +164,10 @@ void ElementChecker::CheckAttributes(const TiXmlElement& element, const ElementK
     }
     std::vector<std::string> knownNames;
     for (const AttributeKind& a : kind.attributes) knownNames.push_back(a.name);
+    Suggestion near = Suggest(name, knownNames);
     m_run->Warn("unknown-attribute", m_run->positions.NameOf(element, name),
                 "unknown attribute " + Quote(name) + " of '" + kind.name + "': it is passed over",
-                Suggestion(name, knownNames));
+                std::move(near.notes), {}, std::move(near.fix));
   }
 }
 

@@ -46,10 +46,17 @@ std::vector<std::string> UnknownAttributes(const TiXmlElement& element) {
   return names;
 }
 
+// The first "did you mean" of a line's notes is the one an editor offers.
+void Offer(NameFix* fix, const std::string& written, const std::string& meant) {
+  if (fix && fix->meant.empty()) *fix = {written, meant};
+}
+
 // "did you mean", about an attribute present under a near name.
-std::string NearAttribute(const TiXmlElement& element, const std::string& name) {
+std::string NearAttribute(const TiXmlElement& element, const std::string& name, NameFix* fix) {
   const std::string near = NearestName(name, UnknownAttributes(element));
-  return near.empty() ? "" : Quote(near) + " is there: did you mean '" + name + "'?";
+  if (near.empty()) return "";
+  Offer(fix, near, name);
+  return Quote(near) + " is there: did you mean '" + name + "'?";
 }
 
 std::string WhatToAdd(const TiXmlElement& element, const std::string& name) {
@@ -103,7 +110,8 @@ std::string FormOf(const std::string& name) {
 }
 
 // A child element a letter or two off the one the theme lacks.
-std::string NearChild(const TiXmlElement& theme, const char* wanted, const ErrorNotes& notes) {
+std::string NearChild(const TiXmlElement& theme, const char* wanted, const ErrorNotes& notes,
+                      NameFix* fix) {
   std::vector<std::string> names;
   std::vector<const TiXmlElement*> children;
   for (const TiXmlElement* child = theme.FirstChildElement(); child;
@@ -114,6 +122,7 @@ std::string NearChild(const TiXmlElement& theme, const char* wanted, const Error
   const std::string near = NearestName(wanted, names);
   if (near.empty()) return "";
   const size_t at = std::find(names.begin(), names.end(), near) - names.begin();
+  Offer(fix, near, wanted);
   return "it has " + Quote(near) + " at " + notes.Place(*children[at]) + ": did you mean " +
          Quoted(wanted) + "?";
 }
@@ -150,24 +159,26 @@ std::string ErrorNotes::Place(const TiXmlElement& element) const {
   return std::to_string(at.line) + ":" + std::to_string(at.column);
 }
 
-std::vector<std::string> ErrorNotes::Of(const RuleFault& fault) {
+std::vector<std::string> ErrorNotes::Of(const RuleFault& fault, NameFix* fix) {
   const TiXmlElement& element = *fault.element;
   const std::vector<std::string> names = Names(fault.first);
   switch (fault.kind) {
     case ManifestErrorKind::FileMissing:
-      return OfMissingFile(fault.first, fault.second);
+      return OfMissingFile(fault.first, fault.second, fix);
     case ManifestErrorKind::NoChildNodes:
       return {"it needs a 'templates' holding a 'detail', and a 'virtualshelf'"};
     case ManifestErrorKind::AttributesNotFound:
-      return OfMissingAttributes(element, names);
+      return OfMissingAttributes(element, names, fix);
     case ManifestErrorKind::AttributesInvalid:
-      return names.size() > 1 ? OfShortValues(element, names) : OfInteger(element, fault.first);
+      return names.size() > 1 ? OfShortValues(element, names)
+                              : OfInteger(element, fault.first, fix);
   }
   return {};
 }
 
 std::vector<std::string> ErrorNotes::OfMissingAttributes(const TiXmlElement& element,
-                                                         const std::vector<std::string>& names) {
+                                                         const std::vector<std::string>& names,
+                                                         NameFix* fix) {
   std::vector<std::string> notes, present, absent;
   for (const std::string& name : names)
     (element.Attribute(name.c_str()) ? present : absent).push_back(name);
@@ -177,7 +188,7 @@ std::vector<std::string> ErrorNotes::OfMissingAttributes(const TiXmlElement& ele
                                     : "it has '" + present[0] + "' but no '" + absent[0] + "'");
   }
   for (const std::string& name : absent) {
-    const std::string near = NearAttribute(element, name);
+    const std::string near = NearAttribute(element, name, fix);
     notes.push_back(near.empty() ? WhatToAdd(element, name) : near);
   }
   return notes;
@@ -199,11 +210,11 @@ std::vector<std::string> ErrorNotes::OfShortValues(const TiXmlElement& element,
 
 // "%d" reads white space, a sign and digits; a value it cannot start on is
 // refused, and so is an attribute that is not there.
-std::vector<std::string> ErrorNotes::OfInteger(const TiXmlElement& element,
-                                               const std::string& name) {
+std::vector<std::string> ErrorNotes::OfInteger(const TiXmlElement& element, const std::string& name,
+                                               NameFix* fix) {
   const char* value = element.Attribute(name.c_str());
   if (!value) {
-    const std::string near = NearAttribute(element, name);
+    const std::string near = NearAttribute(element, name, fix);
     return {"'" + name + "' is missing, not invalid",
             near.empty() ? WhatToAdd(element, name) : near};
   }
@@ -241,7 +252,7 @@ std::string ErrorNotes::NearFile(const std::string& name) {
 }
 
 std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
-                                                   const std::string& attribute) {
+                                                   const std::string& attribute, NameFix* fix) {
   if (name.empty()) return {"'" + attribute + "' is empty: name a file in the folder"};
   const std::string path = JoinPath(m_folder, name);
   std::string why, target;
@@ -259,6 +270,7 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
                     "folder");
     meant = LastStep(name);
     if (FileExistsInFolder(m_run.fs, m_folder, meant, m_run.outsideLinks)) {
+      Offer(fix, name, meant);
       notes.push_back("did you mean '" + meant + "'? it is in the folder");
       return notes;
     }
@@ -271,6 +283,7 @@ std::vector<std::string> ErrorNotes::OfMissingFile(const std::string& name,
     }
   }
   const std::string near = NearFile(meant);
+  if (!near.empty()) Offer(fix, name, near);
   if (near.empty())
     notes.push_back(
         "the folder holds no file of that name, nor of a near one: add it, or name "
@@ -344,7 +357,7 @@ bool SameFault(const RuleFault& fault, const std::optional<RuleFault>& other) {
 
 std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
                                                     const ThemeWalkFacts& facts, bool detailFound,
-                                                    bool backgroundFound) {
+                                                    bool backgroundFound, NameFix* fix) {
   std::vector<std::string> notes;
   auto add = [&](const std::string& note) {
     if (!note.empty()) notes.push_back(note);
@@ -353,7 +366,7 @@ std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
   add(StoppedInside(theme));
   if (!detailFound && !facts.templatesMet) {
     add("it has no 'templates': it needs one holding " + detail);
-    add(NearChild(theme, "templates", *this));
+    add(NearChild(theme, "templates", *this, fix));
   } else if (!detailFound && !facts.detailMet) {
     add("its 'templates' hold no 'detail': it needs " + detail);
   } else if (!detailFound && facts.detailFault) {
@@ -361,7 +374,7 @@ std::vector<std::string> ErrorNotes::OfInvalidTheme(const TiXmlElement& theme,
   }
   if (!backgroundFound && !facts.shelfMet) {
     add("it has no 'virtualshelf': it needs one whose 'background' exists");
-    add(NearChild(theme, "virtualshelf", *this));
+    add(NearChild(theme, "virtualshelf", *this, fix));
   } else if (!backgroundFound && facts.backgroundFault &&
              !SameFault(*facts.backgroundFault, facts.clearingFault)) {
     add("it needs a 'virtualshelf' whose 'background' exists; " + Describe(*facts.backgroundFault));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "manifest/broken_tag.h"
+#include "manifest/diagnostic.h"
 #include "manifest/manifest_error.h"
 #include "run/run_context.h"
 #include "xml/text_position.h"
@@ -65,12 +66,14 @@ class ErrorNotes {
              const BrokenTag* broken = nullptr);
   ~ErrorNotes();
 
-  // The notes of a fault's line.
-  std::vector<std::string> Of(const RuleFault& fault);
+  // The notes of a fault's line; the first "did you mean" among them is
+  // put in *fix (may be null), for an editor to apply.
+  std::vector<std::string> Of(const RuleFault& fault, NameFix* fix = nullptr);
   // The notes of "Theme is invalid.", given which of the rule's needs the
-  // theme met.
+  // theme met, and the first "did you mean" of them in *fix (may be null).
   std::vector<std::string> OfInvalidTheme(const TiXmlElement& theme, const ThemeWalkFacts& facts,
-                                          bool detailFound, bool backgroundFound);
+                                          bool detailFound, bool backgroundFound,
+                                          NameFix* fix = nullptr);
   // Where the element stands, or the value of its attribute `valueOf`.
   TextPosition PlaceOf(const TiXmlElement& element, const std::string& valueOf = "") const;
   // "LINE:COLUMN" of the element.
@@ -80,11 +83,13 @@ class ErrorNotes {
 
  private:
   std::vector<std::string> OfMissingAttributes(const TiXmlElement& element,
-                                               const std::vector<std::string>& names);
+                                               const std::vector<std::string>& names, NameFix* fix);
   std::vector<std::string> OfShortValues(const TiXmlElement& element,
                                          const std::vector<std::string>& names);
-  std::vector<std::string> OfInteger(const TiXmlElement& element, const std::string& name);
-  std::vector<std::string> OfMissingFile(const std::string& name, const std::string& attribute);
+  std::vector<std::string> OfInteger(const TiXmlElement& element, const std::string& name,
+                                     NameFix* fix);
+  std::vector<std::string> OfMissingFile(const std::string& name, const std::string& attribute,
+                                         NameFix* fix);
   std::string NearFile(const std::string& name);
   std::string Describe(const RuleFault& fault) const;
   std::string StoppedInside(const TiXmlElement& theme) const;

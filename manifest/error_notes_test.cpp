@@ -13,6 +13,11 @@
 #include "testing/recording_publisher.h"
 
 namespace nv {
+
+void PrintTo(const NameFix& fix, std::ostream* out) {
+  *out << "{'" << fix.written << "', '" << fix.meant << "'}";
+}
+
 namespace {
 
 // A sound theme, one element a line: the theme stands at 2:3, the templates
@@ -41,6 +46,7 @@ struct NoteCase {
   std::vector<std::string> files;                            // added to the folder
   std::string message;  // the error whose notes are told; empty: the theme is sound
   std::vector<std::string> notes;
+  NameFix fix = {};  // the "did you mean" an editor may apply: written, meant
 };
 
 const std::string kFolder = "day";
@@ -104,6 +110,7 @@ void Expect(const std::vector<NoteCase>& cases) {
       if (d.message == c.message) found = &d;
     ASSERT_NE(nullptr, found) << c.name;
     EXPECT_EQ(c.notes, AllNotes(*found)) << c.name;
+    EXPECT_EQ(c.fix, found->fix) << c.name;
   }
 }
 
@@ -117,7 +124,8 @@ TEST(ErrorNotesTest, MissingAttributesAndValues) {
        {{"screenshot=", "screenshoot="}},
        {},
        notFound,
-       {"it has 'name' but no 'screenshot'", "'screenshoot' is there: did you mean 'screenshot'?"}},
+       {"it has 'name' but no 'screenshot'", "'screenshoot' is there: did you mean 'screenshot'?"},
+       {"screenshoot", "screenshot"}},
       {"thumbnail",
        {{"screenshot=", "thumbnail="}},
        {},
@@ -127,7 +135,8 @@ TEST(ErrorNotesTest, MissingAttributesAndValues) {
        {{"olwidth=", "olwidht="}},
        {},
        "Attributes 'olwidth' invalid.",
-       {"'olwidth' is missing, not invalid", "'olwidht' is there: did you mean 'olwidth'?"}},
+       {"'olwidth' is missing, not invalid", "'olwidht' is there: did you mean 'olwidth'?"},
+       {"olwidht", "olwidth"}},
       {"oly is no near miss of olx",
        {{"olx=\"10\" ", ""}},
        {},
@@ -142,7 +151,8 @@ TEST(ErrorNotesTest, MissingAttributesAndValues) {
        {{"background=", "backgrund="}},
        {},
        "Attributes 'background' not found in 'virtualshelf' node.",
-       {"'backgrund' is there: did you mean 'background'?"}},
+       {"'backgrund' is there: did you mean 'background'?"},
+       {"backgrund", "background"}},
       {"a 1-byte name",
        {{"name=\"Day\"", "name=\"D\""}},
        {},
@@ -164,7 +174,8 @@ TEST(ErrorNotesTest, MissingFiles) {
        {{"novels.png", "books.png"}},
        {"Books.png"},
        "The file: 'books.png" + image,
-       {"the folder holds 'Books.png': letter case counts, so write the name as it is"}},
+       {"the folder holds 'Books.png': letter case counts, so write the name as it is"},
+       {"books.png", "Books.png"}},
       {"its own letter case", {{"novels.png", "Books.png"}}, {"Books.png"}, "", {}},
       // "é" composed (NFC) and as "e" with a combining accent (NFD).
       {"decomposed, where the file's name is composed",
@@ -173,28 +184,32 @@ TEST(ErrorNotesTest, MissingFiles) {
        "The file: 'cle\xCC\x81me\xCC\x82nt.png" + image,
        {"the folder holds 'cl\xC3\xA9m\xC3\xAAnt.png', the same letters in another Unicode form "
         "(the file's name is composed, NFC, this one decomposed, NFD): write the name as the "
-        "file's is written"}},
+        "file's is written"},
+       {"cle\xCC\x81me\xCC\x82nt.png", "cl\xC3\xA9m\xC3\xAAnt.png"}},
       {"composed, where the file's name is decomposed",
        {{"novels.png", "cl\xC3\xA9m\xC3\xAAnt.png"}},
        {"cle\xCC\x81me\xCC\x82nt.png"},
        "The file: 'cl\xC3\xA9m\xC3\xAAnt.png" + image,
        {"the folder holds 'cle\xCC\x81me\xCC\x82nt.png', the same letters in another "
         "Unicode form (the file's name is decomposed, NFD, this one composed, NFC): write the "
-        "name as the file's is written"}},
+        "name as the file's is written"},
+       {"cl\xC3\xA9m\xC3\xAAnt.png", "cle\xCC\x81me\xCC\x82nt.png"}},
       {"a folder part",
        {{"novels.png", "img/books.png"}},
        {"books.png"},
        "The file: 'img/books.png" + image,
        {"'img/books.png' has a folder part, and the package holds only the files directly in the "
         "folder",
-        "did you mean 'books.png'? it is in the folder"}},
+        "did you mean 'books.png'? it is in the folder"},
+       {"img/books.png", "books.png"}},
       {"a Windows path",
        {{"novels.png", "C:\\themes\\ocean\\books.png"}},
        {"books.png"},
        "The file: 'C:\\themes\\ocean\\books.png" + image,
        {"'C:\\themes\\ocean\\books.png' has a folder part, and the package holds only the files "
         "directly in the folder",
-        "did you mean 'books.png'? it is in the folder"}},
+        "did you mean 'books.png'? it is in the folder"},
+       {"C:\\themes\\ocean\\books.png", "books.png"}},
       {"a folder part, nothing near",
        {{"novels.png", "img/odes.png"}},
        {"books.png"},
@@ -206,7 +221,8 @@ TEST(ErrorNotesTest, MissingFiles) {
        {{"novels.png", "novel.png"}},
        {},
        "The file: 'novel.png" + image,
-       {"did you mean 'novels.png'? it is in the folder"}},
+       {"did you mean 'novels.png'? it is in the folder"},
+       {"novel.png", "novels.png"}},
       {"three letters off",
        {{"novels.png", "nov.png"}},
        {},
@@ -249,7 +265,8 @@ TEST(ErrorNotesTest, WhatAnInvalidThemeLacked) {
        {{"<templates>", "<Templates>"}, {"</templates>", "</Templates>"}},
        {},
        invalid,
-       {needsDetail, "it has 'Templates' at 3:5: did you mean 'templates'?"}},
+       {needsDetail, "it has 'Templates' at 3:5: did you mean 'templates'?"},
+       {"Templates", "templates"}},
       {"an end tag that closes nothing open",
        {{"</templates>", "</template>"}},
        {},

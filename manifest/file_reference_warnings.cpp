@@ -73,7 +73,8 @@ void CheckFileReference(const TiXmlElement& element, const char* attribute,
     run->Warn("case-mismatch", at(), Quote(value) + kInOtherCase,
               {"the folder holds " + Quote(*own) +
                ": Windows builds the theme, Linux does not, and the media application may not "
-               "find the file; write its name as it is"});
+               "find the file; write its name as it is"},
+              {}, {value, *own});
   } else if (FileExistsInFolder(run->fs, run->folder, value, run->options.outsideLinks)) {
     const std::string where =
         " is not directly in the folder, and the package holds only the files that are";

@@ -84,7 +84,8 @@ bool IsBlank(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAttempt& a) {
+std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAttempt& a,
+                                               NameFix* fix) {
   if (a.read == TextRead::kUnreadable) return WhyUnreadable(fs, a);
   if (a.text.empty()) return {"main.xml is empty"};
   if (IsBlank(a.text)) return {"main.xml holds nothing but white space"};
@@ -105,8 +106,10 @@ std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAtt
     const std::string name = first->Value();
     notes.push_back("the first element is " + Quote(name) + ", at " +
                     At(ElementPositions(a.text, doc).Of(*first)));
-    if (!NearestName(name, {kRoot}).empty())
+    if (!NearestName(name, {kRoot}).empty()) {
       notes.push_back("did you mean '" + std::string(kRoot) + "'?");
+      if (fix) *fix = {name, kRoot};
+    }
   } else if (a.text.find('\0') != std::string::npos) {
     notes.push_back("the text ends for the parser at the NUL byte at " +
                     At(TextLines(a.text).At(a.text.find('\0'))));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "manifest/diagnostic.h"
 #include "manifest/read_text_file.h"
 #include "platform/file_system.h"
 
@@ -25,7 +26,9 @@ struct ManifestAttempt {
 
 // The notes, in the order a reader looks: the folder, the file, its text, its
 // first element. The disk is asked again only to tell what is missing from
-// what cannot be read.
-std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAttempt& attempt);
+// what cannot be read. A first element whose name is near the root's puts
+// that "did you mean" in *fix (may be null), for an editor to apply.
+std::vector<std::string> WhyManifestDidNotLoad(FileSystem& fs, const ManifestAttempt& attempt,
+                                               NameFix* fix = nullptr);
 
 }  // namespace nv

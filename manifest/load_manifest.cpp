@@ -31,14 +31,24 @@ TextPosition RootErrorPlace(const std::string& text, const TiXmlDocument& manife
 }
 
 void Report(ManifestDiagnostics* diagnostics, const std::string& manifest, TextPosition at,
-            const std::string& message, std::vector<std::string> notes = {}) {
+            const std::string& message, std::vector<std::string> notes = {}, NameFix fix = {}) {
   if (!diagnostics) return;
   Diagnostic error;
   error.file = manifest;
   error.at = at;
   error.message = message;
   error.notes = std::move(notes);
+  error.fix = std::move(fix);
   diagnostics->Report(error);
+}
+
+void ReportNoRoot(ManifestDiagnostics* diagnostics, const std::string& shown,
+                  const std::string& text, const TiXmlDocument& manifest,
+                  const ManifestAttempt& attempt, FileSystem& fs) {
+  NameFix fix;
+  std::vector<std::string> notes = WhyManifestDidNotLoad(fs, attempt, &fix);
+  Report(diagnostics, shown, RootErrorPlace(text, manifest), "no root element \"nuvarinepackage\".",
+         std::move(notes), std::move(fix));
 }
 
 }  // namespace
@@ -74,9 +84,8 @@ bool LoadManifest(const RunContext& run, const std::string& folder, std::string*
   if (!limitLine.empty())
     Report(diagnostics, shown, at, MessageOfErrorLine(limitLine));
   else if (!loaded && diagnostics)
-    Report(diagnostics, shown, RootErrorPlace(*text, *manifest),
-           "no root element \"nuvarinepackage\".",
-           WhyManifestDidNotLoad(run.fs, {folder, read, err, outside, target, *text, *manifest}));
+    ReportNoRoot(diagnostics, shown, *text, *manifest,
+                 {folder, read, err, outside, target, *text, *manifest}, run.fs);
   run.PublishLog();
   run.log << log_text::kLoadEnd;
   return loaded;

@@ -121,6 +121,9 @@ TEST(LoadManifestTest, AFailedLoadSaysWhyInNotes) {
   const std::map<std::string, TextPosition> atElement = {{"unclosed tag before the root", {2, 1}},
                                                          {"root misspelt", {2, 3}},
                                                          {"another root", {2, 1}}};
+  // An editor can rename a root a letter or two off; "themes" is no near miss.
+  const std::map<std::string, NameFix> fixes = {
+      {"root misspelt", {"nuvarinepackge", "nuvarinepackage"}}};
   for (const LoadCase& c : cases) {
     MemoryFileSystem fs;
     fs.AddFolder(kThemes);
@@ -146,6 +149,8 @@ TEST(LoadManifestTest, AFailedLoadSaysWhyInNotes) {
     EXPECT_EQ(element == atElement.end() ? TextPosition() : element->second, d.at) << c.name;
     EXPECT_EQ("no root element \"nuvarinepackage\".", d.message) << c.name;
     EXPECT_EQ(c.notes, d.notes) << c.name;
+    const auto fix = fixes.find(c.name);
+    EXPECT_EQ(fix == fixes.end() ? NameFix() : fix->second, d.fix) << c.name;
   }
 }
 

@@ -1,5 +1,6 @@
 // The elements and attributes the manifest rules read: those of
-// validate_themes.cpp, which is what this list must follow.
+// validate_themes.cpp, which is what this list must follow; and the words
+// docs/MANIFEST.md gives them, which a test holds to these.
 #include "manifest/manifest_elements.h"
 
 #include <algorithm>
@@ -10,32 +11,62 @@ namespace {
 
 using V = ValueKind;
 
+// The words of the reference's element table that several rows share.
+const char kInteger[] = "an integer";
+const char kReadAsInteger[] = "read as an integer";
+const char kFileRead[] = "present; the file exists and can be read";
+const char kThemeFails[] = "the theme fails";
+const char kDetailUncounted[] = "this `detail` does not count";
+
+AttributeKind Integer(const char* name, ValueKind value) {
+  return {name, value, kInteger, kReadAsInteger, kThemeFails};
+}
+
 const std::vector<ElementKind>& ElementKinds() {
+  static const char* const kNameWrong =
+      "the theme fails; the rules check nothing else of it, but `check` notes what they would "
+      "find once it is fixed";
   static const std::vector<ElementKind> kinds = {
-      {"nuvarinepackage", nullptr, "as the document's first element, and only once", {}},
+      {"nuvarinepackage",
+       nullptr,
+       "as the document's first element, and only once",
+       "the root; nothing else may be the first element",
+       {}},
       {"theme",
        "nuvarinepackage",
        "directly in 'nuvarinepackage'",
-       {{"name", V::kThemeName}, {"screenshot", V::kImage}}},
-      {"templates", "theme", "directly in a 'theme'", {}},
-      {"detail", "templates", "in 'templates'", {{"mode", V::kText}, {"file", V::kLayout}}},
+       "one per theme; any number",
+       {{"name", V::kThemeName, "text, at least 2 bytes", "present, long enough", kNameWrong},
+        {"screenshot", V::kImage, "a file in the folder",
+         "present, at least 2 bytes, the file exists and can be read", kNameWrong}}},
+      {"templates", "theme", "directly in a 'theme'", "any number", {}},
+      {"detail",
+       "templates",
+       "in 'templates'",
+       "a layout template; any number",
+       {{"mode", V::kText, "text (`grid`, `list`, ...)", "present", kDetailUncounted},
+        {"file", V::kLayout, "a layout file in the folder",
+         "present, the file exists and can be read", kDetailUncounted}}},
       {"virtualshelf",
        "theme",
        "directly in a 'theme'",
-       {{"background", V::kImage},
-        {"uwidth", V::kSize},
-        {"uheight", V::kSize},
-        {"uhspace", V::kOffset},
-        {"uvspace", V::kOffset}}},
+       "any number",
+       {{"background", V::kImage, "an image in the folder", kFileRead,
+         "missing attribute: the theme fails; missing file: this shelf does not count"},
+        Integer("uwidth", V::kSize),
+        Integer("uheight", V::kSize),
+        Integer("uhspace", V::kOffset),
+        Integer("uvspace", V::kOffset)}},
       {"catalog",
        "virtualshelf",
        "in a 'virtualshelf'",
-       {{"name", V::kText},
-        {"image", V::kImage},
-        {"olx", V::kOffset},
-        {"oly", V::kOffset},
-        {"olwidth", V::kSize},
-        {"olheight", V::kSize}}},
+       "a shelf's catalog; any number, optional",
+       {{"name", V::kText, "text", "present", kThemeFails},
+        {"image", V::kImage, "an image in the folder", kFileRead, kThemeFails},
+        Integer("olx", V::kOffset),
+        Integer("oly", V::kOffset),
+        Integer("olwidth", V::kSize),
+        Integer("olheight", V::kSize)}},
   };
   return kinds;
 }
@@ -75,6 +106,14 @@ std::vector<std::string> ElementKindNames() {
   std::vector<std::string> names;
   for (const ElementKind& kind : ElementKinds()) names.push_back(kind.name);
   return names;
+}
+
+std::vector<const ElementKind*> ChildKindsOf(const std::string& parent) {
+  std::vector<const ElementKind*> children;
+  for (const ElementKind& kind : ElementKinds())
+    if (parent.empty() ? !kind.parent : kind.parent && parent == kind.parent)
+      children.push_back(&kind);
+  return children;
 }
 
 // A third of the candidate's letters may be wrong, and at least one: more,

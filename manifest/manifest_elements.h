@@ -1,6 +1,7 @@
 // The elements and attributes that the manifest rules read, where they read
 // them, and what each attribute's value names, so that the warnings can tell
-// what the rules pass over and how they read what they take.
+// what the rules pass over and how they read what they take; with the words
+// of the manifest reference for each, which an editor shows.
 #pragma once
 
 #include <cstddef>
@@ -20,15 +21,21 @@ enum class ValueKind {
   kSize,       // an integer that is a width or height
 };
 
+// An attribute, and its row of the element table of docs/MANIFEST.md.
 struct AttributeKind {
   const char* name;
   ValueKind value;
+  const char* valueText;  // what the value is, in words
+  const char* checked;    // what the rules check of it
+  const char* whenWrong;  // what becomes of the element or its theme
+  bool required = true;   // whether the rules need it
 };
 
 struct ElementKind {
   const char* name;
-  const char* parent;  // null for the root
-  const char* place;   // where the rules read it, in words
+  const char* parent;       // null for the root
+  const char* place;        // where the rules read it, in words
+  const char* description;  // what it is and how many, as the reference's tree says
   std::vector<AttributeKind> attributes;
 };
 
@@ -40,6 +47,10 @@ const AttributeKind* FindAttributeKind(const ElementKind& element, const std::st
 
 // The names of every known element, in document order of a full manifest.
 std::vector<std::string> ElementKindNames();
+
+// The kinds of element the rules read directly in `parent` (empty: at the
+// top of the document), in document order.
+std::vector<const ElementKind*> ChildKindsOf(const std::string& parent);
 
 // The candidate nearest the name by edit distance (a letter added, dropped,
 // changed, or two swapped), when it is close enough to be the name meant

@@ -42,6 +42,7 @@ struct Case {
   // or is the case's own, in order.
   std::vector<std::string> want;
   std::string note = "";  // one of the first warning's notes, when given
+  NameFix fix = {};       // the first warning's "did you mean", for an editor
 };
 
 // The ASCII text in UTF-16 behind the byte order mark, whose order it takes.
@@ -177,7 +178,8 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {"main.xml:3:33 case-mismatch: 'Shot.png' is not in the folder in that letter case"},
        "the folder holds 'shot.png': Windows builds the theme, Linux does not, and the media "
-       "application may not find the file; write its name as it is"},
+       "application may not find the file; write its name as it is",
+       {"Shot.png", "shot.png"}},
       {"case-mismatch", {{"screenshot=\"shot.png\"", "screenshot=\"Shots.png\""}}, {}, {}},
 
       {"unknown-element",
@@ -185,7 +187,8 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {"main.xml:6:17 unknown-element: unknown element 'templatess': it is passed over, with "
         "all it holds"},
-       "did you mean 'templates'?"},
+       "did you mean 'templates'?",
+       {"templatess", "templates"}},
       {"unknown-element", {{"</templates>", "</templates><!-- <templatess/> -->"}}, {}, {}},
 
       {"unknown-attribute",
@@ -193,7 +196,14 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
        {},
        {"main.xml:7:19 unknown-attribute: unknown attribute 'backgroud' of 'virtualshelf': it is "
         "passed over"},
-       "did you mean 'background'?"},
+       "did you mean 'background'?",
+       {"backgroud", "background"}},
+      // Too far from any to mean one.
+      {"unknown-attribute",
+       {{"background=", "bg=\"sand.png\" background="}},
+       {},
+       {"main.xml:7:19 unknown-attribute: unknown attribute 'bg' of 'virtualshelf': it is passed "
+        "over"}},
       // The declaration's attributes are not the manifest's.
       {"unknown-attribute", {{"encoding=\"utf-8\"", "standalone=\"yes\""}}, {}, {}},
 
@@ -417,6 +427,7 @@ TEST(ManifestWarningsTest, EachWarningAndItsNearMiss) {
                         std::to_string(note.at.column) + ": " + note.text);
       EXPECT_EQ(1, std::count(notes.begin(), notes.end(), c.note));
     }
+    if (first) EXPECT_EQ(c.fix, first->fix);
   }
 }
 

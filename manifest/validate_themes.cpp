@@ -163,13 +163,12 @@ bool ThemeValidator::Walk(const TiXmlElement& theme) {
   }
   const size_t lineStart = m_run.log.Text().size();
   m_run.log << log_text::kThemeInvalid;
-  if (m_findings)
-    Tell({theme, "",
-          m_notes ? m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
-                                            state.shelfBackgroundFound)
-                  : std::vector<std::string>(),
-          FaultPlaces(state.facts)},
-         lineStart);
+  if (!m_findings) return false;
+  ThemeFinding finding{theme, "", {}, FaultPlaces(state.facts), {}, "", {}};
+  if (m_notes)
+    finding.notes = m_notes->OfInvalidTheme(theme, state.facts, state.detailFileFound,
+                                            state.shelfBackgroundFound, &finding.fix);
+  Tell(std::move(finding), lineStart);
   return false;
 }
 
@@ -279,9 +278,15 @@ void ThemeValidator::Write(const RuleFault& fault, const std::vector<LocatedNote
   if (!m_findings) return;
   // A file missing is a fault of the attribute's value; one missing is the
   // element's.
-  Tell({*fault.element, "", m_notes ? m_notes->Of(fault) : std::vector<std::string>(), related,
-        AbsentAttributes(fault), fault.kind == Kind::FileMissing ? fault.second : ""},
-       lineStart);
+  ThemeFinding finding{*fault.element,
+                       "",
+                       {},
+                       related,
+                       AbsentAttributes(fault),
+                       fault.kind == Kind::FileMissing ? fault.second : "",
+                       {}};
+  if (m_notes) finding.notes = m_notes->Of(fault, &finding.fix);
+  Tell(std::move(finding), lineStart);
 }
 
 void ThemeValidator::Tell(ThemeFinding finding, size_t lineStart) {
@@ -379,6 +384,7 @@ void ValidateThemesReporting(const RunContext& run, const std::string& sourceFol
     error.notes = finding.notes;
     error.related = finding.related;
     for (LocatedNote& note : error.related) note.file = path;
+    error.fix = finding.fix;
     findings.emplace_back(finding, std::move(error));
   };
   ValidateThemes(run, sourceFolder, manifest, themes, verdicts, collect, &positions,

@@ -30,6 +30,7 @@ struct ThemeFinding {
   // The attribute whose value the line is about (a file missing), where the
   // fault is; empty for a line about the element.
   std::string valueOf;
+  NameFix fix;  // the notes' "did you mean", when they make one
 };
 
 // Told of each error line as the validation writes it.

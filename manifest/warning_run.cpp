@@ -64,17 +64,24 @@ const std::string* WarningRun::PackedInOtherCase(const std::string& name) const 
 }
 
 void WarningRun::Warn(const char* name, TextPosition at, std::string message,
-                      std::vector<std::string> notes, std::vector<LocatedNote> related) {
+                      std::vector<std::string> notes, std::vector<LocatedNote> related,
+                      NameFix fix) {
   if (!Wants(name)) return;
   warnings.push_back({SeverityOf(name), name, manifest, at, std::move(message), std::move(notes),
-                      std::move(related)});
+                      std::move(related), std::move(fix)});
 }
 
 void WarningRun::WarnAboutFile(const char* name, const std::string& file, std::string message,
                                std::vector<std::string> notes) {
   if (!Wants(name)) return;
-  warnings.push_back({SeverityOf(name), name, PathInFolder(folder, file), TextPosition(),
-                      std::move(message), std::move(notes)});
+  warnings.push_back({SeverityOf(name),
+                      name,
+                      PathInFolder(folder, file),
+                      TextPosition(),
+                      std::move(message),
+                      std::move(notes),
+                      {},
+                      {}});
 }
 
 }  // namespace nv

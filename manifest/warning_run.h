@@ -38,11 +38,15 @@ struct WarningRun {
   // alone, or null.
   const std::string* PackedInOtherCase(const std::string& name) const;
 
+  // `fix`: the "did you mean" of the notes, when they make one.
   void Warn(const char* name, TextPosition at, std::string message,
-            std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {});
+            std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {},
+            NameFix fix = {});
   void Warn(const char* name, const TiXmlNode& at, std::string message,
-            std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {}) {
-    Warn(name, positions.Of(at), std::move(message), std::move(notes), std::move(related));
+            std::vector<std::string> notes = {}, std::vector<LocatedNote> related = {},
+            NameFix fix = {}) {
+    Warn(name, positions.Of(at), std::move(message), std::move(notes), std::move(related),
+         std::move(fix));
   }
   // Whether the caller reports the warning of that name.
   bool Wants(const char* name) const { return !options.wanted || options.wanted->count(name); }
