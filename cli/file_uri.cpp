@@ -1,7 +1,10 @@
 // File URIs decoded and made.
 #include "cli/file_uri.h"
 
+#include <algorithm>
 #include <cctype>
+
+#include "platform/file_system.h"
 
 namespace nv {
 
@@ -42,8 +45,10 @@ bool PathOfUri(const std::string& uri, std::string* path) {
     path->push_back(static_cast<char>(high * 16 + low));
     at += 2;
   }
-  // "/c:/themes" is the Windows path "c:/themes".
+  // "/c:/themes" is the Windows path "c:/themes"; the platform's separator
+  // makes it one the run's own paths, which it joins so, can equal.
   if (IsDrive(*path, 1)) path->erase(0, 1);
+  std::replace(path->begin(), path->end(), '/', kPathSeparator);
   return true;
 }
 
