@@ -87,6 +87,20 @@ std::string MessageOf(const Diagnostic& diagnostic) {
   return message;
 }
 
+// A note shown in the file it points into, leading back to its finding.
+json Mirrored(const std::string& text, const json& range, const Diagnostic& finding,
+              const std::string& findingUri, const json& findingRange) {
+  json diagnostic = {{"range", range},
+                     {"severity", kInformation},
+                     {"source", "nvtheme"},
+                     {"message", text},
+                     {"relatedInformation",
+                      {{{"location", {{"uri", findingUri}, {"range", findingRange}}},
+                        {"message", finding.message}}}}};
+  if (!finding.name.empty()) diagnostic["code"] = finding.name;
+  return diagnostic;
+}
+
 }  // namespace
 
 size_t TokenEnd(const std::string& text, size_t offset) {
@@ -130,12 +144,16 @@ std::map<std::string, json> PublishedDiagnostics(
                        {"source", "nvtheme"},
                        {"message", MessageOf(d)}};
     if (!d.name.empty()) diagnostic["code"] = d.name;
-    for (const LocatedNote& note : d.related)
+    const json range = diagnostic["range"];
+    for (const LocatedNote& note : d.related) {
+      const json at = RangeJson(texts.RangeAt(note.file, note.at, encoding));
       diagnostic["relatedInformation"].push_back(
-          {{"location",
-            {{"uri", uriOf(note.file)},
-             {"range", RangeJson(texts.RangeAt(note.file, note.at, encoding))}}},
-           {"message", note.text}});
+          {{"location", {{"uri", uriOf(note.file)}, {"range", at}}}, {"message", note.text}});
+      // A note in another file (a layout the manifest names) is shown there
+      // too: the author editing that file sees where the fault lies.
+      if (note.file != d.file && published[note.file].size() < kMostTold)
+        published[note.file].push_back(Mirrored(note.text, at, d, uriOf(d.file), range));
+    }
     if (!d.fix.meant.empty())
       diagnostic["data"] = {{"written", d.fix.written}, {"meant", d.fix.meant}};
     published[d.file].push_back(std::move(diagnostic));

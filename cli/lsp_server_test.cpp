@@ -260,6 +260,34 @@ TEST(LspServerTest, TheBufferIsCheckedUnsaved) {
   EXPECT_EQ(example.Text(), std::string(std::istreambuf_iterator<char>(saved), {}));
 }
 
+// A fault found in a layout the manifest names is told on the manifest's
+// line and shown in the layout too, leading back to it.
+TEST(LspServerTest, ALayoutsFaultIsShownInTheLayout) {
+  ExampleFolder example;
+  const std::string layout = UriOfPath(JoinPath(example.Folder().Path(), "layout-list.xml"));
+  LspSession session;
+  session.Initialize();
+  session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+  EXPECT_EQ(json::array(), session.Diagnostics(example.Uri()));
+  session.Notify("textDocument/didOpen",
+                 Opened(layout, "<layout>\n  <cover <title/>\n</layout>\n"));
+
+  const json shown = session.Diagnostics(layout);
+  ASSERT_EQ(1u, shown.size()) << shown;
+  EXPECT_EQ(json::parse(R"j({
+    "code": "not-a-layout", "message": "not well-formed (invalid token)",
+    "range": {"start": {"line": 1, "character": 9}, "end": {"line": 1, "character": 15}},
+    "relatedInformation": [{"location": {"uri": ")j" +
+                        example.Uri() + R"j(", "range":
+        {"start": {"line": 6, "character": 32}, "end": {"line": 6, "character": 47}}},
+      "message": "'layout-list.xml' is not a layout: it is not well-formed XML"}],
+    "severity": 3, "source": "nvtheme"})j"),
+            shown[0]);
+
+  session.Notify("textDocument/didChange", Changed(layout, 2, "<layout/>\n"));
+  EXPECT_EQ(json::array(), session.Diagnostics(layout));
+}
+
 TEST(LspServerTest, ABurstOfEditsGivesOneCheckOfTheLast) {
   ExampleFolder example;
   LspSession session;
