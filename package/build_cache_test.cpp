@@ -233,10 +233,26 @@ TEST(BuildCacheTest, ASecondBuildTakesOnlyWhatItCanTrust) {
        },
        {{"grid.xml"}, {"grid.xml"}},
        false},
-      // Its stamp cannot tell a change within the same tick: its content does.
+      // Its stamp cannot tell a change within the same tick: its content
+      // does, and the package holding it stays.
       {"a file saved just before the last build, and not since",
        [](CachedBuilds&) {},
        {{"main.xml"}, {}},
+       false,
+       [](CachedBuilds& b) {
+         b.fs.RewriteFile(b.Source("main.xml"), b.fs.Contents(b.Source("main.xml")));
+       },
+       true},
+      {"a file saved just before the last build, and changed since at its size",
+       [](CachedBuilds& b) {
+         std::string text = b.fs.Contents(b.Source("main.xml"));
+         text.back() = text.back() == ' ' ? '\n' : ' ';
+         FileStamp was;
+         std::string err;
+         b.fs.Stamp(b.Source("main.xml"), &was, &err);
+         b.fs.RewriteFile(b.Source("main.xml"), text, was.modified);
+       },
+       {{"main.xml"}, {"main.xml"}},
        false,
        [](CachedBuilds& b) {
          b.fs.RewriteFile(b.Source("main.xml"), b.fs.Contents(b.Source("main.xml")));

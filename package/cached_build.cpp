@@ -59,12 +59,29 @@ void CachedBuild::IndexWritten(const Entry& index) {
 }
 
 // The same index lists the same names under the same ids; each job then
-// points at the cached file of its place.
+// points at the cached file of its place. A file changed too close to the
+// last build for its stamp to vouch for it (the manifest just edited, say)
+// is read, and its content decides, as it would decide its block.
 bool CachedBuild::PackageHoldsAll(const std::vector<EntryJob>& jobs) const {
   if (!m_sameIndex || jobs.size() != m_previous->Cached().files.size()) return false;
-  for (size_t i = 0; i < jobs.size(); ++i)
-    if (!jobs[i].unchanged || jobs[i].cached != &m_previous->Cached().files[i]) return false;
-  return m_previous->StillAsCached();
+  std::vector<const EntryJob*> toRead;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (jobs[i].cached != &m_previous->Cached().files[i]) return false;
+    if (jobs[i].unchanged) continue;
+    if (!jobs[i].cached->digested || jobs[i].size != jobs[i].cached->stamp.size) return false;
+    toRead.push_back(&jobs[i]);
+  }
+  if (!m_previous->StillAsCached()) return false;
+  for (const EntryJob* job : toRead)
+    if (!HoldsContent(*job)) return false;
+  return true;
+}
+
+bool CachedBuild::HoldsContent(const EntryJob& job) const {
+  const SourceContent content = ReadSource(m_run.fs, job.source, MemoWanted{true});
+  return content.fault == FileFault::kNone && content.memo.digested &&
+         content.memo.digest == job.cached->digest &&
+         content.size == job.cached->record.originalSize;
 }
 
 // Without a memo of every file, nothing is kept.

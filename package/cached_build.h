@@ -43,7 +43,8 @@ class CachedBuild {
   bool WantsChecks() const { return m_remember; }
 
   // Whether the package on disk holds exactly what this build writes: the
-  // index just written, and every job's file unchanged, packed in the same
+  // index just written, and every job's file unchanged (by its stamp, or by
+  // its content where the stamp is too new to tell), packed in the same
   // order and so at the same place. The build may then keep it as it is.
   bool PackageHoldsAll(const std::vector<EntryJob>& jobs) const;
   // What the cache keeps of the index and of each file as they are written.
@@ -60,6 +61,8 @@ class CachedBuild {
  private:
   template <typename Action>
   void Guarded(Action action);
+  // Whether a job's file holds what the last build digested of it.
+  bool HoldsContent(const EntryJob& job) const;
 
   const RunContext& m_run;
   BuildCache* const m_cache;
