@@ -362,10 +362,16 @@ TEST(LspServerTest, RequestsAreAnsweredWhileACheckRuns) {
   session.Notify("textDocument/didOpen",
                  Opened(example.Uri(), example.With("</virtualshelf>", many + "</virtualshelf>")));
   std::this_thread::sleep_for(300ms);  // past the quiet time: the check runs
-  session.Request(7, "textDocument/documentSymbol", {{"textDocument", {{"uri", example.Uri()}}}});
-  const json answer = session.Await([](const json& m) {
-    return m.value("id", json()) == 7 || m.value("method", "") == "textDocument/publishDiagnostics";
-  });
+  session.Request(
+      7, "textDocument/hover",
+      {{"textDocument", {{"uri", example.Uri()}}}, {"position", {{"line", 3}, {"character", 4}}}});
+  const json answer = session.Await(
+      [](const json& m) {
+        return m.value("id", json()) == 7 ||
+               m.value("method", "") == "textDocument/publishDiagnostics";
+      },
+      60s);
+  ASSERT_TRUE(answer.is_object()) << "neither an answer nor diagnostics came";
   EXPECT_EQ(7, answer.value("id", json())) << "answered after the check: " << answer;
 }
 
