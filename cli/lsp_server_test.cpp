@@ -40,14 +40,15 @@ std::vector<json> MessagesIn(const std::string& output) {
   }
 }
 
-// A server on a thread of its own, and the test as its client.
-class LspSession {
+// The test as an editor: a server on a thread of its own, and the client
+// end of its streams.
+class LspClient {
  public:
-  explicit LspSession(LspSettings settings = {})
+  explicit LspClient(LspSettings settings = {})
       : m_settings(std::move(settings)), m_in(&m_input), m_out(&m_output), m_thread([this] {
           m_status = ServeLanguage(m_in, m_out, m_log, RealFileSystem(), m_settings);
         }) {}
-  ~LspSession() { End(); }
+  ~LspClient() { End(); }
 
   void Send(const json& message) { m_input.Write(Framed(message.dump())); }
   void SendRaw(const std::string& bytes) { m_input.Write(bytes); }
@@ -163,12 +164,12 @@ TEST(LspServerTest, Lifecycle) {
       {"a second initialize", {init, init, exit}, {{1, "result"}, {1, -32600}}, 1},
   };
   for (const LifecycleCase& c : cases) {
-    LspSession session;
+    LspClient client;
     for (const std::string& sent : c.sent)
-      session.SendRaw(sent.rfind("Content-Length", 0) == 0 ? sent : Framed(sent));
+      client.SendRaw(sent.rfind("Content-Length", 0) == 0 ? sent : Framed(sent));
     for (const json& answer : c.answers) {
       const json id = answer[0];
-      const json got = session.Await([&](const json& m) {
+      const json got = client.Await([&](const json& m) {
         return m.contains("id") && m["id"] == id && (m.contains("result") || m.contains("error"));
       });
       ASSERT_FALSE(got.is_null()) << c.what << ": no answer to " << id;
@@ -179,7 +180,7 @@ TEST(LspServerTest, Lifecycle) {
       else
         EXPECT_TRUE(got.contains("result") && got["result"].is_null()) << c.what << ": " << got;
     }
-    EXPECT_EQ(c.status, session.End()) << c.what;
+    EXPECT_EQ(c.status, client.End()) << c.what;
   }
 }
 
@@ -190,9 +191,9 @@ TEST(LspServerTest, OffersTheEncodingTheClientPrefers) {
       {{{"general", {{"positionEncodings", {"utf-7", "utf-32"}}}}}, "utf-32"},
   };
   for (const auto& c : cases) {
-    LspSession session;
-    session.Request(1, "initialize", {{"capabilities", c.first}});
-    EXPECT_EQ(c.second, session.Answer(1)["result"]["capabilities"]["positionEncoding"]);
+    LspClient client;
+    client.Request(1, "initialize", {{"capabilities", c.first}});
+    EXPECT_EQ(c.second, client.Answer(1)["result"]["capabilities"]["positionEncoding"]);
   }
 }
 
@@ -234,18 +235,18 @@ json Changed(const std::string& uri, int version, const std::string& text) {
 
 TEST(LspServerTest, TheBufferIsCheckedUnsaved) {
   ExampleFolder example;
-  LspSession session;
-  session.Initialize();
-  session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
-  EXPECT_EQ(json::array(), session.Diagnostics(example.Uri()));
+  LspClient client;
+  client.Initialize();
+  client.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+  EXPECT_EQ(json::array(), client.Diagnostics(example.Uri()));
 
   // A letter of two bytes and one of four before the fault, on its line:
   // the range counts them as one and two UTF-16 units.
-  session.Notify("textDocument/didChange",
-                 Changed(example.Uri(), 2,
-                         example.With(R"(name="Novels")",
-                                      "name=\"N\xC3\xB6v\xF0\x9D\x84\x9E\" colour=\"red\"")));
-  const json broken = session.Diagnostics(example.Uri());
+  client.Notify("textDocument/didChange",
+                Changed(example.Uri(), 2,
+                        example.With(R"(name="Novels")",
+                                     "name=\"N\xC3\xB6v\xF0\x9D\x84\x9E\" colour=\"red\"")));
+  const json broken = client.Diagnostics(example.Uri());
   ASSERT_EQ(1u, broken.size()) << broken;
   EXPECT_EQ(json::parse(R"({
     "code": "unknown-attribute",
@@ -254,8 +255,8 @@ TEST(LspServerTest, TheBufferIsCheckedUnsaved) {
     "severity": 2, "source": "nvtheme"})"),
             broken[0]);
 
-  session.Notify("textDocument/didChange", Changed(example.Uri(), 3, example.Text()));
-  EXPECT_EQ(json::array(), session.Diagnostics(example.Uri()));
+  client.Notify("textDocument/didChange", Changed(example.Uri(), 3, example.Text()));
+  EXPECT_EQ(json::array(), client.Diagnostics(example.Uri()));
   std::ifstream saved(JoinPath(example.Folder().Path(), "main.xml"), std::ios::binary);
   EXPECT_EQ(example.Text(), std::string(std::istreambuf_iterator<char>(saved), {}));
 }
@@ -265,14 +266,13 @@ TEST(LspServerTest, TheBufferIsCheckedUnsaved) {
 TEST(LspServerTest, ALayoutsFaultIsShownInTheLayout) {
   ExampleFolder example;
   const std::string layout = UriOfPath(JoinPath(example.Folder().Path(), "layout-list.xml"));
-  LspSession session;
-  session.Initialize();
-  session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
-  EXPECT_EQ(json::array(), session.Diagnostics(example.Uri()));
-  session.Notify("textDocument/didOpen",
-                 Opened(layout, "<layout>\n  <cover <title/>\n</layout>\n"));
+  LspClient client;
+  client.Initialize();
+  client.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+  EXPECT_EQ(json::array(), client.Diagnostics(example.Uri()));
+  client.Notify("textDocument/didOpen", Opened(layout, "<layout>\n  <cover <title/>\n</layout>\n"));
 
-  const json shown = session.Diagnostics(layout);
+  const json shown = client.Diagnostics(layout);
   ASSERT_EQ(1u, shown.size()) << shown;
   EXPECT_EQ(json::parse(R"j({
     "code": "not-a-layout", "message": "not well-formed (invalid token)",
@@ -284,25 +284,25 @@ TEST(LspServerTest, ALayoutsFaultIsShownInTheLayout) {
     "severity": 3, "source": "nvtheme"})j"),
             shown[0]);
 
-  session.Notify("textDocument/didChange", Changed(layout, 2, "<layout/>\n"));
-  EXPECT_EQ(json::array(), session.Diagnostics(layout));
+  client.Notify("textDocument/didChange", Changed(layout, 2, "<layout/>\n"));
+  EXPECT_EQ(json::array(), client.Diagnostics(layout));
 }
 
 TEST(LspServerTest, ABurstOfEditsGivesOneCheckOfTheLast) {
   ExampleFolder example;
-  LspSession session;
-  session.Initialize();
-  session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
-  ASSERT_EQ(json::array(), session.Diagnostics(example.Uri()));
+  LspClient client;
+  client.Initialize();
+  client.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+  ASSERT_EQ(json::array(), client.Diagnostics(example.Uri()));
   for (int version = 2; version < 7; ++version)
-    session.Notify(
+    client.Notify(
         "textDocument/didChange",
         Changed(example.Uri(), version,
                 example.With("<templates>", "<templates" + std::string(version, 's') + ">")));
-  const json last = session.Diagnostics(example.Uri());
+  const json last = client.Diagnostics(example.Uri());
   ASSERT_FALSE(last.is_null());
   EXPECT_NE(std::string::npos, last.dump().find("'templatesssssss'")) << last;  // the sixth
-  EXPECT_TRUE(session.Diagnostics(example.Uri(), 600ms).is_null()) << "a second check";
+  EXPECT_TRUE(client.Diagnostics(example.Uri(), 600ms).is_null()) << "a second check";
 }
 
 // What the check says of a folder when it cannot say what it finds.
@@ -323,10 +323,10 @@ TEST(LspServerTest, AChecksLimitsAreToldAsCutShort) {
   };
   for (const CutShortCase& c : cases) {
     ExampleFolder example;
-    LspSession session(c.settings);
-    session.Initialize();
-    session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
-    const json diagnostics = session.Diagnostics(example.Uri());
+    LspClient client(c.settings);
+    client.Initialize();
+    client.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+    const json diagnostics = client.Diagnostics(example.Uri());
     ASSERT_EQ(1u, diagnostics.size()) << c.what << ": " << diagnostics;
     EXPECT_EQ(0u, diagnostics[0]["message"].get<std::string>().find(c.says))
         << c.what << ": " << diagnostics;
@@ -340,10 +340,10 @@ TEST(LspServerTest, AFileNotUtf8OnTheDiskIsCheckedAsSaved) {
   example.Folder().Put("main.xml", example.With(R"(name="Ocean Day")",
                                                 "name=\"Oc\xE9"
                                                 "an\" x=\"1\""));
-  LspSession session;
-  session.Initialize();
-  session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
-  const json diagnostics = session.Diagnostics(example.Uri());
+  LspClient client;
+  client.Initialize();
+  client.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+  const json diagnostics = client.Diagnostics(example.Uri());
   ASSERT_EQ(3u, diagnostics.size()) << diagnostics;
   EXPECT_EQ("malformed-xml", diagnostics[0]["code"]);  // byte 0xE9 is not UTF-8
   EXPECT_EQ("unknown-attribute", diagnostics[1]["code"]);
@@ -357,15 +357,15 @@ TEST(LspServerTest, RequestsAreAnsweredWhileACheckRuns) {
   for (int i = 0; i < 50000; ++i)
     many +=
         R"(<catalog name="Music" image="cat-music.png" olx="10" oly="8" olwidth="100" olheight="24"/>)";
-  LspSession session;
-  session.Initialize();
-  session.Notify("textDocument/didOpen",
-                 Opened(example.Uri(), example.With("</virtualshelf>", many + "</virtualshelf>")));
+  LspClient client;
+  client.Initialize();
+  client.Notify("textDocument/didOpen",
+                Opened(example.Uri(), example.With("</virtualshelf>", many + "</virtualshelf>")));
   std::this_thread::sleep_for(300ms);  // past the quiet time: the check runs
-  session.Request(
+  client.Request(
       7, "textDocument/hover",
       {{"textDocument", {{"uri", example.Uri()}}}, {"position", {{"line", 3}, {"character", 4}}}});
-  const json answer = session.Await(
+  const json answer = client.Await(
       [](const json& m) {
         return m.value("id", json()) == 7 ||
                m.value("method", "") == "textDocument/publishDiagnostics";
@@ -378,22 +378,22 @@ TEST(LspServerTest, RequestsAreAnsweredWhileACheckRuns) {
 TEST(LspServerTest, ChangesOnTheDiskArePublished) {
   ExampleFolder example;
   std::filesystem::remove(JoinPath(example.Folder().Path(), "cat-music.png"));
-  LspSession session;
+  LspClient client;
   // A client that watches nothing: the server watches the folder itself.
-  session.Request(0, "initialize", {{"capabilities", json::object()}});
-  session.Answer(0);
-  session.Notify("initialized");
-  session.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
-  const json missing = session.Diagnostics(example.Uri());
+  client.Request(0, "initialize", {{"capabilities", json::object()}});
+  client.Answer(0);
+  client.Notify("initialized");
+  client.Notify("textDocument/didOpen", Opened(example.Uri(), example.Text()));
+  const json missing = client.Diagnostics(example.Uri());
   ASSERT_NE(std::string::npos, missing.dump().find("cat-music.png")) << missing;
   std::filesystem::copy(JoinPath(example.Folder().Path(), "cat-novels.png"),
                         JoinPath(example.Folder().Path(), "cat-music.png"));
-  EXPECT_EQ(json::array(), session.Diagnostics(example.Uri()));
-  session.Notify("textDocument/didChange",
-                 Changed(example.Uri(), 2, example.With("<templates>", "<templatess>")));
-  ASSERT_NE(json::array(), session.Diagnostics(example.Uri()));
-  session.Notify("textDocument/didClose", {{"textDocument", {{"uri", example.Uri()}}}});
-  EXPECT_EQ(json::array(), session.Diagnostics(example.Uri())) << "cleared on close";
+  EXPECT_EQ(json::array(), client.Diagnostics(example.Uri()));
+  client.Notify("textDocument/didChange",
+                Changed(example.Uri(), 2, example.With("<templates>", "<templatess>")));
+  ASSERT_NE(json::array(), client.Diagnostics(example.Uri()));
+  client.Notify("textDocument/didClose", {{"textDocument", {{"uri", example.Uri()}}}});
+  EXPECT_EQ(json::array(), client.Diagnostics(example.Uri())) << "cleared on close";
 }
 
 }  // namespace
